@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Backtrail needs.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+packages=(
+  cmake g++ ninja-build pkg-config libgtest-dev
+  qt6-base-dev qt6-webengine-dev libxkbcommon-dev zlib1g-dev
+  xvfb xauth x11-apps imagemagick clang-format
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds Backtrail and runs every test suite. BACKTRAIL_BUILD_DIR and
+# BACKTRAIL_CMAKE_ARGS choose another build (the sanitizer build, say).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${BACKTRAIL_BUILD_DIR:-build}"
+# shellcheck disable=SC2086
+cmake -S . -B "$build" -G Ninja ${BACKTRAIL_CMAKE_ARGS:-}
+cmake --build "$build"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure --timeout 600

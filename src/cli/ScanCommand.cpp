@@ -1,0 +1,421 @@
+#include "ScanCommand.h"
+
+#include "TextOutput.h"
+
+#include "engine/BuildInfo.h"
+#include "engine/Classify.h"
+#include "engine/Export.h"
+#include "engine/FileRoutines.h"
+#include "engine/ScanDriver.h"
+#include "engine/ScanFrontEnd.h"
+#include "engine/Settings.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+
+namespace backtrail::cli {
+
+using namespace backtrail::engine;
+
+std::atomic<int>& InterruptCount()
+{
+    static std::atomic<int> count{0};
+    return count;
+}
+
+namespace {
+
+enum class Format { Table, Tsv, Json, Html };
+
+struct Entry
+{
+    QString folder;
+    QString name;
+};
+
+struct Problem
+{
+    QString path;
+    QString error;
+};
+
+std::string utf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
+// The scanner's side of a scan: the files named on the command line as the
+// file list, the status line remembered, progress drawn on a terminal.
+class CliFrontEnd final : public ScanFrontEnd
+{
+public:
+    CliFrontEnd(std::vector<Entry> files, CommandStreams& io)
+        : entries(std::move(files))
+        , streams(io)
+    {
+    }
+
+    void attach(Scanner& s) { scanner = &s; }
+
+    int fileCount() const override { return int(entries.size()); }
+    bool fileSelected(int index) const override { return index >= 0 && index < int(entries.size()); }
+    QString fileFolder(int index) const override { return entries[std::size_t(index)].folder; }
+    QString fileName(int index) const override
+    {
+        currentFile = entries[std::size_t(index)].name;
+        return currentFile;
+    }
+    void setStatus(const QString& text) override { status = text; }
+    void setProgress(double value, double maximum) override
+    {
+        if (!streams.progressBar)
+            return;
+        constexpr int kWidth = 30;
+        const double share = maximum > 0 ? std::clamp(value / maximum, 0.0, 1.0) : 0.0;
+        const int filled = int(share * kWidth);
+        std::string bar = "\r[" + std::string(std::size_t(filled), '#') + std::string(std::size_t(kWidth - filled), ' ')
+            + "] " + std::to_string(int(share * 100)) + "% ";
+        AppendPlainCell(bar, utf8(currentFile).substr(0, 40));
+        bar += "\x1b[K";
+        streams.err << bar << std::flush;
+        barShown = true;
+    }
+    void yieldToEvents() override
+    {
+        if (scanner && InterruptCount().load() > 0)
+            scanner->StopScan();
+    }
+    void showStatistics(const QString&, const QString&) override {}
+    void scanCompleted() override {}
+    void clearResults() override {}
+    void addResults(ResultTable table) override { rows = std::move(table); }
+    void fileUnreadable(const QString& path, const QString& reason) override
+    {
+        endBar();
+        streams.err << "backtrail-scan: " << utf8(path) << ": " << utf8(reason) << '\n';
+        problems.push_back({path, reason});
+    }
+
+    void endBar()
+    {
+        if (barShown)
+            streams.err << "\r\x1b[K" << std::flush;
+        barShown = false;
+    }
+
+    QString status;
+    std::vector<Problem> problems;
+    ResultTable rows;
+
+private:
+    std::vector<Entry> entries;
+    CommandStreams& streams;
+    Scanner* scanner = nullptr;
+    mutable QString currentFile;
+    bool barShown = false;
+};
+
+// Output goes to the stream or, with --output, to a file that is replaced
+// only when everything was written.
+class Output
+{
+public:
+    Output(std::ostream& stream, const QString& path)
+        : out(stream)
+    {
+        if (!path.isEmpty()) {
+            file = std::make_unique<QSaveFile>(path);
+            ok = file->open(QIODevice::WriteOnly);
+        }
+    }
+    void write(std::string& text)
+    {
+        if (file)
+            ok = ok && file->write(text.data(), qint64(text.size())) == qint64(text.size());
+        else
+            out.write(text.data(), std::streamsize(text.size()));
+        text.clear();
+    }
+    // Writes when enough has gathered, so output of any size streams in bounded memory.
+    void writeSome(std::string& text)
+    {
+        if (text.size() >= (std::size_t(1) << 16))
+            write(text);
+    }
+    bool finish(QString* error)
+    {
+        if (!file) {
+            out.flush();
+            return bool(out);
+        }
+        if (ok && file->commit())
+            return true;
+        *error = file->errorString();
+        file->cancelWriting();
+        return false;
+    }
+
+private:
+    std::ostream& out;
+    std::unique_ptr<QSaveFile> file;
+    bool ok = true;
+};
+
+void writeTable(Output& output, const ResultTable& rows)
+{
+    std::size_t clicksWidth = 6;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        clicksWidth = std::max(clicksWidth, rows.row(i).clicks.size());
+    std::size_t referrerWidth = 8;
+    std::vector<std::string> referrers(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        AppendPlainCell(referrers[i], rows.row(i).referrer);
+        referrerWidth = std::max(referrerWidth, std::min<std::size_t>(DisplayWidth(referrers[i]), 100));
+    }
+    auto pad = [](std::string& line, std::size_t width, std::size_t used) {
+        line.append(width > used ? width - used : 0, ' ');
+        line += "  ";
+    };
+    std::string text = "Type";
+    pad(text, 4, 4);
+    text += "Clicks";
+    pad(text, clicksWidth, 6);
+    text += "Referrer";
+    pad(text, referrerWidth, 8);
+    text += "Landing Page\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        text += row.type;
+        pad(text, 4, row.type.size());
+        text += row.clicks;
+        pad(text, clicksWidth, row.clicks.size());
+        text += referrers[i];
+        pad(text, referrerWidth, DisplayWidth(referrers[i]));
+        AppendPlainCell(text, row.landing);
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        text += '\n';
+        output.writeSome(text);
+    }
+    output.write(text);
+}
+
+void writeTsv(Output& output, const ResultTable& rows)
+{
+    std::string text = "type\tclicks\treferrer\tlanding\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        for (const std::string_view cell : {row.type, row.clicks, row.referrer, row.landing}) {
+            AppendPlainCell(text, cell);
+            text += '\t';
+        }
+        text.back() = '\n';
+        output.writeSome(text);
+    }
+    output.write(text);
+}
+
+void writeJson(Output& output, const ScanState& state, const ResultTable& rows, const QString& status,
+               const std::vector<Problem>& problems)
+{
+    const ScanCounters& c = state.counters;
+    std::string text = "{\n  \"files_done\": " + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": "
+        + std::to_string(c.LinesScanned) + ",\n  \"links_found\": " + std::to_string(c.LinksFound)
+        + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
+        + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
+    AppendJsonString(text, utf8(status));
+    text += ",\n  \"rows\": [";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        text += i ? ",\n    {\"type\": " : "\n    {\"type\": ";
+        AppendJsonString(text, row.type);
+        text += ", \"clicks\": ";
+        AppendJsonString(text, row.clicks);
+        text += ", \"referrer\": ";
+        AppendJsonString(text, row.referrer);
+        text += ", \"landing\": ";
+        AppendJsonString(text, row.landing);
+        text += '}';
+        output.writeSome(text);
+    }
+    text += rows.size() ? "\n  ],\n  \"unreadable\": [" : "],\n  \"unreadable\": [";
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        text += i ? ",\n    {\"path\": " : "\n    {\"path\": ";
+        AppendJsonString(text, utf8(problems[i].path));
+        text += ", \"error\": ";
+        AppendJsonString(text, utf8(problems[i].error));
+        text += '}';
+    }
+    text += problems.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    output.write(text);
+}
+
+void writeHtml(Output& output, const WorkingLists& lists)
+{
+    std::string text;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        text += BuildExportLine(lists.entryText(i));
+        text += "\r\n";
+        output.writeSome(text);
+    }
+    output.write(text);
+}
+
+// A pair of --X/--no-X switches: the store's value unless one of them is given.
+bool switchValue(const QCommandLineParser& parser, const QString& name, bool stored, QString* conflict)
+{
+    const bool on = parser.isSet(name);
+    const bool off = parser.isSet(QStringLiteral("no-") + name);
+    if (on && off)
+        *conflict = QStringLiteral("--%1 and --no-%1 exclude each other").arg(name);
+    return on ? true : off ? false : stored;
+}
+
+} // namespace
+
+int RunScanCommand(const QStringList& arguments, const SettingsStore& store, CommandStreams streams)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Scans web-server access logs for the outside pages that send visitors to the site,\n"
+                       "and prints one row per referring address with its clicks and the type of file asked for."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const QCommandLineOption domain(QStringLiteral("domain"),
+                                    QStringLiteral("Own domain: lines that mention it are not referrer lines."),
+                                    QStringLiteral("TEXT"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Output format: table (default), tsv, json or html."),
+                                    QStringLiteral("FORMAT"), QStringLiteral("table"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write the output to FILE (replaced only when complete)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No progress and no completion text."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(domain);
+    const std::pair<const char*, const char*> switches[] = {
+        {"dupes", "Remove duplicates and count clicks"},
+        {"types", "Give each row a type code"},
+        {"https", "Also find https:// referrers"},
+    };
+    for (const auto& [name, text] : switches) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(text) + "."));
+        parser.addOption(QCommandLineOption(QStringLiteral("no-") + QString::fromLatin1(name),
+                                            QStringLiteral("Do not: ") + QString::fromLatin1(text).toLower() + "."));
+    }
+    parser.addOption(format);
+    parser.addOption(output);
+    parser.addOption(quiet);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("Log files to scan, in this order; a folder stands for all its files."),
+                                 QStringLiteral("FILE..."));
+
+    auto usageError = [&](const QString& message) {
+        streams.err << "backtrail-scan: " << utf8(message) << "\nTry 'backtrail-scan --help'.\n";
+        return int(ExitStatus::Usage);
+    };
+    if (!parser.parse(QStringList{QStringLiteral("backtrail-scan")} + arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        streams.out << utf8(parser.helpText());
+        return int(ExitStatus::Ok);
+    }
+    if (parser.isSet(version)) {
+        streams.out << "backtrail-scan " << build::kVersion << '\n';
+        return int(ExitStatus::Ok);
+    }
+
+    ScanSettings settings = ReadScanSettings(store);
+    QString conflict;
+    settings.bRemoveDupes = switchValue(parser, QStringLiteral("dupes"), settings.bRemoveDupes, &conflict);
+    settings.bGetFileTypes = switchValue(parser, QStringLiteral("types"), settings.bGetFileTypes, &conflict);
+    settings.bHttps = switchValue(parser, QStringLiteral("https"), settings.bHttps, &conflict);
+    if (!conflict.isEmpty())
+        return usageError(conflict);
+    if (parser.isSet(domain))
+        settings.strYourWebsite = parser.value(domain);
+    const QString formatName = parser.value(format);
+    Format chosen;
+    if (formatName == u"table")
+        chosen = Format::Table;
+    else if (formatName == u"tsv")
+        chosen = Format::Tsv;
+    else if (formatName == u"json")
+        chosen = Format::Json;
+    else if (formatName == u"html")
+        chosen = Format::Html;
+    else
+        return usageError(QStringLiteral("unknown format '%1' (use table, tsv, json or html)").arg(formatName));
+    const QStringList paths = parser.positionalArguments();
+    if (paths.isEmpty())
+        return usageError(QStringLiteral("no log file given"));
+
+    // The file list: each file as given, each folder as all the files it lists.
+    std::vector<Entry> entries;
+    std::vector<Problem> missing;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            for (const QString& name : ListLogFiles(path))
+                entries.push_back({path, name});
+        } else if (!info.exists()) {
+            missing.push_back({path, QStringLiteral("No such file or directory")});
+        } else if (!xdirExists(path)) {
+            missing.push_back({path, info.isFile() ? QStringLiteral("hidden file, not scanned")
+                                                   : QStringLiteral("not an ordinary file")});
+        } else {
+            const QString folder = path.contains(u'/') ? path.left(path.lastIndexOf(u'/')) : QStringLiteral(".");
+            entries.push_back({folder.isEmpty() ? QStringLiteral("") : folder, xfileExists(path)});
+        }
+    }
+
+    const bool quietRun = parser.isSet(quiet);
+    streams.progressBar = streams.progressBar && !quietRun;
+    CliFrontEnd frontEnd(std::move(entries), streams);
+    for (const Problem& problem : missing)
+        frontEnd.fileUnreadable(problem.path, problem.error);
+    Scanner scanner(frontEnd, settings);
+    frontEnd.attach(scanner);
+    scanner.StartScan();
+    frontEnd.endBar();
+
+    const ScanState& state = scanner.state();
+    const ResultTable& rows = frontEnd.rows;
+    Output out(streams.out, parser.value(output));
+    switch (chosen) {
+    case Format::Table:
+        writeTable(out, rows);
+        break;
+    case Format::Tsv:
+        writeTsv(out, rows);
+        break;
+    case Format::Json:
+        writeJson(out, state, rows, frontEnd.status, frontEnd.problems);
+        break;
+    case Format::Html:
+        writeHtml(out, state.lists);
+        break;
+    }
+    QString writeError;
+    if (!out.finish(&writeError)) {
+        streams.err << "backtrail-scan: cannot write " << utf8(parser.value(output)) << ": " << utf8(writeError)
+                    << '\n';
+        return int(ExitStatus::FileProblem);
+    }
+    if (!quietRun)
+        streams.err << utf8(frontEnd.status) << '\n';
+    if (state.counters.StopRequested)
+        return int(ExitStatus::Interrupted);
+    return frontEnd.problems.empty() ? int(ExitStatus::Ok) : int(ExitStatus::FileProblem);
+}
+
+} // namespace backtrail::cli

@@ -1,0 +1,116 @@
+#include "TextOutput.h"
+
+namespace backtrail::cli {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Length of the well-formed UTF-8 sequence at `p`, 0 when the byte there does
+// not start one (overlong forms, surrogates and code points past U+10FFFF are
+// not well formed).
+std::size_t sequenceLength(const unsigned char* p, std::size_t left)
+{
+    const unsigned char b = p[0];
+    if (b < 0x80)
+        return 1;
+    auto cont = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF)
+        return cont(1) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (left < 2)
+            return 0;
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+        return (p[1] >= lo && p[1] <= hi && cont(2)) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (left < 2)
+            return 0;
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        return (p[1] >= lo && p[1] <= hi && cont(2) && cont(3)) ? 4 : 0;
+    }
+    return 0;
+}
+
+template<class OnAscii>
+void forEachValid(std::string& out, std::string_view bytes, OnAscii&& onAscii)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const std::size_t n = sequenceLength(p, left);
+        if (n == 0) {
+            out += kReplacement;
+            ++p;
+            --left;
+        } else if (n == 1) {
+            onAscii(char(*p));
+            ++p;
+            --left;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+            left -= n;
+        }
+    }
+}
+
+} // namespace
+
+void AppendValidUtf8(std::string& out, std::string_view bytes)
+{
+    forEachValid(out, bytes, [&](char c) { out += c; });
+}
+
+void AppendJsonString(std::string& out, std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    forEachValid(out, bytes, [&](char c) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                out += "\\u00";
+                out += kHex[(c >> 4) & 0xf];
+                out += kHex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    });
+    out += '"';
+}
+
+void AppendPlainCell(std::string& out, std::string_view bytes)
+{
+    forEachValid(out, bytes, [&](char c) {
+        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c;
+    });
+}
+
+std::size_t DisplayWidth(std::string_view utf8)
+{
+    std::size_t width = 0;
+    for (const char c : utf8)
+        width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return width;
+}
+
+} // namespace backtrail::cli

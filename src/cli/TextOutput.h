@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace backtrail::cli {
+
+/// Appends bytes as valid UTF-8: each byte that does not belong to a
+/// well-formed UTF-8 sequence becomes U+FFFD.
+void AppendValidUtf8(std::string& out, std::string_view bytes);
+
+/// Appends a JSON string literal (quotes included) of the bytes, as valid UTF-8
+/// with control characters, quotes and backslashes escaped.
+void AppendJsonString(std::string& out, std::string_view bytes);
+
+/// Appends bytes for a terminal or a TSV cell: valid UTF-8, with tabs and
+/// other control characters (which could steer a terminal) shown as blanks.
+void AppendPlainCell(std::string& out, std::string_view bytes);
+
+/// The number of characters (code points) in valid UTF-8 text.
+std::size_t DisplayWidth(std::string_view utf8);
+
+} // namespace backtrail::cli

@@ -1,0 +1,41 @@
+// backtrail-scan: the command-line scanner, for batch use on servers.
+
+#include "ScanCommand.h"
+
+#include "engine/BuildInfo.h"
+#include "engine/Settings.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+// The first Ctrl+C asks the scan to stop (what was found is still printed);
+// the second ends the program at once.
+extern "C" void onInterrupt(int)
+{
+    if (backtrail::cli::InterruptCount().fetch_add(1) >= 1)
+        ::_exit(int(backtrail::cli::ExitStatus::Interrupted));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(backtrail::build::kProductName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(backtrail::build::kVersion));
+    std::signal(SIGINT, onInterrupt);
+    std::ios::sync_with_stdio(false);
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const backtrail::engine::IniSettingsStore store;
+    backtrail::cli::CommandStreams streams{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    const int status = backtrail::cli::RunScanCommand(arguments, store, streams);
+    std::cout.flush();
+    return status;
+}

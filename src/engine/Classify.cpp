@@ -1,0 +1,90 @@
+#include "Classify.h"
+
+#include "LogReader.h"
+
+#include <array>
+
+namespace backtrail::engine {
+
+namespace {
+
+struct ExtensionTest
+{
+    std::string_view texts[2];
+    std::string_view code;
+};
+
+// In the order in which the tests are tried: the first that finds one of its
+// texts decides, so ".jpg" wins over ".zip" and ".asp" also matches ".aspx".
+constexpr std::array<ExtensionTest, 31> kTests{{
+    {{".jpeg", ".jpg"}, "JPG"}, {{".zip", {}}, "ZIP"},    {{".msi", {}}, "MSI"},    {{".gif", {}}, "GIF"},
+    {{".asp", {}}, "ASP"},      {{".php", {}}, "PHP"},    {{".png", {}}, "PNG"},    {{".pdf", {}}, "PDF"},
+    {{".tar", {}}, "TAR"},      {{".txt", {}}, "TXT"},    {{".aiff", ".aif"}, "AIF"}, {{".avi", {}}, "AVI"},
+    {{".mov", {}}, "MOV"},      {{".mp3", {}}, "MP3"},    {{".mpeg", ".mpg"}, "MPG"}, {{".rm", {}}, "RM"},
+    {{".swf", {}}, "SWF"},      {{".wav", {}}, "WAV"},    {{".wmf", {}}, "WMF"},    {{".eps", {}}, "EPS"},
+    {{".ppt", {}}, "PPT"},      {{".psd", {}}, "PSD"},    {{".pict", ".pct"}, "PCT"}, {{".tiff", ".tif"}, "TIF"},
+    {{".rtf", {}}, "RTF"},      {{".sea", {}}, "SEA"},    {{".sit", {}}, "SIT"},    {{".smil", ".sml"}, "SML"},
+    {{".svg", {}}, "SVG"},      {{".xls", {}}, "XLS"},    {{".exe", {}}, "EXE"},
+}};
+
+} // namespace
+
+std::string_view ExtensionTable(std::string_view remainder)
+{
+    // Every text starts with ".", so one walk over the dots finds, for each
+    // dot, the earliest test that matches there; the earliest over all dots wins.
+    std::size_t best = kTests.size();
+    for (std::size_t dot = remainder.find('.'); dot != std::string_view::npos && best > 0;
+         dot = remainder.find('.', dot + 1)) {
+        const std::string_view here = remainder.substr(dot);
+        for (std::size_t t = 0; t < best; ++t) {
+            for (const std::string_view text : kTests[t].texts) {
+                if (!text.empty() && StartsWithIgnoringCase(here, text)) {
+                    best = t;
+                    break;
+                }
+            }
+        }
+    }
+    return best < kTests.size() ? kTests[best].code : std::string_view("HTM");
+}
+
+void SplitEntry(std::string_view entry, std::string& clicks, std::string& referrer)
+{
+    const std::size_t bar = entry.find('|');
+    if (bar == std::string_view::npos) {
+        clicks.clear();
+        referrer.assign(entry);
+        return;
+    }
+    const std::string_view prefix = entry.substr(0, bar + 1);
+    clicks.assign(entry.substr(0, bar));
+    referrer.clear();
+    std::size_t from = 0;
+    for (std::size_t at = entry.find(prefix); at != std::string_view::npos; at = entry.find(prefix, from)) {
+        referrer.append(entry.substr(from, at - from));
+        from = at + prefix.size();
+    }
+    referrer.append(entry.substr(from));
+}
+
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes)
+{
+    ResultTable rows;
+    std::string entry;
+    std::string clicks;
+    std::string referrer;
+    const std::size_t n = lists.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        entry.clear();
+        lists.appendEntryText(i, entry);
+        std::string_view type;
+        if (bGetFileTypes)
+            type = lists.isBot(i) ? std::string_view("BOT") : ExtensionTable(lists.List2[i]);
+        SplitEntry(entry, clicks, referrer);
+        rows.append(type, clicks, referrer, lists.landing[i]);
+    }
+    return rows;
+}
+
+} // namespace backtrail::engine

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "ResultTable.h"
+#include "ScanState.h"
+
+#include <string_view>
+
+namespace backtrail::engine {
+
+/// The type code of a log line's remainder: the first test of the extension
+/// table (".jpeg"/".jpg" JPG, ".zip" ZIP, ... ".exe" EXE) that finds one of its
+/// texts anywhere in it, letter case ignored; "HTM" when none does.
+std::string_view ExtensionTable(std::string_view remainder);
+
+/// Splits an entry as the results table shows it: an entry holding "|" gives
+/// the text before its first "|" as the clicks, and the entry with every
+/// occurrence of that prefix (including the "|") taken out as the referrer.
+void SplitEntry(std::string_view entry, std::string& clicks, std::string& referrer);
+
+/// Turns every working-list entry into a result row, in working-list order.
+/// With type codes on, a row whose referrer a ")" closed is typed "BOT".
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes);
+
+} // namespace backtrail::engine

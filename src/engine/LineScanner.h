@@ -1,0 +1,116 @@
+#pragma once
+
+#include "LogSource.h"
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// Longest line the reader keeps whole. A longer line is taken as its first
+/// kMaxLineBytes bytes; the rest of it is skipped up to its line end, and it
+/// still counts as one line.
+inline constexpr std::size_t kMaxLineBytes = std::size_t(64) << 20;
+
+/// Cuts a log's bytes into lines: CR LF, a lone CR or a lone LF ends a line,
+/// the last line needs no terminator, an empty source has no lines.
+///
+/// The bytes are read in large blocks and never copied line by line. For each
+/// line, `onLine(line, hasScheme)` is called, where hasScheme says whether the
+/// line holds "://" (found by one search over the whole block, so lines
+/// without an address cost a line-end search only). `onLine` returns false to
+/// stop reading. Returns false when the source failed; lines handed out before
+/// the failure stay handed out.
+class LineScanner
+{
+public:
+    explicit LineScanner(std::size_t blockSize = std::size_t(1) << 20)
+        : buffer(blockSize)
+    {
+    }
+
+    template<class OnLine>
+    bool run(LogSource& source, OnLine&& onLine)
+    {
+        std::size_t filled = 0;
+        bool skipping = false; // inside the unkept tail of an over-long line
+        bool pendingCr = false; // the last block ended in CR, and a LF may follow
+        for (;;) {
+            if (filled == buffer.size())
+                buffer.resize(buffer.size() * 2);
+            const std::int64_t got = source.read(buffer.data() + filled, buffer.size() - filled);
+            if (got < 0)
+                return false;
+            const bool atEnd = got == 0;
+            const char* const begin = buffer.data();
+            const char* p = begin;
+            const char* const end = begin + filled + std::size_t(got);
+            if (pendingCr && p < end) {
+                pendingCr = false;
+                if (*p == '\n')
+                    ++p;
+            }
+            const char* nextCr = nullptr; // first CR at or after p, or end
+            const char* nextScheme = nullptr; // first "://" at or after p, or end
+            for (;;) {
+                if (nextCr < p)
+                    nextCr = find(p, end, '\r');
+                const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
+                const char* lineEnd = lf ? lf : nextCr;
+                if (lineEnd == end) {
+                    if (!atEnd)
+                        break; // a partial line: keep it for the next block
+                    if (p == end)
+                        return true;
+                }
+                if (skipping) {
+                    skipping = false;
+                } else {
+                    if (nextScheme < p)
+                        nextScheme = findScheme(p, end);
+                    const std::string_view line(p, std::size_t(lineEnd - p));
+                    if (!onLine(line, nextScheme < lineEnd))
+                        return true;
+                }
+                if (lineEnd == end)
+                    return true;
+                p = lineEnd + 1;
+                if (*lineEnd == '\r') {
+                    if (p == end && !atEnd) {
+                        pendingCr = true;
+                    } else if (p < end && *p == '\n') {
+                        ++p;
+                    }
+                }
+            }
+            // Roll the partial line to the front of the buffer.
+            std::size_t left = std::size_t(end - p);
+            if (left >= kMaxLineBytes && !skipping) {
+                if (!onLine(std::string_view(p, kMaxLineBytes), findScheme(p, p + kMaxLineBytes) < p + kMaxLineBytes))
+                    return true;
+                skipping = true;
+            }
+            if (skipping)
+                left = 0; // the tail holds no line end: all of it belongs to the unkept part
+            std::memmove(buffer.data(), p, left);
+            filled = left;
+        }
+    }
+
+private:
+    static const char* find(const char* from, const char* end, char c)
+    {
+        const void* hit = std::memchr(from, c, std::size_t(end - from));
+        return hit ? static_cast<const char*>(hit) : end;
+    }
+    static const char* findScheme(const char* from, const char* end)
+    {
+        const void* hit = ::memmem(from, std::size_t(end - from), "://", 3);
+        return hit ? static_cast<const char*>(hit) : end;
+    }
+
+    std::vector<char> buffer;
+};
+
+} // namespace backtrail::engine

@@ -1,0 +1,255 @@
+#include "LogReader.h"
+
+#include <cstring>
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+constexpr unsigned char asciiUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c; }
+
+// How common a byte is in web-server logs, lower is rarer; the finder anchors
+// its memchr on the rarest byte of its needle. Digits, '/', ':', '.', '-' and
+// the frequent letters fill every log line; punctuation such as '@' or '~' and
+// the rare letters do not.
+int commonness(unsigned char c)
+{
+    static constexpr std::string_view byFrequency = "etaoinsrhdlcumwfgypbvkjxqz";
+    c = asciiLower(c);
+    if (c >= 'a' && c <= 'z')
+        return 10 + int(byFrequency.find(char(c)));
+    if (c >= '0' && c <= '9')
+        return 60;
+    switch (c) {
+    case '/':
+    case ' ':
+        return 80;
+    case '.':
+    case ':':
+    case '-':
+    case '"':
+        return 50;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+CaseInsensitiveFinder::CaseInsensitiveFinder(std::string_view needle)
+{
+    lower.reserve(needle.size());
+    for (const char c : needle)
+        lower.push_back(char(asciiLower(static_cast<unsigned char>(c))));
+    int best = 1000;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const int rank = commonness(static_cast<unsigned char>(lower[i]));
+        if (rank < best) {
+            best = rank;
+            anchor = i;
+        }
+    }
+    if (!lower.empty()) {
+        anchorLower = static_cast<unsigned char>(lower[anchor]);
+        anchorUpper = asciiUpper(anchorLower);
+    }
+}
+
+bool CaseInsensitiveFinder::matchesAt(const char* at) const
+{
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        if (asciiLower(static_cast<unsigned char>(at[i])) != static_cast<unsigned char>(lower[i]))
+            return false;
+    }
+    return true;
+}
+
+std::size_t CaseInsensitiveFinder::find(std::string_view text, std::size_t from) const
+{
+    const std::size_t n = lower.size();
+    if (from > text.size() || text.size() - from < n)
+        return n == 0 && from <= text.size() ? from : std::string_view::npos;
+    if (n == 0)
+        return from;
+    // Candidate anchor positions lie in [first, last).
+    const char* const base = text.data();
+    const char* first = base + from + anchor;
+    const char* const last = base + (text.size() - n) + anchor + 1;
+    auto next = [&](unsigned char c, const char* at) -> const char* {
+        const void* hit = std::memchr(at, c, std::size_t(last - at));
+        return hit ? static_cast<const char*>(hit) : last;
+    };
+    const bool twoCases = anchorLower != anchorUpper;
+    const char* lo = next(anchorLower, first);
+    const char* up = twoCases ? next(anchorUpper, first) : last;
+    for (;;) {
+        const char* at = lo < up ? lo : up;
+        if (at == last)
+            return std::string_view::npos;
+        if (matchesAt(at - anchor))
+            return std::size_t(at - anchor - base);
+        if (at == lo)
+            lo = next(anchorLower, at + 1);
+        else
+            up = next(anchorUpper, at + 1);
+    }
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (asciiLower(static_cast<unsigned char>(text[i])) != asciiLower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Splits on blanks, skipping empty fields; calls onField(index, field) and
+// returns the number of fields.
+template<class OnField>
+int forEachField(std::string_view text, OnField&& onField)
+{
+    int index = 0;
+    std::size_t p = 0;
+    while (p < text.size()) {
+        if (text[p] == ' ') {
+            ++p;
+            continue;
+        }
+        std::size_t e = text.find(' ', p);
+        if (e == std::string_view::npos)
+            e = text.size();
+        onField(index++, text.substr(p, e - p));
+        p = e;
+    }
+    return index;
+}
+
+} // namespace
+
+void W3cFields::readDirective(std::string_view line)
+{
+    static constexpr std::string_view kDirective = "#Fields:";
+    if (line.substr(0, kDirective.size()) != kDirective)
+        return;
+    W3cFields fields;
+    fields.count = forEachField(line.substr(kDirective.size()), [&](int index, std::string_view name) {
+        if (name == "cs-uri-stem")
+            fields.uriStem = index;
+        else if (name == "cs-uri-query")
+            fields.uriQuery = index;
+    });
+    *this = fields;
+}
+
+std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
+{
+    for (std::size_t q = line.find('"'); q != std::string_view::npos; q = line.find('"', q + 1)) {
+        std::size_t j = q + 1;
+        while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
+            ++j;
+        if (j > q + 1 && j < line.size() && line[j] == ' ') {
+            const std::size_t start = j + 1;
+            std::size_t end = line.find_first_of(" \"", start);
+            if (end == std::string_view::npos)
+                end = line.size();
+            return line.substr(start, end - start);
+        }
+    }
+    if (fields.count == 0 || fields.uriStem < 0 || line.empty() || line[0] == '#')
+        return {};
+    std::string_view stem;
+    std::string_view query;
+    const int count = forEachField(line, [&](int index, std::string_view field) {
+        if (index == fields.uriStem)
+            stem = field;
+        else if (index == fields.uriQuery)
+            query = field;
+    });
+    if (count != fields.count)
+        return {};
+    if (query.empty() || query == "-")
+        return stem;
+    scratch.assign(stem);
+    scratch += '?';
+    scratch += query;
+    return scratch;
+}
+
+ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo)
+    : domain(ownDomain)
+    , https(httpsToo)
+{
+}
+
+std::size_t ReferrerMatcher::addressStart(std::string_view line) const
+{
+    const char* const base = line.data();
+    std::size_t from = 0;
+    while (from + 3 <= line.size()) {
+        const void* hit = ::memmem(base + from, line.size() - from, "://", 3);
+        if (!hit)
+            break;
+        const std::size_t at = std::size_t(static_cast<const char*>(hit) - base);
+        if (at >= 4 && StartsWithIgnoringCase(line.substr(at - 4), "http"))
+            return at - 4;
+        if (https && at >= 5 && StartsWithIgnoringCase(line.substr(at - 5), "https"))
+            return at - 5;
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
+bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
+{
+    return addressStart(line) != std::string_view::npos && !domain.containedIn(line);
+}
+
+ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
+{
+    Referrer result;
+    remainder.clear();
+    const std::size_t start = addressStart(line);
+    if (start == std::string_view::npos) {
+        remainder.assign(line);
+        return result;
+    }
+    const std::string_view rest = line.substr(start);
+    // The last byte of the referrer: the first ")", else the first blank (kept
+    // as part of the referrer), else the end of the line.
+    const std::size_t paren = rest.find(')');
+    std::size_t last = paren;
+    if (last == std::string_view::npos) {
+        last = rest.find(' ');
+        if (last == std::string_view::npos)
+            last = rest.size() - 1;
+    }
+    // A double quote up to that end closes the address: combined logs quote the
+    // referrer and follow it by the quoted user agent.
+    const std::size_t quote = rest.find('"', 1);
+    if (quote != std::string_view::npos && quote <= last) {
+        result.text = rest.substr(0, quote);
+    } else if (paren != std::string_view::npos) {
+        result.text = rest.substr(0, paren);
+        result.closedByParen = true;
+    } else {
+        result.text = rest.substr(0, last + 1);
+    }
+
+    // The remainder: the line with every occurrence of the referrer taken out.
+    std::size_t from = 0;
+    for (std::size_t at = line.find(result.text); at != std::string_view::npos;
+         at = line.find(result.text, from)) {
+        remainder.append(line.substr(from, at - from));
+        from = at + result.text.size();
+    }
+    remainder.append(line.substr(from));
+    return result;
+}
+
+} // namespace backtrail::engine

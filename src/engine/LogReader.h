@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// Finds a byte string in text, ignoring the letter case of ASCII letters; every
+/// other byte compares exactly. The search looks for the needle's rarest byte
+/// with memchr and then compares the rest, so it runs at memchr speed on logs.
+class CaseInsensitiveFinder
+{
+public:
+    explicit CaseInsensitiveFinder(std::string_view needle);
+    /// Position of the first occurrence, std::string_view::npos when there is none.
+    /// An empty needle is found at 0.
+    std::size_t find(std::string_view text, std::size_t from = 0) const;
+    bool containedIn(std::string_view text) const { return find(text) != std::string_view::npos; }
+
+private:
+    bool matchesAt(const char* at) const;
+    std::string lower;
+    std::size_t anchor = 0;
+    unsigned char anchorLower = 0;
+    unsigned char anchorUpper = 0;
+};
+
+/// True when `text` starts with `prefix`, ASCII letter case ignored.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
+/// The field positions that a W3C log's latest "#Fields:" line names.
+struct W3cFields
+{
+    int count = 0; ///< 0: no "#Fields:" line seen in this file
+    int uriStem = -1;
+    int uriQuery = -1;
+
+    /// Reads a "#Fields:" line; other lines leave the fields as they are.
+    void readDirective(std::string_view line);
+};
+
+/// The requested path of a log line: in a quoted request ("GET /path HTTP/1.1")
+/// the text after the first double quote followed by capital letters and one
+/// blank, up to the next blank or double quote; otherwise a W3C line's
+/// cs-uri-stem (with "?" and cs-uri-query when present); otherwise empty.
+std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch);
+
+/// The tests that decide whether a log line carries an outside referrer and
+/// which one, for one own domain.
+class ReferrerMatcher
+{
+public:
+    /// `ownDomain` is the own domain's bytes; `https` also accepts "https://" addresses.
+    ReferrerMatcher(std::string_view ownDomain, bool https);
+
+    /// Where the line's referrer starts: the first "http://" (or, with https on,
+    /// "https://" when that comes first), letter case ignored; npos when none.
+    std::size_t addressStart(std::string_view line) const;
+
+    /// True when the line holds an address and does not mention the own
+    /// domain anywhere; an empty own domain is in every line.
+    bool IsReferrerLine(std::string_view line) const;
+
+    struct Referrer
+    {
+        std::string_view text; ///< a view into the line
+        bool closedByParen = false; ///< ended by ")": a crawler's address in its user agent
+    };
+
+    /// Cuts the referrer out of a line that passed IsReferrerLine, and writes
+    /// the line without any occurrence of the referrer into `remainder`.
+    Referrer ExtractReferrer(std::string_view line, std::string& remainder) const;
+
+private:
+    CaseInsensitiveFinder domain;
+    bool https;
+};
+
+} // namespace backtrail::engine

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace backtrail::engine {
+
+/// The bytes of one log file, read from the start in large blocks. A file whose
+/// first two bytes are the gzip magic is read decompressed, with the members
+/// that log rotation writes one after another taken as one stream.
+class LogSource
+{
+public:
+    virtual ~LogSource();
+    LogSource(const LogSource&) = delete;
+    LogSource& operator=(const LogSource&) = delete;
+
+    /// Opens an ordinary file for reading; anything else (a folder, a named pipe,
+    /// a device) is refused without being waited on. Null with `error` set on failure.
+    static std::unique_ptr<LogSource> open(const QString& path, QString* error);
+
+    /// Reads up to `size` bytes: the count read, 0 at the end, -1 on a failure
+    /// (errorText() says which). Bytes read before a failure stay valid.
+    virtual std::int64_t read(char* buffer, std::size_t size) = 0;
+    virtual bool compressed() const = 0;
+    QString errorText() const { return error; }
+
+protected:
+    explicit LogSource(int fd);
+    std::int64_t readRaw(char* buffer, std::size_t size);
+    int fd;
+    QString error;
+};
+
+} // namespace backtrail::engine

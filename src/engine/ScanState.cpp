@@ -1,0 +1,55 @@
+#include "ScanState.h"
+
+#include <charconv>
+
+namespace backtrail::engine {
+
+void WorkingLists::clear()
+{
+    List1.clear();
+    List2.clear();
+    landing.clear();
+    bot.clear();
+    bot.shrink_to_fit();
+    counts.clear();
+    counts.shrink_to_fit();
+    countsWritten = false;
+}
+
+std::string CountText(std::uint32_t count)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, count).ptr;
+    const std::size_t length = std::size_t(end - digits);
+    std::string text;
+    if (length < 7)
+        text.assign(7 - length, '0');
+    text.append(digits, length);
+    return text;
+}
+
+void WorkingLists::appendEntryText(std::size_t i, std::string& out) const
+{
+    if (countsWritten && i < counts.size()) {
+        out += CountText(counts[i]);
+        out += '|';
+    }
+    out += List1.at(i);
+}
+
+std::string WorkingLists::entryText(std::size_t i) const
+{
+    std::string text;
+    appendEntryText(i, text);
+    return text;
+}
+
+void ScanState::reset()
+{
+    counters = ScanCounters();
+    DuplicatesRemoved = 0;
+    lists.clear();
+    progress = Progress();
+}
+
+} // namespace backtrail::engine

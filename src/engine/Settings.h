@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+
+class QSettings;
+
+namespace backtrail::engine {
+
+/// Section and key names of the per-user settings store.
+namespace keys {
+inline constexpr auto kData = "data";
+inline constexpr auto kSettings = "Settings";
+inline constexpr auto kRemoveDupes = "bRemoveDupes";
+inline constexpr auto kDisplayStats = "bDisplayStats";
+inline constexpr auto kGetFileTypes = "bGetFileTypes";
+inline constexpr auto kYourWebsite = "strYourWebsite";
+inline constexpr auto kHttps = "bHttps";
+inline constexpr auto kPath = "path";
+inline constexpr auto kShowHelp = "showHelp";
+} // namespace keys
+
+/// The own domain stored until the user names theirs in Options. Lines that
+/// contain it are never referrer lines, so a fresh install finds outside links.
+inline constexpr auto kPlaceholderDomain = "www.your-site.example";
+
+/// Text values addressed by section and key. A read names the default that a
+/// missing key yields; a write reports whether the value reached the store.
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore() = default;
+    virtual QString read(QStringView section, QStringView key, const QString& defaultValue) const = 0;
+    virtual bool write(QStringView section, QStringView key, const QString& value) = 0;
+};
+
+/// The real store: an INI file in the user's configuration folder, named after
+/// the product. A file that cannot be read or that holds garbage yields the
+/// defaults; a write that cannot be saved returns false and changes nothing else.
+class IniSettingsStore final : public SettingsStore
+{
+public:
+    /// The per-user store of the product (for example ~/.config/Backtrail/Backtrail.ini).
+    IniSettingsStore();
+    /// A store kept in the given file; tests use it to stay away from the user's settings.
+    explicit IniSettingsStore(const QString& fileName);
+    ~IniSettingsStore() override;
+
+    QString read(QStringView section, QStringView key, const QString& defaultValue) const override;
+    bool write(QStringView section, QStringView key, const QString& value) override;
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> settings;
+};
+
+/// A switch as the store holds it: a number is true when it is not zero, the
+/// words true and false count in any letter case, anything else is false.
+bool TextToBool(QStringView text);
+
+/// The store's text for a switch: "1" or "0".
+inline QString BoolToText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+
+/// The values that steer a scan, read from the store by LoadSettings.
+struct ScanSettings
+{
+    bool bRemoveDupes = true;
+    bool bDisplayStats = true;
+    bool bGetFileTypes = true;
+    bool bHttps = false;
+    QString strYourWebsite = QString::fromLatin1(kPlaceholderDomain);
+};
+
+/// Reads the scan settings from a store, with the defaults for missing keys.
+ScanSettings ReadScanSettings(const SettingsStore& store);
+
+/// The process-wide scan settings that every scan reads while it runs.
+ScanSettings& Globals();
+
+/// Fills the process-wide scan settings from the store.
+void LoadSettings(const SettingsStore& store);
+
+} // namespace backtrail::engine

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// An ordered list of byte strings kept compactly: the bytes live in large
+/// chunks that never move, and each entry is a pointer and a length into them.
+/// Appending never copies earlier entries, so a list of millions of referrers
+/// costs its bytes plus sixteen bytes an entry.
+class TextList
+{
+public:
+    TextList() = default;
+    TextList(TextList&&) noexcept = default;
+    TextList& operator=(TextList&&) noexcept = default;
+    TextList(const TextList&) = delete;
+    TextList& operator=(const TextList&) = delete;
+
+    void clear();
+    void append(std::string_view text);
+    std::size_t size() const { return entries.size(); }
+    bool empty() const { return entries.empty(); }
+    /// Entry i; a position at or past the end reads as empty text.
+    std::string_view at(std::size_t i) const
+    {
+        return i < entries.size() ? std::string_view(entries[i].data, entries[i].length) : std::string_view();
+    }
+    std::string_view operator[](std::size_t i) const { return at(i); }
+    /// Keeps only the entries at the given ascending positions, in that order.
+    void keepOnly(const std::vector<std::size_t>& positions);
+    /// Bytes held by the entries (not counting the chunks' free space).
+    std::size_t textBytes() const { return bytes; }
+
+private:
+    struct Entry
+    {
+        const char* data;
+        std::size_t length;
+    };
+    static constexpr std::size_t kChunkSize = std::size_t(4) << 20;
+
+    std::vector<std::unique_ptr<char[]>> chunks;
+    char* free = nullptr;
+    std::size_t freeLeft = 0;
+    std::vector<Entry> entries;
+    std::size_t bytes = 0;
+};
+
+} // namespace backtrail::engine
