@@ -25,7 +25,7 @@ using namespace backtrail::engine;
 
 std::atomic<int>& InterruptCount()
 {
-    static std::atomic<int> count{0};
+    static std::atomic<int> count {0};
     return count;
 }
 
@@ -92,9 +92,9 @@ public:
         if (scanner && InterruptCount().load() > 0)
             scanner->StopScan();
     }
-    void showStatistics(const QString&, const QString&) override {}
-    void scanCompleted() override {}
-    void clearResults() override {}
+    void showStatistics(const QString&, const QString&) override { }
+    void scanCompleted() override { }
+    void clearResults() override { }
     void addResults(ResultTable table) override { rows = std::move(table); }
     void fileUnreadable(const QString& path, const QString& reason) override
     {
@@ -323,7 +323,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         streams.err << "backtrail-scan: " << utf8(message) << "\nTry 'backtrail-scan --help'.\n";
         return int(ExitStatus::Usage);
     };
-    if (!parser.parse(QStringList{QStringLiteral("backtrail-scan")} + arguments))
+    if (!parser.parse(QStringList {QStringLiteral("backtrail-scan")} + arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         streams.out << utf8(parser.helpText());
@@ -370,8 +370,9 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         } else if (!info.exists()) {
             missing.push_back({path, QStringLiteral("No such file or directory")});
         } else if (!xdirExists(path)) {
-            missing.push_back({path, info.isFile() ? QStringLiteral("hidden file, not scanned")
-                                                   : QStringLiteral("not an ordinary file")});
+            missing.push_back(
+                {path,
+                 info.isFile() ? QStringLiteral("hidden file, not scanned") : QStringLiteral("not an ordinary file")});
         } else {
             const QString folder = path.contains(u'/') ? path.left(path.lastIndexOf(u'/')) : QStringLiteral(".");
             entries.push_back({folder.isEmpty() ? QStringLiteral("") : folder, xfileExists(path)});

@@ -34,8 +34,7 @@ std::size_t sequenceLength(const unsigned char* p, std::size_t left)
     return 0;
 }
 
-template<class OnAscii>
-void forEachValid(std::string& out, std::string_view bytes, OnAscii&& onAscii)
+template<class OnAscii> void forEachValid(std::string& out, std::string_view bytes, OnAscii&& onAscii)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
@@ -100,9 +99,7 @@ void AppendJsonString(std::string& out, std::string_view bytes)
 
 void AppendPlainCell(std::string& out, std::string_view bytes)
 {
-    forEachValid(out, bytes, [&](char c) {
-        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c;
-    });
+    forEachValid(out, bytes, [&](char c) { out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? ' ' : c; });
 }
 
 std::size_t DisplayWidth(std::string_view utf8)

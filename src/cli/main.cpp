@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const backtrail::engine::IniSettingsStore store;
-    backtrail::cli::CommandStreams streams{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    backtrail::cli::CommandStreams streams {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
     const int status = backtrail::cli::RunScanCommand(arguments, store, streams);
     std::cout.flush();
     return status;

@@ -16,15 +16,15 @@ struct ExtensionTest
 
 // In the order in which the tests are tried: the first that finds one of its
 // texts decides, so ".jpg" wins over ".zip" and ".asp" also matches ".aspx".
-constexpr std::array<ExtensionTest, 31> kTests{{
-    {{".jpeg", ".jpg"}, "JPG"}, {{".zip", {}}, "ZIP"},    {{".msi", {}}, "MSI"},    {{".gif", {}}, "GIF"},
-    {{".asp", {}}, "ASP"},      {{".php", {}}, "PHP"},    {{".png", {}}, "PNG"},    {{".pdf", {}}, "PDF"},
-    {{".tar", {}}, "TAR"},      {{".txt", {}}, "TXT"},    {{".aiff", ".aif"}, "AIF"}, {{".avi", {}}, "AVI"},
-    {{".mov", {}}, "MOV"},      {{".mp3", {}}, "MP3"},    {{".mpeg", ".mpg"}, "MPG"}, {{".rm", {}}, "RM"},
-    {{".swf", {}}, "SWF"},      {{".wav", {}}, "WAV"},    {{".wmf", {}}, "WMF"},    {{".eps", {}}, "EPS"},
-    {{".ppt", {}}, "PPT"},      {{".psd", {}}, "PSD"},    {{".pict", ".pct"}, "PCT"}, {{".tiff", ".tif"}, "TIF"},
-    {{".rtf", {}}, "RTF"},      {{".sea", {}}, "SEA"},    {{".sit", {}}, "SIT"},    {{".smil", ".sml"}, "SML"},
-    {{".svg", {}}, "SVG"},      {{".xls", {}}, "XLS"},    {{".exe", {}}, "EXE"},
+constexpr std::array<ExtensionTest, 31> kTests {{
+    {{".jpeg", ".jpg"}, "JPG"}, {{".zip", {}}, "ZIP"}, {{".msi", {}}, "MSI"},      {{".gif", {}}, "GIF"},
+    {{".asp", {}}, "ASP"},      {{".php", {}}, "PHP"}, {{".png", {}}, "PNG"},      {{".pdf", {}}, "PDF"},
+    {{".tar", {}}, "TAR"},      {{".txt", {}}, "TXT"}, {{".aiff", ".aif"}, "AIF"}, {{".avi", {}}, "AVI"},
+    {{".mov", {}}, "MOV"},      {{".mp3", {}}, "MP3"}, {{".mpeg", ".mpg"}, "MPG"}, {{".rm", {}}, "RM"},
+    {{".swf", {}}, "SWF"},      {{".wav", {}}, "WAV"}, {{".wmf", {}}, "WMF"},      {{".eps", {}}, "EPS"},
+    {{".ppt", {}}, "PPT"},      {{".psd", {}}, "PSD"}, {{".pict", ".pct"}, "PCT"}, {{".tiff", ".tif"}, "TIF"},
+    {{".rtf", {}}, "RTF"},      {{".sea", {}}, "SEA"}, {{".sit", {}}, "SIT"},      {{".smil", ".sml"}, "SML"},
+    {{".svg", {}}, "SVG"},      {{".xls", {}}, "XLS"}, {{".exe", {}}, "EXE"},
 }};
 
 } // namespace

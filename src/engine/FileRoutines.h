@@ -24,6 +24,9 @@ QString xfileExists(const QString& path);
 QStringList ListLogFiles(const QString& folder);
 
 /// The path of entry `name` in `folder`: folder, "/", name.
-inline QString JoinPath(const QString& folder, const QString& name) { return folder + u'/' + name; }
+inline QString JoinPath(const QString& folder, const QString& name)
+{
+    return folder + u'/' + name;
+}
 
 } // namespace backtrail::engine

@@ -30,8 +30,7 @@ public:
     {
     }
 
-    template<class OnLine>
-    bool run(LogSource& source, OnLine&& onLine)
+    template<class OnLine> bool run(LogSource& source, OnLine&& onLine)
     {
         std::size_t filled = 0;
         bool skipping = false; // inside the unkept tail of an over-long line

@@ -6,8 +6,14 @@ namespace backtrail::engine {
 
 namespace {
 
-constexpr unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-constexpr unsigned char asciiUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c; }
+constexpr unsigned char asciiLower(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
+constexpr unsigned char asciiUpper(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+}
 
 // How common a byte is in web-server logs, lower is rarer; the finder anchors
 // its memchr on the rarest byte of its needle. Digits, '/', ':', '.', '-' and
@@ -111,8 +117,7 @@ namespace {
 
 // Splits on blanks, skipping empty fields; calls onField(index, field) and
 // returns the number of fields.
-template<class OnField>
-int forEachField(std::string_view text, OnField&& onField)
+template<class OnField> int forEachField(std::string_view text, OnField&& onField)
 {
     int index = 0;
     std::size_t p = 0;
@@ -243,8 +248,7 @@ ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line
 
     // The remainder: the line with every occurrence of the referrer taken out.
     std::size_t from = 0;
-    for (std::size_t at = line.find(result.text); at != std::string_view::npos;
-         at = line.find(result.text, from)) {
+    for (std::size_t at = line.find(result.text); at != std::string_view::npos; at = line.find(result.text, from)) {
         remainder.append(line.substr(from, at - from));
         from = at + result.text.size();
     }

@@ -13,7 +13,10 @@ namespace backtrail::engine {
 
 namespace {
 
-QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
 
 class PlainSource final : public LogSource
 {

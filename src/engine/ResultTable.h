@@ -9,10 +9,10 @@ namespace backtrail::engine {
 /// One result row: what the results table shows for one working-list entry.
 struct ResultRow
 {
-    std::string_view type;     ///< three-letter type code, "BOT", or empty
-    std::string_view clicks;   ///< seven-digit click count, empty without duplicate removal
+    std::string_view type; ///< three-letter type code, "BOT", or empty
+    std::string_view clicks; ///< seven-digit click count, empty without duplicate removal
     std::string_view referrer; ///< the referring address
-    std::string_view landing;  ///< the page of this site that the line requested
+    std::string_view landing; ///< the page of this site that the line requested
 };
 
 /// The result rows of a scan, in working-list order, held as plain bytes.

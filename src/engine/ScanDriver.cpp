@@ -13,8 +13,6 @@ namespace backtrail::engine {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// How often the reader lets the front end handle events and moves the bar.
-constexpr auto kYieldInterval = std::chrono::milliseconds(15);
 // Lines between two looks at the clock: a clock read costs about as much as
 // scanning a short line, so looking every line would slow the scan visibly.
 constexpr int kLinesPerClockCheck = 512;
@@ -89,7 +87,10 @@ bool Scanner::StartScan()
     return true;
 }
 
-void Scanner::showProgress() { frontEnd.setProgress(current.progress.value, current.progress.maximum); }
+void Scanner::showProgress()
+{
+    frontEnd.setProgress(current.progress.value, current.progress.maximum);
+}
 
 void Scanner::ScanSelectedFiles()
 {
@@ -145,7 +146,7 @@ void Scanner::ReadLogFile(const QString& path)
 
     auto yieldIfDue = [&] {
         const Clock::time_point now = Clock::now();
-        if (now - lastYield < kYieldInterval)
+        if (now - lastYield < yieldInterval)
             return;
         current.progress.step(unshownSteps);
         unshownSteps = 0;

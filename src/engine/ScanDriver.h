@@ -23,7 +23,10 @@ QString StatisticsText(const ScanState& state);
 QString FinishedText(const ScanCounters& counters);
 
 /// The title of the statistics box.
-inline QString StatisticsTitle() { return QStringLiteral("Scan Finished"); }
+inline QString StatisticsTitle()
+{
+    return QStringLiteral("Scan Finished");
+}
 
 /// Runs scans for one front end: walks the selected files of its file list,
 /// reads each, removes duplicates, fills the result rows and reports.
@@ -46,6 +49,10 @@ public:
 
     const ScanState& state() const { return current; }
 
+    /// How long the reader goes between two yields (15 ms unless set; 0
+    /// yields every few hundred lines, which tests use to stop mid-file).
+    void setYieldInterval(std::chrono::nanoseconds interval) { yieldInterval = interval; }
+
 private:
     void ScanSelectedFiles();
     void SetProgressRange(const QString& path);
@@ -56,6 +63,7 @@ private:
     const ScanSettings& settings;
     ScanState current;
     bool scanning = false;
+    std::chrono::nanoseconds yieldInterval = std::chrono::milliseconds(15);
 };
 
 } // namespace backtrail::engine

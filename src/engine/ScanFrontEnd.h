@@ -6,7 +6,6 @@
 
 namespace backtrail::engine {
 
-
 /// What a scan needs from the program that runs it. The desktop window and the
 /// command-line scanner implement it, and tests fake it. The engine never
 /// prints, shows a box or touches a widget: it tells the front end, which

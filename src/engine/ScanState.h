@@ -19,10 +19,10 @@ inline void SaturatingIncrement(std::int32_t& counter)
 /// Per-scan counters; all of them are reset when a scan starts.
 struct ScanCounters
 {
-    std::int32_t FilesDone = 0;    ///< files read to their end
+    std::int32_t FilesDone = 0; ///< files read to their end
     std::int32_t LinesScanned = 0; ///< lines read, over all files
-    std::int32_t LinksFound = 0;   ///< referrer lines found (entries appended to List1)
-    bool StopRequested = false;    ///< a stop was asked for; only a scan start clears it
+    std::int32_t LinksFound = 0; ///< referrer lines found (entries appended to List1)
+    bool StopRequested = false; ///< a stop was asked for; only a scan start clears it
 };
 
 /// The working lists of a scan. Entry i of each list belongs to the same log

@@ -8,7 +8,10 @@ namespace backtrail::engine {
 
 namespace {
 
-QString keyPath(QStringView section, QStringView key) { return section.toString() + u'/' + key.toString(); }
+QString keyPath(QStringView section, QStringView key)
+{
+    return section.toString() + u'/' + key.toString();
+}
 
 } // namespace
 
@@ -43,7 +46,10 @@ bool IniSettingsStore::write(QStringView section, QStringView key, const QString
     return settings->status() == QSettings::NoError;
 }
 
-QString IniSettingsStore::fileName() const { return settings->fileName(); }
+QString IniSettingsStore::fileName() const
+{
+    return settings->fileName();
+}
 
 bool TextToBool(QStringView text)
 {
@@ -79,6 +85,9 @@ ScanSettings& Globals()
     return values;
 }
 
-void LoadSettings(const SettingsStore& store) { Globals() = ReadScanSettings(store); }
+void LoadSettings(const SettingsStore& store)
+{
+    Globals() = ReadScanSettings(store);
+}
 
 } // namespace backtrail::engine

@@ -61,7 +61,10 @@ private:
 bool TextToBool(QStringView text);
 
 /// The store's text for a switch: "1" or "0".
-inline QString BoolToText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+inline QString BoolToText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 /// The values that steer a scan, read from the store by LoadSettings.
 struct ScanSettings

@@ -1,1 +1,265 @@
+#include "TestSupport.h"
+
+#include "engine/Classify.h"
+#include "engine/ScanDriver.h"
+
 #include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace backtrail::engine;
+using backtrail::testing::FakeFrontEnd;
+using backtrail::testing::Str;
+using backtrail::testing::WriteBytes;
+
+namespace {
+
+std::string combinedLine(const std::string& path, const std::string& referrer)
+{
+    return "10.0.0.1 - - [17/May/2015:10:05:03 +0000] \"GET " + path + " HTTP/1.1\" 200 100 \"" + referrer
+        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
+}
+
+class Driver : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frontEnd.folder = dir.path();
+        settings.strYourWebsite = QStringLiteral("mysite.example");
+        settings.bDisplayStats = true;
+    }
+    void addFile(const QString& name, const std::string& bytes, bool selected = true)
+    {
+        WriteBytes(dir.filePath(name), bytes);
+        frontEnd.files.push_back({name, selected});
+    }
+
+    QTemporaryDir dir;
+    FakeFrontEnd frontEnd;
+    ScanSettings settings;
+};
+
+TEST_F(Driver, ReportsTotalsAfterACompleteScan)
+{
+    addFile(QStringLiteral("a.log"),
+            combinedLine("/a.jpg", "http://one.example/") + combinedLine("/b", "http://one.example/")
+                + combinedLine("/c", "http://mysite.example/internal") + "no address here\n");
+    addFile(QStringLiteral("skipped.log"), combinedLine("/x", "http://never.example/"), false);
+    addFile(QStringLiteral("b.log"), combinedLine("/d.zip", "http://two.example/"));
+    Scanner scanner(frontEnd, settings);
+    ASSERT_TRUE(scanner.StartScan());
+
+    const QString completion = QStringLiteral(
+        "COMPLETE: 2 files done : 5 lines scanned : 3 links found : 1 duplicates removed : 2 unique links");
+    EXPECT_EQ(frontEnd.lastStatus(), completion);
+    EXPECT_TRUE(std::count(frontEnd.statuses.begin(), frontEnd.statuses.end(),
+                           QStringLiteral("Finished 1 files : Scanned 4 lines : found 2 links")));
+    ASSERT_EQ(frontEnd.statistics.size(), 1u);
+    EXPECT_EQ(frontEnd.statistics[0].first, QStringLiteral("Scan Finished"));
+    EXPECT_EQ(
+        frontEnd.statistics[0].second,
+        QStringLiteral("2 files done\r\n5 lines scanned\r\n3 links found\r\n1 duplicates removed\r\n2 unique links"));
+    EXPECT_EQ(frontEnd.completed, 1);
+    ASSERT_EQ(frontEnd.rows.size(), 2u);
+    EXPECT_EQ(Str(frontEnd.rows.row(0).clicks), "0000002");
+    EXPECT_EQ(Str(frontEnd.rows.row(0).referrer), "http://one.example/");
+    EXPECT_EQ(Str(frontEnd.rows.row(0).type), "JPG"); // the first line's remainder decides
+    EXPECT_EQ(Str(frontEnd.rows.row(0).landing), "/a.jpg");
+    EXPECT_EQ(Str(frontEnd.rows.row(1).type), "ZIP");
+    // The bar never passes its maximum and starts each file at 0.01.
+    for (const auto& [value, maximum] : frontEnd.progress)
+        EXPECT_LE(value, maximum);
+}
+
+TEST_F(Driver, NoFileSelectedStillCompletesWithZeros)
+{
+    settings.bDisplayStats = false;
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    EXPECT_EQ(frontEnd.lastStatus(),
+              QStringLiteral("COMPLETE: 0 files done : 0 lines scanned : 0 links found : 0 "
+                             "duplicates removed : 0 unique links"));
+    EXPECT_TRUE(frontEnd.statistics.empty());
+    EXPECT_EQ(frontEnd.completed, 1);
+}
+
+TEST_F(Driver, StopInTheFirstOfThreeFilesKeepsWhatWasReadAndReportsNothing)
+{
+    std::string first;
+    for (int i = 0; i < 30000; ++i)
+        first += combinedLine("/p", "http://r" + std::to_string(i % 50) + ".example/");
+    addFile(QStringLiteral("1.log"), first);
+    addFile(QStringLiteral("2.log"), combinedLine("/p", "http://second.example/"));
+    addFile(QStringLiteral("3.log"), "");
+    Scanner scanner(frontEnd, settings);
+    int linesAtStop = -1;
+    frontEnd.onYield = [&] {
+        // The first yield inside the first file's reading: press Stop.
+        if (linesAtStop < 0 && scanner.state().counters.LinesScanned > 0) {
+            scanner.StopScan();
+            linesAtStop = scanner.state().counters.LinesScanned;
+        }
+    };
+    scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    scanner.StartScan();
+    ASSERT_GT(linesAtStop, 0);
+    ASSERT_LT(linesAtStop, 30000);
+    const ScanState& state = scanner.state();
+    EXPECT_EQ(state.counters.LinesScanned, linesAtStop); // the reader stops before its next line
+    EXPECT_EQ(state.counters.FilesDone, 1); // only the empty third file counts as done
+    EXPECT_TRUE(std::count(frontEnd.statuses.begin(), frontEnd.statuses.end(), QStringLiteral("Cancelled")) >= 2);
+    EXPECT_EQ(frontEnd.completed, 0);
+    EXPECT_TRUE(frontEnd.statistics.empty());
+    EXPECT_FALSE(frontEnd.lastStatus().startsWith(QStringLiteral("COMPLETE")));
+    EXPECT_GT(frontEnd.rows.size(), 0u); // the rows show what was read before the stop
+}
+
+TEST_F(Driver, ASecondScanStartsClean)
+{
+    addFile(QStringLiteral("a.log"), combinedLine("/p", "http://one.example/"));
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    scanner.StartScan();
+    EXPECT_EQ(scanner.state().counters.LinksFound, 1);
+    EXPECT_EQ(scanner.state().counters.FilesDone, 1);
+    EXPECT_EQ(frontEnd.rows.size(), 1u);
+    EXPECT_EQ(frontEnd.clears, 2);
+}
+
+TEST_F(Driver, AStartWhileScanningIsIgnored)
+{
+    std::string log;
+    for (int i = 0; i < 20000; ++i)
+        log += combinedLine("/p", "http://one.example/");
+    addFile(QStringLiteral("a.log"), log);
+    Scanner scanner(frontEnd, settings);
+    bool nestedStarted = true;
+    frontEnd.onYield = [&] {
+        if (scanner.running())
+            nestedStarted = scanner.StartScan();
+    };
+    scanner.StartScan();
+    EXPECT_FALSE(nestedStarted);
+    EXPECT_EQ(scanner.state().counters.LinesScanned, 20000);
+}
+
+TEST_F(Driver, BadInputIsReadSafelyAndNothingIsLost)
+{
+    // Binary noise with NUL bytes and invalid UTF-8 around a referrer line.
+    std::string binary(4096, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 7919) % 256);
+    binary += "\n" + combinedLine("/\xff\xfe", "http://bin.example/\xc3\x28") + std::string("\0\0\0", 3);
+    addFile(QStringLiteral("binary.log"), binary);
+    // A 50 MB line holding an address at its end.
+    std::string huge(50u << 20, 'x');
+    huge += " http://huge.example/\n";
+    addFile(QStringLiteral("huge.log"), huge);
+    // Listed, then deleted before the scan reaches it.
+    frontEnd.files.push_back({QStringLiteral("deleted.log"), true});
+    // A named pipe: skipped, never waited on.
+    ASSERT_EQ(::mkfifo(dir.filePath(QStringLiteral("pipe")).toLocal8Bit().constData(), 0600), 0);
+    frontEnd.files.push_back({QStringLiteral("pipe"), true});
+    // A folder where a file was listed: cannot be read as a log.
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    frontEnd.files.push_back({QStringLiteral("folder"), true});
+
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    const ScanState& state = scanner.state();
+    EXPECT_EQ(state.counters.FilesDone, 2);
+    EXPECT_EQ(state.counters.LinksFound, 2);
+    bool sawBin = false, sawHuge = false;
+    for (std::size_t i = 0; i < frontEnd.rows.size(); ++i) {
+        sawBin |= Str(frontEnd.rows.row(i).referrer) == "http://bin.example/\xc3\x28";
+        sawHuge |= Str(frontEnd.rows.row(i).referrer) == "http://huge.example/";
+    }
+    EXPECT_TRUE(sawBin); // bytes kept as read
+    EXPECT_TRUE(sawHuge);
+    EXPECT_TRUE(frontEnd.unreadable.empty());
+}
+
+TEST_F(Driver, AFileThatFailsWhileBeingReadIsReportedAndNotCounted)
+{
+    // The process's own memory file is an ordinary file whose first read fails.
+    frontEnd.folder = QStringLiteral("/proc/self");
+    frontEnd.files = {{QStringLiteral("mem"), true}};
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    EXPECT_EQ(scanner.state().counters.FilesDone, 0);
+    ASSERT_EQ(frontEnd.unreadable.size(), 1u);
+    EXPECT_EQ(frontEnd.unreadable[0].first, QStringLiteral("/proc/self/mem"));
+    EXPECT_FALSE(frontEnd.unreadable[0].second.isEmpty());
+    EXPECT_EQ(frontEnd.completed, 1); // the scan itself still completes
+}
+
+TEST_F(Driver, AFileThatCannotBeOpenedIsReportedAndNotCounted)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file modes do not deny reads to root";
+    addFile(QStringLiteral("locked.log"), combinedLine("/p", "http://one.example/"));
+    ::chmod(dir.filePath(QStringLiteral("locked.log")).toLocal8Bit().constData(), 0);
+    addFile(QStringLiteral("ok.log"), combinedLine("/p", "http://two.example/"));
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    EXPECT_EQ(scanner.state().counters.FilesDone, 1);
+    ASSERT_EQ(frontEnd.unreadable.size(), 1u);
+    EXPECT_TRUE(frontEnd.unreadable[0].first.endsWith(QStringLiteral("locked.log")));
+}
+
+TEST_F(Driver, ADamagedCompressedLogKeepsItsLinesAndIsReported)
+{
+    // gzip of two referrer lines, cut short inside its data.
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-n"), QStringLiteral("-c")});
+    ASSERT_TRUE(gzip.waitForStarted());
+    std::string plain;
+    for (int i = 0; i < 2000; ++i)
+        plain += combinedLine("/p" + std::to_string(i), "http://z" + std::to_string(i) + ".example/");
+    gzip.write(plain.data(), qint64(plain.size()));
+    gzip.closeWriteChannel();
+    ASSERT_TRUE(gzip.waitForFinished());
+    const QByteArray packed = gzip.readAllStandardOutput();
+    addFile(QStringLiteral("whole.log.gz"), packed.toStdString());
+    addFile(QStringLiteral("cut.log.gz"), packed.left(packed.size() / 2).toStdString());
+    settings.bRemoveDupes = false;
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    const ScanState& state = scanner.state();
+    EXPECT_EQ(state.counters.FilesDone, 1);
+    EXPECT_GT(state.counters.LinksFound, 2000);
+    EXPECT_LT(state.counters.LinksFound, 4000);
+    EXPECT_EQ(state.counters.LinksFound, std::int32_t(state.lists.size()));
+    ASSERT_EQ(frontEnd.unreadable.size(), 1u);
+    EXPECT_TRUE(frontEnd.unreadable[0].first.endsWith(QStringLiteral("cut.log.gz")));
+}
+
+TEST(DriverSample, TheRealCombinedLog)
+{
+    FakeFrontEnd frontEnd;
+    frontEnd.folder = QFileInfo(QStringLiteral(BACKTRAIL_SAMPLE_LOG)).absolutePath();
+    frontEnd.files.push_back({QFileInfo(QStringLiteral(BACKTRAIL_SAMPLE_LOG)).fileName(), true});
+    ScanSettings settings;
+    settings.strYourWebsite = QStringLiteral("semicomplete.com");
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    const ScanState& state = scanner.state();
+    EXPECT_EQ(state.counters.LinesScanned, 10000);
+    EXPECT_EQ(state.counters.LinksFound, 2261); // lines with http:// that do not name the site
+    EXPECT_EQ(std::int64_t(state.counters.LinksFound) - state.DuplicatesRemoved, std::int64_t(frontEnd.rows.size()));
+    std::size_t bots = 0;
+    for (std::size_t i = 0; i < frontEnd.rows.size(); ++i) {
+        const auto row = frontEnd.rows.row(i);
+        EXPECT_TRUE(row.referrer.substr(0, 7) == "http://");
+        EXPECT_EQ(row.referrer.find('"'), std::string_view::npos);
+        bots += row.type == "BOT";
+    }
+    EXPECT_GT(bots, 0u);
+    EXPECT_EQ(Str(frontEnd.rows.row(0).referrer), "http://www.google.com/bot.html");
+}
+
+} // namespace

@@ -1,1 +1,238 @@
+#include "TestSupport.h"
+
+#include "engine/LineScanner.h"
+#include "engine/LogReader.h"
+#include "engine/LogSource.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
+
+using namespace backtrail::engine;
+using backtrail::testing::Str;
+using backtrail::testing::WriteBytes;
+
+namespace {
+
+// The line rule written the plain way: CR LF, lone CR, lone LF end a line.
+std::vector<std::string> naiveLines(std::string_view bytes)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
+{
+    QString error;
+    auto source = LogSource::open(path, &error);
+    EXPECT_TRUE(source) << error.toStdString();
+    std::vector<std::string> lines;
+    LineScanner scanner(blockSize);
+    EXPECT_TRUE(scanner.run(*source, [&](std::string_view line, bool hasScheme) {
+        lines.emplace_back(line);
+        if (schemes)
+            schemes->push_back(hasScheme);
+        return true;
+    }));
+    return lines;
+}
+
+class LineRule : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("log")); }
+};
+
+TEST_F(LineRule, TerminatorsAndEdges)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+        {"a\n\rb", {"a", "", "b"}}, // LF then CR is two line ends
+        {"\n\n", {"", ""}},
+        {"\r\n", {""}},
+        {std::string("x\0y\n", 4), {std::string("x\0y", 3)}},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        WriteBytes(path(), bytes);
+        for (const std::size_t block : {std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(1) << 20})
+            EXPECT_EQ(scanLines(path(), block), expected) << "block " << block;
+    }
+}
+
+TEST_F(LineRule, MatchesPlainSplitterOnRandomBytesAndBlockSizes)
+{
+    std::mt19937 random(7);
+    const std::string alphabet = "ab:/\r\n http";
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(random() % 200, ' ');
+        for (char& c : bytes)
+            c = alphabet[random() % alphabet.size()];
+        WriteBytes(path(), bytes);
+        const std::size_t block = 1 + random() % 64;
+        std::vector<bool> schemes;
+        const auto lines = scanLines(path(), block, &schemes);
+        ASSERT_EQ(lines, naiveLines(bytes)) << "round " << round;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(schemes[i], lines[i].find("://") != std::string::npos);
+    }
+}
+
+TEST_F(LineRule, LineLongerThanTheCapIsCutAndCountsOnce)
+{
+    std::string bytes = "first\n";
+    bytes += "http://long/";
+    bytes.append(kMaxLineBytes + 1000, 'x');
+    bytes += "\r\nlast";
+    WriteBytes(path(), bytes);
+    const auto lines = scanLines(path(), std::size_t(1) << 20);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "first");
+    EXPECT_EQ(lines[1].size(), kMaxLineBytes);
+    EXPECT_EQ(lines[1].substr(0, 12), "http://long/");
+    EXPECT_EQ(lines[2], "last");
+}
+
+TEST(CaseInsensitiveFinder, AgreesWithPlainSearch)
+{
+    std::mt19937 random(11);
+    const std::string alphabet = "aAbB.:/-zZ";
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text)
+            c = alphabet[random() % alphabet.size()];
+        std::string needle(random() % 4, ' ');
+        for (char& c : needle)
+            c = alphabet[random() % alphabet.size()];
+        const std::size_t from = random() % (text.size() + 2);
+        const std::size_t expected = from > text.size() ? std::string::npos : lower(text).find(lower(needle), from);
+        EXPECT_EQ(CaseInsensitiveFinder(needle).find(text, from), expected) << text << " / " << needle;
+    }
+    // Only ASCII letters fold: other bytes compare exactly.
+    EXPECT_EQ(CaseInsensitiveFinder("\xc3\xa9").find("\xc3\x89"), std::string::npos);
+}
+
+struct ExtractCase
+{
+    const char* name;
+    std::string line;
+    std::string referrer;
+    std::string remainder;
+    bool bot;
+};
+
+TEST(ExtractReferrer, CutsTheAddressAsTheLogLineCarriesIt)
+{
+    const ReferrerMatcher matcher("mysite.example", false);
+    const std::vector<ExtractCase> cases = {
+        {"combined format: the quote ends it",
+         R"~(1.2.3.4 - - [x] "GET /a.png HTTP/1.1" 200 5 "http://ref.example/page" "Mozilla/5.0 (X11; Linux)")~",
+         "http://ref.example/page", R"~(1.2.3.4 - - [x] "GET /a.png HTTP/1.1" 200 5 "" "Mozilla/5.0 (X11; Linux)")~",
+         false},
+        {"capitals kept", "GET HTTP://Ref.Example/X end", "HTTP://Ref.Example/X ", "GET end", false},
+        {"inside parentheses: a crawler",
+         R"~("-" "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)")~",
+         "http://www.google.com/bot.html", R"~("-" "Mozilla/5.0 (compatible; Googlebot/2.1; +)")~", true},
+        {"blank kept, no later paren", "x http://a.example/p y", "http://a.example/p ", "x y", false},
+        {"end of line", "x http://a.example/p", "http://a.example/p", "x ", false},
+        {"two addresses: the first", "http://one.example/ http://two.example/", "http://one.example/ ",
+         "http://two.example/", false},
+        {"every occurrence leaves the remainder", "http://a.example) http://a.example)", "http://a.example", ") )",
+         true},
+        {"a later paren runs the referrer to it", "x http://a.example/ b c)", "http://a.example/ b c", "x )", true},
+    };
+    for (const ExtractCase& c : cases) {
+        ASSERT_TRUE(matcher.IsReferrerLine(c.line)) << c.name;
+        std::string remainder;
+        const auto referrer = matcher.ExtractReferrer(c.line, remainder);
+        EXPECT_EQ(std::string(referrer.text), c.referrer) << c.name;
+        EXPECT_EQ(remainder, c.remainder) << c.name;
+        EXPECT_EQ(referrer.closedByParen, c.bot) << c.name;
+    }
+}
+
+TEST(IsReferrerLine, OwnDomainSchemesAndCase)
+{
+    const ReferrerMatcher plain("MySite.example", false);
+    EXPECT_TRUE(plain.IsReferrerLine("GET / \"http://other.example/\""));
+    EXPECT_FALSE(plain.IsReferrerLine("GET /mysite.EXAMPLE/ \"http://other.example/\"")); // own domain anywhere
+    EXPECT_FALSE(plain.IsReferrerLine("\"https://other.example/\"")); // https off
+    EXPECT_FALSE(plain.IsReferrerLine("ftp://other.example/"));
+    EXPECT_FALSE(ReferrerMatcher("", false).IsReferrerLine("http://other.example/")); // empty own domain
+
+    const ReferrerMatcher https("mysite.example", true);
+    EXPECT_TRUE(https.IsReferrerLine("\"HTTPS://other.example/\""));
+    std::string remainder;
+    EXPECT_EQ(Str(https.ExtractReferrer("a https://s.example/ http://p.example/", remainder).text),
+              "https://s.example/ ");
+    EXPECT_EQ(Str(https.ExtractReferrer("a http://p.example/ https://s.example/", remainder).text),
+              "http://p.example/ ");
+}
+
+TEST(LandingPath, QuotedRequestsAndW3cFields)
+{
+    std::string scratch;
+    W3cFields none;
+    EXPECT_EQ(Str(LandingPath(R"(1.2.3.4 - - [x] "GET /a/b.html?q=1 HTTP/1.1" 200)", none, scratch)), "/a/b.html?q=1");
+    EXPECT_EQ(Str(LandingPath(R"("-" "POST /form")", none, scratch)), "/form");
+    EXPECT_EQ(Str(LandingPath(R"("get /lower HTTP/1.1")", none, scratch)), "");
+    EXPECT_EQ(Str(LandingPath("no request here", none, scratch)), "");
+
+    W3cFields fields;
+    fields.readDirective("#Fields: date time cs-uri-stem cs-uri-query cs(Referer)");
+    EXPECT_EQ(fields.count, 5);
+    EXPECT_EQ(Str(LandingPath("2024-01-01 10:00 /p.asp id=3 http://r.example/", fields, scratch)), "/p.asp?id=3");
+    EXPECT_EQ(Str(LandingPath("2024-01-01 10:00 /p.asp - http://r.example/", fields, scratch)), "/p.asp");
+    EXPECT_EQ(Str(LandingPath("2024-01-01 10:00 /p.asp - http://r.example/ extra", fields, scratch)), "");
+}
+
+TEST_F(LineRule, GzipMembersAreOneStreamAndDamageIsReported)
+{
+    // Two gzip members, one after the other, as log rotation writes them:
+    // "one\ntwo\n" and "three\n".
+    const unsigned char twoMembers[]
+        = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0xcb, 0xcf, 0x4b, 0xe5, 0x2a, 0x29, 0xcf, 0xe7,
+           0x02, 0x00, 0xe6, 0x0b, 0xba, 0x12, 0x08, 0x00, 0x00, 0x00, 0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00,
+           0x00, 0x03, 0x2b, 0xc9, 0x28, 0x4a, 0x4d, 0xe5, 0x02, 0x00, 0xd8, 0xc5, 0x46, 0xff, 0x06, 0x00, 0x00, 0x00};
+    const std::string bytes(reinterpret_cast<const char*>(twoMembers), sizeof twoMembers);
+    WriteBytes(path(), bytes);
+    EXPECT_EQ(scanLines(path(), 4), (std::vector<std::string> {"one", "two", "three"}));
+
+    // Cut inside the second member: the first member's lines survive, the read fails.
+    WriteBytes(path(), bytes.substr(0, bytes.size() - 10));
+    QString error;
+    auto source = LogSource::open(path(), &error);
+    ASSERT_TRUE(source);
+    std::vector<std::string> lines;
+    LineScanner scanner;
+    EXPECT_FALSE(scanner.run(*source, [&](std::string_view line, bool) {
+        lines.emplace_back(line);
+        return true;
+    }));
+    EXPECT_EQ(lines, (std::vector<std::string> {"one", "two"}));
+    EXPECT_FALSE(source->errorText().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+#include "ScanCommand.h"
+#include "TextOutput.h"
+
+#include "engine/Settings.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace backtrail;
+
+namespace {
+
+struct Outcome
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class ScanCommand : public ::testing::Test
+{
+protected:
+    Outcome run(QStringList arguments)
+    {
+        std::ostringstream out, err;
+        const int status = cli::RunScanCommand(arguments, store, {out, err, false});
+        return {status, out.str(), err.str()};
+    }
+    QString write(const QString& name, const std::string& bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), qint64(bytes.size()));
+        return path;
+    }
+    static QJsonObject json(const std::string& text)
+    {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+        return doc.object();
+    }
+
+    QTemporaryDir dir;
+    engine::IniSettingsStore store {dir.filePath(QStringLiteral("settings/Backtrail.ini"))};
+};
+
+TEST_F(ScanCommand, JsonOfTheSampleLog)
+{
+    const Outcome r = run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--format"),
+                           QStringLiteral("json"), QStringLiteral(BACKTRAIL_SAMPLE_LOG)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject o = json(r.out);
+    EXPECT_EQ(o[QStringLiteral("files_done")].toInt(), 1);
+    EXPECT_EQ(o[QStringLiteral("lines_scanned")].toInt(), 10000);
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2261);
+    const int removed = o[QStringLiteral("duplicates_removed")].toInt();
+    const QJsonArray rows = o[QStringLiteral("rows")].toArray();
+    EXPECT_EQ(o[QStringLiteral("unique_links")].toInt(), 2261 - removed);
+    EXPECT_EQ(rows.size(), 2261 - removed);
+    EXPECT_TRUE(o[QStringLiteral("status")].toString().startsWith(QStringLiteral("COMPLETE: 1 files done")));
+    EXPECT_TRUE(o[QStringLiteral("unreadable")].toArray().isEmpty());
+    const QJsonObject first = rows[0].toObject();
+    EXPECT_EQ(first[QStringLiteral("referrer")].toString(), QStringLiteral("http://www.google.com/bot.html"));
+    EXPECT_EQ(first[QStringLiteral("type")].toString(), QStringLiteral("BOT"));
+    EXPECT_EQ(first[QStringLiteral("clicks")].toString().size(), 7);
+    EXPECT_NE(r.err.find("COMPLETE: "), std::string::npos); // the completion text on stderr
+}
+
+TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
+{
+    const std::string line = "1.1.1.1 - - [x] \"GET /a.gif HTTP/1.1\" 200 1 \"http://r.example/\xff<b>\" \"UA\"\n";
+    const QString log = write(QStringLiteral("a.log"), line + line);
+    Outcome r = run({QStringLiteral("--no-dupes"), QStringLiteral("--no-types"), QStringLiteral("--format=json"),
+                     QStringLiteral("--quiet"), log});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty());
+    QJsonObject o = json(r.out);
+    ASSERT_EQ(o[QStringLiteral("rows")].toArray().size(), 2);
+    const QJsonObject row = o[QStringLiteral("rows")].toArray()[0].toObject();
+    EXPECT_EQ(row[QStringLiteral("referrer")].toString(), QString::fromUtf8("http://r.example/\xEF\xBF\xBD<b>"));
+    EXPECT_EQ(row[QStringLiteral("type")].toString(), QString());
+    EXPECT_EQ(row[QStringLiteral("clicks")].toString(), QString());
+    EXPECT_EQ(row[QStringLiteral("landing")].toString(), QStringLiteral("/a.gif"));
+
+    r = run({QStringLiteral("--format"), QStringLiteral("html"), QStringLiteral("--quiet"), log});
+    EXPECT_EQ(r.out, "<a href='http://r.example/\xff&lt;b&gt;'>0000002|http://r.example/\xff&lt;b&gt;</a><br>\r\n");
+
+    r = run({QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"), log});
+    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>\t/a.gif\n");
+
+    r = run({QStringLiteral("--quiet"), log});
+    EXPECT_NE(r.out.find("Type  Clicks   Referrer"), std::string::npos);
+    EXPECT_NE(r.out.find("GIF   0000002  http://r.example/"), std::string::npos);
+}
+
+TEST_F(ScanCommand, FoldersMissingFilesOutputFileAndUsage)
+{
+    const std::string line = "\"GET / HTTP/1.1\" \"http://r.example/\"\n";
+    write(QStringLiteral("b.log"), line);
+    write(QStringLiteral("A.log"), line);
+    write(QStringLiteral(".hidden.log"), line);
+    const QString output = dir.filePath(QStringLiteral("out.json"));
+    Outcome r = run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"), output,
+                     dir.filePath(QStringLiteral("missing.log")), dir.path()});
+    EXPECT_EQ(r.status, 1); // one line on stderr for the missing file, the others scanned
+    EXPECT_NE(r.err.find("missing.log: No such file or directory"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+    QFile file(output);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject o = json(file.readAll().toStdString());
+    EXPECT_EQ(o[QStringLiteral("files_done")].toInt(), 2); // a folder stands for its listed files
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2);
+    EXPECT_EQ(o[QStringLiteral("unreadable")].toArray().size(), 1);
+
+    EXPECT_EQ(run({}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--format"), QStringLiteral("xml"), dir.path()}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--dupes"), QStringLiteral("--no-dupes"), dir.path()}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--bogus"), dir.path()}).status, 2);
+    r = run({QStringLiteral("--version")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("backtrail-scan ", 0), 0u);
+    r = run({QStringLiteral("--help")});
+    EXPECT_NE(r.out.find("--format"), std::string::npos);
+
+    // An output folder that does not exist: a clear failure, nothing claimed written.
+    r = run({QStringLiteral("--output"), dir.filePath(QStringLiteral("gone/out.txt")), dir.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+TEST_F(ScanCommand, FollowsTheStoredSettings)
+{
+    store.write(u"data", u"strYourWebsite", QStringLiteral("r.example"));
+    store.write(u"data", u"bHttps", QStringLiteral("1"));
+    const QString log = write(QStringLiteral("a.log"), "\"http://r.example/\"\n\"https://s.example/\"\n");
+    const Outcome r = run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--quiet"), log});
+    const QJsonArray rows = json(r.out)[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toObject()[QStringLiteral("referrer")].toString(), QStringLiteral("https://s.example/"));
+}
+
+TEST(TextOutput, ValidUtf8AndJsonEscapes)
+{
+    std::string out;
+    cli::AppendJsonString(out, std::string("a\"\\\n\x01\xc3\xa9\xe2\x82\xac\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80z", 20));
+    std::string replacements;
+    for (int i = 0; i < 9; ++i)
+        replacements += "\xEF\xBF\xBD"; // one U+FFFD for each byte outside a well-formed sequence
+    EXPECT_EQ(out, "\"a\\\"\\\\\\n\\u0001\xc3\xa9\xe2\x82\xac" + replacements + "z\"");
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + out + "]"));
+    EXPECT_FALSE(doc.isNull());
+}
+
+TEST(RealExecutable, ScansTheSampleAndPrintsJson)
+{
+    QTemporaryDir config;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(BACKTRAIL_SCAN_EXE),
+                  {QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--format"),
+                   QStringLiteral("json"), QStringLiteral(BACKTRAIL_SAMPLE_LOG)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QJsonObject o = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2261);
+    EXPECT_TRUE(process.readAllStandardError().startsWith("COMPLETE: 1 files done : 10000 lines scanned"));
+}
+
+} // namespace
