@@ -1,0 +1,57 @@
+#include "FileListBox.h"
+
+#include "engine/FileRoutines.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace backtrail::results {
+
+FileListBox::FileListBox(QWidget* parent)
+    : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setUniformItemSizes(true);
+}
+
+bool FileListBox::setPath(const QString& newFolder)
+{
+    if (newFolder.isEmpty())
+        return false;
+    const QString target = QDir::cleanPath(QFileInfo(newFolder).absoluteFilePath());
+    const QFileInfo info(target);
+    if (!info.isDir() || !QDir(target).isReadable())
+        return false;
+    const QStringList names = engine::ListLogFiles(target);
+    clear();
+    addItems(names);
+    clearSelection();
+    folder = target;
+    return true;
+}
+
+QString FileListBox::entryName(int index) const
+{
+    const QListWidgetItem* entry = item(index);
+    return entry ? entry->text() : QString();
+}
+
+bool FileListBox::entrySelected(int index) const
+{
+    const QListWidgetItem* entry = item(index);
+    return entry && entry->isSelected();
+}
+
+QString FileListBox::currentName() const
+{
+    const QListWidgetItem* entry = currentItem();
+    return entry ? entry->text() : QString();
+}
+
+void FileListBox::selectAllEntries()
+{
+    if (count() > 0)
+        selectAll();
+}
+
+} // namespace backtrail::results

@@ -1,0 +1,160 @@
+#include "LogFilePicker.h"
+
+#include "DirListBox.h"
+#include "DriveListBox.h"
+#include "FileListBox.h"
+#include "TextEditor.h"
+
+#include "engine/Settings.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QStorageInfo>
+#include <QToolButton>
+
+namespace backtrail::results {
+
+namespace {
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, const QString& tip,
+                           const QIcon& icon)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setToolTip(tip);
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    return button;
+}
+
+} // namespace
+
+LogFilePicker::LogFilePicker(engine::SettingsStore& store, const QString& title, QWidget* parent)
+    : QGroupBox(QStringLiteral("Select Log Files"), parent)
+    , settings(store)
+    , boxTitle(title)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    cmdSelAll = pictureButton(
+        this, "cmdSelAll", QStringLiteral("Select All Files"),
+        QStringLiteral("Select all files in the current directory"),
+        QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)));
+    Command1 = pictureButton(
+        this, "Command1", QStringLiteral("Open Selected File"), QStringLiteral("open the currently selected file"),
+        QIcon::fromTheme(QStringLiteral("document-open"), style()->standardIcon(QStyle::SP_FileIcon)));
+    const QString listTip = QStringLiteral("Select the log files you wish to scan");
+    Drive1 = new DriveListBox(this);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    Drive1->setToolTip(listTip);
+    Dir1 = new DirListBox(this);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setToolTip(listTip);
+    File1 = new FileListBox(this);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setToolTip(listTip);
+
+    // Before any choice the lists show the current drive and the working folder;
+    // nothing is remembered until the folder changes.
+    Drive1->setDrives(MountedDrives());
+    const QString start = QDir::currentPath();
+    const QString startDrive = Drive1->driveOf(start);
+    Drive1->showDrive(startDrive);
+    Dir1->setDriveRoot(startDrive.isEmpty() ? QStringLiteral("/") : startDrive);
+    if (Dir1->showPath(start))
+        File1->setPath(Dir1->path());
+    lastFolderOnDrive.insert(startDrive, Dir1->path());
+
+    connect(Drive1, &DriveListBox::driveChanged, this, &LogFilePicker::Drive1_Change);
+    connect(Dir1, &DirListBox::pathChanged, this, &LogFilePicker::Dir1_Change);
+    connect(cmdSelAll, &QToolButton::clicked, this, &LogFilePicker::cmdSelAll_Click);
+    connect(Command1, &QToolButton::clicked, this, &LogFilePicker::Command1_Click);
+}
+
+void LogFilePicker::showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, boxTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+QString LogFilePicker::currentFolderOn(const QString& driveRoot) const
+{
+    return lastFolderOnDrive.value(driveRoot, driveRoot);
+}
+
+void LogFilePicker::Drive1_Change()
+{
+    const QString root = Drive1->drive();
+    const QStorageInfo volume(root);
+    const QString folder = currentFolderOn(root);
+    // A drive whose medium is gone keeps the folder and file lists as they were;
+    // the drive list still shows the drive that was chosen.
+    if (!volume.isValid() || !volume.isReady()) {
+        showMessage(QStringLiteral("Error: Device is not available"));
+        return;
+    }
+    const QString previousRoot = Dir1->path().isEmpty() ? QStringLiteral("/") : Drive1->driveOf(Dir1->path());
+    Dir1->setDriveRoot(root);
+    if (Dir1->setPath(folder))
+        return;
+    // The drive's last folder may be gone: its root is the next best.
+    if (folder != root && Dir1->setPath(root))
+        return;
+    Dir1->setDriveRoot(previousRoot);
+    showMessage(QStringLiteral("Error: Device is not available"));
+}
+
+void LogFilePicker::Dir1_Change()
+{
+    const QString folder = Dir1->path();
+    if (!File1->setPath(folder)) {
+        showMessage(QStringLiteral("Error: Directory does not exist"));
+        return;
+    }
+    lastFolderOnDrive.insert(Drive1->driveOf(folder), folder);
+    rememberFolder(folder);
+}
+
+void LogFilePicker::rememberFolder(const QString& folder)
+{
+    if (settings.write(QString::fromLatin1(engine::keys::kData), QString::fromLatin1(engine::keys::kPath), folder))
+        return;
+    // A settings file that cannot be written fails on every folder change; say so once.
+    if (storeFailureReported)
+        return;
+    storeFailureReported = true;
+    showMessage(QStringLiteral("The folder could not be remembered for the next start: the settings file cannot be "
+                               "written."));
+}
+
+void LogFilePicker::cmdSelAll_Click()
+{
+    File1->selectAllEntries();
+}
+
+void LogFilePicker::Command1_Click()
+{
+    const QString folder = File1->path();
+    const QString path = (folder.endsWith(u'/') ? folder : folder + u'/') + File1->currentName();
+    QString commandLine;
+    if (!StartEditor(path, &commandLine))
+        showMessage(QStringLiteral("The text editor could not be started:\n%1").arg(commandLine));
+}
+
+void LogFilePicker::RestoreRememberedFolder()
+{
+    const QString stored
+        = settings.read(QString::fromLatin1(engine::keys::kData), QString::fromLatin1(engine::keys::kPath), {});
+    if (stored.isEmpty())
+        return;
+    const QString root = Drive1->driveOf(stored);
+    if (root.isEmpty() || !Drive1->setDrive(root))
+        return;
+    Dir1->setDriveRoot(root);
+    if (!Dir1->setPath(stored))
+        return;
+    File1->setPath(stored);
+}
+
+} // namespace backtrail::results

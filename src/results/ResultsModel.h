@@ -1,0 +1,71 @@
+#pragma once
+
+#include "modListViewEnh.h"
+
+#include "engine/ResultTable.h"
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <vector>
+
+namespace backtrail::results {
+
+/// The rows of the results table: the scan's result rows held as plain bytes,
+/// shown through a vector of row positions. The model carries the list view's
+/// own sort state (sorted flag, sort key, sort order); while the flag is on,
+/// every change of key or order and every new set of rows is re-ordered at once.
+class ResultsModel final : public QAbstractTableModel, public SortableListView
+{
+    Q_OBJECT
+public:
+    enum Column { TypeColumn = 0, ClicksColumn, ReferrerColumn, LandingColumn, ColumnCount };
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    /// Removes every row; the sort state stays.
+    void clearRows();
+    /// Replaces the rows by a scan's rows, ordered by the sort state when it is on.
+    void setRows(engine::ResultTable rows);
+    /// The text of a cell in view order.
+    QString cellText(int row, int column) const;
+
+    int listRowCount() const override { return int(order.size()); }
+    int listColumnCount() const override { return ColumnCount; }
+    bool sorted() const override { return sortedFlag; }
+    void setSorted(bool on) override;
+    int sortKey() const override { return key; }
+    void setSortKey(int column) override;
+    SortOrder sortOrder() const override { return direction; }
+    void setSortOrder(SortOrder order) override;
+    void beginSortChange() override { ++deferred; }
+    void endSortChange() override;
+
+signals:
+    /// The rows were re-ordered by the sort state.
+    void rowsSorted();
+
+private:
+    std::string_view cell(std::uint32_t tableRow, int column) const;
+    void sortRequested();
+    void sortPositions(std::vector<std::uint32_t>& positions) const;
+    void resort();
+
+    engine::ResultTable table;
+    std::vector<std::uint32_t> order; // view row -> row of `table`
+    bool sortedFlag = false;
+    int key = 0;
+    SortOrder direction = SortOrder::Ascending;
+    int deferred = 0;
+    bool resortPending = false;
+};
+
+/// Compares two cells as text with ASCII letter case ignored: negative, zero or positive.
+int CompareTextNoCase(std::string_view a, std::string_view b);
+
+} // namespace backtrail::results

@@ -1,0 +1,296 @@
+#include "MainWindow.h"
+
+#include "LayoutControls.h"
+#include "StatusBar.h"
+#include "modLivery.h"
+
+#include "browser/BrowserPane.h"
+#include "browser/WebBrowser.h"
+#include "engine/ScanDriver.h"
+#include "engine/Settings.h"
+#include "results/DirListBox.h"
+#include "results/DriveListBox.h"
+#include "results/FileListBox.h"
+#include "results/LogFilePicker.h"
+#include "results/ResultsModel.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <cmath>
+
+namespace backtrail::shell {
+
+namespace {
+
+// 15 twips to a pixel at 96 dots per inch: the unit of the window's design.
+constexpr float kTwipsPerPixel = 15.0f;
+// The client area at the design size, 13455 by 9210 twips.
+constexpr int kDesignClientWidth = 897;
+constexpr int kDesignClientHeight = 614;
+constexpr int kStatusBarHeight = 21; // 315 twips
+// The progress bar's range: value and maximum arrive in lines and are scaled to it.
+constexpr int kProgressSteps = 10000;
+
+int px(float twips)
+{
+    return int(std::lround(twips / kTwipsPerPixel));
+}
+
+QRect pixels(const TwipsRect& r)
+{
+    return QRect(px(r.left), px(r.top), px(r.width), px(r.height));
+}
+
+// A button with a 24 by 24 picture above its caption, placed in twips.
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, const QString& tip,
+                           const QIcon& icon, int left, int top, int width, int height)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setToolTip(tip);
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setGeometry(pixels({float(left), float(top), float(width), float(height)}));
+    return button;
+}
+
+QIcon themed(const char* name, QStyle::StandardPixmap fallback, const QStyle* style)
+{
+    return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+}
+
+} // namespace
+
+MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
+    : QMainWindow(parent)
+    , store(*setup.store)
+    , windows(setup.windows)
+    , startPage(setup.startPage)
+    , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
+{
+    setObjectName(QStringLiteral("Form1"));
+    LoadBranding();
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    buildTopRow(client);
+    frmMain = new results::LogFilePicker(store, Branding().strProgramName, client);
+    frmMain->setGeometry(pixels({60, 900, 3735, 7020}));
+    frmMain->cmdSelAll->setGeometry(pixels({60, 240, 1695, 795}));
+    frmMain->Command1->setGeometry(pixels({1800, 240, 1755, 795}));
+    frmMain->Drive1->setGeometry(pixels({60, 1080, 3555, 315}));
+    frmMain->Dir1->setGeometry(pixels({60, 1380, 3555, 2790}));
+    frmMain->File1->setGeometry(pixels({60, 4200, 3555, 2820}));
+    buildResultsFrame(client);
+
+    frmBrowser = new browser::BrowserPane(client);
+    frmBrowser->setGeometry(pixels({3795, 900, 6375, 7020}));
+    connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
+            [this](const QString& text) { StatusBar1->setPanelText(2, text); });
+
+    StatusBar1 = new StatusBar(3, client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, kProgressSteps);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    buildMenus();
+    resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildTopRow(QWidget* parent)
+{
+    const QStyle* s = style();
+    Command10 = pictureButton(parent, "Command10", QStringLiteral("Toggle View"),
+                              QStringLiteral("Switch between the log files and the referrer list"),
+                              themed("view-list-details", QStyle::SP_FileDialogDetailedView, s), 60, 60, 1635, 800);
+    cmdGo = pictureButton(parent, "cmdGo", QStringLiteral("Scan"), QStringLiteral("Scan the selected log files"),
+                          themed("system-search", QStyle::SP_MediaPlay, s), 1920, 60, 800, 800);
+    cmdStop = pictureButton(parent, "cmdStop", QStringLiteral("Stop"), QStringLiteral("Stop Scanning Files"),
+                            themed("process-stop", QStyle::SP_MediaStop, s), 2760, 60, 795, 795);
+    cmdOpts = pictureButton(parent, "cmdOpts", QStringLiteral("Options"), QStringLiteral("Options"),
+                            themed("preferences-system", QStyle::SP_FileDialogInfoView, s), 3780, 60, 795, 795);
+    Command8 = pictureButton(parent, "Command8", QStringLiteral("Visit"), QStringLiteral("Visit us!"),
+                             themed("applications-internet", QStyle::SP_DriveNetIcon, s), 4800, 60, 8355, 795);
+    Command8->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    connect(Command10, &QToolButton::clicked, this, &MainWindow::Command10_Click);
+    connect(cmdGo, &QToolButton::clicked, this, &MainWindow::cmdGo_Click);
+    connect(cmdStop, &QToolButton::clicked, this, &MainWindow::cmdStop_Click);
+    connect(cmdOpts, &QToolButton::clicked, this, &MainWindow::cmdOpts_Click);
+    connect(Command8, &QToolButton::clicked, this, &MainWindow::Command8_Click);
+    cmdOpts->setEnabled(windows != nullptr);
+}
+
+void MainWindow::buildResultsFrame(QWidget* parent)
+{
+    const QStyle* s = style();
+    imgExpand = themed("go-next", QStyle::SP_ArrowRight, s);
+    imgContract = themed("go-previous", QStyle::SP_ArrowLeft, s);
+
+    Frame1 = new QGroupBox(QStringLiteral("Referrer List"), parent);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(pixels({60, 900, 3795, 7020}));
+    Frame1->hide();
+    Command9 = pictureButton(Frame1, "Command9", QStringLiteral("Open"),
+                             QStringLiteral("Open the selected referrer in the browser"),
+                             themed("document-open", QStyle::SP_DialogOpenButton, s), 120, 240, 795, 795);
+    cmdHtml
+        = pictureButton(Frame1, "cmdHtml", QStringLiteral("Export"), QStringLiteral("Export the referers list to HTML"),
+                        themed("document-save-as", QStyle::SP_DialogSaveButton, s), 960, 240, 795, 795);
+    cmdExpnd = pictureButton(Frame1, "cmdExpnd", QStringLiteral("Expand"), QStringLiteral("Expand"), imgExpand, 1800,
+                             240, 1935, 795);
+
+    results = new results::ResultsModel(this);
+    results->setObjectName(QStringLiteral("lstResultsModel"));
+    lstResults = new QTreeView(Frame1);
+    lstResults->setObjectName(QStringLiteral("lstResults"));
+    lstResults->setModel(results);
+    lstResults->setRootIsDecorated(false);
+    lstResults->setItemsExpandable(false);
+    lstResults->setUniformRowHeights(true);
+    lstResults->setAllColumnsShowFocus(true);
+    lstResults->setAlternatingRowColors(true);
+    lstResults->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstResults->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstResults->setSortingEnabled(false);
+    lstResults->header()->setSectionsClickable(true);
+    lstResults->header()->setSectionsMovable(false);
+    lstResults->header()->setStretchLastSection(false);
+    lstResults->setGeometry(pixels({120, 1080, 3555, 5060}));
+
+    connect(lstResults, &QTreeView::clicked, this, &MainWindow::lstResults_Click);
+    connect(lstResults, &QTreeView::doubleClicked, this, &MainWindow::lstResults_DblClick);
+    connect(lstResults->header(), &QHeaderView::sectionClicked, this, &MainWindow::lstResults_ColumnClick);
+    connect(Command9, &QToolButton::clicked, this, &MainWindow::Command9_Click);
+    connect(cmdHtml, &QToolButton::clicked, this, &MainWindow::cmdHtml_Click);
+    connect(cmdExpnd, &QToolButton::clicked, this, &MainWindow::cmdExpnd_Click);
+}
+
+void MainWindow::buildMenus()
+{
+    auto addMenu = [this](const char* name, const QString& caption) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    auto addItem = [this](QMenu* menu, const char* name, const QString& caption, void (MainWindow::*handler)()) {
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QString::fromLatin1(name));
+        connect(item, &QAction::triggered, this, handler);
+        return item;
+    };
+    QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
+    mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("Exit"), &MainWindow::mnuFileExit_Click);
+    QMenu* action = addMenu("mnuAction", QStringLiteral("Action"));
+    mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("Start Scan"), &MainWindow::cmdGo_Click);
+    mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("Stop Scan"), &MainWindow::cmdStop_Click);
+    mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle View"), &MainWindow::Command10_Click);
+    QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
+    MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
+    QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
+    mnuHelpItem = addItem(help, "mnuHelpItem", QStringLiteral("View Help"), &MainWindow::mnuHelpItem_Click);
+    QMenu* about = addMenu("mnuAbout", QStringLiteral("About"));
+    mnuAboutItem
+        = addItem(about, "mnuAboutItem", QStringLiteral("About this software"), &MainWindow::mnuAboutItem_Click);
+    for (QAction* item : {MnuOptionsItem, mnuHelpItem, mnuAboutItem})
+        item->setEnabled(windows != nullptr);
+}
+
+void MainWindow::Form_Load()
+{
+    LoadBranding();
+    const Livery& livery = Branding();
+    setWindowTitle(ProgramCaption());
+    frmBrowser->setCaptionBase(ProgramCaption());
+    Command8->setText(QStringLiteral("Visit ") + livery.strWebsite);
+
+    // The result columns, widths in twips: 630, 930, 20000 and the landing page after them.
+    lstResults->setColumnWidth(results::ResultsModel::TypeColumn, px(630));
+    lstResults->setColumnWidth(results::ResultsModel::ClicksColumn, px(930));
+    lstResults->setColumnWidth(results::ResultsModel::ReferrerColumn, px(20000));
+    lstResults->setColumnWidth(results::ResultsModel::LandingColumn, px(6000));
+
+    frmMain->RestoreRememberedFolder();
+    engine::LoadSettings(store);
+    StatusBar1->addPanel();
+    StatusBar1->addPanel();
+    LayoutControls();
+    frmBrowser->WebBrowser1->Navigate(startPage.isEmpty() ? livery.strWebsite : startPage);
+
+    if (windows) {
+        const QString showHelp = store.read(QString::fromLatin1(engine::keys::kSettings),
+                                            QString::fromLatin1(engine::keys::kShowHelp), QStringLiteral("1"));
+        if (showHelp == u"1")
+            windows->showHelp();
+        if (livery.bUseSkin)
+            windows->applySkin(this);
+        if (engine::Globals().strYourWebsite == QString::fromLatin1(engine::kPlaceholderDomain))
+            cmdOpts_Click();
+    }
+}
+
+void MainWindow::LayoutControls()
+{
+    LayoutInput in;
+    const QRect outer = frameGeometry();
+    in.windowWidth = float(outer.width()) * kTwipsPerPixel;
+    in.windowHeight = float(outer.height()) * kTwipsPerPixel;
+    in.statusBarHeight = float(kStatusBarHeight) * kTwipsPerPixel;
+    in.statusBarTop = float(client->height() - kStatusBarHeight) * kTwipsPerPixel;
+    in.frmMainWidth = frmMainWidth;
+    in.frame1Width = frame1Width;
+    const MainLayout l = shell::LayoutControls(in);
+
+    // The status bar stays docked along the bottom edge at the client's full width.
+    StatusBar1->setGeometry(0, client->height() - kStatusBarHeight, client->width(), kStatusBarHeight);
+    for (int panel = 1; panel <= 3; ++panel)
+        StatusBar1->setPanelWidth(panel, px(l.panelWidth[panel - 1]));
+    ProgressBar1->setGeometry(pixels(l.ProgressBar1));
+    ProgressBar1->raise();
+
+    frmMain->setGeometry(pixels(l.frmMain));
+    Frame1->setGeometry(pixels(l.Frame1));
+    frmBrowser->setGeometry(pixels(l.frmBrowser));
+    lstResults->setGeometry(pixels(l.lstResults));
+    frmMain->Drive1->setGeometry(pixels(l.Drive1));
+    frmMain->Dir1->setGeometry(pixels(l.Dir1));
+    frmMain->File1->setGeometry(pixels(l.File1));
+    frmBrowser->Text1->setGeometry(pixels(l.Text1));
+    frmBrowser->Command3->setGeometry(pixels(l.Command3));
+    frmBrowser->WebBrowser1->setGeometry(pixels(l.WebBrowser1));
+    Command8->setGeometry(pixels(l.Command8));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized())
+        LayoutControls();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Restoring a minimized window lays it out once more.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        LayoutControls();
+}
+
+} // namespace backtrail::shell

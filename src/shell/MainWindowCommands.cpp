@@ -1,0 +1,287 @@
+// The main window's commands and its side of a scan.
+#include "MainWindow.h"
+
+#include "StatusBar.h"
+#include "modLivery.h"
+
+#include "browser/BrowserPane.h"
+#include "browser/WebBrowser.h"
+#include "engine/ScanDriver.h"
+#include "results/FileListBox.h"
+#include "results/HtmlExport.h"
+#include "results/LogFilePicker.h"
+#include "results/ResultsModel.h"
+#include "results/modListViewEnh.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <cmath>
+
+namespace backtrail::shell {
+
+namespace {
+
+constexpr float kNarrowFrameWidth = 3735; // twips: the picker's design width
+constexpr int kProgressSteps = 10000;
+
+} // namespace
+
+void MainWindow::showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Branding().strProgramName, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+// --- Scan -------------------------------------------------------------------
+
+void MainWindow::cmdGo_Click()
+{
+    // A Scan click while a scan runs (it yields to the event loop) is ignored:
+    // the running scan still uses the state that a start would reset.
+    if (scan->running())
+        return;
+    unreadableFiles.clear();
+    scan->StartScan();
+    if (!unreadableFiles.isEmpty() && !exiting)
+        showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
+                                   "list:\n\n")
+                    + unreadableFiles.join(u'\n'));
+    if (closeAfterScan) {
+        closeAfterScan = false;
+        close();
+    }
+}
+
+void MainWindow::cmdStop_Click()
+{
+    scan->StopScan();
+}
+
+int MainWindow::fileCount() const
+{
+    return frmMain->File1->entryCount();
+}
+
+bool MainWindow::fileSelected(int index) const
+{
+    return frmMain->File1->entrySelected(index);
+}
+
+QString MainWindow::fileFolder(int) const
+{
+    return frmMain->File1->path();
+}
+
+QString MainWindow::fileName(int index) const
+{
+    return frmMain->File1->entryName(index);
+}
+
+void MainWindow::setStatus(const QString& text)
+{
+    StatusBar1->setPanelText(2, text);
+}
+
+void MainWindow::setProgress(double value, double maximum)
+{
+    const double share = maximum > 0 ? std::clamp(value / maximum, 0.0, 1.0) : 0.0;
+    ProgressBar1->setValue(int(std::lround(share * kProgressSteps)));
+}
+
+void MainWindow::yieldToEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::showStatistics(const QString& title, const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ScanFinished"));
+    box.exec();
+}
+
+void MainWindow::scanCompleted()
+{
+    if (Frame1->isHidden())
+        Command10_Click();
+}
+
+void MainWindow::clearResults()
+{
+    results->clearRows();
+}
+
+void MainWindow::addResults(engine::ResultTable rows)
+{
+    results->setRows(std::move(rows));
+    updateSortIndicator();
+}
+
+void MainWindow::fileUnreadable(const QString& path, const QString& reason)
+{
+    unreadableFiles.append(path + QStringLiteral(": ") + reason);
+}
+
+// --- Views ------------------------------------------------------------------
+
+void MainWindow::Command10_Click()
+{
+    if (!frmMain->isHidden()) {
+        frmMain->hide();
+        Frame1->show();
+    } else {
+        frmMain->show();
+        Frame1->hide();
+    }
+}
+
+void MainWindow::cmdExpnd_Click()
+{
+    if (cmdExpnd->text() == u"Expand") {
+        const float outerWidth = float(frameGeometry().width()) * 15.0f;
+        frame1Width = std::fabs(outerWidth / 4 * 3);
+        frmMainWidth = frame1Width;
+        cmdExpnd->setIcon(imgContract);
+        cmdExpnd->setText(QStringLiteral("Contract"));
+    } else {
+        frame1Width = kNarrowFrameWidth;
+        frmMainWidth = frame1Width;
+        cmdExpnd->setIcon(imgExpand);
+        cmdExpnd->setText(QStringLiteral("Expand"));
+    }
+    LayoutControls();
+}
+
+// --- Results ----------------------------------------------------------------
+
+QString MainWindow::selectedReferrer(bool* found) const
+{
+    const QModelIndexList rows = lstResults->selectionModel()->selectedRows();
+    *found = !rows.isEmpty();
+    return *found ? results->cellText(rows.first().row(), results::ResultsModel::ReferrerColumn) : QString();
+}
+
+void MainWindow::lstResults_Click()
+{
+    bool found = false;
+    const QString referrer = selectedReferrer(&found);
+    if (found)
+        StatusBar1->setPanelText(2, referrer);
+}
+
+void MainWindow::openSelectedReferrer(bool reportFailure)
+{
+    bool found = false;
+    const QString referrer = selectedReferrer(&found);
+    if (!found && reportFailure) {
+        showMessage(QStringLiteral("You must select at least one referrer"));
+        return;
+    }
+    if (found)
+        frmBrowser->Text1->setText(referrer);
+    const QString address = frmBrowser->Text1->text();
+    // A referrer comes from a log line that anyone can write: only web and
+    // about pages are opened from it.
+    if (!browser::IsBrowsableAddress(address)) {
+        if (reportFailure)
+            showMessage(QStringLiteral("You must select at least one referrer"));
+        return;
+    }
+    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
+    frmBrowser->WebBrowser1->Navigate(address);
+}
+
+void MainWindow::lstResults_DblClick()
+{
+    openSelectedReferrer(false);
+}
+
+void MainWindow::Command9_Click()
+{
+    openSelectedReferrer(true);
+}
+
+void MainWindow::lstResults_ColumnClick(int section)
+{
+    results::EnhListView_SortColumns(*results, section + 1, false, this);
+    updateSortIndicator();
+}
+
+void MainWindow::updateSortIndicator()
+{
+    QHeaderView* header = lstResults->header();
+    header->setSortIndicatorShown(results->sorted());
+    if (results->sorted())
+        header->setSortIndicator(results->sortKey(),
+                                 results->sortOrder() == results::SortOrder::Ascending ? Qt::AscendingOrder
+                                                                                       : Qt::DescendingOrder);
+}
+
+void MainWindow::cmdHtml_Click()
+{
+    const results::ExportOutcome outcome = results::ExportReferrers(scan->state().lists, frmMain->File1->path());
+    showMessage(results::ExportMessage(outcome));
+}
+
+// --- Other windows and shutdown ----------------------------------------------
+
+void MainWindow::cmdOpts_Click()
+{
+    if (windows)
+        windows->showOptions();
+}
+
+void MainWindow::Command8_Click()
+{
+    if (windows)
+        windows->showBrowserWindow();
+    else
+        frmBrowser->WebBrowser1->Navigate(Branding().strWebsite);
+}
+
+void MainWindow::mnuHelpItem_Click()
+{
+    if (windows)
+        windows->showHelp();
+}
+
+void MainWindow::mnuAboutItem_Click()
+{
+    if (windows)
+        windows->showAbout();
+}
+
+void MainWindow::mnuFileExit_Click()
+{
+    // The program ends at once; a running scan is told to stop so that it
+    // unwinds without showing anything more.
+    exiting = true;
+    scan->StopScan();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The scan runs inside a click on this window: the window closes once it has stopped.
+    if (scan->running()) {
+        closeAfterScan = true;
+        scan->StopScan();
+        event->ignore();
+        return;
+    }
+    if (windows)
+        windows->mainWindowClosing();
+    event->accept();
+}
+
+} // namespace backtrail::shell

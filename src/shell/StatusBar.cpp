@@ -1,0 +1,91 @@
+#include "StatusBar.h"
+
+#include <QLabel>
+
+namespace backtrail::shell {
+
+namespace {
+
+constexpr int kDefaultPanelWidth = 96; // 1440 twips, a new panel's width
+constexpr int kPanelGap = 2;
+
+} // namespace
+
+StatusBar::StatusBar(int count, QWidget* parent)
+    : QWidget(parent)
+{
+    for (int i = 0; i < count; ++i)
+        addPanel();
+}
+
+void StatusBar::addPanel()
+{
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("Panel%1").arg(panels.size() + 1));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setContentsMargins(3, 0, 3, 0);
+    label->setTextFormat(Qt::PlainText);
+    label->show();
+    panels.push_back(label);
+    widths.push_back(kDefaultPanelWidth);
+    placePanels();
+}
+
+QLabel* StatusBar::panel(int number) const
+{
+    return number >= 1 && number <= int(panels.size()) ? panels[std::size_t(number - 1)] : nullptr;
+}
+
+QString StatusBar::panelText(int number) const
+{
+    const QLabel* label = panel(number);
+    return label ? label->text() : QString();
+}
+
+void StatusBar::setPanelText(int number, const QString& text)
+{
+    QLabel* label = panel(number);
+    if (!label)
+        return;
+    label->setText(text);
+    label->setToolTip(text);
+    emit panelTextChanged(number, text);
+}
+
+int StatusBar::panelWidth(int number) const
+{
+    return panel(number) ? widths[std::size_t(number - 1)] : 0;
+}
+
+void StatusBar::setPanelWidth(int number, int pixels)
+{
+    if (!panel(number))
+        return;
+    widths[std::size_t(number - 1)] = std::max(0, pixels);
+    placePanels();
+}
+
+int StatusBar::panelLeft(int number) const
+{
+    int left = 0;
+    for (int i = 1; i < number && i <= int(panels.size()); ++i)
+        left += widths[std::size_t(i - 1)];
+    return left;
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placePanels();
+}
+
+void StatusBar::placePanels()
+{
+    int left = 0;
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        panels[i]->setGeometry(left, kPanelGap, std::max(0, widths[i] - kPanelGap), std::max(0, height() - kPanelGap));
+        left += widths[i];
+    }
+}
+
+} // namespace backtrail::shell

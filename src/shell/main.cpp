@@ -1,0 +1,51 @@
+#include "MainWindow.h"
+#include "modLivery.h"
+
+#include "engine/BuildInfo.h"
+#include "engine/Settings.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Chromium refuses to start as root with its sandbox on. As root the program
+// turns the sandbox off itself (this must happen before the application object
+// exists); everyone else keeps it.
+void allowWebViewAsRoot()
+{
+    if (geteuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        return;
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    std::fputs("backtrail: running as root, so the web view's sandbox is turned off\n", stderr);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    allowWebViewAsRoot();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(backtrail::build::kProductName));
+    QApplication::setOrganizationName(QString::fromUtf8(backtrail::build::kCompanyName));
+    QApplication::setApplicationVersion(QString::fromUtf8(backtrail::build::kVersion));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Shows which outside pages send visitors to your web site."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
+
+    backtrail::shell::LoadBranding();
+    backtrail::engine::IniSettingsStore store;
+    backtrail::shell::MainWindowSetup setup;
+    setup.store = &store;
+    backtrail::shell::MainWindow window(setup);
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}
