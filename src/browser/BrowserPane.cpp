@@ -43,7 +43,7 @@ BrowserPane::BrowserPane(QWidget* parent)
     SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    const QSize small(16, 16);
+    const QSize small(14, 14);
     Command3
         = paneButton(this, "Command3", QStringLiteral("Go"), QStringLiteral("browse the entered url"),
                      QIcon::fromTheme(QStringLiteral("go-jump"), style()->standardIcon(QStyle::SP_CommandLink)), small);

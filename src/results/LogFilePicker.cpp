@@ -55,6 +55,13 @@ LogFilePicker::LogFilePicker(engine::SettingsStore& store, const QString& title,
     File1->setObjectName(QStringLiteral("File1"));
     File1->setToolTip(listTip);
 
+    // Design places in pixels (15 twips to a pixel); the main window's layout fits the lists later.
+    cmdSelAll->setGeometry(4, 16, 113, 53);
+    Command1->setGeometry(120, 16, 117, 53);
+    Drive1->setGeometry(4, 72, 237, 21);
+    Dir1->setGeometry(4, 92, 237, 186);
+    File1->setGeometry(4, 280, 237, 188);
+
     // Before any choice the lists show the current drive and the working folder;
     // nothing is remembered until the folder changes.
     Drive1->setDrives(MountedDrives());

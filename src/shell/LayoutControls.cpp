@@ -62,4 +62,9 @@ MainLayout LayoutControls(const LayoutInput& in)
     return l;
 }
 
+float ExpandedFrameWidth(float windowWidth)
+{
+    return std::fabs(windowWidth / 4 * 3);
+}
+
 } // namespace backtrail::shell

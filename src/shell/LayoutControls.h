@@ -49,4 +49,11 @@ struct MainLayout
 /// a window below the fixed offsets still gets positive sizes.
 MainLayout LayoutControls(const LayoutInput& input);
 
+/// The width of both left frames after Expand: three quarters of the window's
+/// outer width, as an absolute value.
+float ExpandedFrameWidth(float windowWidth);
+
+/// The width of both left frames after Contract: the picker's design width.
+inline constexpr float kNarrowFrameWidth = 3735;
+
 } // namespace backtrail::shell

@@ -79,6 +79,11 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
 {
     setObjectName(QStringLiteral("Form1"));
+    // The window's design measures fit a compact 8-point face, as desktop tools commonly use.
+    QFont compact = font();
+    if (compact.pointSizeF() > 8.5)
+        compact.setPointSizeF(8.5);
+    setFont(compact);
     LoadBranding();
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -87,11 +92,6 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     buildTopRow(client);
     frmMain = new results::LogFilePicker(store, Branding().strProgramName, client);
     frmMain->setGeometry(pixels({60, 900, 3735, 7020}));
-    frmMain->cmdSelAll->setGeometry(pixels({60, 240, 1695, 795}));
-    frmMain->Command1->setGeometry(pixels({1800, 240, 1755, 795}));
-    frmMain->Drive1->setGeometry(pixels({60, 1080, 3555, 315}));
-    frmMain->Dir1->setGeometry(pixels({60, 1380, 3555, 2790}));
-    frmMain->File1->setGeometry(pixels({60, 4200, 3555, 2820}));
     buildResultsFrame(client);
 
     frmBrowser = new browser::BrowserPane(client);

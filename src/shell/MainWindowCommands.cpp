@@ -1,6 +1,7 @@
 // The main window's commands and its side of a scan.
 #include "MainWindow.h"
 
+#include "LayoutControls.h"
 #include "StatusBar.h"
 #include "modLivery.h"
 
@@ -29,7 +30,6 @@ namespace backtrail::shell {
 
 namespace {
 
-constexpr float kNarrowFrameWidth = 3735; // twips: the picker's design width
 constexpr int kProgressSteps = 10000;
 
 } // namespace
@@ -149,7 +149,7 @@ void MainWindow::cmdExpnd_Click()
 {
     if (cmdExpnd->text() == u"Expand") {
         const float outerWidth = float(frameGeometry().width()) * 15.0f;
-        frame1Width = std::fabs(outerWidth / 4 * 3);
+        frame1Width = ExpandedFrameWidth(outerWidth);
         frmMainWidth = frame1Width;
         cmdExpnd->setIcon(imgContract);
         cmdExpnd->setText(QStringLiteral("Contract"));

@@ -1,0 +1,276 @@
+// The log file picker: its three linked lists, the remembered folder and its buttons.
+#include "ModalBoxes.h"
+
+#include "results/DirListBox.h"
+#include "results/DriveListBox.h"
+#include "results/FileListBox.h"
+#include "results/LogFilePicker.h"
+
+#include "engine/Settings.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace backtrail;
+using results::LogFilePicker;
+
+namespace {
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+QStringList names(const results::FileListBox& list)
+{
+    QStringList all;
+    for (int i = 0; i < list.entryCount(); ++i)
+        all << list.entryName(i);
+    return all;
+}
+
+QStringList treeTexts(const QTreeWidget& tree)
+{
+    QStringList texts;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&tree)); *it; ++it)
+        texts << (*it)->text(0);
+    return texts;
+}
+
+QString storedPath(const engine::SettingsStore& store)
+{
+    return store.read(u"data", u"path", QStringLiteral("<none>"));
+}
+
+} // namespace
+
+class FilePickerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void fileListShowsVisibleFilesByNameAndClearsSelection();
+    void fileListKeepsItsFolderWhenTheNewOneCannotBeRead();
+    void extendedSelectionWithShiftAndCtrl();
+    void folderListShowsAncestorsAndSubFolders();
+    void openingAFolderPointsTheFileListThereAndRemembersIt();
+    void unreadableFolderIsReportedAndNotRemembered();
+    void driveThatIsNotReadyChangesNothing();
+    void choosingADriveOpensItsLastFolder();
+    void rememberedFolderIsShownAgain();
+    void goneRememberedFolderEndsTheRestoreSilently();
+    void settingsThatCannotBeWrittenAreReportedOnce();
+    void selectAllOnAnEmptyFolderChangesNothing();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<engine::IniSettingsStore> store;
+    std::unique_ptr<LogFilePicker> picker;
+    QString root;
+};
+
+void FilePickerTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    root = dir->path();
+    QDir(root).mkpath("logs/Sub B");
+    QDir(root).mkpath("logs/sub a");
+    QDir(root).mkpath("logs/.hidden");
+    QDir(root).mkpath("other");
+    touch(root + "/logs/b.log");
+    touch(root + "/logs/A.log");
+    touch(root + "/logs/c.log");
+    touch(root + "/logs/.secret.log");
+    touch(root + "/other/x.log");
+    store = std::make_unique<engine::IniSettingsStore>(root + "/settings.ini");
+    picker = std::make_unique<LogFilePicker>(*store, QStringLiteral("Backtrail"));
+    picker->resize(300, 600);
+}
+
+void FilePickerTest::fileListShowsVisibleFilesByNameAndClearsSelection()
+{
+    results::FileListBox& files = *picker->File1;
+    QVERIFY(files.setPath(root + "/logs/"));
+    QCOMPARE(files.path(), root + "/logs");
+    QCOMPARE(names(files), (QStringList {"A.log", "b.log", "c.log"}));
+    picker->cmdSelAll->click();
+    QVERIFY(files.entrySelected(0) && files.entrySelected(1) && files.entrySelected(2));
+    QVERIFY(files.setPath(root + "/other"));
+    QCOMPARE(names(files), QStringList {"x.log"});
+    QVERIFY(!files.entrySelected(0));
+}
+
+void FilePickerTest::fileListKeepsItsFolderWhenTheNewOneCannotBeRead()
+{
+    results::FileListBox& files = *picker->File1;
+    QVERIFY(files.setPath(root + "/other"));
+    QVERIFY(!files.setPath(root + "/missing"));
+    QVERIFY(!files.setPath(root + "/other/x.log"));
+    QCOMPARE(files.path(), root + "/other");
+    QCOMPARE(names(files), QStringList {"x.log"});
+}
+
+void FilePickerTest::extendedSelectionWithShiftAndCtrl()
+{
+    picker->show();
+    QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+    results::FileListBox& files = *picker->File1;
+    QVERIFY(files.setPath(root + "/logs"));
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(files.viewport(), Qt::LeftButton, modifiers, files.visualItemRect(files.item(row)).center());
+    };
+    click(0, Qt::NoModifier);
+    click(2, Qt::ShiftModifier);
+    QVERIFY(files.entrySelected(0) && files.entrySelected(1) && files.entrySelected(2));
+    click(1, Qt::ControlModifier);
+    QVERIFY(files.entrySelected(0) && !files.entrySelected(1) && files.entrySelected(2));
+    QCOMPARE(files.currentName(), QStringLiteral("b.log"));
+    click(1, Qt::NoModifier);
+    QVERIFY(!files.entrySelected(0) && files.entrySelected(1) && !files.entrySelected(2));
+}
+
+void FilePickerTest::folderListShowsAncestorsAndSubFolders()
+{
+    results::DirListBox& folders = *picker->Dir1;
+    folders.setDriveRoot(QStringLiteral("/"));
+    QVERIFY(folders.setPath(root + "/logs"));
+    const QStringList texts = treeTexts(folders);
+    QCOMPARE(texts.first(), QStringLiteral("/"));
+    // The chain down to the folder, then its visible sub-folders by name.
+    QCOMPARE(texts.mid(texts.size() - 3), (QStringList {"logs", "sub a", "Sub B"}));
+    QCOMPARE(folders.currentItem()->text(0), QStringLiteral("logs"));
+    QVERIFY(!folders.setPath(root + "/nothing-here"));
+    QCOMPARE(folders.path(), root + "/logs");
+}
+
+void FilePickerTest::openingAFolderPointsTheFileListThereAndRemembersIt()
+{
+    picker->show();
+    QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+    results::DirListBox& folders = *picker->Dir1;
+    QVERIFY(folders.setPath(root + "/logs"));
+    QCOMPARE(picker->File1->path(), root + "/logs");
+    QCOMPARE(storedPath(*store), root + "/logs");
+
+    // A double-click on a sub-folder opens it.
+    QTreeWidgetItem* sub = folders.findItems("sub a", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QVERIFY(sub);
+    folders.scrollToItem(sub);
+    const QPoint at = folders.visualItemRect(sub).center();
+    QTest::mouseClick(folders.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(folders.viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(folders.path(), root + "/logs/sub a");
+    QCOMPARE(picker->File1->path(), root + "/logs/sub a");
+    QCOMPARE(storedPath(*store), root + "/logs/sub a");
+
+    // Enter on an ancestor goes back up.
+    QTreeWidgetItem* up = folders.findItems("logs", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    folders.setCurrentItem(up);
+    QTest::keyClick(&folders, Qt::Key_Return);
+    QCOMPARE(folders.path(), root + "/logs");
+    QCOMPARE(storedPath(*store), root + "/logs");
+}
+
+void FilePickerTest::unreadableFolderIsReportedAndNotRemembered()
+{
+    QVERIFY(picker->Dir1->setPath(root + "/other"));
+    // The folder list opens a folder that is then taken away before the file list reads it.
+    QDir(root).mkpath("vanishing");
+    picker->Dir1->showPath(root + "/vanishing");
+    QDir(root).rmdir("vanishing");
+    ModalBoxWatcher watcher;
+    picker->Dir1_Change();
+    QCOMPARE(watcher.boxes.size(), std::size_t(1));
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("Backtrail"));
+    QCOMPARE(watcher.boxes[0].text, QStringLiteral("Error: Directory does not exist"));
+    QCOMPARE(picker->File1->path(), root + "/other");
+    QCOMPARE(names(*picker->File1), QStringList {"x.log"});
+    QCOMPARE(storedPath(*store), root + "/other");
+}
+
+void FilePickerTest::driveThatIsNotReadyChangesNothing()
+{
+    QVERIFY(picker->Dir1->setPath(root + "/other"));
+    picker->Drive1->setDrives({{"/", "/"}, {root + "/no-medium", "no medium"}});
+    picker->Drive1->showDrive("/");
+    ModalBoxWatcher watcher;
+    QVERIFY(picker->Drive1->setDrive(root + "/no-medium"));
+    QCOMPARE(watcher.boxes.size(), std::size_t(1));
+    QCOMPARE(watcher.boxes[0].text, QStringLiteral("Error: Device is not available"));
+    QCOMPARE(picker->Drive1->drive(), root + "/no-medium");
+    QCOMPARE(picker->Dir1->path(), root + "/other");
+    QCOMPARE(picker->File1->path(), root + "/other");
+    QCOMPARE(storedPath(*store), root + "/other");
+}
+
+void FilePickerTest::choosingADriveOpensItsLastFolder()
+{
+    // The temporary folder stands in for a second volume.
+    picker->Drive1->setDrives({{"/", "/"}, {root, "second"}});
+    picker->Drive1->showDrive("/");
+    QVERIFY(picker->Drive1->setDrive(root));
+    QCOMPARE(picker->Dir1->path(), root); // first visit: its root
+    QCOMPARE(storedPath(*store), root);
+    QVERIFY(picker->Dir1->setPath(root + "/logs"));
+    QVERIFY(picker->Drive1->setDrive("/"));
+    QCOMPARE(picker->Drive1->driveOf(picker->Dir1->path()), QStringLiteral("/"));
+    QVERIFY(picker->Drive1->setDrive(root));
+    QCOMPARE(picker->Dir1->path(), root + "/logs");
+    QCOMPARE(treeTexts(*picker->Dir1).first(), root); // the folder list starts at the drive's root
+}
+
+void FilePickerTest::rememberedFolderIsShownAgain()
+{
+    QVERIFY(store->write(u"data", u"path", root + "/logs"));
+    picker = std::make_unique<LogFilePicker>(*store, QStringLiteral("Backtrail"));
+    picker->RestoreRememberedFolder();
+    QCOMPARE(picker->Dir1->path(), root + "/logs");
+    QCOMPARE(picker->File1->path(), root + "/logs");
+    QCOMPARE(names(*picker->File1), (QStringList {"A.log", "b.log", "c.log"}));
+    QCOMPARE(picker->Drive1->drive(), picker->Drive1->driveOf(root));
+}
+
+void FilePickerTest::goneRememberedFolderEndsTheRestoreSilently()
+{
+    QVERIFY(store->write(u"data", u"path", root + "/deleted/logs"));
+    picker = std::make_unique<LogFilePicker>(*store, QStringLiteral("Backtrail"));
+    const QString before = picker->Dir1->path();
+    ModalBoxWatcher watcher;
+    picker->RestoreRememberedFolder();
+    QCOMPARE(watcher.boxes.size(), std::size_t(0));
+    QCOMPARE(picker->Dir1->path(), before);
+    QCOMPARE(storedPath(*store), root + "/deleted/logs");
+}
+
+void FilePickerTest::settingsThatCannotBeWrittenAreReportedOnce()
+{
+    // A folder where the settings file should be: every write fails.
+    QDir(root).mkpath("blocked.ini");
+    engine::IniSettingsStore blocked(root + "/blocked.ini");
+    picker = std::make_unique<LogFilePicker>(blocked, QStringLiteral("Backtrail"));
+    ModalBoxWatcher watcher;
+    QVERIFY(picker->Dir1->setPath(root + "/logs"));
+    QVERIFY(picker->Dir1->setPath(root + "/other"));
+    QCOMPARE(watcher.boxes.size(), std::size_t(1));
+    QVERIFY(watcher.boxes[0].text.contains("settings file cannot be written"));
+    // The folder still opened.
+    QCOMPARE(picker->File1->path(), root + "/other");
+}
+
+void FilePickerTest::selectAllOnAnEmptyFolderChangesNothing()
+{
+    QVERIFY(picker->Dir1->setPath(root + "/logs/sub a"));
+    picker->cmdSelAll->click();
+    QCOMPARE(picker->File1->entryCount(), 0);
+    QCOMPARE(picker->File1->selectedItems().size(), 0);
+}
+
+QTEST_MAIN(FilePickerTest)
+#include "FilePickerTest.moc"

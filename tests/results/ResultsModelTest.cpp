@@ -1,0 +1,215 @@
+// The results table's model and the header-click sort routine.
+#include "ModalBoxes.h"
+
+#include "results/ResultsModel.h"
+#include "results/modListViewEnh.h"
+
+#include <QAbstractItemModelTester>
+#include <QPersistentModelIndex>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <random>
+
+using namespace backtrail;
+using results::EnhListView_SortColumns;
+using results::ResultsModel;
+using results::SortOrder;
+
+namespace {
+
+struct Row
+{
+    const char* type;
+    const char* clicks;
+    const char* referrer;
+};
+
+engine::ResultTable table(std::initializer_list<Row> rows)
+{
+    engine::ResultTable t;
+    for (const Row& r : rows)
+        t.append(r.type, r.clicks, r.referrer, "/landing");
+    return t;
+}
+
+QStringList column(const ResultsModel& model, int c)
+{
+    QStringList cells;
+    for (int r = 0; r < model.rowCount(); ++r)
+        cells << model.cellText(r, c);
+    return cells;
+}
+
+} // namespace
+
+class ResultsModelTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void columnsAndCells();
+    void firstClickSortsDescendingThenOrderAlternatesAcrossColumns();
+    void clickOnEmptyListChangesNothing();
+    void columnThatDoesNotExistFailsAfterTurningSortingOn();
+    void failedSortCanSayWhy();
+    void comparisonIgnoresCaseAndKeepsEqualKeysInScanOrder();
+    void rowsFilledWhileSortedArriveSorted();
+    void selectionFollowsItsRowThroughASort();
+    void largeRandomTableMatchesNaiveSort();
+};
+
+void ResultsModelTest::columnsAndCells()
+{
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.columnCount(), 4);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Type"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Clicks"));
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Referrer"));
+    QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Landing Page"));
+    model.setRows(table({{"HTM", "0000003", "http://a.example/ü"}, {"JPG", "", "http://b.example/"}}));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("http://a.example/ü"));
+    QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("JPG"));
+    QCOMPARE(model.data(model.index(1, 1)).toString(), QString());
+    QCOMPARE(model.data(model.index(1, 3)).toString(), QStringLiteral("/landing"));
+    model.clearRows();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void ResultsModelTest::firstClickSortsDescendingThenOrderAlternatesAcrossColumns()
+{
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(table({{"HTM", "0000009", "http://b.example/"},
+                         {"ZIP", "0000010", "http://c.example/"},
+                         {"JPG", "0000001", "http://a.example/"}}));
+    QVERIFY(!model.sorted());
+    QCOMPARE(model.sortOrder(), SortOrder::Ascending);
+
+    QVERIFY(EnhListView_SortColumns(model, 2, false));
+    QVERIFY(model.sorted());
+    QCOMPARE(model.sortKey(), 1);
+    QCOMPARE(model.sortOrder(), SortOrder::Descending);
+    QCOMPARE(column(model, 1), (QStringList {"0000010", "0000009", "0000001"}));
+
+    // "Type" next: ascending, because the order flips whichever column is clicked.
+    QVERIFY(EnhListView_SortColumns(model, 1, false));
+    QCOMPARE(model.sortKey(), 0);
+    QCOMPARE(model.sortOrder(), SortOrder::Ascending);
+    QCOMPARE(column(model, 0), (QStringList {"HTM", "JPG", "ZIP"}));
+
+    QVERIFY(EnhListView_SortColumns(model, 3, false));
+    QCOMPARE(model.sortOrder(), SortOrder::Descending);
+    QCOMPARE(column(model, 2), (QStringList {"http://c.example/", "http://b.example/", "http://a.example/"}));
+}
+
+void ResultsModelTest::clickOnEmptyListChangesNothing()
+{
+    ResultsModel model;
+    QVERIFY(EnhListView_SortColumns(model, 2, false));
+    QVERIFY(!model.sorted());
+    QCOMPARE(model.sortKey(), 0);
+    QCOMPARE(model.sortOrder(), SortOrder::Ascending);
+    // The first click that finds rows still sorts descending.
+    model.setRows(table({{"", "0000001", "x"}, {"", "0000002", "y"}}));
+    QVERIFY(EnhListView_SortColumns(model, 2, false));
+    QCOMPARE(model.sortOrder(), SortOrder::Descending);
+    QCOMPARE(model.cellText(0, 1), QStringLiteral("0000002"));
+}
+
+void ResultsModelTest::columnThatDoesNotExistFailsAfterTurningSortingOn()
+{
+    ResultsModel model;
+    model.setRows(table({{"", "", "b"}, {"", "", "a"}}));
+    QVERIFY(!EnhListView_SortColumns(model, 9, false));
+    QVERIFY(model.sorted());
+    QCOMPARE(model.sortKey(), 0);
+    QCOMPARE(model.sortOrder(), SortOrder::Ascending);
+    QVERIFY(!EnhListView_SortColumns(model, 0, false));
+}
+
+void ResultsModelTest::failedSortCanSayWhy()
+{
+    ResultsModel model;
+    model.setRows(table({{"", "", "b"}}));
+    ModalBoxWatcher watcher;
+    QVERIFY(!EnhListView_SortColumns(model, 7, true));
+    QCOMPARE(watcher.boxes.size(), std::size_t(1));
+    QCOMPARE(watcher.boxes[0].title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
+    QCOMPARE(watcher.boxes[0].text, QStringLiteral("Error35600\tIndex out of bounds"));
+}
+
+void ResultsModelTest::comparisonIgnoresCaseAndKeepsEqualKeysInScanOrder()
+{
+    QVERIFY(results::CompareTextNoCase("ABC", "abc") == 0);
+    QVERIFY(results::CompareTextNoCase("abc", "ABD") < 0);
+    QVERIFY(results::CompareTextNoCase("ab", "abc") < 0);
+    QVERIFY(results::CompareTextNoCase("[", "a") < 0); // '[' sorts before letters once they are folded
+
+    ResultsModel model;
+    model.setRows(table({{"htm", "", "first"}, {"JPG", "", "second"}, {"HTM", "", "third"}, {"Htm", "", "fourth"}}));
+    QVERIFY(EnhListView_SortColumns(model, 1, false)); // descending
+    QCOMPARE(column(model, 2), (QStringList {"second", "first", "third", "fourth"}));
+    QVERIFY(EnhListView_SortColumns(model, 1, false)); // ascending
+    QCOMPARE(column(model, 2), (QStringList {"first", "third", "fourth", "second"}));
+}
+
+void ResultsModelTest::rowsFilledWhileSortedArriveSorted()
+{
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(table({{"", "0000001", "a"}, {"", "0000002", "b"}}));
+    QVERIFY(EnhListView_SortColumns(model, 2, false));
+    model.clearRows();
+    model.setRows(table({{"GIF", "0000004", "four"}, {"ZIP", "0000007", "seven"}, {"PDF", "0000005", "five"}}));
+    QCOMPARE(column(model, 1), (QStringList {"0000007", "0000005", "0000004"}));
+    // Each row keeps its own cells.
+    QCOMPARE(column(model, 0), (QStringList {"ZIP", "PDF", "GIF"}));
+    QCOMPARE(column(model, 2), (QStringList {"seven", "five", "four"}));
+}
+
+void ResultsModelTest::selectionFollowsItsRowThroughASort()
+{
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(table({{"", "0000001", "one"}, {"", "0000003", "three"}, {"", "0000002", "two"}}));
+    const QPersistentModelIndex held = model.index(0, 2);
+    QSignalSpy sorted(&model, &ResultsModel::rowsSorted);
+    QVERIFY(EnhListView_SortColumns(model, 2, false));
+    QCOMPARE(sorted.count(), 1); // one re-order for the whole click
+    QCOMPARE(held.row(), 2);
+    QCOMPARE(held.data().toString(), QStringLiteral("one"));
+}
+
+void ResultsModelTest::largeRandomTableMatchesNaiveSort()
+{
+    std::mt19937 random(7);
+    const char* const words[] = {"Alpha", "alpha", "beta", "Gamma", "", "delta", "BETA", "zeta"};
+    std::vector<std::string> keys;
+    engine::ResultTable rows;
+    for (int i = 0; i < 2000; ++i) {
+        keys.push_back(words[random() % 8]);
+        rows.append(keys.back(), "", std::to_string(i), "");
+    }
+    ResultsModel model;
+    model.setRows(std::move(rows));
+    QVERIFY(EnhListView_SortColumns(model, 1, false));
+    QVERIFY(EnhListView_SortColumns(model, 1, false)); // ascending
+    // Reference: insertion order kept within equal folded keys.
+    std::vector<int> expected(keys.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        expected[i] = int(i);
+    auto folded = [&](int i) {
+        std::string k = keys[std::size_t(i)];
+        for (char& c : k)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return k;
+    };
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return folded(a) < folded(b); });
+    for (int r = 0; r < model.rowCount(); ++r)
+        QCOMPARE(model.cellText(r, 2), QString::number(expected[std::size_t(r)]));
+}
+
+QTEST_MAIN(ResultsModelTest)
+#include "ResultsModelTest.moc"
