@@ -1,0 +1,435 @@
+// Whole scans through the main window, as a user makes them.
+#include "../results/ModalBoxes.h"
+
+#include "LayoutControls.h"
+#include "MainWindow.h"
+#include "StatusBar.h"
+
+#include "browser/BrowserPane.h"
+#include "engine/Export.h"
+#include "engine/ScanDriver.h"
+#include "engine/Settings.h"
+#include "results/DirListBox.h"
+#include "results/FileListBox.h"
+#include "results/LogFilePicker.h"
+#include "results/ResultsModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <memory>
+
+using namespace backtrail;
+using shell::MainWindow;
+
+namespace {
+
+// A combined-format log line from a visitor sent by `referrer` to `page`.
+QByteArray logLine(const char* page, const char* referrer)
+{
+    return QByteArray("10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET ") + page + " HTTP/1.1\" 200 512 \"" + referrer
+        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList columnTexts(const results::ResultsModel& model, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << model.cellText(r, column);
+    return texts;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { PrepareGuiTestEnvironment(); }
+
+private slots:
+    void init();
+    void cleanup();
+    void startUpShowsCaptionsAndTheRememberedFolder();
+    void scanOfFilesSelectedInTheFileList();
+    void stopDuringTheFirstOfThreeFiles();
+    void noStatisticsBoxWhenSwitchedOffAndNoToggleWhenResultsShown();
+    void headerClicksSortAndASecondScanArrivesSorted();
+    void rowClickDoubleClickAndOpen();
+    void exportWritesTheWorkingListEscaped();
+    void exportFailureSaysSoAndChangesNothing();
+    void unreadableFileIsReportedAfterTheStatistics();
+    void toggleViewAndExpandContract();
+    void layoutIsAppliedToTheWidgets();
+
+private:
+    void makeWindow();
+    void selectRows(std::initializer_list<int> rows);
+    QString panel(int n) const { return window->StatusBar1->panelText(n); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<engine::IniSettingsStore> store;
+    std::unique_ptr<MainWindow> window;
+    QString logs;
+};
+
+void MainWindowTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    logs = dir->path() + "/logs";
+    QDir().mkpath(logs);
+    // a.log: three visitors from alpha, one from Beta, one from the own site.
+    writeFile(logs + "/a.log",
+              logLine("/index.html", "http://127.0.0.1:9/alpha") + logLine("/pic.jpg", "http://127.0.0.1:9/alpha")
+                  + logLine("/index.html", "http://127.0.0.1:9/alpha") + logLine("/tool.zip", "http://127.0.0.1:9/Beta")
+                  + logLine("/index.html", "http://www.your-site.example/inner"));
+    // b.log: gamma twice, and a line without a referrer.
+    writeFile(logs + "/b.log",
+              logLine("/x.pdf", "http://127.0.0.1:9/gamma") + logLine("/x.pdf", "http://127.0.0.1:9/gamma")
+                  + logLine("/robots.txt", "-"));
+    writeFile(logs + "/.hidden.log", logLine("/x", "http://127.0.0.1:9/hidden"));
+    store = std::make_unique<engine::IniSettingsStore>(dir->path() + "/settings.ini");
+    QVERIFY(store->write(u"data", u"path", logs));
+    QVERIFY(store->write(u"data", u"strYourWebsite", "www.your-site.example"));
+}
+
+void MainWindowTest::cleanup()
+{
+    window.reset();
+    store.reset();
+    dir.reset();
+}
+
+void MainWindowTest::makeWindow()
+{
+    shell::MainWindowSetup setup;
+    setup.store = store.get();
+    setup.startPage = QStringLiteral("about:blank");
+    window = std::make_unique<MainWindow>(setup);
+    window->Form_Load();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void MainWindowTest::selectRows(std::initializer_list<int> rows)
+{
+    results::FileListBox* files = window->findChild<results::FileListBox*>("File1");
+    QVERIFY(files);
+    bool first = true;
+    for (int row : rows) {
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier,
+                          files->visualItemRect(files->item(row)).center());
+        first = false;
+    }
+}
+
+void MainWindowTest::startUpShowsCaptionsAndTheRememberedFolder()
+{
+    makeWindow();
+    QCOMPARE(window->objectName(), QStringLiteral("Form1"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Backtrail by Backtrail Developers"));
+    QCOMPARE(window->findChild<QToolButton*>("Command8")->text(), QStringLiteral("Visit www.example.org"));
+    QCOMPARE(window->findChild<QToolButton*>("cmdGo")->toolTip(), QStringLiteral("Scan the selected log files"));
+    QCOMPARE(window->findChild<QToolButton*>("Command10")->toolTip(),
+             QStringLiteral("Switch between the log files and the referrer list"));
+    QCOMPARE(window->findChild<QToolButton*>("Command9")->toolTip(),
+             QStringLiteral("Open the selected referrer in the browser"));
+    QCOMPARE(window->StatusBar1->panelCount(), 5);
+    QVERIFY(window->findChild<QGroupBox*>("frmMain")->isVisible());
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isHidden());
+    auto* files = window->findChild<results::FileListBox*>("File1");
+    QCOMPARE(files->path(), logs);
+    QCOMPARE(files->entryCount(), 2); // the hidden log is not listed
+    QCOMPARE(files->entryName(0), QStringLiteral("a.log"));
+
+    const QStringList menus {"File", "Action", "Options", "Help", "About"};
+    QStringList shown;
+    for (QAction* menu : window->menuBar()->actions())
+        shown << menu->text();
+    QCOMPARE(shown, menus);
+    QCOMPARE(window->findChild<QAction*>("mnuActionStart")->text(), QStringLiteral("Start Scan"));
+    QCOMPARE(window->findChild<QAction*>("mnuAboutItem")->text(), QStringLiteral("About this software"));
+
+    // Every folder change is remembered.
+    auto* folders = window->findChild<results::DirListBox*>("Dir1");
+    QDir().mkpath(logs + "/old");
+    QVERIFY(folders->setPath(logs + "/old"));
+    QCOMPARE(store->read(u"data", u"path", {}), logs + "/old");
+}
+
+void MainWindowTest::scanOfFilesSelectedInTheFileList()
+{
+    makeWindow();
+    QAbstractItemModelTester tester(window->resultsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    selectRows({0, 1});
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdGo")->click();
+
+    QCOMPARE(panel(2),
+             QStringLiteral("COMPLETE: 2 files done : 8 lines scanned : 6 links found : 3 duplicates removed "
+                            ": 3 unique links"));
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Scan Finished"));
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("2 files done\n8 lines scanned\n6 links found\n3 duplicates "
+                            "removed\n3 unique links"));
+    // The results came into view.
+    QVERIFY(window->findChild<QGroupBox*>("frmMain")->isHidden());
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(rows.rowCount(), 3);
+    QCOMPARE(columnTexts(rows, 2),
+             (QStringList {"http://127.0.0.1:9/alpha", "http://127.0.0.1:9/Beta", "http://127.0.0.1:9/gamma"}));
+    QCOMPARE(columnTexts(rows, 1), (QStringList {"0000003", "0000001", "0000002"}));
+    QCOMPARE(columnTexts(rows, 0), (QStringList {"HTM", "ZIP", "PDF"}));
+
+    // Only b.log this time, through the menu: the second scan starts from nothing.
+    window->Command10_Click();
+    selectRows({1});
+    window->findChild<QAction*>("mnuActionStart")->trigger();
+    QCOMPARE(rows.rowCount(), 1);
+    QCOMPARE(rows.cellText(0, 1), QStringLiteral("0000002"));
+    QVERIFY(panel(2).startsWith("COMPLETE: 1 files done : 3 lines scanned : 2 links found"));
+}
+
+void MainWindowTest::stopDuringTheFirstOfThreeFiles()
+{
+    writeFile(logs + "/c-empty.log", {});
+    // Without duplicate removal the reader's texts are the last ones written.
+    QVERIFY(store->write(u"data", u"bRemoveDupes", "0"));
+    makeWindow();
+    window->findChild<QToolButton*>("cmdSelAll")->click();
+    QCOMPARE(window->findChild<results::FileListBox*>("File1")->selectedItems().size(), 3);
+    // Stop is clicked at the scan's first chance to handle events: after the
+    // first file's lines are counted, before any is read.
+    QTimer::singleShot(0, window.get(), [this] { window->findChild<QToolButton*>("cmdStop")->click(); });
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdGo")->click();
+
+    QVERIFY(window->scanner().state().counters.StopRequested);
+    QCOMPARE(window->scanner().state().counters.LinesScanned, 0);
+    // The other two files were still visited: the empty third one counts as done.
+    QCOMPARE(panel(2), QStringLiteral("Finished 1 files : Scanned 0 lines : found 0 links"));
+    QCOMPARE(boxes.boxes.size(), std::size_t(0));
+    QCOMPARE(window->resultsModel()->rowCount(), 0);
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isHidden());
+}
+
+void MainWindowTest::noStatisticsBoxWhenSwitchedOffAndNoToggleWhenResultsShown()
+{
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    makeWindow();
+    selectRows({0});
+    window->findChild<QToolButton*>("Command10")->click(); // results already in view
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdGo")->click();
+    QCOMPARE(boxes.boxes.size(), std::size_t(0));
+    QVERIFY(panel(2).startsWith("COMPLETE: 1 files done"));
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+    QVERIFY(window->findChild<QGroupBox*>("frmMain")->isHidden());
+}
+
+void MainWindowTest::headerClicksSortAndASecondScanArrivesSorted()
+{
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    makeWindow();
+    auto* list = window->findChild<QTreeView*>("lstResults");
+    QHeaderView* header = list->header();
+    auto clickHeader = [&](int section) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+    };
+    // No rows yet: a click changes nothing.
+    window->Command10_Click();
+    clickHeader(1);
+    QVERIFY(!window->resultsModel()->sorted());
+
+    window->Command10_Click();
+    selectRows({0, 1});
+    window->cmdGo_Click();
+    clickHeader(1); // Clicks, descending
+    QCOMPARE(columnTexts(*window->resultsModel(), 1), (QStringList {"0000003", "0000002", "0000001"}));
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(0); // Type, ascending
+    QCOMPARE(columnTexts(*window->resultsModel(), 0), (QStringList {"HTM", "PDF", "ZIP"}));
+    clickHeader(2); // Referrer, descending; letter case ignored
+    QCOMPARE(columnTexts(*window->resultsModel(), 2),
+             (QStringList {"http://127.0.0.1:9/gamma", "http://127.0.0.1:9/Beta", "http://127.0.0.1:9/alpha"}));
+
+    window->Command10_Click();
+    selectRows({0});
+    window->cmdGo_Click();
+    QCOMPARE(columnTexts(*window->resultsModel(), 2),
+             (QStringList {"http://127.0.0.1:9/Beta", "http://127.0.0.1:9/alpha"}));
+    QCOMPARE(columnTexts(*window->resultsModel(), 1), (QStringList {"0000001", "0000003"}));
+}
+
+void MainWindowTest::rowClickDoubleClickAndOpen()
+{
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    makeWindow();
+    auto* address = window->findChild<QLineEdit*>("Text1");
+    // Open with nothing to open says so and changes nothing.
+    window->Command10_Click();
+    address->setText("http://127.0.0.1:9/typed");
+    {
+        ModalBoxWatcher boxes;
+        window->findChild<QToolButton*>("Command9")->click();
+        QCOMPARE(boxes.boxes.size(), std::size_t(1));
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must select at least one referrer"));
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Backtrail"));
+    }
+    QCOMPARE(address->text(), QStringLiteral("http://127.0.0.1:9/typed"));
+    QCOMPARE(panel(3), QString());
+
+    // A double-click with no row selected opens the address box's text again.
+    window->lstResults_DblClick();
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:9/typed"));
+
+    window->Command10_Click();
+    selectRows({0});
+    window->cmdGo_Click();
+    auto* list = window->findChild<QTreeView*>("lstResults");
+    // The referrer column is far wider than the view: click near its left edge.
+    const QRect cell = list->visualRect(window->resultsModel()->index(1, 2));
+    const QPoint second(cell.left() + 20, cell.center().y());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+    QCOMPARE(panel(2), QStringLiteral("http://127.0.0.1:9/Beta"));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second);
+    QCOMPARE(address->text(), QStringLiteral("http://127.0.0.1:9/Beta"));
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:9/Beta"));
+
+    list->setCurrentIndex(window->resultsModel()->index(0, 0));
+    window->findChild<QToolButton*>("Command9")->click();
+    QCOMPARE(address->text(), QStringLiteral("http://127.0.0.1:9/alpha"));
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:9/alpha"));
+}
+
+void MainWindowTest::exportWritesTheWorkingListEscaped()
+{
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    writeFile(logs + "/quote.log",
+              logLine("/a.html", "http://127.0.0.1:9/it's<here>")
+                  + logLine("/a.html", "http://127.0.0.1:9/it's<here>"));
+    makeWindow();
+    selectRows({0, 2}); // a.log and quote.log
+    window->cmdGo_Click();
+    // Sorting the view does not change the file's order.
+    window->lstResults_ColumnClick(2);
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdHtml")->click();
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QCOMPARE(boxes.boxes[0].text, "saved as " + logs + "/referers.html");
+    QFile file(logs + "/referers.html");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray("<a href='http://127.0.0.1:9/alpha'>0000003|http://127.0.0.1:9/alpha</a><br>\r\n"
+                        "<a href='http://127.0.0.1:9/Beta'>0000001|http://127.0.0.1:9/Beta</a><br>\r\n"
+                        "<a href='http://127.0.0.1:9/it&#39;s&lt;here&gt;'>0000002|http://127.0.0.1:9/it&#39;s&lt;"
+                        "here&gt;</a><br>\r\n"));
+}
+
+void MainWindowTest::exportFailureSaysSoAndChangesNothing()
+{
+    makeWindow();
+    // A folder where the file should go: it cannot be written.
+    QVERIFY(QDir().mkpath(logs + "/referers.html"));
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdHtml")->click();
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QVERIFY(!boxes.boxes[0].text.startsWith("saved as"));
+    QVERIFY(boxes.boxes[0].text.contains(logs + "/referers.html"));
+    QVERIFY(QFileInfo(logs + "/referers.html").isDir());
+}
+
+void MainWindowTest::unreadableFileIsReportedAfterTheStatistics()
+{
+    // A gzip log cut short: what was read is kept, the file is reported.
+    QByteArray gz = QByteArray::fromHex("1f8b0800000000000003") + QByteArray(40, 'x');
+    writeFile(logs + "/broken.log.gz", gz);
+    makeWindow();
+    selectRows({0, 2});
+    ModalBoxWatcher boxes;
+    window->cmdGo_Click();
+    QCOMPARE(boxes.boxes.size(), std::size_t(2));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Scan Finished"));
+    QVERIFY(boxes.boxes[1].text.contains(logs + "/broken.log.gz: "));
+    QCOMPARE(window->resultsModel()->rowCount(), 2);
+}
+
+void MainWindowTest::toggleViewAndExpandContract()
+{
+    makeWindow();
+    auto* picker = window->findChild<QGroupBox*>("frmMain");
+    auto* results = window->findChild<QGroupBox*>("Frame1");
+    auto* browser = window->findChild<QGroupBox*>("frmBrowser");
+    window->findChild<QToolButton*>("Command10")->click();
+    QVERIFY(picker->isHidden() && results->isVisible());
+    window->findChild<QAction*>("mnuActionToggle")->trigger();
+    QVERIFY(picker->isVisible() && results->isHidden());
+
+    // Expand: both frames three quarters of the window's outer width.
+    window->resize(600, window->height());
+    const int wide = int(std::lround(window->frameGeometry().width() * 0.75));
+    auto* expand = window->findChild<QToolButton*>("cmdExpnd");
+    expand->click();
+    QCOMPARE(expand->text(), QStringLiteral("Contract"));
+    QCOMPARE(picker->width(), wide);
+    QCOMPARE(results->width(), wide);
+    QCOMPARE(browser->x(), picker->x() + wide);
+    // A narrower window keeps the frames' width; the browser shrinks.
+    const int browserWidth = browser->width();
+    window->resize(560, window->height());
+    QCOMPARE(picker->width(), wide);
+    QVERIFY(browser->width() < browserWidth);
+    expand->click();
+    QCOMPARE(expand->text(), QStringLiteral("Expand"));
+    QCOMPARE(picker->width(), 249); // 3735 twips
+    QCOMPARE(results->width(), 249);
+    QCOMPARE(browser->x(), picker->x() + 249);
+}
+
+void MainWindowTest::layoutIsAppliedToTheWidgets()
+{
+    makeWindow();
+    shell::LayoutInput in;
+    in.windowWidth = float(window->frameGeometry().width()) * 15;
+    in.windowHeight = float(window->frameGeometry().height()) * 15;
+    in.statusBarTop = float(window->centralWidget()->height() - 21) * 15;
+    in.statusBarHeight = 315;
+    const shell::MainLayout l = shell::LayoutControls(in);
+    auto pixels = [](float twips) { return int(std::lround(twips / 15)); };
+    auto* browser = window->findChild<QGroupBox*>("frmBrowser");
+    QCOMPARE(browser->geometry(),
+             QRect(pixels(l.frmBrowser.left), pixels(l.frmBrowser.top), pixels(l.frmBrowser.width),
+                   pixels(l.frmBrowser.height)));
+    QCOMPARE(window->findChild<QTreeView*>("lstResults")->height(), pixels(l.lstResults.height));
+    QCOMPARE(window->StatusBar1->panelWidth(2), pixels(l.panelWidth[1]));
+    QCOMPARE(window->ProgressBar1->geometry().left(), 2);
+    // Nothing runs into the status bar at the design size.
+    QVERIFY(browser->geometry().bottom() < window->StatusBar1->geometry().top());
+    QVERIFY(window->findChild<QGroupBox*>("frmMain")->geometry().bottom() < window->StatusBar1->geometry().top());
+    // Minimizing changes nothing; the layout runs again on restore.
+    const QRect before = browser->geometry();
+    window->showMinimized();
+    window->showNormal();
+    QCOMPARE(browser->geometry(), before);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
