@@ -82,7 +82,15 @@ void WebBrowser::Refresh()
 
 QString WebBrowser::LocationName() const
 {
-    return webView->title();
+    // The web view stands in the page's address for a missing title; a page
+    // without a title has an empty location name.
+    const QString title = webView->title();
+    const QUrl url = webView->url();
+    for (const QString& address : {url.toString(), url.toDisplayString(), url.toString(QUrl::RemoveScheme).mid(2),
+                                   url.toDisplayString(QUrl::RemoveScheme).mid(2)})
+        if (title == address)
+            return QString();
+    return title;
 }
 
 QString WebBrowser::LocationURL() const
