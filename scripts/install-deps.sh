@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config libgtest-dev
   qt6-base-dev qt6-webengine-dev libxkbcommon-dev zlib1g-dev
-  xvfb xauth x11-apps imagemagick clang-format
+  xvfb xauth x11-apps imagemagick clang-format time gzip
 )
 missing=()
 for p in "${packages[@]}"; do

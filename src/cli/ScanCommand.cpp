@@ -87,6 +87,7 @@ public:
         streams.err << bar << std::flush;
         barShown = true;
     }
+    bool showsProgress() const override { return streams.progressBar; }
     void yieldToEvents() override
     {
         if (scanner && InterruptCount().load() > 0)

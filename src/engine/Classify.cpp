@@ -2,7 +2,9 @@
 
 #include "LogReader.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace backtrail::engine {
 
@@ -36,10 +38,21 @@ std::string_view ExtensionTable(std::string_view remainder)
     std::size_t best = kTests.size();
     for (std::size_t dot = remainder.find('.'); dot != std::string_view::npos && best > 0;
          dot = remainder.find('.', dot + 1)) {
-        const std::string_view here = remainder.substr(dot);
+        // The (at most four) bytes after the dot, in lower case; every extension
+        // starts with a letter, so the dots of addresses and versions end here.
+        char after[4];
+        std::size_t length = 0;
+        for (; length < 4 && dot + 1 + length < remainder.size(); ++length) {
+            const unsigned char c = static_cast<unsigned char>(remainder[dot + 1 + length]);
+            after[length] = char((c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c);
+        }
+        if (length < 2 || after[0] < 'a' || after[0] > 'z')
+            continue;
         for (std::size_t t = 0; t < best; ++t) {
             for (const std::string_view text : kTests[t].texts) {
-                if (!text.empty() && StartsWithIgnoringCase(here, text)) {
+                const std::string_view tail = text.substr(std::min<std::size_t>(1, text.size()));
+                if (!tail.empty() && tail.size() <= length && tail[0] == after[0]
+                    && std::memcmp(tail.data(), after, tail.size()) == 0) {
                     best = t;
                     break;
                 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogReader.h"
 #include "LogSource.h"
 
 #include <cstring>
@@ -17,9 +18,9 @@ inline constexpr std::size_t kMaxLineBytes = std::size_t(64) << 20;
 /// the last line needs no terminator, an empty source has no lines.
 ///
 /// The bytes are read in large blocks and never copied line by line. For each
-/// line, `onLine(line, hasScheme)` is called, where hasScheme says whether the
-/// line holds "://" (found by one search over the whole block, so lines
-/// without an address cost a line-end search only). `onLine` returns false to
+/// line, `onLine(line, scheme)` is called, where scheme is the offset of the
+/// line's first "://" or npos (found by one search over the whole block, so
+/// lines without an address cost a line-end search only). `onLine` returns false to
 /// stop reading. Returns false when the source failed; lines handed out before
 /// the failure stay handed out.
 class LineScanner
@@ -69,7 +70,7 @@ public:
                     if (nextScheme < p)
                         nextScheme = findScheme(p, end);
                     const std::string_view line(p, std::size_t(lineEnd - p));
-                    if (!onLine(line, nextScheme < lineEnd))
+                    if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
                         return true;
                 }
                 if (lineEnd == end)
@@ -86,7 +87,9 @@ public:
             // Roll the partial line to the front of the buffer.
             std::size_t left = std::size_t(end - p);
             if (left >= kMaxLineBytes && !skipping) {
-                if (!onLine(std::string_view(p, kMaxLineBytes), findScheme(p, p + kMaxLineBytes) < p + kMaxLineBytes))
+                const char* scheme = findScheme(p, p + kMaxLineBytes);
+                if (!onLine(std::string_view(p, kMaxLineBytes),
+                            scheme < p + kMaxLineBytes ? std::size_t(scheme - p) : std::string_view::npos))
                     return true;
                 skipping = true;
             }
@@ -103,11 +106,7 @@ private:
         const void* hit = std::memchr(from, c, std::size_t(end - from));
         return hit ? static_cast<const char*>(hit) : end;
     }
-    static const char* findScheme(const char* from, const char* end)
-    {
-        const void* hit = ::memmem(from, std::size_t(end - from), "://", 3);
-        return hit ? static_cast<const char*>(hit) : end;
-    }
+    static const char* findScheme(const char* from, const char* end) { return FindSchemeSeparator(from, end); }
 
     std::vector<char> buffer;
 };

@@ -10,35 +10,55 @@ namespace backtrail::engine {
 std::uint32_t RemoveDuplicates(WorkingLists& lists)
 {
     const std::size_t n = lists.List1.size();
-    // Open addressing over positions of survivors: a slot holds survivor
-    // number + 1, 0 when empty. At most half full, so probes stay short.
+    // Open addressing: a slot holds the survivor's number + 1 in its low half
+    // (0 when empty) and the upper half of the entry's hash, so that most
+    // mismatches are settled without touching the entry's bytes. At most half
+    // full, so probes stay short.
     const std::size_t tableSize = std::bit_ceil(std::max<std::size_t>(16, n * 2));
     const std::size_t mask = tableSize - 1;
-    std::vector<std::uint32_t> table(tableSize, 0);
+    std::vector<std::uint64_t> table(tableSize, 0);
     std::vector<std::size_t> survivors;
+    std::vector<std::string_view> survivorText;
     std::vector<std::uint32_t> counts;
     const std::hash<std::string_view> hasher;
+    // Hashes run a few entries ahead, and the slot each will probe is fetched
+    // into the cache meanwhile: a probe is a cache miss, and this hides most of it.
+    constexpr std::size_t kAhead = 8;
+    std::uint64_t ahead[kAhead];
+    for (std::size_t i = 0; i < std::min(n, kAhead); ++i) {
+        ahead[i] = hasher(lists.List1[i]);
+        __builtin_prefetch(&table[ahead[i] & mask]);
+    }
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view entry = lists.List1[i];
-        std::size_t slot = hasher(entry) & mask;
+        const std::uint64_t hash = ahead[i % kAhead];
+        if (i + kAhead < n) {
+            const std::uint64_t later = hasher(lists.List1[i + kAhead]);
+            ahead[i % kAhead] = later;
+            __builtin_prefetch(&table[later & mask]);
+        }
+        const std::uint64_t tag = hash & 0xffffffff00000000ULL;
+        std::size_t slot = hash & mask;
         for (;;) {
-            const std::uint32_t held = table[slot];
+            const std::uint64_t held = table[slot];
             if (held == 0) {
-                table[slot] = std::uint32_t(survivors.size() + 1);
+                table[slot] = tag | std::uint64_t(survivors.size() + 1);
                 survivors.push_back(i);
+                survivorText.push_back(entry);
                 counts.push_back(1);
                 break;
             }
-            if (lists.List1[survivors[held - 1]] == entry) {
-                if (counts[held - 1] < UINT32_MAX)
-                    ++counts[held - 1];
+            const std::size_t k = std::size_t(held & 0xffffffffULL) - 1;
+            if ((held & 0xffffffff00000000ULL) == tag && survivorText[k] == entry) {
+                if (counts[k] < UINT32_MAX)
+                    ++counts[k];
                 break;
             }
             slot = (slot + 1) & mask;
         }
     }
-    table.clear();
-    table.shrink_to_fit();
+    table = {};
+    survivorText = {};
 
     const std::size_t removed = n - survivors.size();
     lists.List1.keepOnly(survivors);

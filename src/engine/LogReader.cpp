@@ -192,20 +192,18 @@ ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo)
 {
 }
 
-std::size_t ReferrerMatcher::addressStart(std::string_view line) const
+std::size_t ReferrerMatcher::addressStart(std::string_view line, std::size_t from) const
 {
     const char* const base = line.data();
-    std::size_t from = 0;
-    while (from + 3 <= line.size()) {
-        const void* hit = ::memmem(base + from, line.size() - from, "://", 3);
-        if (!hit)
-            break;
-        const std::size_t at = std::size_t(static_cast<const char*>(hit) - base);
+    const char* const end = base + line.size();
+    // A "://" at `at` starts an address when "http" (or "https") stands before it.
+    for (const char* hit = FindSchemeSeparator(base + std::min(from, line.size()), end); hit != end;
+         hit = FindSchemeSeparator(hit + 1, end)) {
+        const std::size_t at = std::size_t(hit - base);
         if (at >= 4 && StartsWithIgnoringCase(line.substr(at - 4), "http"))
             return at - 4;
         if (https && at >= 5 && StartsWithIgnoringCase(line.substr(at - 5), "https"))
             return at - 5;
-        from = at + 1;
     }
     return std::string_view::npos;
 }
@@ -217,13 +215,32 @@ bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
 
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
 {
-    Referrer result;
-    remainder.clear();
     const std::size_t start = addressStart(line);
     if (start == std::string_view::npos) {
         remainder.assign(line);
-        return result;
+        return {};
     }
+    return extractAt(line, start, remainder);
+}
+
+bool ReferrerMatcher::takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
+                                   std::string& remainder) const
+{
+    if (scheme == std::string_view::npos)
+        return false;
+    // The separator's offset bounds the scheme's start from below: "https" is five bytes.
+    const std::size_t start = addressStart(line, scheme >= 5 ? scheme - 5 : 0);
+    if (start == std::string_view::npos || domain.containedIn(line))
+        return false;
+    referrer = extractAt(line, start, remainder);
+    return true;
+}
+
+ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std::size_t start,
+                                                     std::string& remainder) const
+{
+    Referrer result;
+    remainder.clear();
     const std::string_view rest = line.substr(start);
     // The last byte of the referrer: the first ")", else the first blank (kept
     // as part of the referrer), else the end of the line.

@@ -1,11 +1,28 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace backtrail::engine {
+
+/// The first "://" in [from, end), or end. Searches for ':' with memchr: in
+/// log lines a colon is rarer than any other byte of an address's scheme.
+inline const char* FindSchemeSeparator(const char* from, const char* end)
+{
+    while (end - from >= 3) {
+        const void* hit = std::memchr(from, ':', std::size_t(end - from - 2));
+        if (!hit)
+            break;
+        const char* colon = static_cast<const char*>(hit);
+        if (colon[1] == '/' && colon[2] == '/')
+            return colon;
+        from = colon + 1;
+    }
+    return end;
+}
 
 /// Finds a byte string in text, ignoring the letter case of ASCII letters; every
 /// other byte compares exactly. The search looks for the needle's rarest byte
@@ -57,7 +74,8 @@ public:
 
     /// Where the line's referrer starts: the first "http://" (or, with https on,
     /// "https://" when that comes first), letter case ignored; npos when none.
-    std::size_t addressStart(std::string_view line) const;
+    /// `from` may name where the line's first "://" is, when the caller knows it.
+    std::size_t addressStart(std::string_view line, std::size_t from = 0) const;
 
     /// True when the line holds an address and does not mention the own
     /// domain anywhere; an empty own domain is in every line.
@@ -73,7 +91,12 @@ public:
     /// the line without any occurrence of the referrer into `remainder`.
     Referrer ExtractReferrer(std::string_view line, std::string& remainder) const;
 
+    /// Both steps at once for the reader: false when the line is no referrer
+    /// line; `scheme` is the offset of the line's first "://" (npos: none).
+    bool takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::string& remainder) const;
+
 private:
+    Referrer extractAt(std::string_view line, std::size_t start, std::string& remainder) const;
     CaseInsensitiveFinder domain;
     bool https;
 };

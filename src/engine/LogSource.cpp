@@ -120,13 +120,28 @@ std::int64_t LogSource::readRaw(char* buffer, std::size_t size)
 {
     for (;;) {
         const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0)
+        if (got >= 0) {
+            taken += got;
             return got;
+        }
         if (errno == EINTR)
             continue;
         error = systemError(errno);
         return -1;
     }
+}
+
+bool LogSource::isGzipFile(const QString& path)
+{
+    const int file = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file < 0)
+        return false;
+    struct stat info;
+    unsigned char magic[2] = {0, 0};
+    const bool gzip = ::fstat(file, &info) == 0 && S_ISREG(info.st_mode) && ::pread(file, magic, 2, 0) == 2
+        && magic[0] == 0x1f && magic[1] == 0x8b;
+    ::close(file);
+    return gzip;
 }
 
 std::unique_ptr<LogSource> LogSource::open(const QString& path, QString* error)

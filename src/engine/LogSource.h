@@ -27,12 +27,18 @@ public:
     virtual std::int64_t read(char* buffer, std::size_t size) = 0;
     virtual bool compressed() const = 0;
     QString errorText() const { return error; }
+    /// Bytes taken from the file so far (compressed bytes for a gzip file).
+    std::int64_t fileBytesRead() const { return taken; }
+
+    /// True when the file starts with the gzip magic bytes 1F 8B.
+    static bool isGzipFile(const QString& path);
 
 protected:
     explicit LogSource(int fd);
     std::int64_t readRaw(char* buffer, std::size_t size);
     int fd;
     QString error;
+    std::int64_t taken = 0;
 };
 
 } // namespace backtrail::engine

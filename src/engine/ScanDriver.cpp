@@ -8,6 +8,8 @@
 #include "LogSource.h"
 #include "ScanFrontEnd.h"
 
+#include <QFileInfo>
+
 namespace backtrail::engine {
 
 namespace {
@@ -115,7 +117,16 @@ void Scanner::ScanSelectedFiles()
 
 void Scanner::SetProgressRange(const QString& path)
 {
-    current.progress.setRange(xfileLines(path));
+    // The range is the file's line count, so each line read moves the bar one
+    // step. A compressed file would have to be decompressed twice for that;
+    // its bar counts compressed bytes instead, which moves just as evenly.
+    progressInBytes = false;
+    std::int64_t range = 0;
+    if (frontEnd.showsProgress()) {
+        progressInBytes = LogSource::isGzipFile(path);
+        range = progressInBytes ? QFileInfo(path).size() : xfileLines(path);
+    }
+    current.progress.setRange(range);
     showProgress();
     frontEnd.yieldToEvents();
 }
@@ -144,19 +155,28 @@ void Scanner::ReadLogFile(const QString& path)
     int linesToClockCheck = kLinesPerClockCheck;
     Clock::time_point lastYield = Clock::now();
 
+    auto advanceProgress = [&] {
+        if (progressInBytes) {
+            current.progress.value = 0;
+            current.progress.step(source->fileBytesRead());
+        } else {
+            current.progress.step(unshownSteps);
+        }
+        unshownSteps = 0;
+    };
     auto yieldIfDue = [&] {
         const Clock::time_point now = Clock::now();
         if (now - lastYield < yieldInterval)
             return;
-        current.progress.step(unshownSteps);
-        unshownSteps = 0;
+        advanceProgress();
         showProgress();
         frontEnd.yieldToEvents();
         lastYield = Clock::now();
     };
 
     LineScanner scanner;
-    const bool readToEnd = scanner.run(*source, [&](std::string_view line, bool hasScheme) {
+    ReferrerMatcher::Referrer referrer;
+    const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
         if (counters.StopRequested) {
             stopped = true;
             return false;
@@ -164,9 +184,8 @@ void Scanner::ReadLogFile(const QString& path)
         SaturatingIncrement(counters.LinesScanned);
         if (!line.empty() && line.front() == '#')
             fields.readDirective(line);
-        if (hasScheme && matcher.IsReferrerLine(line)) {
+        if (matcher.takeReferrer(line, scheme, referrer, remainder)) {
             SaturatingIncrement(counters.LinksFound);
-            const ReferrerMatcher::Referrer referrer = matcher.ExtractReferrer(line, remainder);
             lists.List2.append(remainder);
             lists.List1.append(referrer.text);
             lists.bot.push_back(referrer.closedByParen ? 1 : 0);
@@ -186,7 +205,7 @@ void Scanner::ReadLogFile(const QString& path)
         showProgress();
         return;
     }
-    current.progress.step(unshownSteps);
+    advanceProgress();
     showProgress();
     if (!readToEnd) {
         frontEnd.fileUnreadable(path, source->errorText());

@@ -63,6 +63,7 @@ private:
     const ScanSettings& settings;
     ScanState current;
     bool scanning = false;
+    bool progressInBytes = false; // the bar counts a compressed file's bytes, not its lines
     std::chrono::nanoseconds yieldInterval = std::chrono::milliseconds(15);
 };
 

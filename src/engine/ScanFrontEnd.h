@@ -26,6 +26,9 @@ public:
     virtual void setStatus(const QString& text) = 0;
     /// Moves the progress bar; value and maximum are in lines, minimum 0.
     virtual void setProgress(double value, double maximum) = 0;
+    /// False when nobody sees the progress bar (a scanner writing to a file,
+    /// say): the scan then skips the pass that counts each file's lines.
+    virtual bool showsProgress() const { return true; }
     /// Lets the front end handle what is pending (clicks, Ctrl+C) before the scan goes on.
     virtual void yieldToEvents() = 0;
     /// Shows the statistics box and returns when the user has closed it.

@@ -42,10 +42,13 @@ std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, s
     EXPECT_TRUE(source) << error.toStdString();
     std::vector<std::string> lines;
     LineScanner scanner(blockSize);
-    EXPECT_TRUE(scanner.run(*source, [&](std::string_view line, bool hasScheme) {
+    EXPECT_TRUE(scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
         lines.emplace_back(line);
         if (schemes)
-            schemes->push_back(hasScheme);
+            schemes->push_back(scheme != std::string_view::npos);
+        if (scheme != std::string_view::npos) {
+            EXPECT_EQ(scheme, line.find("://"));
+        }
         return true;
     }));
     return lines;
@@ -227,7 +230,7 @@ TEST_F(LineRule, GzipMembersAreOneStreamAndDamageIsReported)
     ASSERT_TRUE(source);
     std::vector<std::string> lines;
     LineScanner scanner;
-    EXPECT_FALSE(scanner.run(*source, [&](std::string_view line, bool) {
+    EXPECT_FALSE(scanner.run(*source, [&](std::string_view line, std::size_t) {
         lines.emplace_back(line);
         return true;
     }));
