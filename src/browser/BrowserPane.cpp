@@ -3,11 +3,13 @@
 #include "WebBrowser.h"
 
 #include <QFont>
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 
 namespace backtrail::browser {
 
@@ -37,7 +39,10 @@ BrowserPane::BrowserPane(QWidget* parent)
     QFont captionFont(QStringLiteral("Verdana"));
     captionFont.setBold(true);
     setFont(captionFont);
-    const QFont childFont = parent ? parent->font() : QFont();
+    // The caption font is the frame's alone: its controls keep the window's plain face.
+    QFont childFont = parent ? parent->font() : QFont();
+    childFont.setFamily(childFont.family());
+    childFont.setBold(false);
 
     SkinLabel1 = new QLabel(QStringLiteral("URL:"), this);
     SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
@@ -76,6 +81,19 @@ BrowserPane::BrowserPane(QWidget* parent)
     Command6->setGeometry(164, 40, 61, 29);
     Command7->setGeometry(228, 40, 61, 29);
     WebBrowser1->setGeometry(8, 76, 409, 373);
+
+    SkinLabel1->resize(std::min(SkinLabel1->sizeHint().width(), 28), SkinLabel1->height());
+
+    // The second row's buttons keep their design width; a caption that does
+    // not fit beside its picture gets a narrower face of the same font.
+    for (QToolButton* button : {Command4, Command5, Command6, Command7}) {
+        QFont face = button->font();
+        face.setStretch(QFont::SemiCondensed);
+        while (button->sizeHint().width() > button->width() && face.pointSizeF() > 6.5) {
+            button->setFont(face);
+            face.setPointSizeF(face.pointSizeF() - 0.5);
+        }
+    }
 
     Text1->installEventFilter(this);
     connect(Command3, &QToolButton::clicked, this, &BrowserPane::Command3_Click);
