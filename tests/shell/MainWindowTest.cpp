@@ -6,6 +6,7 @@
 #include "StatusBar.h"
 
 #include "browser/BrowserPane.h"
+#include "browser/WebBrowser.h"
 #include "engine/Export.h"
 #include "engine/ScanDriver.h"
 #include "engine/Settings.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -120,9 +122,13 @@ void MainWindowTest::makeWindow()
     setup.store = store.get();
     setup.startPage = QStringLiteral("about:blank");
     window = std::make_unique<MainWindow>(setup);
+    // The start page's status texts share the status line with the scan: let them settle first.
+    QSignalSpy loaded(window->frmBrowser->WebBrowser1, &browser::WebBrowser::DownloadComplete);
     window->Form_Load();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(loaded.count() > 0, 30000);
+    QCOMPARE(window->StatusBar1->panelText(2), QStringLiteral("Done"));
 }
 
 void MainWindowTest::selectRows(std::initializer_list<int> rows)
