@@ -184,31 +184,60 @@ void ResultsModelTest::selectionFollowsItsRowThroughASort()
 
 void ResultsModelTest::largeRandomTableMatchesNaiveSort()
 {
+    // Keys that share long prefixes, end exactly at 16-byte boundaries, differ
+    // only in letter case or in bytes outside ASCII, and repeat often enough to
+    // form long runs of ties.
     std::mt19937 random(7);
-    const char* const words[] = {"Alpha", "alpha", "beta", "Gamma", "", "delta", "BETA", "zeta"};
+    const std::string stems[] = {"",
+                                 "a",
+                                 "http://www.Example.com/",
+                                 "http://www.example.com/search?q=",
+                                 "0123456789abcdef",
+                                 "0123456789ABCDEF",
+                                 "0123456789abcdef0",
+                                 "\xc3\xa9t\xc3\xa9",
+                                 "[img]http://x/",
+                                 "ZIP"};
+    const std::string tails[] = {"", "a", "B", "ab", "abc", "0123456789abcdef", "\x7f", "\xff", "Z", "["};
     std::vector<std::string> keys;
     engine::ResultTable rows;
-    for (int i = 0; i < 2000; ++i) {
-        keys.push_back(words[random() % 8]);
-        rows.append(keys.back(), "", std::to_string(i), "");
+    for (int i = 0; i < 5000; ++i) {
+        std::string key = stems[random() % 10];
+        const int parts = int(random() % 3);
+        for (int p = 0; p < parts; ++p)
+            key += tails[random() % 10];
+        keys.push_back(key);
+        rows.append(key, "", std::to_string(i), "");
     }
     ResultsModel model;
     model.setRows(std::move(rows));
-    QVERIFY(EnhListView_SortColumns(model, 1, false));
-    QVERIFY(EnhListView_SortColumns(model, 1, false)); // ascending
-    // Reference: insertion order kept within equal folded keys.
-    std::vector<int> expected(keys.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        expected[i] = int(i);
     auto folded = [&](int i) {
         std::string k = keys[std::size_t(i)];
         for (char& c : k)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (c >= 'A' && c <= 'Z')
+                c = char(c + 32);
         return k;
     };
-    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return folded(a) < folded(b); });
+    std::vector<int> ascending(keys.size());
+    for (std::size_t i = 0; i < ascending.size(); ++i)
+        ascending[i] = int(i);
+    std::vector<int> descending = ascending;
+    // Reference: plain byte order of the folded keys, insertion order kept within equal keys.
+    auto less = [&](int a, int b) {
+        const std::string fa = folded(a), fb = folded(b);
+        return std::lexicographical_compare(fa.begin(), fa.end(), fb.begin(), fb.end(), [](char x, char y) {
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+        });
+    };
+    std::stable_sort(ascending.begin(), ascending.end(), less);
+    std::stable_sort(descending.begin(), descending.end(), [&](int a, int b) { return less(b, a); });
+
+    QVERIFY(EnhListView_SortColumns(model, 1, false));
     for (int r = 0; r < model.rowCount(); ++r)
-        QCOMPARE(model.cellText(r, 2), QString::number(expected[std::size_t(r)]));
+        QCOMPARE(model.cellText(r, 2), QString::number(descending[std::size_t(r)]));
+    QVERIFY(EnhListView_SortColumns(model, 1, false));
+    for (int r = 0; r < model.rowCount(); ++r)
+        QCOMPARE(model.cellText(r, 2), QString::number(ascending[std::size_t(r)]));
 }
 
 QTEST_MAIN(ResultsModelTest)
