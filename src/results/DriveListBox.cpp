@@ -53,7 +53,8 @@ QList<Drive> MountedDrives()
 DriveListBox::DriveListBox(QWidget* parent)
     : QComboBox(parent)
 {
-    connect(this, &QComboBox::activated, this, [this](int index) {
+    // Only a choice that changes the drive counts; choosing the drive shown again does nothing.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0 && index < entries.size())
             emit driveChanged(entries[index].root);
     });

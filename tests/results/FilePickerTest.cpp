@@ -68,6 +68,7 @@ private slots:
     void goneRememberedFolderEndsTheRestoreSilently();
     void settingsThatCannotBeWrittenAreReportedOnce();
     void selectAllOnAnEmptyFolderChangesNothing();
+    void editorThatCannotStartIsReported();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -270,6 +271,19 @@ void FilePickerTest::selectAllOnAnEmptyFolderChangesNothing()
     picker->cmdSelAll->click();
     QCOMPARE(picker->File1->entryCount(), 0);
     QCOMPARE(picker->File1->selectedItems().size(), 0);
+}
+
+void FilePickerTest::editorThatCannotStartIsReported()
+{
+    QVERIFY(picker->Dir1->setPath(root + "/logs"));
+    picker->File1->setCurrentRow(1);
+    qputenv("BACKTRAIL_EDITOR", "/nonexistent/editor");
+    ModalBoxWatcher watcher;
+    picker->Command1->click();
+    qunsetenv("BACKTRAIL_EDITOR");
+    QCOMPARE(watcher.boxes.size(), std::size_t(1));
+    QCOMPARE(watcher.boxes[0].text,
+             "The text editor could not be started:\n/nonexistent/editor \"" + root + "/logs/b.log\"");
 }
 
 QTEST_MAIN(FilePickerTest)

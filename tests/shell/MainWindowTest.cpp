@@ -77,6 +77,9 @@ private slots:
     void unreadableFileIsReportedAfterTheStatistics();
     void toggleViewAndExpandContract();
     void layoutIsAppliedToTheWidgets();
+    void scanWithNothingSelectedCompletesWithZeros();
+    void closingDuringAScanClosesOnceItHasStopped();
+    void progressIsScaledToTheBar();
 
 private:
     void makeWindow();
@@ -435,6 +438,42 @@ void MainWindowTest::layoutIsAppliedToTheWidgets()
     window->showMinimized();
     window->showNormal();
     QCOMPARE(browser->geometry(), before);
+}
+
+void MainWindowTest::scanWithNothingSelectedCompletesWithZeros()
+{
+    makeWindow();
+    ModalBoxWatcher boxes;
+    window->cmdGo_Click();
+    QCOMPARE(panel(2),
+             QStringLiteral("COMPLETE: 0 files done : 0 lines scanned : 0 links found : 0 duplicates "
+                            "removed : 0 unique links"));
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+}
+
+void MainWindowTest::closingDuringAScanClosesOnceItHasStopped()
+{
+    makeWindow();
+    selectRows({0, 1});
+    QTimer::singleShot(0, window.get(), [this] { window->close(); });
+    ModalBoxWatcher boxes;
+    window->cmdGo_Click();
+    QVERIFY(window->scanner().state().counters.StopRequested);
+    QVERIFY(!window->scanner().running());
+    QVERIFY(!window->isVisible());
+    QCOMPARE(boxes.boxes.size(), std::size_t(0));
+}
+
+void MainWindowTest::progressIsScaledToTheBar()
+{
+    makeWindow();
+    window->setProgress(0.01, 1.01);
+    QCOMPARE(window->ProgressBar1->value(), 99);
+    window->setProgress(20, 40);
+    QCOMPARE(window->ProgressBar1->value(), window->ProgressBar1->maximum() / 2);
+    window->setProgress(3, 0);
+    QCOMPARE(window->ProgressBar1->value(), 0);
 }
 
 QTEST_MAIN(MainWindowTest)
