@@ -15,30 +15,26 @@ constexpr unsigned char asciiUpper(unsigned char c)
     return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
 }
 
-// How common a byte is in web-server logs, lower is rarer; the finder anchors
-// its memchr on the rarest byte of its needle. Digits, '/', ':', '.', '-' and
-// the frequent letters fill every log line; punctuation such as '@' or '~' and
-// the rare letters do not.
+// How common each byte is in web-server access logs, letter case folded, on a
+// logarithmic scale from 0 (never seen) to 255; measured on a day of a real
+// site's combined log. The finder anchors its memchr on the rarest byte of
+// its needle; bytes past 0x7F count as rare.
+constexpr unsigned char kLogByteFrequency[128] = {
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   160, 0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   211, 82,  191, 55,  45,  137, 142, 0,   165, 165, 24,  164,
+    145, 185, 202, 203, 207, 202, 194, 185, 176, 190, 181, 180, 174, 172, 184, 169, 0,   150, 0,   131, 92,  194,
+    172, 188, 170, 201, 174, 185, 185, 193, 148, 174, 193, 192, 185, 198, 191, 132, 185, 194, 201, 167, 160, 181,
+    169, 168, 159, 160, 67,  160, 0,   153, 0,   194, 172, 188, 170, 201, 174, 185, 185, 193, 148, 174, 193, 192,
+    185, 198, 191, 132, 185, 194, 201, 167, 160, 181, 169, 168, 159, 0,   0,   0,   52,  0,
+};
+
 int commonness(unsigned char c)
 {
-    static constexpr std::string_view byFrequency = "etaoinsrhdlcumwfgypbvkjxqz";
-    c = asciiLower(c);
-    if (c >= 'a' && c <= 'z')
-        return 10 + int(byFrequency.find(char(c)));
-    if (c >= '0' && c <= '9')
-        return 60;
-    switch (c) {
-    case '/':
-    case ' ':
-        return 80;
-    case '.':
-    case ':':
-    case '-':
-    case '"':
-        return 50;
-    default:
-        return 0;
-    }
+    // A letter needs two memchr searches (both cases), so it must be clearly
+    // rarer than a non-letter to win.
+    const int base = c < 128 ? kLogByteFrequency[c] : 0;
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return base + (letter ? 12 : 0);
 }
 
 } // namespace
@@ -160,9 +156,9 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
             ++j;
         if (j > q + 1 && j < line.size() && line[j] == ' ') {
             const std::size_t start = j + 1;
-            std::size_t end = line.find_first_of(" \"", start);
-            if (end == std::string_view::npos)
-                end = line.size();
+            std::size_t end = start;
+            while (end < line.size() && line[end] != ' ' && line[end] != '"')
+                ++end;
             return line.substr(start, end - start);
         }
     }
@@ -264,10 +260,25 @@ ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std:
     }
 
     // The remainder: the line with every occurrence of the referrer taken out.
-    std::size_t from = 0;
-    for (std::size_t at = line.find(result.text); at != std::string_view::npos; at = line.find(result.text, from)) {
+    // The first occurrence is at `start` (no address comes before it), and any
+    // later one holds the same "://" at the same offset, so the search runs
+    // over the line's rare "://" separators instead of every 'h'.
+    const std::string_view text = result.text;
+    const std::size_t schemeOffset = text.find("://");
+    remainder.append(line.substr(0, start));
+    std::size_t from = start + text.size();
+    const char* const base = line.data();
+    const char* const end = base + line.size();
+    for (const char* hit = FindSchemeSeparator(base + from, end); hit != end; hit = FindSchemeSeparator(hit + 1, end)) {
+        const std::size_t offset = std::size_t(hit - base);
+        if (offset < schemeOffset || offset - schemeOffset < from)
+            continue;
+        const std::size_t at = offset - schemeOffset;
+        if (line.substr(at, text.size()) != text)
+            continue;
         remainder.append(line.substr(from, at - from));
-        from = at + result.text.size();
+        from = at + text.size();
+        hit = base + from - 1;
     }
     remainder.append(line.substr(from));
     return result;

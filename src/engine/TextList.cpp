@@ -1,9 +1,35 @@
 #include "TextList.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace backtrail::engine {
+
+namespace {
+
+// Chunks are aligned to and asked for as huge pages: a scan fills hundreds of
+// megabytes, and taking them 4 KiB at a time costs a page fault each.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+char* allocateChunk(std::size_t size)
+{
+    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    if (!memory)
+        throw std::bad_alloc();
+    ::madvise(memory, rounded, MADV_HUGEPAGE);
+    return static_cast<char*>(memory);
+}
+
+} // namespace
+
+void TextList::FreeChunk::operator()(char* chunk) const
+{
+    std::free(chunk);
+}
 
 void TextList::clear()
 {
@@ -21,7 +47,7 @@ void TextList::append(std::string_view text)
         // An entry longer than a chunk gets a chunk of its own size, so that no
         // entry ever straddles two chunks.
         const std::size_t size = std::max(kChunkSize, text.size());
-        chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
+        chunks.emplace_back(allocateChunk(size));
         free = chunks.back().get();
         freeLeft = size;
     }

@@ -42,9 +42,13 @@ private:
         const char* data;
         std::size_t length;
     };
-    static constexpr std::size_t kChunkSize = std::size_t(4) << 20;
+    static constexpr std::size_t kChunkSize = std::size_t(8) << 20;
+    struct FreeChunk
+    {
+        void operator()(char* chunk) const;
+    };
 
-    std::vector<std::unique_ptr<char[]>> chunks;
+    std::vector<std::unique_ptr<char, FreeChunk>> chunks;
     char* free = nullptr;
     std::size_t freeLeft = 0;
     std::vector<Entry> entries;
