@@ -96,11 +96,12 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
 
     frmBrowser = new browser::BrowserPane(client);
     frmBrowser->setGeometry(pixels({3795, 900, 6375, 7020}));
-    connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
-            [this](const QString& text) { StatusBar1->setPanelText(2, text); });
 
     StatusBar1 = new StatusBar(3, client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    // The browser's status text and the scan's status line share the second panel; the last write wins.
+    connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
+            [this](const QString& text) { StatusBar1->setPanelText(2, text); });
     ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, kProgressSteps);
