@@ -6,6 +6,7 @@
 #include "engine/Classify.h"
 #include "engine/Export.h"
 #include "engine/FileRoutines.h"
+#include "engine/Grouping.h"
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
 #include "engine/Settings.h"
@@ -299,6 +300,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write the output to FILE (replaced only when complete)."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption bySite(QStringLiteral("by-site"),
+                                    QStringLiteral("One row per referring site, crawlers apart, clicks summed."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No progress and no completion text."));
     parser.addOption(help);
     parser.addOption(version);
@@ -315,6 +318,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     }
     parser.addOption(format);
     parser.addOption(output);
+    parser.addOption(bySite);
     parser.addOption(quiet);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Log files to scan, in this order; a folder stands for all its files."),
@@ -391,6 +395,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     frontEnd.endBar();
 
     const ScanState& state = scanner.state();
+    if (parser.isSet(bySite))
+        frontEnd.rows = GroupBySite(frontEnd.rows);
     const ResultTable& rows = frontEnd.rows;
     Output out(streams.out, parser.value(output));
     switch (chosen) {

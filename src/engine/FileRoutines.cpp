@@ -11,7 +11,7 @@
 
 namespace backtrail::engine {
 
-std::int64_t xfileLines(const QString& path)
+std::int64_t xfileLines(const QString& path, const std::function<void()>& afterBlock)
 {
     std::unique_ptr<LogSource> source = LogSource::open(path, nullptr);
     if (!source)
@@ -41,6 +41,8 @@ std::int64_t xfileLines(const QString& path)
         }
         lastWasCr = end[-1] == '\r';
         lastWasEnd = end[-1] == '\r' || end[-1] == '\n';
+        if (afterBlock)
+            afterBlock();
     }
     return lines + (lastWasEnd ? 0 : 1);
 }

@@ -124,7 +124,14 @@ void Scanner::SetProgressRange(const QString& path)
     std::int64_t range = 0;
     if (frontEnd.showsProgress()) {
         progressInBytes = LogSource::isGzipFile(path);
-        range = progressInBytes ? QFileInfo(path).size() : xfileLines(path);
+        // Counting a large file takes a while: let the front end handle events meanwhile.
+        Clock::time_point lastYield = Clock::now();
+        range = progressInBytes ? QFileInfo(path).size() : xfileLines(path, [&] {
+            if (Clock::now() - lastYield >= yieldInterval) {
+                frontEnd.yieldToEvents();
+                lastYield = Clock::now();
+            }
+        });
     }
     current.progress.setRange(range);
     showProgress();

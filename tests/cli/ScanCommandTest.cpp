@@ -99,6 +99,10 @@ TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
     r = run({QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"), log});
     EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>\t/a.gif\n");
 
+    r = run({QStringLiteral("--by-site"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"),
+             log});
+    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\n\t0000002\tr.example\t\n");
+
     r = run({QStringLiteral("--quiet"), log});
     EXPECT_NE(r.out.find("Type  Clicks   Referrer"), std::string::npos);
     EXPECT_NE(r.out.find("GIF   0000002  http://r.example/"), std::string::npos);

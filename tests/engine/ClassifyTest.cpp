@@ -74,3 +74,38 @@ TEST(FillResults, RowsInListOrderWithTypesAndBots)
 }
 
 } // namespace
+
+#include "engine/Grouping.h"
+
+namespace {
+
+TEST(GroupBySite, SitesInFirstOrderWithSummedClicksAndBotsApart)
+{
+    EXPECT_EQ(ReferringSite("http://WWW.Example.com:8080/a"), "example.com");
+    EXPECT_EQ(ReferringSite("https://news.example.org?x"), "news.example.org");
+    EXPECT_EQ(ReferringSite("http://a.example#frag"), "a.example");
+    EXPECT_EQ(ReferringSite("http://a.example "), "a.example");
+
+    ResultTable rows;
+    rows.append("HTM", "0000003", "http://www.a.example/1", "/x");
+    rows.append("BOT", "0000100", "http://a.example/bot.html", "/y");
+    rows.append("JPG", "0000002", "http://b.example/", "/z");
+    rows.append("HTM", "0000004", "http://A.example/2", "/w");
+    ResultTable grouped = GroupBySite(rows);
+    ASSERT_EQ(grouped.size(), 3u);
+    EXPECT_EQ(Str(grouped.row(0).referrer), "a.example");
+    EXPECT_EQ(Str(grouped.row(0).clicks), "0000007");
+    EXPECT_EQ(Str(grouped.row(0).type), "");
+    EXPECT_EQ(Str(grouped.row(1).referrer), "a.example"); // the crawler's visits stay apart
+    EXPECT_EQ(Str(grouped.row(1).type), "BOT");
+    EXPECT_EQ(Str(grouped.row(1).clicks), "0000100");
+    EXPECT_EQ(Str(grouped.row(2).clicks), "0000002");
+
+    // Without click counts each row counts once.
+    ResultTable bare;
+    bare.append("", "", "http://c.example/1", "");
+    bare.append("", "", "http://c.example/2", "");
+    EXPECT_EQ(Str(GroupBySite(bare).row(0).clicks), "0000002");
+}
+
+} // namespace

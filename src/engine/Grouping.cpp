@@ -1,0 +1,61 @@
+#include "Grouping.h"
+
+#include "ScanState.h"
+
+#include <charconv>
+#include <unordered_map>
+#include <vector>
+
+namespace backtrail::engine {
+
+std::string ReferringSite(std::string_view referrer)
+{
+    const std::size_t scheme = referrer.find("://");
+    std::string_view rest = scheme == std::string_view::npos ? referrer : referrer.substr(scheme + 3);
+    const std::size_t end = rest.find_first_of("/?#: ");
+    rest = rest.substr(0, end);
+    std::string site;
+    site.reserve(rest.size());
+    for (const char c : rest)
+        site += (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+    if (site.starts_with("www."))
+        site.erase(0, 4);
+    return site;
+}
+
+ResultTable GroupBySite(const ResultTable& rows)
+{
+    struct Site
+    {
+        std::string name;
+        bool bot;
+        std::uint64_t clicks;
+    };
+    std::vector<Site> sites;
+    std::unordered_map<std::string, std::size_t> index; // site name, with a mark for crawler groups
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        const bool bot = row.type == "BOT";
+        std::string name = ReferringSite(row.referrer);
+        std::string key = (bot ? "B" : "V") + name;
+        std::uint64_t clicks = 1;
+        if (!row.clicks.empty()) {
+            std::uint64_t parsed = 0;
+            const auto [end, error] = std::from_chars(row.clicks.data(), row.clicks.data() + row.clicks.size(), parsed);
+            if (error == std::errc() && end == row.clicks.data() + row.clicks.size())
+                clicks = parsed;
+        }
+        const auto [at, added] = index.try_emplace(std::move(key), sites.size());
+        if (added)
+            sites.push_back({std::move(name), bot, 0});
+        sites[at->second].clicks += clicks;
+    }
+    ResultTable grouped;
+    for (const Site& site : sites) {
+        const std::uint32_t clicks = std::uint32_t(std::min<std::uint64_t>(site.clicks, UINT32_MAX));
+        grouped.append(site.bot ? "BOT" : "", CountText(clicks), site.name, "");
+    }
+    return grouped;
+}
+
+} // namespace backtrail::engine

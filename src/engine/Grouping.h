@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ResultTable.h"
+
+#include <string>
+#include <string_view>
+
+namespace backtrail::engine {
+
+/// The referring site of an address: the text after "://" up to the first
+/// "/", "?", "#", ":" or blank, in lower case, without a leading "www.".
+std::string ReferringSite(std::string_view referrer);
+
+/// One row per referring site, in the order in which each site first appears:
+/// the site as the referrer, the summed clicks zero-filled to seven digits (a
+/// row without clicks counts once) and an empty type. Crawler rows ("BOT")
+/// group apart into site rows typed "BOT", so that a crawler's address never
+/// adds to a real site's clicks.
+ResultTable GroupBySite(const ResultTable& rows);
+
+} // namespace backtrail::engine
