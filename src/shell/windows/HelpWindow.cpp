@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -71,6 +72,7 @@ void HelpWindow::Form_Load()
     if (!engine::xdirExists(path))
         return; // no document, no window
     RtfReader::readFile(path, rtf1->document());
+    rtf1->moveCursor(QTextCursor::Start); // the document opens at its beginning
     loaded = true;
     SetOnTop(this, true);
     const QString stored = store.read(QString::fromLatin1(engine::keys::kSettings),

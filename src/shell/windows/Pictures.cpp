@@ -177,9 +177,9 @@ QPixmap SplashPicture(const QString& programName)
 
     // Three outside pages whose trails lead to the user's page.
     const QRectF page(330, 58, 86, 110);
-    drawTrail(painter, QPointF(250, 40), QPointF(280, 30), QPointF(290, 80), QPointF(318, 88), 4.2, kSandLight);
-    drawTrail(painter, QPointF(236, 132), QPointF(262, 110), QPointF(290, 140), QPointF(318, 118), 4.2, kSand);
-    drawTrail(painter, QPointF(262, 204), QPointF(300, 214), QPointF(300, 160), QPointF(322, 148), 4.2, kSandLight);
+    drawTrail(painter, QPointF(262, 44), QPointF(286, 34), QPointF(296, 82), QPointF(318, 88), 4.2, kSandLight);
+    drawTrail(painter, QPointF(258, 150), QPointF(276, 122), QPointF(296, 134), QPointF(318, 118), 4.2, kSand);
+    drawTrail(painter, QPointF(268, 208), QPointF(302, 216), QPointF(302, 162), QPointF(322, 148), 4.2, kSandLight);
     drawPage(painter, page, kWarmWhite, kTeal);
 
     painter.setPen(kWarmWhite);
@@ -187,8 +187,8 @@ QPixmap SplashPicture(const QString& programName)
     painter.drawText(QRect(28, 70, 260, 56), Qt::AlignLeft | Qt::AlignVCenter, programName);
     painter.setPen(kSandLight);
     painter.setFont(pictureFont(14, false));
-    painter.drawText(QRect(30, 126, 220, 48), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                     QStringLiteral("Referrers from your web-server logs"));
+    painter.drawText(QRect(30, 126, 200, 48), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                     QStringLiteral("Referrers from your\nweb-server logs"));
     return pixmap;
 }
 

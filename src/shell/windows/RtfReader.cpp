@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 
 #include <optional>
 
@@ -59,6 +60,7 @@ struct ParaState
     int firstIndent = 0;
     int spaceBefore = 0;
     int spaceAfter = 0;
+    QList<int> tabStops; // twips from the left margin
 };
 
 struct Group
@@ -462,6 +464,11 @@ QTextBlockFormat Parser::blockFormat(const ParaState& state) const
     format.setTextIndent(state.firstIndent / kTwipsPerPixel);
     format.setTopMargin(state.spaceBefore / kTwipsPerPixel);
     format.setBottomMargin(state.spaceAfter / kTwipsPerPixel);
+    QList<QTextOption::Tab> tabs;
+    for (const int stop : state.tabStops)
+        tabs.append(QTextOption::Tab(stop / kTwipsPerPixel, QTextOption::LeftTab));
+    if (!tabs.isEmpty())
+        format.setTabPositions(tabs);
     return format;
 }
 
@@ -709,6 +716,9 @@ void Parser::controlWord(const QByteArray& word, std::optional<int> parameter)
         group.para.spaceBefore = std::max(0, value);
     } else if (word == "sa") {
         group.para.spaceAfter = std::max(0, value);
+    } else if (word == "tx") {
+        if (value > 0 && group.para.tabStops.size() < 64)
+            group.para.tabStops.append(value);
     }
     // Every other control word is ignored.
 }

@@ -48,7 +48,7 @@ SplashWindow::SplashWindow(Hooks windowHooks, QWidget* parent)
     Label3->setFont(promotion);
     Label3->setAlignment(Qt::AlignCenter);
     Label3->setWordWrap(true);
-    Label3->setText(QStringLiteral("See which pages link to your site and how many visitors each one sends."));
+    Label3->setText(QStringLiteral("Find the pages that send visitors to your site."));
 
     Form_Load();
 }

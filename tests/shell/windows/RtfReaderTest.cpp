@@ -84,7 +84,10 @@ void RtfReaderTest::helpDocumentReadsAsText()
              QStringList {QStringLiteral("Verdana")});
     const QTextBlock option = blockWith(document, QStringLiteral("--https, --no-https"));
     QCOMPARE(option.blockFormat().leftMargin(), 24.0);
-    QCOMPARE(option.blockFormat().textIndent(), -16.0);
+    QCOMPARE(formatOf(document, QStringLiteral("--https, --no-https")).fontFamilies().toStringList(),
+             QStringList {QStringLiteral("DejaVu Sans Mono")});
+    QCOMPARE(option.next().text(), QStringLiteral("Also find https:// referrers, or not."));
+    QCOMPARE(option.next().blockFormat().leftMargin(), 48.0);
 }
 
 void RtfReaderTest::wordProcessorOutputKeepsTextAndFormats()
@@ -123,6 +126,8 @@ void RtfReaderTest::wordProcessorOutputKeepsTextAndFormats()
     const QTextBlock bullet = blockWith(document, QStringLiteral("First step"));
     QCOMPARE(bullet.blockFormat().leftMargin(), 24.0);
     QCOMPARE(bullet.blockFormat().textIndent(), -24.0);
+    QCOMPARE(bullet.blockFormat().tabPositions().size(), 1);
+    QCOMPARE(bullet.blockFormat().tabPositions().at(0).position, 24.0);
 }
 
 void RtfReaderTest::characters_data()
