@@ -48,6 +48,21 @@ QString FileListBox::currentName() const
     return entry ? entry->text() : QString();
 }
 
+int FileListBox::selectEntries(const QStringList& names)
+{
+    clearSelection();
+    int found = 0;
+    for (int i = 0; i < count(); ++i) {
+        QListWidgetItem* entry = item(i);
+        if (!names.contains(entry->text()))
+            continue;
+        if (found++ == 0)
+            setCurrentItem(entry, QItemSelectionModel::NoUpdate);
+        entry->setSelected(true);
+    }
+    return found;
+}
+
 void FileListBox::selectAllEntries()
 {
     if (count() > 0)

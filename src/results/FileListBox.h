@@ -25,6 +25,9 @@ public:
     QString currentName() const;
     /// Marks every entry selected.
     void selectAllEntries();
+    /// Selects exactly the entries with the given names, the first of them
+    /// current; returns how many were found.
+    int selectEntries(const QStringList& names);
 
 private:
     QString folder;

@@ -2,6 +2,7 @@
 
 #include "DirListBox.h"
 #include "DriveListBox.h"
+#include "DroppedFiles.h"
 #include "FileListBox.h"
 #include "TextEditor.h"
 
@@ -147,6 +148,31 @@ void LogFilePicker::Command1_Click()
     QString commandLine;
     if (!StartEditor(path, &commandLine))
         showMessage(QStringLiteral("The text editor could not be started:\n%1").arg(commandLine));
+}
+
+int LogFilePicker::ShowDroppedFiles(const DroppedFiles& dropped)
+{
+    if (dropped.folder.isEmpty())
+        return -1;
+    const QString root = Drive1->driveOf(dropped.folder);
+    if (root.isEmpty())
+        return -1;
+    // The drive is shown without its change step, which would open the
+    // drive's last folder first; the folder list's change step then fills the
+    // file list and remembers the folder.
+    const QString previousRoot = Drive1->drive();
+    Drive1->showDrive(root);
+    Dir1->setDriveRoot(root);
+    if (!Dir1->setPath(dropped.folder) || File1->path() != QDir::cleanPath(dropped.folder)) {
+        Drive1->showDrive(previousRoot);
+        Dir1->setDriveRoot(previousRoot);
+        return -1;
+    }
+    if (dropped.allFiles) {
+        File1->selectAllEntries();
+        return File1->entryCount();
+    }
+    return File1->selectEntries(dropped.names);
 }
 
 void LogFilePicker::RestoreRememberedFolder()

@@ -11,6 +11,7 @@ class SettingsStore;
 
 namespace backtrail::results {
 
+struct DroppedFiles;
 class DirListBox;
 class DriveListBox;
 class FileListBox;
@@ -35,6 +36,12 @@ public:
     /// Shows the remembered folder again (start-up); a drive or folder that is
     /// gone ends the restore without a message.
     void RestoreRememberedFolder();
+
+    /// Shows the folder of dropped files (or a dropped folder) in the drive,
+    /// folder and file lists and selects the dropped files, or all files for a
+    /// folder. The folder is remembered like any other. Returns how many files
+    /// are selected, or -1 when the folder cannot be shown.
+    int ShowDroppedFiles(const DroppedFiles& dropped);
 
     void Drive1_Change();
     void Dir1_Change();

@@ -1,5 +1,7 @@
 #include "ResultsModel.h"
 
+#include "engine/Grouping.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -46,7 +48,7 @@ int ResultsModel::columnCount(const QModelIndex& parent) const
 
 std::string_view ResultsModel::cell(std::uint32_t tableRow, int column) const
 {
-    const engine::ResultRow row = table.row(tableRow);
+    const engine::ResultRow row = shown().row(tableRow);
     switch (column) {
     case TypeColumn:
         return row.type;
@@ -93,10 +95,33 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 
 QString ResultsModel::cellText(int row, int column) const
 {
+    const std::string_view text = cellBytes(row, column);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string_view ResultsModel::cellBytes(int row, int column) const
+{
     if (row < 0 || row >= int(order.size()))
         return {};
-    const std::string_view text = cell(order[std::size_t(row)], column);
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return cell(order[std::size_t(row)], column);
+}
+
+int ResultsModel::findReferrer(const QString& text, int afterRow) const
+{
+    const QByteArray needle = text.toUtf8();
+    const int rows = int(order.size());
+    if (needle.isEmpty() || rows == 0)
+        return -1;
+    const std::string_view wanted(needle.constData(), std::size_t(needle.size()));
+    const int start = (afterRow < -1 || afterRow >= rows) ? 0 : afterRow + 1;
+    for (int step = 0; step < rows; ++step) {
+        const int row = (start + step) % rows;
+        const std::string_view referrer = cellBytes(row, ReferrerColumn);
+        for (std::size_t at = 0; at + wanted.size() <= referrer.size(); ++at)
+            if (CompareTextNoCase(referrer.substr(at, wanted.size()), wanted) == 0)
+                return row;
+    }
+    return -1;
 }
 
 void ResultsModel::clearRows()
@@ -107,6 +132,7 @@ void ResultsModel::clearRows()
     order.clear();
     order.shrink_to_fit();
     table.clear();
+    sites.clear();
     endResetModel();
 }
 
@@ -114,11 +140,29 @@ void ResultsModel::setRows(engine::ResultTable rows)
 {
     beginResetModel();
     table = std::move(rows);
-    order.resize(table.size());
+    showTable();
+    endResetModel();
+}
+
+void ResultsModel::setGroupedBySite(bool on)
+{
+    if (grouped == on)
+        return;
+    beginResetModel();
+    grouped = on;
+    showTable();
+    endResetModel();
+}
+
+void ResultsModel::showTable()
+{
+    // The site rows are made afresh from the scan's rows whenever they are shown,
+    // and dropped when they are not, so they never outlive the rows they sum.
+    sites = grouped ? engine::GroupBySite(table) : engine::ResultTable();
+    order.resize(shown().size());
     std::iota(order.begin(), order.end(), std::uint32_t(0));
     if (sortedFlag)
         sortPositions(order);
-    endResetModel();
 }
 
 void ResultsModel::setSorted(bool on)

@@ -34,6 +34,19 @@ public:
     void setRows(engine::ResultTable rows);
     /// The text of a cell in view order.
     QString cellText(int row, int column) const;
+    /// The bytes of a cell in view order, as the log held them; empty past the end.
+    std::string_view cellBytes(int row, int column) const;
+
+    /// Shows one row per referring site instead of the scan's rows, or the
+    /// scan's rows again. The scan's rows are kept either way, so switching
+    /// back restores them; rows set while grouped are shown grouped.
+    void setGroupedBySite(bool on);
+    bool groupedBySite() const { return grouped; }
+
+    /// The next row after `afterRow` (in view order, wrapping round to the top)
+    /// whose referrer contains `text`, ASCII letter case ignored; -1 when no
+    /// row does. `afterRow` -1 searches from the first row.
+    int findReferrer(const QString& text, int afterRow) const;
 
     int listRowCount() const override { return int(order.size()); }
     int listColumnCount() const override { return ColumnCount; }
@@ -52,11 +65,15 @@ signals:
 
 private:
     std::string_view cell(std::uint32_t tableRow, int column) const;
+    const engine::ResultTable& shown() const { return grouped ? sites : table; }
+    void showTable();
     void sortRequested();
     void sortPositions(std::vector<std::uint32_t>& positions) const;
     void resort();
 
-    engine::ResultTable table;
+    engine::ResultTable table; // the scan's rows
+    engine::ResultTable sites; // one row per referring site, while grouped
+    bool grouped = false;
     std::vector<std::uint32_t> order; // view row -> row of `table`
     bool sortedFlag = false;
     int key = 0;

@@ -76,6 +76,8 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , store(*setup.store)
     , windows(setup.windows)
     , startPage(setup.startPage)
+    , csvFileName(setup.csvFileName)
+    , startFiles(setup.startFiles)
     , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -109,6 +111,9 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     ProgressBar1->setTextVisible(false);
 
     buildMenus();
+    buildResultsMenu();
+    // Log files or a folder dropped anywhere on the window go to the picker.
+    setAcceptDrops(true);
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
 }
 
@@ -176,6 +181,9 @@ void MainWindow::buildResultsFrame(QWidget* parent)
     lstResults->header()->setStretchLastSection(false);
     lstResults->setGeometry(pixels({120, 1080, 3555, 5060}));
 
+    lstResults->setContextMenuPolicy(Qt::CustomContextMenu);
+    lstResults->installEventFilter(this);
+    connect(lstResults, &QTreeView::customContextMenuRequested, this, &MainWindow::lstResults_ContextMenu);
     connect(lstResults, &QTreeView::clicked, this, &MainWindow::lstResults_Click);
     connect(lstResults, &QTreeView::doubleClicked, this, &MainWindow::lstResults_DblClick);
     connect(lstResults->header(), &QHeaderView::sectionClicked, this, &MainWindow::lstResults_ColumnClick);
@@ -198,11 +206,19 @@ void MainWindow::buildMenus()
         return item;
     };
     QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
+    mnuFileExportCsv
+        = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
+    file->addSeparator();
     mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("Exit"), &MainWindow::mnuFileExit_Click);
     QMenu* action = addMenu("mnuAction", QStringLiteral("Action"));
     mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("Start Scan"), &MainWindow::cmdGo_Click);
     mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("Stop Scan"), &MainWindow::cmdStop_Click);
     mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle View"), &MainWindow::Command10_Click);
+    action->addSeparator();
+    mnuActionGroup = action->addAction(QStringLiteral("Group by Site"));
+    mnuActionGroup->setObjectName(QStringLiteral("mnuActionGroup"));
+    mnuActionGroup->setCheckable(true);
+    connect(mnuActionGroup, &QAction::toggled, this, &MainWindow::mnuActionGroup_Click);
     QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
     MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
     QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
@@ -234,6 +250,9 @@ void MainWindow::Form_Load()
     StatusBar1->addPanel();
     LayoutControls();
     frmBrowser->WebBrowser1->Navigate(startPage.isEmpty() ? livery.strWebsite : startPage);
+    // Files named on the command line win over the remembered folder.
+    if (!startFiles.isEmpty())
+        OpenLogFiles(startFiles);
 
     if (windows) {
         const QString showHelp = store.read(QString::fromLatin1(engine::keys::kSettings),

@@ -6,9 +6,11 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
+class QMenu;
 class QGroupBox;
 class QProgressBar;
 class QToolButton;
@@ -58,6 +60,10 @@ struct MainWindowSetup
     engine::SettingsStore* store = nullptr; ///< the settings store (must be set)
     QString startPage; ///< the browser pane's first page; empty means the web site
     SecondaryWindows* windows = nullptr; ///< the other windows, where they exist
+    QStringList startFiles; ///< log files (or a folder) named on the command line, shown in the picker
+    /// Asks where "Export CSV..." writes, given a suggested path; empty means
+    /// cancelled. Unset, a save dialog asks the user.
+    std::function<QString(QWidget* parent, const QString& suggested)> csvFileName;
 };
 
 /// The main window: the top button row, the log file picker and the results
@@ -97,10 +103,16 @@ public:
     StatusBar* StatusBar1;
     QProgressBar* ProgressBar1;
     // Menu items.
+    QAction* mnuFileExportCsv;
     QAction* mnuFileExit;
     QAction* mnuActionStart;
     QAction* mnuActionStop;
     QAction* mnuActionToggle;
+    QAction* mnuActionGroup;
+    // The results table's context menu.
+    QMenu* mnuResults;
+    QAction* mnuResultsOpen;
+    QAction* mnuResultsOpenLanding;
     QAction* MnuOptionsItem;
     QAction* mnuHelpItem;
     QAction* mnuAboutItem;
@@ -116,6 +128,15 @@ public:
     void lstResults_Click();
     void lstResults_DblClick();
     void lstResults_ColumnClick(int section);
+    void lstResults_ContextMenu(const QPoint& position);
+    void lstResults_Find();
+    void lstResults_FindNext();
+    void mnuResultsOpenLanding_Click();
+    void mnuActionGroup_Click(bool checked);
+    void mnuFileExportCsv_Click();
+    /// Shows the folder of log files (or a folder) in the picker and selects
+    /// them, as a drop on the window or the command line asks.
+    void OpenLogFiles(const QStringList& paths);
     void mnuFileExit_Click();
     void mnuHelpItem_Click();
     void mnuAboutItem_Click();
@@ -138,19 +159,28 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildTopRow(QWidget* client);
     void buildResultsFrame(QWidget* client);
     void buildMenus();
+    void buildResultsMenu();
     void showMessage(const QString& text);
     void openSelectedReferrer(bool reportFailure);
     QString selectedReferrer(bool* found) const;
+    int selectedRow() const;
+    void openAddress(const QString& address);
     void updateSortIndicator();
 
     engine::SettingsStore& store;
     SecondaryWindows* windows;
     QString startPage;
+    std::function<QString(QWidget*, const QString&)> csvFileName;
+    QStringList startFiles;
     QWidget* client;
     results::ResultsModel* results;
     std::unique_ptr<engine::Scanner> scan;
@@ -158,6 +188,7 @@ private:
     QIcon imgContract;
     float frmMainWidth = 3735; // twips; only Expand/Contract change the frame widths
     float frame1Width = 3795;
+    QString findText; // what Find looked for last; Find Next looks for it again
     QStringList unreadableFiles;
     bool closeAfterScan = false;
     bool exiting = false;

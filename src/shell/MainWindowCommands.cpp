@@ -12,6 +12,7 @@
 #include "results/HtmlExport.h"
 #include "results/LogFilePicker.h"
 #include "results/ResultsModel.h"
+#include "results/RowAddress.h"
 #include "results/modListViewEnh.h"
 
 #include <QCloseEvent>
@@ -187,8 +188,9 @@ void MainWindow::openSelectedReferrer(bool reportFailure)
         showMessage(QStringLiteral("You must select at least one referrer"));
         return;
     }
+    // A site row opens the site's front page.
     if (found)
-        frmBrowser->Text1->setText(referrer);
+        frmBrowser->Text1->setText(results->groupedBySite() ? results::SiteAddress(referrer) : referrer);
     const QString address = frmBrowser->Text1->text();
     // A referrer comes from a log line that anyone can write: only web and
     // about pages are opened from it.

@@ -38,12 +38,16 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Shows which outside pages send visitors to your web site."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Log files, or a folder, to show selected in the file list."),
+                                 QStringLiteral("[FILE...]"));
     parser.process(app);
 
     backtrail::shell::LoadBranding();
     backtrail::engine::IniSettingsStore store;
     backtrail::shell::MainWindowSetup setup;
     setup.store = &store;
+    setup.startFiles = parser.positionalArguments();
     backtrail::shell::MainWindow window(setup);
     window.Form_Load();
     window.show();

@@ -1,0 +1,167 @@
+// The main window's extras around the results table: its context menu and the
+// landing page, grouping by site, finding a referrer, the CSV export, the keys.
+#include "MainWindow.h"
+
+#include "StatusBar.h"
+
+#include "browser/BrowserPane.h"
+#include "browser/WebBrowser.h"
+#include "engine/Settings.h"
+#include "results/CsvExport.h"
+#include "results/FileListBox.h"
+#include "results/LogFilePicker.h"
+#include "results/ResultsModel.h"
+#include "results/RowAddress.h"
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QTreeView>
+
+namespace backtrail::shell {
+
+void MainWindow::buildResultsMenu()
+{
+    mnuResults = new QMenu(this);
+    mnuResults->setObjectName(QStringLiteral("mnuResults"));
+    mnuResultsOpen = mnuResults->addAction(QStringLiteral("Open"));
+    mnuResultsOpen->setObjectName(QStringLiteral("mnuResultsOpen"));
+    connect(mnuResultsOpen, &QAction::triggered, this, &MainWindow::Command9_Click);
+    mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open Landing Page"));
+    mnuResultsOpenLanding->setObjectName(QStringLiteral("mnuResultsOpenLanding"));
+    connect(mnuResultsOpenLanding, &QAction::triggered, this, &MainWindow::mnuResultsOpenLanding_Click);
+
+    // Ctrl+F finds a referrer by text, F3 finds the next one; both while the table has the focus.
+    auto* find = new QShortcut(QKeySequence::Find, lstResults, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    find->setObjectName(QStringLiteral("lstResultsFind"));
+    connect(find, &QShortcut::activated, this, &MainWindow::lstResults_Find);
+    auto* next = new QShortcut(QKeySequence::FindNext, lstResults, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(next, &QShortcut::activated, this, &MainWindow::lstResults_FindNext);
+}
+
+int MainWindow::selectedRow() const
+{
+    const QModelIndexList rows = lstResults->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void MainWindow::openAddress(const QString& address)
+{
+    frmBrowser->Text1->setText(address);
+    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
+    frmBrowser->WebBrowser1->Navigate(address);
+}
+
+void MainWindow::lstResults_ContextMenu(const QPoint& position)
+{
+    // A right click picks the row under the pointer, as a left click would.
+    const QModelIndex under = lstResults->indexAt(position);
+    if (under.isValid()) {
+        lstResults->setCurrentIndex(under);
+        lstResults_Click();
+    }
+    const int row = selectedRow();
+    mnuResultsOpen->setEnabled(row >= 0);
+    mnuResultsOpenLanding->setEnabled(row >= 0
+                                      && !results->cellBytes(row, results::ResultsModel::LandingColumn).empty());
+    mnuResults->popup(lstResults->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::mnuResultsOpenLanding_Click()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        showMessage(QStringLiteral("You must select at least one referrer"));
+        return;
+    }
+    const QString address = results::LandingPageAddress(engine::Globals().strYourWebsite,
+                                                        results->cellText(row, results::ResultsModel::LandingColumn));
+    if (address.isEmpty()) {
+        showMessage(QStringLiteral("This row has no landing page to open."));
+        return;
+    }
+    openAddress(address);
+}
+
+void MainWindow::mnuActionGroup_Click(bool checked)
+{
+    results->setGroupedBySite(checked);
+    updateSortIndicator();
+}
+
+void MainWindow::lstResults_Find()
+{
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("FindReferrer"));
+    ask.setWindowTitle(QStringLiteral("Find Referrer"));
+    ask.setLabelText(QStringLiteral("Find the next referrer containing:"));
+    ask.setTextValue(findText);
+    if (ask.exec() != QDialog::Accepted || ask.textValue().isEmpty())
+        return;
+    findText = ask.textValue();
+    lstResults_FindNext();
+}
+
+void MainWindow::lstResults_FindNext()
+{
+    if (findText.isEmpty()) {
+        lstResults_Find();
+        return;
+    }
+    const QModelIndex current = lstResults->currentIndex();
+    const int row = results->findReferrer(findText, current.isValid() ? current.row() : -1);
+    if (row < 0) {
+        showMessage(QStringLiteral("No referrer contains \"%1\".").arg(findText));
+        return;
+    }
+    const QModelIndex found = results->index(row, 0);
+    lstResults->setCurrentIndex(found);
+    lstResults->scrollTo(found);
+    lstResults_Click();
+}
+
+void MainWindow::mnuFileExportCsv_Click()
+{
+    const QString folder = frmMain->File1->path();
+    const QString suggested = (folder.endsWith(u'/') ? folder : folder + u'/') + QStringLiteral("referrers.csv");
+    QString path;
+    if (csvFileName) {
+        path = csvFileName(this, suggested);
+    } else {
+        QFileDialog ask(this, QStringLiteral("Export CSV"), suggested,
+                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+        ask.setAcceptMode(QFileDialog::AcceptSave);
+        ask.setDefaultSuffix(QStringLiteral("csv"));
+        if (ask.exec() == QDialog::Accepted && !ask.selectedFiles().isEmpty())
+            path = ask.selectedFiles().first();
+    }
+    if (path.isEmpty())
+        return;
+    const results::CsvOutcome outcome = results::ExportResultsCsv(*results, path);
+    if (!outcome.saved) {
+        showMessage(QStringLiteral("The referrer list could not be saved as %1.\n\n%2").arg(path, outcome.error));
+        return;
+    }
+    StatusBar1->setPanelText(2, QStringLiteral("saved as ") + path);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a row opens it, as a double-click does.
+    if (watched == lstResults && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && selectedRow() >= 0) {
+            lstResults_DblClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace backtrail::shell
