@@ -1,0 +1,215 @@
+// The CSV export, grouping by site and finding in the results table, the
+// landing page's address and where dropped files go.
+#include "ModalBoxes.h"
+
+#include "results/CsvExport.h"
+#include "results/DroppedFiles.h"
+#include "results/ResultsModel.h"
+#include "results/RowAddress.h"
+#include "results/modListViewEnh.h"
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+#include <array>
+
+using namespace backtrail;
+using results::ResultsModel;
+
+namespace {
+
+QStringList column(const ResultsModel& model, int c)
+{
+    QStringList cells;
+    for (int r = 0; r < model.rowCount(); ++r)
+        cells << model.cellText(r, c);
+    return cells;
+}
+
+engine::ResultTable scanRows()
+{
+    engine::ResultTable t;
+    t.append("HTM", "0000003", "http://www.Alpha.example/a", "/index.html");
+    t.append("BOT", "0000005", "http://alpha.example/bot", "/robots.txt");
+    t.append("JPG", "0000001", "http://beta.example:8080/b", "/pic.jpg");
+    t.append("HTM", "0000004", "https://alpha.example/c?x", "/");
+    return t;
+}
+
+} // namespace
+
+class ResultsExtrasTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void csvFieldsAreQuotedWhereTheyMustBe();
+    void csvOfTheTableAsShown();
+    void csvExportWritesAtomicallyAndReportsFailure();
+    void groupingSwitchesRowsAndKeepsTheSortState();
+    void findReferrerGoesOnFromARowAndWraps();
+    void landingAndSiteAddresses();
+    void droppedFilesChooseOneFolder();
+};
+
+void ResultsExtrasTest::csvFieldsAreQuotedWhereTheyMustBe()
+{
+    QCOMPARE(results::CsvField("plain"), std::string("plain"));
+    QCOMPARE(results::CsvField(""), std::string(""));
+    QCOMPARE(results::CsvField("a,b"), std::string("\"a,b\""));
+    QCOMPARE(results::CsvField("say \"hi\""), std::string("\"say \"\"hi\"\"\""));
+    QCOMPARE(results::CsvField("one\ntwo"), std::string("\"one\ntwo\""));
+    QCOMPARE(results::CsvField("one\r\ntwo"), std::string("\"one\r\ntwo\""));
+    QCOMPARE(results::CsvField(" padded"), std::string("\" padded\""));
+    // What a spreadsheet would run as a formula is made text.
+    QCOMPARE(results::CsvField("=HYPERLINK(\"x\")"), std::string("\"'=HYPERLINK(\"\"x\"\")\""));
+    QCOMPARE(results::CsvField("-1"), std::string("'-1"));
+    QCOMPARE(results::CsvField("@x"), std::string("'@x"));
+    // UTF-8 stays as it is; bytes that are not UTF-8 become U+FFFD as the table shows them.
+    QCOMPARE(results::CsvField("caf\xc3\xa9"), std::string("caf\xc3\xa9"));
+    QCOMPARE(results::CsvField("a\xff"
+                               "b"),
+             std::string("a\xef\xbf\xbd"
+                         "b"));
+    const std::array<std::string_view, 3> fields {"x", "y,z", ""};
+    QCOMPARE(results::CsvRecord(fields), std::string("x,\"y,z\",\r\n"));
+}
+
+void ResultsExtrasTest::csvOfTheTableAsShown()
+{
+    ResultsModel model;
+    QCOMPARE(results::ResultsCsv(model), std::string("Type,Clicks,Referrer,Landing Page\r\n"));
+    engine::ResultTable rows;
+    rows.append("HTM", "0000002", "http://a.example/q?x=1,2", "/p \"q\"");
+    rows.append("", "", "http://b.example/", "");
+    model.setRows(std::move(rows));
+    results::EnhListView_SortColumns(model, 3, false); // Referrer, descending
+    QCOMPARE(results::ResultsCsv(model),
+             std::string("Type,Clicks,Referrer,Landing Page\r\n"
+                         ",,http://b.example/,\r\n"
+                         "HTM,0000002,\"http://a.example/q?x=1,2\",\"/p \"\"q\"\"\"\r\n"));
+    model.setGroupedBySite(true);
+    QCOMPARE(results::ResultsCsv(model),
+             std::string("Type,Clicks,Referrer,Landing Page\r\n"
+                         ",0000001,b.example,\r\n"
+                         ",0000002,a.example,\r\n"));
+}
+
+void ResultsExtrasTest::csvExportWritesAtomicallyAndReportsFailure()
+{
+    QTemporaryDir dir;
+    ResultsModel model;
+    model.setRows(scanRows());
+    const QString path = dir.path() + "/out.csv";
+    const results::CsvOutcome written = results::ExportResultsCsv(model, path);
+    QVERIFY(written.saved);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().toStdString(), results::ResultsCsv(model));
+    // A folder in the file's place cannot be written over: the failure says why.
+    QVERIFY(QDir().mkpath(dir.path() + "/taken.csv"));
+    const results::CsvOutcome failed = results::ExportResultsCsv(model, dir.path() + "/taken.csv");
+    QVERIFY(!failed.saved);
+    QVERIFY(!failed.error.isEmpty());
+    QVERIFY(QFileInfo(dir.path() + "/taken.csv").isDir());
+}
+
+void ResultsExtrasTest::groupingSwitchesRowsAndKeepsTheSortState()
+{
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(scanRows());
+    model.setGroupedBySite(true);
+    // Crawlers group apart; www, letter case, ports and https do not split a site.
+    QCOMPARE(column(model, 2), (QStringList {"alpha.example", "alpha.example", "beta.example"}));
+    QCOMPARE(column(model, 0), (QStringList {"", "BOT", ""}));
+    QCOMPARE(column(model, 1), (QStringList {"0000007", "0000005", "0000001"}));
+    QCOMPARE(column(model, 3), (QStringList {"", "", ""}));
+
+    results::EnhListView_SortColumns(model, 2, false); // Clicks, descending
+    QCOMPARE(column(model, 1), (QStringList {"0000007", "0000005", "0000001"}));
+    results::EnhListView_SortColumns(model, 2, false); // ascending
+    QCOMPARE(column(model, 1), (QStringList {"0000001", "0000005", "0000007"}));
+
+    // Back to the scan's rows, in the same sort.
+    model.setGroupedBySite(false);
+    QCOMPARE(column(model, 1), (QStringList {"0000001", "0000003", "0000004", "0000005"}));
+    // Rows set while grouped arrive grouped and sorted.
+    model.setGroupedBySite(true);
+    engine::ResultTable next;
+    next.append("HTM", "0000009", "http://c.example/", "/");
+    next.append("HTM", "0000002", "http://d.example/", "/");
+    model.setRows(std::move(next));
+    QCOMPARE(column(model, 2), (QStringList {"d.example", "c.example"}));
+    model.clearRows();
+    QCOMPARE(model.rowCount(), 0);
+    model.setGroupedBySite(false);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void ResultsExtrasTest::findReferrerGoesOnFromARowAndWraps()
+{
+    ResultsModel model;
+    QCOMPARE(model.findReferrer("x", -1), -1);
+    model.setRows(scanRows());
+    QCOMPARE(model.findReferrer("ALPHA", -1), 0);
+    QCOMPARE(model.findReferrer("alpha", 0), 1);
+    QCOMPARE(model.findReferrer("alpha", 1), 3);
+    QCOMPARE(model.findReferrer("alpha", 3), 0); // wraps
+    QCOMPARE(model.findReferrer("8080", 2), 2); // only itself: found again after a full turn
+    QCOMPARE(model.findReferrer("nowhere", 1), -1);
+    QCOMPARE(model.findReferrer("", -1), -1);
+    QCOMPARE(model.findReferrer("alpha", 99), 0);
+    // The landing column is not searched.
+    QCOMPARE(model.findReferrer("robots", -1), -1);
+    // Rows are found in view order.
+    results::EnhListView_SortColumns(model, 2, false);
+    QCOMPARE(model.cellText(model.findReferrer("alpha", -1), 2), QStringLiteral("http://alpha.example/bot"));
+}
+
+void ResultsExtrasTest::landingAndSiteAddresses()
+{
+    using results::LandingPageAddress;
+    QCOMPARE(LandingPageAddress("www.my.example", "/a/b.html?x=1"),
+             QStringLiteral("http://www.my.example/a/b.html?x=1"));
+    QCOMPARE(LandingPageAddress(" https://www.my.example/ ", "/"), QStringLiteral("http://www.my.example/"));
+    QCOMPARE(LandingPageAddress("HTTP://my.example", "/p"), QStringLiteral("http://my.example/p"));
+    QCOMPARE(LandingPageAddress("my.example", "p"), QStringLiteral("http://my.example/p"));
+    QCOMPARE(LandingPageAddress("my.example", ""), QString());
+    QCOMPARE(LandingPageAddress("", "/p"), QString());
+    QCOMPARE(results::SiteAddress("alpha.example"), QStringLiteral("http://alpha.example/"));
+    QCOMPARE(results::SiteAddress(""), QString());
+}
+
+void ResultsExtrasTest::droppedFilesChooseOneFolder()
+{
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/a";
+    const QString b = dir.path() + "/b";
+    QVERIFY(QDir().mkpath(a) && QDir().mkpath(b));
+    for (const QString& path : {a + "/1.log", a + "/2.log", b + "/3.log"}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    results::DroppedFiles files
+        = results::ResolveDroppedFiles({a + "/2.log", a + "/1.log", b + "/3.log", a + "/gone.log", a + "/2.log"});
+    QCOMPARE(files.folder, a);
+    QVERIFY(!files.allFiles);
+    QCOMPARE(files.names, (QStringList {"2.log", "1.log"}));
+    QCOMPARE(files.skipped, (QStringList {b + "/3.log", a + "/gone.log"}));
+
+    files = results::ResolveDroppedFiles({dir.path() + "/missing", b + "/", b + "/3.log", a});
+    QCOMPARE(files.folder, b);
+    QVERIFY(files.allFiles);
+    QCOMPARE(files.skipped, (QStringList {dir.path() + "/missing", a}));
+
+    QDir::setCurrent(a);
+    files = results::ResolveDroppedFiles({"1.log"});
+    QCOMPARE(files.folder, a);
+    QCOMPARE(files.names, QStringList {"1.log"});
+
+    QVERIFY(results::ResolveDroppedFiles({dir.path() + "/none"}).folder.isEmpty());
+    QVERIFY(results::ResolveDroppedFiles({}).folder.isEmpty());
+}
+
+QTEST_MAIN(ResultsExtrasTest)
+#include "ResultsExtrasTest.moc"
