@@ -40,7 +40,13 @@ void MainWindow::buildResultsMenu()
     auto* find = new QShortcut(QKeySequence::Find, lstResults, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     find->setObjectName(QStringLiteral("lstResultsFind"));
     connect(find, &QShortcut::activated, this, &MainWindow::lstResults_Find);
-    auto* next = new QShortcut(QKeySequence::FindNext, lstResults, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    // F3 everywhere, besides the platform's own Find Next keys.
+    auto* next = new QShortcut(lstResults);
+    next->setContext(Qt::WidgetWithChildrenShortcut);
+    QList<QKeySequence> nextKeys = QKeySequence::keyBindings(QKeySequence::FindNext);
+    if (!nextKeys.contains(QKeySequence(Qt::Key_F3)))
+        nextKeys.prepend(QKeySequence(Qt::Key_F3));
+    next->setKeys(nextKeys);
     connect(next, &QShortcut::activated, this, &MainWindow::lstResults_FindNext);
 }
 

@@ -1,0 +1,435 @@
+// The main window's results extras as a user reaches them: the context menu's
+// landing page, grouping by site, drops and command-line files in the picker,
+// the CSV export from the File menu, Enter and Ctrl+F in the table.
+#include "../results/ModalBoxes.h"
+
+#include "MainWindow.h"
+#include "StatusBar.h"
+
+#include "browser/BrowserPane.h"
+#include "browser/WebBrowser.h"
+#include "engine/Settings.h"
+#include "results/CsvExport.h"
+#include "results/DirListBox.h"
+#include "results/FileListBox.h"
+#include "results/LogFilePicker.h"
+#include "results/ResultsModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <memory>
+
+using namespace backtrail;
+using shell::MainWindow;
+
+namespace {
+
+QByteArray logLine(const char* page, const char* referrer)
+{
+    return QByteArray("10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET ") + page + " HTTP/1.1\" 200 512 \"" + referrer
+        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList columnTexts(const results::ResultsModel& model, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << model.cellText(r, column);
+    return texts;
+}
+
+QStringList selectedNames(const results::FileListBox& files)
+{
+    QStringList names;
+    for (int i = 0; i < files.entryCount(); ++i)
+        if (files.entrySelected(i))
+            names << files.entryName(i);
+    return names;
+}
+
+// Answers the next text prompt (the find dialog) with `text` from inside its own event loop.
+class PromptAnswerer
+{
+public:
+    explicit PromptAnswerer(const QString& answer)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this, answer] {
+            auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!prompt || !prompt->isVisible())
+                return;
+            offered << prompt->textValue();
+            prompt->setTextValue(answer);
+            prompt->accept();
+        });
+        timer.start(10);
+    }
+    QStringList offered; // what each prompt held when it opened
+
+private:
+    QTimer timer;
+};
+
+} // namespace
+
+class MainWindowExtrasTest : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { PrepareGuiTestEnvironment(); }
+
+private slots:
+    void init();
+    void cleanup();
+    void contextMenuOpensTheLandingPageOfTheOwnSite();
+    void groupBySiteSortsOpensAndSurvivesANewScan();
+    void dropOnTheWindowShowsTheFolderAndSelects();
+    void commandLineFilesAreSelectedAtStart();
+    void exportCsvWritesTheRowsAsShown();
+    void enterOpensAndCtrlFFinds();
+
+private:
+    void makeWindow(const QStringList& startFiles = {});
+    void scan(std::initializer_list<const char*> names);
+    QString panel(int n) const { return window->StatusBar1->panelText(n); }
+    QTreeView* list() const { return window->findChild<QTreeView*>("lstResults"); }
+    QLineEdit* address() const { return window->findChild<QLineEdit*>("Text1"); }
+    results::FileListBox* files() const { return window->findChild<results::FileListBox*>("File1"); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<engine::IniSettingsStore> store;
+    std::unique_ptr<MainWindow> window;
+    QString logs;
+    QString lastSuggested;
+    QString csvAnswer;
+};
+
+void MainWindowExtrasTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    logs = dir->path() + "/logs";
+    QDir().mkpath(logs);
+    // Every address a test opens lies on 127.0.0.1; the own site is its port 7.
+    writeFile(logs + "/a.log",
+              logLine("/index.html", "http://127.0.0.1:9/alpha") + logLine("/pic.jpg", "http://127.0.0.1:9/alpha")
+                  + logLine("/tool.zip?v=2", "http://127.0.0.1:9/Beta")
+                  + logLine("/index.html", "http://127.0.0.1:7/inner"));
+    writeFile(logs + "/g.log",
+              logLine("/1", "http://www.Alpha.example/1") + logLine("/1", "http://www.Alpha.example/1")
+                  + logLine("/2", "http://alpha.example:8080/2") + logLine("/3", "http://127.0.0.1:9/z")
+                  + logLine("/4", "http://beta.example/") + logLine("/4", "http://beta.example/")
+                  + logLine("/4", "http://beta.example/"));
+    store = std::make_unique<engine::IniSettingsStore>(dir->path() + "/settings.ini");
+    QVERIFY(store->write(u"data", u"path", logs));
+    QVERIFY(store->write(u"data", u"strYourWebsite", "127.0.0.1:7"));
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    lastSuggested.clear();
+    csvAnswer.clear();
+}
+
+void MainWindowExtrasTest::cleanup()
+{
+    window.reset();
+    store.reset();
+    dir.reset();
+}
+
+void MainWindowExtrasTest::makeWindow(const QStringList& startFiles)
+{
+    shell::MainWindowSetup setup;
+    setup.store = store.get();
+    setup.startPage = QStringLiteral("about:blank");
+    setup.startFiles = startFiles;
+    setup.csvFileName = [this](QWidget*, const QString& suggested) {
+        lastSuggested = suggested;
+        return csvAnswer;
+    };
+    window = std::make_unique<MainWindow>(setup);
+    QSignalSpy loaded(window->frmBrowser->WebBrowser1, &browser::WebBrowser::DownloadComplete);
+    window->Form_Load();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(loaded.count() > 0, 30000);
+}
+
+void MainWindowExtrasTest::scan(std::initializer_list<const char*> names)
+{
+    if (window->findChild<QGroupBox*>("frmMain")->isHidden())
+        window->Command10_Click();
+    QStringList wanted;
+    for (const char* name : names)
+        wanted << QString::fromLatin1(name);
+    QCOMPARE(files()->selectEntries(wanted), int(wanted.size()));
+    window->cmdGo_Click();
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+}
+
+void MainWindowExtrasTest::contextMenuOpensTheLandingPageOfTheOwnSite()
+{
+    makeWindow();
+    scan({"a.log"});
+    QCOMPARE(columnTexts(*window->resultsModel(), 3), (QStringList {"/index.html", "/tool.zip?v=2"}));
+    auto* menu = window->findChild<QMenu*>("mnuResults");
+    auto* landing = window->findChild<QAction*>("mnuResultsOpenLanding");
+    auto* open = window->findChild<QAction*>("mnuResultsOpen");
+    QVERIFY(menu && landing && open);
+    QCOMPARE(landing->text(), QStringLiteral("Open Landing Page"));
+
+    // A right click on the second row picks it and offers both ends of its link.
+    const QRect cell = list()->visualRect(window->resultsModel()->index(1, 2));
+    const QPoint at(cell.left() + 20, cell.center().y());
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list()->viewport(), &click);
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(landing->isEnabled() && open->isEnabled());
+    QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
+    QCOMPARE(panel(2), QStringLiteral("http://127.0.0.1:9/Beta"));
+    menu->hide();
+    landing->trigger();
+    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:7/tool.zip?v=2"));
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:7/tool.zip?v=2"));
+    open->trigger();
+    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:9/Beta"));
+
+    // A right click below the rows picks nothing: nothing to open.
+    list()->clearSelection();
+    const QPoint below(5, list()->viewport()->height() - 3);
+    QContextMenuEvent empty(QContextMenuEvent::Mouse, below, list()->viewport()->mapToGlobal(below));
+    QApplication::sendEvent(list()->viewport(), &empty);
+    QVERIFY(!landing->isEnabled() && !open->isEnabled());
+    menu->hide();
+    landing->trigger();
+    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:9/Beta"));
+    // Reached anyway with nothing selected, the command says so.
+    ModalBoxWatcher boxes;
+    window->mnuResultsOpenLanding_Click();
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must select at least one referrer"));
+}
+
+void MainWindowExtrasTest::groupBySiteSortsOpensAndSurvivesANewScan()
+{
+    makeWindow();
+    QAbstractItemModelTester tester(window->resultsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto* group = window->findChild<QAction*>("mnuActionGroup");
+    QVERIFY(group && group->isCheckable());
+    QCOMPARE(group->text(), QStringLiteral("Group by Site"));
+    QVERIFY(window->findChild<QMenu*>("mnuAction")->actions().contains(group));
+    scan({"g.log"});
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(rows.rowCount(), 4);
+
+    group->trigger();
+    QVERIFY(group->isChecked());
+    QCOMPARE(columnTexts(rows, 2), (QStringList {"alpha.example", "127.0.0.1", "beta.example"}));
+    QCOMPARE(columnTexts(rows, 1), (QStringList {"0000003", "0000001", "0000003"}));
+    window->lstResults_ColumnClick(1); // Clicks, descending; equal counts keep their order
+    QCOMPARE(columnTexts(rows, 2), (QStringList {"alpha.example", "beta.example", "127.0.0.1"}));
+    QCOMPARE(list()->header()->sortIndicatorSection(), 1);
+
+    // A site row opens the site's front page.
+    list()->setCurrentIndex(rows.index(2, 0));
+    window->lstResults_DblClick();
+    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1/"));
+    window->Command9_Click();
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1/"));
+
+    // Unchecked: the scan's rows again, in the same sort.
+    group->trigger();
+    QCOMPARE(columnTexts(rows, 1), (QStringList {"0000003", "0000002", "0000001", "0000001"}));
+    QCOMPARE(columnTexts(rows, 2).first(), QStringLiteral("http://beta.example/"));
+
+    // Checked during a new scan: its rows arrive grouped and sorted; the HTML export keeps the working list.
+    group->trigger();
+    scan({"a.log"});
+    QCOMPARE(columnTexts(rows, 2), QStringList {"127.0.0.1"});
+    QCOMPARE(columnTexts(rows, 1), QStringList {"0000003"});
+    ModalBoxWatcher boxes;
+    window->findChild<QToolButton*>("cmdHtml")->click();
+    QFile exported(logs + "/referers.html");
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QVERIFY(exported.readAll().startsWith("<a href='http://127.0.0.1:9/alpha'>0000002|http://127.0.0.1:9/alpha"));
+}
+
+void MainWindowExtrasTest::dropOnTheWindowShowsTheFolderAndSelects()
+{
+    const QString dropped = dir->path() + "/dropped";
+    QDir().mkpath(dropped);
+    writeFile(dropped + "/x.log", logLine("/x", "http://127.0.0.1:9/x"));
+    writeFile(dropped + "/y.log", logLine("/y", "http://127.0.0.1:9/y"));
+    writeFile(dropped + "/z.log", logLine("/z", "http://127.0.0.1:9/z"));
+    makeWindow();
+    QCOMPARE(files()->path(), logs);
+    window->Command10_Click(); // the results are in view when the files arrive
+
+    auto drop = [this](const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        mime.setUrls(urls);
+        const QPointF at(window->width() / 2.0, window->height() / 2.0);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent event(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+        QVERIFY(event.isAccepted());
+    };
+    drop({dropped + "/z.log", dropped + "/x.log"});
+    QCOMPARE(files()->path(), dropped);
+    QCOMPARE(window->findChild<results::DirListBox*>("Dir1")->path(), dropped);
+    QCOMPARE(selectedNames(*files()), (QStringList {"x.log", "z.log"}));
+    QVERIFY(window->findChild<QGroupBox*>("frmMain")->isVisible());
+    QCOMPARE(store->read(u"data", u"path", {}), dropped);
+
+    // A folder: all its files.
+    drop({logs});
+    QCOMPARE(files()->path(), logs);
+    QCOMPARE(selectedNames(*files()), (QStringList {"a.log", "g.log"}));
+
+    // Files of another folder are named, not silently lost.
+    {
+        ModalBoxWatcher boxes;
+        drop({dropped + "/y.log", logs + "/a.log"});
+        QCOMPARE(selectedNames(*files()), QStringList {"y.log"});
+        QCOMPARE(boxes.boxes.size(), std::size_t(1));
+        QVERIFY(boxes.boxes[0].text.contains(logs + "/a.log"));
+    }
+    // The dropped selection is what a scan reads.
+    window->cmdGo_Click();
+    QCOMPARE(columnTexts(*window->resultsModel(), 2), QStringList {"http://127.0.0.1:9/y"});
+
+    // Something that is not a local file is refused.
+    QMimeData text;
+    text.setText("http://127.0.0.1:9/");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(!enter.isAccepted());
+}
+
+void MainWindowExtrasTest::commandLineFilesAreSelectedAtStart()
+{
+    const QString other = dir->path() + "/other";
+    QDir().mkpath(other);
+    writeFile(other + "/p.log", {});
+    writeFile(other + "/q.log", {});
+    makeWindow({other + "/q.log"});
+    QCOMPARE(files()->path(), other);
+    QCOMPARE(selectedNames(*files()), QStringList {"q.log"});
+    QCOMPARE(files()->currentName(), QStringLiteral("q.log"));
+    cleanup();
+
+    // Nothing that exists: the remembered folder stays and the user is told.
+    init();
+    ModalBoxWatcher boxes;
+    makeWindow({dir->path() + "/missing.log"});
+    QCOMPARE(files()->path(), logs);
+    QVERIFY(selectedNames(*files()).isEmpty());
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QVERIFY(boxes.boxes[0].text.contains(dir->path() + "/missing.log"));
+}
+
+void MainWindowExtrasTest::exportCsvWritesTheRowsAsShown()
+{
+    makeWindow();
+    auto* exportCsv = window->findChild<QAction*>("mnuFileExportCsv");
+    QVERIFY(exportCsv);
+    QCOMPARE(exportCsv->text(), QStringLiteral("Export CSV..."));
+    QList<QAction*> fileItems = window->findChild<QMenu*>("MenuFile")->actions();
+    QVERIFY(fileItems.indexOf(exportCsv) < fileItems.indexOf(window->findChild<QAction*>("mnuFileExit")));
+
+    scan({"a.log"});
+    window->lstResults_ColumnClick(2); // Referrer, descending
+    csvAnswer = dir->path() + "/list.csv";
+    exportCsv->trigger();
+    QCOMPARE(lastSuggested, logs + "/referrers.csv");
+    QFile file(csvAnswer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray("Type,Clicks,Referrer,Landing Page\r\n"
+                        "ZIP,0000001,http://127.0.0.1:9/Beta,/tool.zip?v=2\r\n"
+                        "HTM,0000002,http://127.0.0.1:9/alpha,/index.html\r\n"));
+    QCOMPARE(panel(2), "saved as " + csvAnswer);
+
+    // Cancelled: nothing written, nothing said.
+    csvAnswer.clear();
+    ModalBoxWatcher boxes;
+    exportCsv->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(0));
+
+    // A place that cannot be written: the message names it and the old file stays.
+    QVERIFY(QDir().mkpath(dir->path() + "/taken.csv"));
+    csvAnswer = dir->path() + "/taken.csv";
+    exportCsv->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QVERIFY(boxes.boxes[0].text.startsWith("The referrer list could not be saved as " + csvAnswer));
+    QVERIFY(QFileInfo(csvAnswer).isDir());
+}
+
+void MainWindowExtrasTest::enterOpensAndCtrlFFinds()
+{
+    makeWindow();
+    scan({"a.log", "g.log"});
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(rows.rowCount(), 6);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    list()->setFocus();
+    list()->setCurrentIndex(rows.index(1, 0));
+    QTest::keyClick(list(), Qt::Key_Return);
+    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:9/Beta"));
+    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:9/Beta"));
+
+    // Ctrl+F looks on from the current row.
+    {
+        PromptAnswerer answer("ALPHA");
+        QTest::keyClick(list(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(answer.offered, QStringList {QString()});
+    }
+    QCOMPARE(list()->currentIndex().row(), 2);
+    QCOMPARE(panel(2), QStringLiteral("http://www.Alpha.example/1"));
+    // F3 goes on with the same text and wraps round to the top. (The offscreen
+    // platform has no window manager to give the window back its activation
+    // when the prompt closes: the test does it.)
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(list()->hasFocus());
+    QTest::keyClick(list(), Qt::Key_F3);
+    QCOMPARE(list()->currentIndex().row(), 3);
+    QTest::keyClick(list(), Qt::Key_F3);
+    QCOMPARE(list()->currentIndex().row(), 0);
+    QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 0);
+
+    // Nothing matches: said so, the row stays; the prompt offers the last text.
+    {
+        PromptAnswerer answer("nowhere");
+        ModalBoxWatcher boxes;
+        QTest::keyClick(list(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(answer.offered, QStringList {"ALPHA"});
+        QCOMPARE(boxes.boxes.size(), std::size_t(1));
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("No referrer contains \"nowhere\"."));
+    }
+    QCOMPARE(list()->currentIndex().row(), 0);
+}
+
+QTEST_MAIN(MainWindowExtrasTest)
+#include "MainWindowExtrasTest.moc"
