@@ -68,7 +68,11 @@ void MainWindow::lstResults_ContextMenu(const QPoint& position)
     // A right click picks the row under the pointer, as a left click would.
     const QModelIndex under = lstResults->indexAt(position);
     if (under.isValid()) {
+        // The row is in sight where it was clicked: the wide referrer cell must not scroll the table sideways.
+        const bool scrolls = lstResults->hasAutoScroll();
+        lstResults->setAutoScroll(false);
         lstResults->setCurrentIndex(under);
+        lstResults->setAutoScroll(scrolls);
         lstResults_Click();
     }
     const int row = selectedRow();

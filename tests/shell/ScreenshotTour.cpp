@@ -1,6 +1,7 @@
 // Drives the real window through a scan under a display server and saves a
 // picture of the screen, to look at what a user sees. Not a test: run it as
-//   xvfb-run -a shell_screenshot_tour OUT.png
+//   xvfb-run -a shell_screenshot_tour OUT.png [menu]
+// With "menu" the rows are grouped by site and a row's context menu is open.
 #include "../results/ModalBoxes.h"
 
 #include "MainWindow.h"
@@ -23,6 +24,7 @@ int main(int argc, char* argv[])
     PrepareGuiTestEnvironment();
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tour.png");
+    const bool menu = argc > 2 && QByteArray(argv[2]) == "menu";
 
     QTemporaryDir dir;
     const QString logs = dir.path() + "/logs";
@@ -64,6 +66,11 @@ int main(int argc, char* argv[])
         window.lstResults_ColumnClick(1);
         window.lstResults->setCurrentIndex(window.lstResults->model()->index(1, 0));
         window.lstResults_Click();
+        if (menu) {
+            window.mnuActionGroup->setChecked(true);
+            const QRect row = window.lstResults->visualRect(window.lstResults->model()->index(1, 2));
+            window.lstResults_ContextMenu(QPoint(row.left() + 30, row.center().y()));
+        }
     });
     QTimer::singleShot(4000, &window, [&] {
         QGuiApplication::primaryScreen()->grabWindow(0).save(out);
