@@ -263,3 +263,93 @@ TEST(DriverSample, TheRealCombinedLog)
 }
 
 } // namespace
+
+namespace {
+
+std::string gzipBytes(const std::string& plain)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-n"), QStringLiteral("-c")});
+    gzip.waitForStarted();
+    gzip.write(plain.data(), qint64(plain.size()));
+    gzip.closeWriteChannel();
+    gzip.waitForFinished();
+    return gzip.readAllStandardOutput().toStdString();
+}
+
+std::vector<std::string> rowTexts(const ResultTable& rows)
+{
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        texts.push_back(Str(row.type) + "|" + Str(row.clicks) + "|" + Str(row.referrer) + "|" + Str(row.landing));
+    }
+    return texts;
+}
+
+TEST_F(Driver, CompressedLogsGiveTheSameRowsAsTheirText)
+{
+    std::string first, second;
+    for (int i = 0; i < 300; ++i) {
+        first += combinedLine("/a" + std::to_string(i % 7) + ".pdf", "http://r" + std::to_string(i % 13) + ".example/");
+        second += combinedLine("/b.gif", "https://s" + std::to_string(i % 5) + ".example/");
+    }
+    // CR LF line ends inside the compressed stream.
+    std::string crlf;
+    for (const char c : second)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    settings.bHttps = true;
+
+    addFile(QStringLiteral("1.log"), first);
+    addFile(QStringLiteral("2.log"), crlf);
+    Scanner plainScanner(frontEnd, settings);
+    plainScanner.StartScan();
+    const std::vector<std::string> expected = rowTexts(frontEnd.rows);
+    const std::int32_t lines = plainScanner.state().counters.LinesScanned;
+
+    // One member per file, then both as two members of one rotated file, mixed with plain text.
+    frontEnd.files.clear();
+    addFile(QStringLiteral("1.log.gz"), gzipBytes(first));
+    addFile(QStringLiteral("2.log"), crlf);
+    Scanner mixed(frontEnd, settings);
+    mixed.StartScan();
+    EXPECT_EQ(rowTexts(frontEnd.rows), expected);
+    EXPECT_EQ(mixed.state().counters.LinesScanned, lines);
+
+    frontEnd.files.clear();
+    addFile(QStringLiteral("both.log.2.gz"), gzipBytes(first) + gzipBytes(crlf));
+    Scanner members(frontEnd, settings);
+    members.StartScan();
+    EXPECT_EQ(rowTexts(frontEnd.rows), expected);
+    EXPECT_EQ(members.state().counters.LinesScanned, lines);
+    EXPECT_EQ(members.state().counters.FilesDone, 1);
+    // The bar of a compressed file counts its compressed bytes: all of them at its end.
+    const double bytes = double(QFileInfo(dir.filePath(QStringLiteral("both.log.2.gz"))).size());
+    EXPECT_TRUE(std::count(frontEnd.progress.begin(), frontEnd.progress.end(), std::make_pair(bytes, bytes + 1.01)));
+}
+
+TEST_F(Driver, LandingPagesOfCombinedCommonW3cAndOtherLines)
+{
+    settings.bRemoveDupes = false;
+    addFile(QStringLiteral("mixed.log"),
+            combinedLine("/combined.html", "http://a.example/") +
+                // A common-format line with the referrer appended by hand.
+                "10.0.0.2 - - [x] \"POST /common?id=1 HTTP/1.0\" 200 1 http://b.example/\n"
+                "#Fields: date time cs-uri-stem cs-uri-query cs(Referer)\n"
+                "2024-01-01 10:00:00 /w3c.asp id=2 http://c.example/\n"
+                "2024-01-01 10:00:01 /plain.asp - http://d.example/\n"
+                "#Fields: date cs-uri-stem cs(Referer)\n"
+                "2024-01-01 /changed.htm http://e.example/\n"
+                "2024-01-01 /short http://f.example/ extra-field\n"
+                "something http://g.example/\n");
+    Scanner scanner(frontEnd, settings);
+    scanner.StartScan();
+    std::vector<std::string> landings;
+    for (std::size_t i = 0; i < frontEnd.rows.size(); ++i)
+        landings.push_back(Str(frontEnd.rows.row(i).landing));
+    EXPECT_EQ(landings,
+              (std::vector<std::string> {"/combined.html", "/common?id=1", "/w3c.asp?id=2", "/plain.asp",
+                                         "/changed.htm", "", ""}));
+}
+
+} // namespace
