@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 build="${BACKTRAIL_BUILD_DIR:-build}"
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -G Ninja ${BACKTRAIL_CMAKE_ARGS:-}
-cmake --build "$build"
+# BACKTRAIL_TARGETS and BACKTRAIL_CTEST_ARGS narrow a build to some targets and tests.
+# shellcheck disable=SC2086
+cmake --build "$build" ${BACKTRAIL_TARGETS:+--target $BACKTRAIL_TARGETS}
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure --timeout 600
+# shellcheck disable=SC2086
+ctest --test-dir "$build" --output-on-failure --timeout 600 ${BACKTRAIL_CTEST_ARGS:-}
