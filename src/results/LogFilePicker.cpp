@@ -4,6 +4,7 @@
 #include "DriveListBox.h"
 #include "DroppedFiles.h"
 #include "FileListBox.h"
+#include "PictureButton.h"
 #include "TextEditor.h"
 
 #include "engine/Settings.h"
@@ -15,34 +16,17 @@
 
 namespace backtrail::results {
 
-namespace {
-
-QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, const QString& tip,
-                           const QIcon& icon)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setToolTip(tip);
-    button->setIcon(icon);
-    button->setIconSize(QSize(24, 24));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    return button;
-}
-
-} // namespace
-
 LogFilePicker::LogFilePicker(engine::SettingsStore& store, const QString& title, QWidget* parent)
     : QGroupBox(QStringLiteral("Select Log Files"), parent)
     , settings(store)
     , boxTitle(title)
 {
     setObjectName(QStringLiteral("frmMain"));
-    cmdSelAll = pictureButton(
+    cmdSelAll = MakePictureButton(
         this, "cmdSelAll", QStringLiteral("Select All Files"),
         QStringLiteral("Select all files in the current directory"),
         QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)));
-    Command1 = pictureButton(
+    Command1 = MakePictureButton(
         this, "Command1", QStringLiteral("Open Selected File"), QStringLiteral("open the currently selected file"),
         QIcon::fromTheme(QStringLiteral("document-open"), style()->standardIcon(QStyle::SP_FileIcon)));
     const QString listTip = QStringLiteral("Select the log files you wish to scan");

@@ -12,6 +12,7 @@
 #include "results/DriveListBox.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
+#include "results/PictureButton.h"
 #include "results/ResultsModel.h"
 
 #include <QGroupBox>
@@ -53,13 +54,7 @@ QRect pixels(const TwipsRect& r)
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption, const QString& tip,
                            const QIcon& icon, int left, int top, int width, int height)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setToolTip(tip);
-    button->setIcon(icon);
-    button->setIconSize(QSize(24, 24));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QToolButton* button = results::MakePictureButton(parent, name, caption, tip, icon);
     button->setGeometry(pixels({float(left), float(top), float(width), float(height)}));
     return button;
 }
