@@ -6,6 +6,9 @@ packages=(
   cmake g++ ninja-build pkg-config libgtest-dev
   qt6-base-dev qt6-webengine-dev libxkbcommon-dev zlib1g-dev
   xvfb xauth x11-apps imagemagick clang-format time gzip
+  # The fuzz build: clang, and libFuzzer with the sanitizer runtimes, which
+  # clang only recommends.
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,130 @@
+// Duplicate removal against a plain reading of its rule: equal List1 entries
+// collapse into the first occurrence, which keeps its place, its List2 entry,
+// its side entries and the number of entries it stands for.
+//
+// The input is a list of entries separated by NUL bytes. The first byte
+// chooses whether the side lists are as long as List1 (bits 0 and 1) and how
+// many duplicates a previous pass already removed (the rest).
+
+#include "FuzzSupport.h"
+
+#include "engine/ListKillDupes.h"
+#include "engine/ScanFrontEnd.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace backtrail::engine;
+using backtrail::fuzz::ByteReader;
+
+class QuietFrontEnd final : public ScanFrontEnd
+{
+public:
+    int fileCount() const override { return 0; }
+    bool fileSelected(int) const override { return false; }
+    QString fileFolder(int) const override { return {}; }
+    QString fileName(int) const override { return {}; }
+    void setStatus(const QString& text) override { lastStatus = text; }
+    void setProgress(double value, double) override { FUZZ_CHECK(value == 0); }
+    void yieldToEvents() override { }
+    void showStatistics(const QString&, const QString&) override { }
+    void scanCompleted() override { }
+    void clearResults() override { }
+    void addResults(ResultTable) override { }
+    void fileUnreadable(const QString&, const QString&) override { }
+    QString lastStatus;
+};
+
+struct Survivor
+{
+    std::string entry;
+    std::string rest;
+    std::string landing;
+    std::uint8_t bot;
+    std::uint32_t count;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    ByteReader input(data, size);
+    const std::uint8_t choice = input.take();
+    const bool withLanding = !(choice & 1);
+    const bool withBot = !(choice & 2);
+    const std::int32_t removedBefore = choice >> 2;
+
+    std::vector<std::string_view> entries;
+    std::string_view bytes = input.rest();
+    while (!bytes.empty()) {
+        const std::size_t cut = bytes.find('\0');
+        entries.push_back(bytes.substr(0, cut));
+        bytes.remove_prefix(cut == std::string_view::npos ? bytes.size() : cut + 1);
+    }
+
+    ScanState state;
+    state.DuplicatesRemoved = removedBefore;
+    WorkingLists& lists = state.lists;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        lists.List1.append(entries[i]);
+        lists.List2.append(std::to_string(i));
+        if (withLanding)
+            lists.landing.append("/" + std::to_string(i));
+        if (withBot)
+            lists.bot.push_back(std::uint8_t(i % 3 == 0));
+    }
+
+    // The reference: a map from entry to its survivor, filled in list order.
+    std::vector<Survivor> expected;
+    std::map<std::string, std::size_t, std::less<>> firstAt;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto found = firstAt.find(entries[i]);
+        if (found != firstAt.end()) {
+            ++expected[found->second].count;
+            continue;
+        }
+        firstAt.emplace(std::string(entries[i]), expected.size());
+        expected.push_back(
+            {std::string(entries[i]), std::to_string(i), "/" + std::to_string(i), std::uint8_t(i % 3 == 0), 1});
+    }
+
+    QuietFrontEnd frontEnd;
+    ListKillDupes(state, frontEnd);
+
+    const std::size_t removed = entries.size() - expected.size();
+    FUZZ_CHECK(state.DuplicatesRemoved == removedBefore + std::int32_t(removed));
+    FUZZ_CHECK(lists.hasCounts());
+    FUZZ_CHECK(lists.size() == expected.size());
+    FUZZ_CHECK(lists.List2.size() == expected.size());
+    FUZZ_CHECK(lists.counts.size() == expected.size());
+    FUZZ_CHECK(lists.landing.size() == (withLanding ? expected.size() : 0));
+    FUZZ_CHECK(lists.bot.size() == (withBot ? expected.size() : 0));
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        FUZZ_CHECK(lists.List1[k] == expected[k].entry);
+        FUZZ_CHECK(lists.List2[k] == expected[k].rest);
+        FUZZ_CHECK(lists.counts[k] == expected[k].count);
+        if (withLanding)
+            FUZZ_CHECK(lists.landing[k] == expected[k].landing);
+        if (withBot)
+            FUZZ_CHECK(lists.bot[k] == expected[k].bot);
+        // The entry as the data model shows it: the count, "|" and the address.
+        FUZZ_CHECK(lists.entryText(k) == CountText(expected[k].count) + "|" + expected[k].entry);
+    }
+    const QString wait = QStringLiteral("Removing Duplicates...  Please Wait.");
+    if (entries.empty())
+        FUZZ_CHECK(frontEnd.lastStatus == wait);
+    else
+        FUZZ_CHECK(frontEnd.lastStatus
+                   == wait + QStringLiteral("  (") + QString::number(state.DuplicatesRemoved)
+                       + QStringLiteral(" removed)"));
+
+    // A second pass finds nothing more to remove.
+    FUZZ_CHECK(RemoveDuplicates(lists) == 0);
+    FUZZ_CHECK(lists.size() == expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        FUZZ_CHECK(lists.List1[k] == expected[k].entry);
+    return 0;
+}

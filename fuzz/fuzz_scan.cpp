@@ -1,0 +1,366 @@
+// Arbitrary bytes as a log file: read in memory by the line scanner and the
+// referrer tests, and scanned from a file by the scanner through a front end
+// that records what it is told. Both must agree, and the counters and working
+// lists must fit together on every input.
+//
+// The first bytes choose the settings and how the bytes are cut into reads:
+//   0: bit 0 remove duplicates, 1 type codes, 2 https, 3 statistics box,
+//      4 yield on every clock check, 5 press Stop at a yield, 6 show progress
+//   1: own domain (low 3 bits; 7 takes the next (byte >> 4) bytes as the domain)
+//   2: the line scanner's first block size, 1 to 64 bytes
+//   3: the largest read the in-memory source hands out, 1 to 256 bytes
+//   4: the yield at which Stop is pressed
+// The rest is the log.
+
+#include "FuzzSupport.h"
+
+#include "engine/LineScanner.h"
+#include "engine/ListKillDupes.h"
+#include "engine/LogReader.h"
+#include "engine/LogSource.h"
+#include "engine/ScanDriver.h"
+#include "engine/ScanFrontEnd.h"
+#include "engine/Settings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace backtrail::engine;
+using backtrail::fuzz::ByteReader;
+using backtrail::fuzz::HasPrefixAnyCase;
+
+const QString kWaitText = QStringLiteral("Removing Duplicates...  Please Wait.");
+
+// A log held in memory, handed out in reads of at most `step` bytes.
+class MemorySource final : public LogSource
+{
+public:
+    MemorySource(std::string_view log, std::size_t largestRead)
+        : LogSource(-1)
+        , bytes(log)
+        , step(largestRead)
+    {
+    }
+    std::int64_t read(char* buffer, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, step, bytes.size() - at});
+        if (n > 0)
+            std::memcpy(buffer, bytes.data() + at, n);
+        at += n;
+        taken += std::int64_t(n);
+        return std::int64_t(n);
+    }
+    bool compressed() const override { return false; }
+
+private:
+    std::string_view bytes;
+    std::size_t step;
+    std::size_t at = 0;
+};
+
+// The log's lines as its format defines them: CR LF, a lone CR or a lone LF
+// ends a line, the last line needs no terminator.
+std::vector<std::string_view> ReferenceLines(std::string_view log)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < log.size()) {
+        if (log[i] != '\n' && log[i] != '\r') {
+            ++i;
+            continue;
+        }
+        lines.push_back(log.substr(start, i - start));
+        if (log[i] == '\r' && i + 1 < log.size() && log[i + 1] == '\n')
+            ++i;
+        start = ++i;
+    }
+    if (start < log.size())
+        lines.push_back(log.substr(start));
+    return lines;
+}
+
+// The line with every occurrence of `referrer` taken out, searched left to right.
+std::string ReferenceRemainder(std::string_view line, std::string_view referrer)
+{
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = line.find(referrer); at != std::string_view::npos; at = line.find(referrer, from)) {
+        out.append(line.substr(from, at - from));
+        from = at + referrer.size();
+    }
+    out.append(line.substr(from));
+    return out;
+}
+
+bool IsAddress(std::string_view entry, bool https)
+{
+    return HasPrefixAnyCase(entry, "http://") || (https && HasPrefixAnyCase(entry, "https://"));
+}
+
+void CheckListsInStep(const WorkingLists& lists)
+{
+    FUZZ_CHECK(lists.List1.size() == lists.List2.size());
+    FUZZ_CHECK(lists.landing.size() == lists.List1.size());
+    FUZZ_CHECK(lists.bot.size() == lists.List1.size());
+}
+
+bool SameLists(const WorkingLists& a, const WorkingLists& b)
+{
+    if (a.size() != b.size() || a.bot != b.bot || a.counts != b.counts || a.hasCounts() != b.hasCounts())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a.List1[i] != b.List1[i] || a.List2[i] != b.List2[i] || a.landing[i] != b.landing[i])
+            return false;
+    }
+    return true;
+}
+
+// Reads the log in memory the way the scanner reads a file, checking each
+// line and each referrer against a plain reading of their rules.
+WorkingLists ReadInMemory(std::string_view log, const ScanSettings& settings, std::size_t blockSize,
+                          std::size_t largestRead)
+{
+    const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
+    const std::string_view domain(ownDomain.constData(), std::size_t(ownDomain.size()));
+    const ReferrerMatcher matcher(domain, settings.bHttps);
+    const std::vector<std::string_view> expectedLines = ReferenceLines(log);
+    WorkingLists lists;
+    W3cFields fields;
+    std::string remainder;
+    std::string plainRemainder;
+    std::string scratch;
+    std::size_t lineCount = 0;
+
+    MemorySource source(log, largestRead);
+    LineScanner scanner(blockSize);
+    const bool readToEnd = scanner.run(source, [&](std::string_view line, std::size_t scheme) {
+        FUZZ_CHECK(lineCount < expectedLines.size());
+        FUZZ_CHECK(line == expectedLines[lineCount]);
+        ++lineCount;
+        FUZZ_CHECK(scheme == line.find("://"));
+        if (!line.empty() && line.front() == '#')
+            fields.readDirective(line);
+
+        ReferrerMatcher::Referrer referrer;
+        const bool taken = matcher.takeReferrer(line, scheme, referrer, remainder);
+        FUZZ_CHECK(taken == matcher.IsReferrerLine(line));
+        // A line that names the own domain is never a referrer line.
+        if (!domain.empty() && taken)
+            FUZZ_CHECK(CaseInsensitiveFinder(domain).find(line) == std::string_view::npos);
+        if (!taken)
+            return true;
+        const ReferrerMatcher::Referrer plain = matcher.ExtractReferrer(line, plainRemainder);
+        FUZZ_CHECK(plain.text == referrer.text && plain.closedByParen == referrer.closedByParen);
+        FUZZ_CHECK(plainRemainder == remainder);
+        FUZZ_CHECK(referrer.text.data() >= line.data()
+                   && referrer.text.data() + referrer.text.size() <= line.data() + line.size());
+        FUZZ_CHECK(IsAddress(referrer.text, settings.bHttps));
+        FUZZ_CHECK(remainder == ReferenceRemainder(line, referrer.text));
+
+        lists.List2.append(remainder);
+        lists.List1.append(referrer.text);
+        lists.bot.push_back(referrer.closedByParen ? 1 : 0);
+        lists.landing.append(LandingPath(line, fields, scratch));
+        return true;
+    });
+    FUZZ_CHECK(readToEnd);
+    FUZZ_CHECK(lineCount == expectedLines.size());
+    CheckListsInStep(lists);
+    return lists;
+}
+
+// A front end with one file, which records what the scan tells it and checks
+// the working lists when duplicate removal begins.
+class RecordingFrontEnd final : public ScanFrontEnd
+{
+public:
+    QString folder;
+    QString name;
+    bool progressShown = true;
+    int stopAtYield = -1;
+    const Scanner* scanner = nullptr;
+    Scanner* stopper = nullptr;
+
+    int yields = 0;
+    int completed = 0;
+    int statistics = 0;
+    int clears = 0;
+    bool dedupeStarted = false;
+    std::int64_t entriesBeforeDedupe = -1;
+    std::int32_t linksBeforeDedupe = -1;
+    std::size_t rows = 0;
+    bool rowsAdded = false;
+    int unreadable = 0;
+    QString lastStatus;
+
+    int fileCount() const override { return 1; }
+    bool fileSelected(int) const override { return true; }
+    QString fileFolder(int) const override { return folder; }
+    QString fileName(int) const override { return name; }
+    void setStatus(const QString& text) override
+    {
+        lastStatus = text;
+        if (text == kWaitText && scanner) {
+            FUZZ_CHECK(!dedupeStarted);
+            dedupeStarted = true;
+            CheckListsInStep(scanner->state().lists);
+            entriesBeforeDedupe = std::int64_t(scanner->state().lists.size());
+            linksBeforeDedupe = scanner->state().counters.LinksFound;
+        }
+    }
+    void setProgress(double value, double maximum) override
+    {
+        FUZZ_CHECK(value >= 0);
+        FUZZ_CHECK(value <= maximum || (value == 0 && maximum == 0));
+    }
+    bool showsProgress() const override { return progressShown; }
+    void yieldToEvents() override
+    {
+        if (yields++ == stopAtYield && stopper)
+            stopper->StopScan();
+    }
+    void showStatistics(const QString&, const QString&) override { ++statistics; }
+    void scanCompleted() override { ++completed; }
+    void clearResults() override { ++clears; }
+    void addResults(ResultTable table) override
+    {
+        FUZZ_CHECK(!rowsAdded);
+        rowsAdded = true;
+        rows = table.size();
+    }
+    void fileUnreadable(const QString&, const QString&) override { ++unreadable; }
+};
+
+std::string g_folder;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/backtrail-fuzz-scan-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        backtrail::fuzz::Fail("a temporary folder for the log", __FILE__, __LINE__);
+    g_folder = pattern;
+    std::atexit([] {
+        ::unlink((g_folder + "/fuzz.log").c_str());
+        ::rmdir(g_folder.c_str());
+    });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    ByteReader input(data, size);
+    const std::uint8_t flags = input.take();
+    const std::uint8_t domainChoice = input.take();
+    const std::size_t blockSize = 1 + input.take() % 64;
+    const std::size_t largestRead = 1 + std::size_t(input.take());
+    const int stopAtYield = input.take();
+
+    ScanSettings settings;
+    settings.bRemoveDupes = flags & 1;
+    settings.bGetFileTypes = flags & 2;
+    settings.bHttps = flags & 4;
+    settings.bDisplayStats = flags & 8;
+    const bool yieldOften = flags & 16;
+    const bool pressStop = flags & 32;
+    const bool showProgress = flags & 64;
+    static const char* const kDomains[] = {"mysite.example", "", kPlaceholderDomain, "http", ".", "://", "\xc3\x84"};
+    if ((domainChoice & 7) < 7) {
+        settings.strYourWebsite = QString::fromUtf8(kDomains[domainChoice & 7]);
+    } else {
+        const std::string_view own = input.take(domainChoice >> 4);
+        settings.strYourWebsite = QString::fromUtf8(own.data(), qsizetype(own.size()));
+    }
+    const std::string_view log = input.rest();
+    const bool gzip = log.size() >= 2 && log[0] == '\x1f' && log[1] == '\x8b';
+
+    // The in-memory reading (a gzip log is read there as its raw bytes).
+    WorkingLists expected = ReadInMemory(log, settings, blockSize, largestRead);
+    const std::size_t expectedLines = ReferenceLines(log).size();
+    const std::size_t expectedLinks = expected.size();
+
+    // The same bytes as a file, scanned by the scanner.
+    const std::string path = g_folder + "/fuzz.log";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    FUZZ_CHECK(fd >= 0);
+    FUZZ_CHECK(::write(fd, log.data(), log.size()) == ssize_t(log.size()));
+    ::close(fd);
+
+    RecordingFrontEnd frontEnd;
+    frontEnd.folder = QString::fromStdString(g_folder);
+    frontEnd.name = QStringLiteral("fuzz.log");
+    frontEnd.progressShown = showProgress;
+    frontEnd.stopAtYield = pressStop ? stopAtYield : -1;
+    Scanner scanner(frontEnd, settings);
+    frontEnd.scanner = &scanner;
+    frontEnd.stopper = &scanner;
+    if (yieldOften)
+        scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    FUZZ_CHECK(scanner.StartScan());
+    FUZZ_CHECK(!scanner.running());
+
+    const ScanState& state = scanner.state();
+    const ScanCounters& counters = state.counters;
+    const WorkingLists& lists = state.lists;
+    const bool stopped = counters.StopRequested;
+
+    // The invariants of every scan, stopped or not.
+    CheckListsInStep(lists);
+    FUZZ_CHECK(frontEnd.clears == 1);
+    FUZZ_CHECK(frontEnd.rowsAdded);
+    FUZZ_CHECK(frontEnd.rows == lists.size());
+    FUZZ_CHECK(counters.LinksFound >= 0 && state.DuplicatesRemoved >= 0);
+    if (settings.bRemoveDupes) {
+        FUZZ_CHECK(frontEnd.dedupeStarted);
+        FUZZ_CHECK(frontEnd.linksBeforeDedupe == counters.LinksFound);
+        FUZZ_CHECK(frontEnd.entriesBeforeDedupe == counters.LinksFound);
+        FUZZ_CHECK(std::int64_t(state.DuplicatesRemoved) + std::int64_t(lists.size()) == counters.LinksFound);
+        FUZZ_CHECK(lists.hasCounts() && lists.counts.size() == lists.size());
+        std::int64_t clicks = 0;
+        for (const std::uint32_t count : lists.counts) {
+            FUZZ_CHECK(count >= 1);
+            clicks += count;
+        }
+        FUZZ_CHECK(clicks == counters.LinksFound);
+    } else {
+        FUZZ_CHECK(!frontEnd.dedupeStarted);
+        FUZZ_CHECK(std::int64_t(lists.size()) == counters.LinksFound);
+        FUZZ_CHECK(state.DuplicatesRemoved == 0);
+    }
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        FUZZ_CHECK(IsAddress(lists.List1[i], settings.bHttps));
+
+    if (stopped) {
+        FUZZ_CHECK(frontEnd.completed == 0 && frontEnd.statistics == 0);
+        FUZZ_CHECK(counters.FilesDone <= 1);
+        FUZZ_CHECK(std::size_t(counters.LinksFound) <= expectedLinks || gzip);
+        return 0;
+    }
+    FUZZ_CHECK(frontEnd.completed == 1);
+    FUZZ_CHECK(frontEnd.statistics == (settings.bDisplayStats ? 1 : 0));
+    FUZZ_CHECK(frontEnd.lastStatus == CompletionText(state));
+    FUZZ_CHECK(counters.FilesDone + frontEnd.unreadable == 1);
+    if (gzip)
+        return 0;
+
+    // A plain log: the file scan saw what the in-memory reading saw.
+    FUZZ_CHECK(frontEnd.unreadable == 0);
+    FUZZ_CHECK(std::size_t(counters.LinesScanned) == expectedLines);
+    FUZZ_CHECK(std::size_t(counters.LinksFound) == expectedLinks);
+    if (settings.bRemoveDupes)
+        RemoveDuplicates(expected);
+    FUZZ_CHECK(SameLists(lists, expected));
+    return 0;
+}
