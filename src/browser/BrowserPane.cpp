@@ -32,7 +32,7 @@ QToolButton* paneButton(QWidget* parent, const char* name, const QString& captio
 
 } // namespace
 
-BrowserPane::BrowserPane(QWidget* parent)
+BrowserPane::BrowserPane(QWidget* parent, Role role)
     : QGroupBox(QStringLiteral("Browser"), parent)
 {
     setObjectName(QStringLiteral("frmBrowser"));
@@ -45,7 +45,7 @@ BrowserPane::BrowserPane(QWidget* parent)
     childFont.setBold(false);
 
     SkinLabel1 = new QLabel(QStringLiteral("URL:"), this);
-    SkinLabel1->setObjectName(QStringLiteral("SkinLabel1"));
+    SkinLabel1->setObjectName(role == Role::MainWindowPane ? QStringLiteral("SkinLabel1") : QStringLiteral("Label5"));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     const QSize small(14, 14);
@@ -102,7 +102,8 @@ BrowserPane::BrowserPane(QWidget* parent)
     connect(Command6, &QToolButton::clicked, this, &BrowserPane::Command6_Click);
     connect(Command7, &QToolButton::clicked, this, &BrowserPane::Command7_Click);
     connect(WebBrowser1, &WebBrowser::StatusTextChange, this, &BrowserPane::WebBrowser1_StatusTextChange);
-    connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &BrowserPane::WebBrowser1_DocumentComplete);
+    if (role == Role::MainWindowPane)
+        connect(WebBrowser1, &WebBrowser::DocumentComplete, this, &BrowserPane::WebBrowser1_DocumentComplete);
 }
 
 bool BrowserPane::eventFilter(QObject* watched, QEvent* event)

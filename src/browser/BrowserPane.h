@@ -10,18 +10,24 @@ namespace backtrail::browser {
 
 class WebBrowser;
 
-/// The "Browser" frame of the main window: an address box with Go, the Back,
-/// Forward, Stop and Refresh buttons and the web view. A finished page puts its
-/// title into the window's caption and its address into the address box.
+/// The "Browser" frame: an address box with Go, the Back, Forward, Stop and
+/// Refresh buttons and the web view. In the main window a finished page puts
+/// its title into the window's caption and its address into the address box;
+/// the browser window, which wears the same frame, follows its pages itself.
 class BrowserPane final : public QGroupBox
 {
     Q_OBJECT
 public:
-    explicit BrowserPane(QWidget* parent = nullptr);
+    enum class Role {
+        MainWindowPane, ///< the "URL:" label is SkinLabel1; finished pages set the caption
+        BrowserWindowFrame, ///< the "URL:" label is the plain label Label5; the window follows pages itself
+    };
+    explicit BrowserPane(QWidget* parent = nullptr, Role role = Role::MainWindowPane);
 
     /// The caption's beginning, "program by company"; a finished page appends " - " and its title.
     void setCaptionBase(const QString& text) { captionBase = text; }
 
+    /// The "URL:" label (objectName "SkinLabel1" or "Label5", by role).
     QLabel* SkinLabel1;
     QLineEdit* Text1;
     QToolButton* Command3;

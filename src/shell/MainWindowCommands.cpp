@@ -281,9 +281,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (windows)
-        windows->mainWindowClosing();
+    // The program ends with this window unless the browser window stays open.
     event->accept();
+    if (!windows || !windows->mainWindowClosing())
+        QCoreApplication::quit();
 }
 
 } // namespace backtrail::shell

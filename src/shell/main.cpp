@@ -1,5 +1,4 @@
-#include "MainWindow.h"
-#include "modLivery.h"
+#include "shell/windows/Program.h"
 
 #include "engine/BuildInfo.h"
 #include "engine/Settings.h"
@@ -43,13 +42,10 @@ int main(int argc, char* argv[])
                                  QStringLiteral("[FILE...]"));
     parser.process(app);
 
-    backtrail::shell::LoadBranding();
     backtrail::engine::IniSettingsStore store;
-    backtrail::shell::MainWindowSetup setup;
+    backtrail::shell::Program::Setup setup;
     setup.store = &store;
     setup.startFiles = parser.positionalArguments();
-    backtrail::shell::MainWindow window(setup);
-    window.Form_Load();
-    window.show();
+    backtrail::shell::Program program(setup);
     return app.exec();
 }

@@ -1,13 +1,12 @@
 // The browser pane against pages served on 127.0.0.1 by the test itself.
 #include "../results/ModalBoxes.h"
+#include "PageServer.h"
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,48 +16,6 @@
 using namespace backtrail::browser;
 
 namespace {
-
-// A minimal HTTP server: every request gets the page for its path, then the
-// connection closes.
-class PageServer : public QObject
-{
-public:
-    PageServer()
-    {
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        server.listen(QHostAddress::LocalHost);
-    }
-    QString url(const char* path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
-    }
-    quint16 port() const { return server.serverPort(); }
-
-private:
-    void answer(QTcpSocket* socket)
-    {
-        const QByteArray request = socket->readAll();
-        const QByteArray path = request.split(' ').value(1);
-        QByteArray body;
-        if (path == "/titled")
-            body = "<html><head><title>Hello Page</title></head><body><a href='/second'>next</a></body></html>";
-        else if (path == "/second")
-            body = "<html><head><title>Second Page</title></head><body>two</body></html>";
-        else if (path == "/popup")
-            body = "<html><head><title>Popup</title></head><body onload=\"window.open('/second')\">p</body></html>";
-        else
-            body = "<html><body>no title here</body></html>";
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-    QTcpServer server;
-};
 
 constexpr int kLoadTimeout = 30000; // the web view's first start can take a while on a loaded machine
 
