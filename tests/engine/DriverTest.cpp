@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "DriverFixture.h"
 
 #include "engine/Classify.h"
 #include "engine/ScanDriver.h"
@@ -11,37 +11,13 @@
 #include <unistd.h>
 
 using namespace backtrail::engine;
+using backtrail::testing::combinedLine;
+using backtrail::testing::Driver;
 using backtrail::testing::FakeFrontEnd;
 using backtrail::testing::Str;
 using backtrail::testing::WriteBytes;
 
 namespace {
-
-std::string combinedLine(const std::string& path, const std::string& referrer)
-{
-    return "10.0.0.1 - - [17/May/2015:10:05:03 +0000] \"GET " + path + " HTTP/1.1\" 200 100 \"" + referrer
-        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
-}
-
-class Driver : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        frontEnd.folder = dir.path();
-        settings.strYourWebsite = QStringLiteral("mysite.example");
-        settings.bDisplayStats = true;
-    }
-    void addFile(const QString& name, const std::string& bytes, bool selected = true)
-    {
-        WriteBytes(dir.filePath(name), bytes);
-        frontEnd.files.push_back({name, selected});
-    }
-
-    QTemporaryDir dir;
-    FakeFrontEnd frontEnd;
-    ScanSettings settings;
-};
 
 TEST_F(Driver, ReportsTotalsAfterACompleteScan)
 {

@@ -3,12 +3,15 @@
 #include "engine/ResultTable.h"
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
+#include "engine/ScanState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +82,32 @@ public:
 inline std::string Str(std::string_view view)
 {
     return std::string(view);
+}
+
+/// What must hold after any scan, whatever happened to its files meanwhile:
+/// the working lists line up, and the rows add up to the links found. Returns
+/// an empty text when all holds, else what did not.
+inline std::string ScanInconsistency(const engine::ScanState& state, const engine::ResultTable& rows, bool dupesRemoved)
+{
+    const engine::WorkingLists& lists = state.lists;
+    const std::size_t n = lists.List1.size();
+    if (lists.List2.size() != n || lists.landing.size() != n || lists.bot.size() != n)
+        return "working lists differ in length";
+    if (std::int64_t(n) != std::int64_t(state.counters.LinksFound) - (dupesRemoved ? state.DuplicatesRemoved : 0))
+        return "entries " + std::to_string(n) + " against " + std::to_string(state.counters.LinksFound)
+            + " links found less " + std::to_string(state.DuplicatesRemoved) + " duplicates";
+    if (rows.size() != n)
+        return "rows " + std::to_string(rows.size()) + " against entries " + std::to_string(n);
+    if (dupesRemoved) {
+        std::int64_t clicks = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            clicks += std::stoll(std::string(rows.row(i).clicks));
+        if (clicks != state.counters.LinksFound)
+            return "clicks add up to " + std::to_string(clicks) + ", not " + std::to_string(state.counters.LinksFound);
+    }
+    if (state.progress.value > state.progress.maximum)
+        return "progress past its maximum";
+    return {};
 }
 
 } // namespace backtrail::testing
