@@ -3,6 +3,8 @@
 #include <QSettings>
 
 #include <cmath>
+#include <cstdint>
+#include <sys/stat.h>
 
 namespace backtrail::engine {
 
@@ -11,6 +13,33 @@ namespace {
 QString keyPath(QStringView section, QStringView key)
 {
     return section.toString() + u'/' + key.toString();
+}
+
+// Which file a path names and when it last changed: a file replaced or
+// rewritten gets another stamp.
+struct FileStamp
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path)
+{
+    FileStamp stamp;
+    struct stat info;
+    if (::stat(path.toLocal8Bit().constData(), &info) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
 }
 
 } // namespace
@@ -41,8 +70,16 @@ QString IniSettingsStore::read(QStringView section, QStringView key, const QStri
 
 bool IniSettingsStore::write(QStringView section, QStringView key, const QString& value)
 {
+    // A file that held garbage when it was read leaves QSettings reporting that
+    // format error for as long as it lives, also after a write has replaced the
+    // file with a clean one, and it then records no write failure either. For
+    // such a file, whether the file was rewritten tells whether the value landed.
+    const bool damaged = settings->status() == QSettings::FormatError;
+    const FileStamp before = damaged ? stampOf(settings->fileName()) : FileStamp {};
     settings->setValue(keyPath(section, key), value);
     settings->sync();
+    if (damaged)
+        return stampOf(settings->fileName()) != before;
     return settings->status() == QSettings::NoError;
 }
 
