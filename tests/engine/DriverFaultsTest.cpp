@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
@@ -211,6 +212,66 @@ TEST_F(Driver, TenThousandFilesInOneFolder)
     std::printf("listing %d files: %lld ms, scanning them: %lld ms\n", kFiles,
                 static_cast<long long>(std::chrono::duration_cast<ms>(started - listed).count()),
                 static_cast<long long>(std::chrono::duration_cast<ms>(ended - started).count()));
+}
+
+// Hands out `nulBytes` NUL bytes, then a line end and one referrer line, and
+// counts the reads and their sizes.
+class NulRunSource final : public LogSource
+{
+public:
+    explicit NulRunSource(std::int64_t nulBytes)
+        : LogSource(-1)
+        , left(nulBytes)
+    {
+    }
+    std::int64_t read(char* buffer, std::size_t size) override
+    {
+        ++reads;
+        largestRequest = std::max(largestRequest, size);
+        if (left > 0) {
+            const std::size_t n = std::size_t(std::min<std::int64_t>(left, std::int64_t(size)));
+            std::memset(buffer, 0, n);
+            left -= std::int64_t(n);
+            return std::int64_t(n);
+        }
+        const std::size_t n = std::min(tail.size() - tailAt, size);
+        std::memcpy(buffer, tail.data() + tailAt, n);
+        tailAt += n;
+        return std::int64_t(n);
+    }
+    bool compressed() const override { return false; }
+
+    int reads = 0;
+    std::size_t largestRequest = 0;
+
+private:
+    std::int64_t left;
+    std::string tail = "\nhttp://after.example/ GET /\n";
+    std::size_t tailAt = 0;
+};
+
+TEST(LongNulRun, IsOneCappedLineReadInBoundedBlocks)
+{
+    // 640 MiB of NUL bytes: the reader keeps 64 MiB of it as one line, skips
+    // the rest without growing its buffer past the cap, and reads each byte
+    // once: the reads are the growth steps up to the cap plus one per 64 MiB
+    // after it, so the work stays linear in the run's length.
+    constexpr std::int64_t kRun = std::int64_t(640) << 20;
+    NulRunSource source(kRun);
+    LineScanner lineScanner;
+    std::vector<std::size_t> lengths;
+    std::string last;
+    ASSERT_TRUE(lineScanner.run(source, [&](std::string_view line, std::size_t) {
+        lengths.push_back(line.size());
+        last.assign(line.substr(0, 64));
+        return true;
+    }));
+    ASSERT_EQ(lengths.size(), 2u);
+    EXPECT_EQ(lengths[0], kMaxLineBytes);
+    EXPECT_EQ(last, "http://after.example/ GET /");
+    EXPECT_LE(source.largestRequest, kMaxLineBytes);
+    // 1 MiB doubled up to 64 MiB is 7 steps, then 64 MiB per read, then the tail and the end.
+    EXPECT_LE(source.reads, 7 + int(kRun / std::int64_t(kMaxLineBytes)) + 3);
 }
 
 // A file past 4 GiB whose middle is a hole (it reads as NUL bytes): a few lines
