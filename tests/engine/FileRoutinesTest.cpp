@@ -35,6 +35,43 @@ TEST(xfileLines, CountsByTheLineRuleWithoutALimit)
     EXPECT_EQ(xfileLines(dir.filePath(QStringLiteral("missing"))), 0);
 }
 
+TEST(xfileLines, AgreesWithAPlainCountOnRandomBytes)
+{
+    // Bytes that differ from a LF in one bit (0x0B, 0x8A, 0x0E) next to LF, CR and NUL.
+    const std::string alphabet("\n\r\n\0\x0b\x8a\x0e\xff"
+                               "a",
+                               9);
+    auto plainCount = [](const std::string& bytes) {
+        std::int64_t lines = 0;
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (bytes[i] == '\r' || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')))
+                ++lines;
+        const bool open = !bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r';
+        return lines + (open ? 1 : 0);
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log"));
+    std::mt19937 random(2015);
+    for (int round = 0; round < 300; ++round) {
+        // Mostly short files; some longer than 255 eight-byte words; now and then one past a read block.
+        const std::size_t size = round % 50 == 0 ? (std::size_t(1) << 20) + random() % 5000
+            : round % 3 == 0                     ? 2040 + random() % 200
+                                                 : random() % 70;
+        // Some files are LF-free but for one end, some almost all LF.
+        const int lfShare = int(random() % 3);
+        std::string bytes(size, 'a');
+        for (char& c : bytes) {
+            c = alphabet[random() % alphabet.size()];
+            if (lfShare == 0 && c == '\n')
+                c = 'a';
+            else if (lfShare == 2 && random() % 4 != 0)
+                c = '\n';
+        }
+        WriteBytes(path, bytes);
+        ASSERT_EQ(xfileLines(path), plainCount(bytes)) << "round " << round << ", " << size << " bytes";
+    }
+}
+
 TEST(xdirExists, OrdinaryVisibleFilesOnly)
 {
     QTemporaryDir dir;
