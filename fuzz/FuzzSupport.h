@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <sys/prctl.h>
 
 namespace backtrail::fuzz {
 
@@ -20,6 +21,14 @@ namespace backtrail::fuzz {
 {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);
     std::abort();
+}
+
+/// The engine's text lists take their memory in 8 MiB chunks backed by huge
+/// pages; a run that builds a few short lists would spend most of its time
+/// clearing those pages. Plain pages keep the runs fast.
+inline void UsePlainPages()
+{
+    ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
 }
 
 /// Reads the leading bytes of an input as choices; a short input reads as zeros.

@@ -7,6 +7,7 @@
 // many duplicates a previous pass already removed (the rest).
 
 #include "FuzzSupport.h"
+#include "ReusedState.h"
 
 #include "engine/ListKillDupes.h"
 #include "engine/ScanFrontEnd.h"
@@ -49,6 +50,12 @@ struct Survivor
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    backtrail::fuzz::UsePlainPages();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ByteReader input(data, size);
@@ -65,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes.remove_prefix(cut == std::string_view::npos ? bytes.size() : cut + 1);
     }
 
-    ScanState state;
+    static backtrail::fuzz::ReusedState reused;
+    ScanState& state = reused.take(8 * size + 16);
     state.DuplicatesRemoved = removedBefore;
     WorkingLists& lists = state.lists;
     for (std::size_t i = 0; i < entries.size(); ++i) {

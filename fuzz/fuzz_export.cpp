@@ -7,6 +7,7 @@
 // bit 0 gives every entry a click-count prefix as duplicate removal writes it.
 
 #include "FuzzSupport.h"
+#include "ReusedState.h"
 
 #include "engine/Export.h"
 
@@ -106,6 +107,12 @@ void CheckLine(std::string_view entry)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    backtrail::fuzz::UsePlainPages();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     ByteReader input(data, size);
@@ -120,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes.remove_prefix(cut == std::string_view::npos ? bytes.size() : cut + 1);
     } while (!bytes.empty());
 
-    WorkingLists lists;
+    static backtrail::fuzz::ReusedState reused;
+    WorkingLists& lists = reused.take(size + 16).lists;
     std::string expected;
     for (const std::string& entry : entries) {
         CheckLine(entry);

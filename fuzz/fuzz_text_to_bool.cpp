@@ -1,5 +1,6 @@
 // Text to boolean against a reading of its rule written apart from it: blanks
-// around the text do not count; a decimal number is true when it is not zero;
+// around the text do not count; a decimal number is true when it is not zero
+// (a number beyond what a double holds counts as no number);
 // the words true and false count in any letter case; anything else is false.
 //
 // The first byte chooses how the rest becomes text: 0 UTF-8, 1 Latin-1,
@@ -12,8 +13,11 @@
 
 #include <QString>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -94,7 +98,15 @@ bool ReferenceTextToBool(std::u16string_view text)
     if (IsWordAnyCase(text, "false"))
         return false;
     bool nonZero = false;
-    return ReadNumber(text, nonZero) && nonZero;
+    if (!ReadNumber(text, nonZero) || !nonZero)
+        return false;
+    // A number counts only as far as a double holds it: one too large for a
+    // double, or one so small that it rounds to zero, is no number.
+    std::string ascii;
+    for (const char16_t c : text)
+        ascii += char(c);
+    const double value = std::strtod(ascii.c_str(), nullptr);
+    return std::isfinite(value) && value != 0.0;
 }
 
 } // namespace
