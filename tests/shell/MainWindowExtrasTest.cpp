@@ -383,6 +383,18 @@ void MainWindowExtrasTest::exportCsvWritesTheRowsAsShown()
     QCOMPARE(boxes.boxes.size(), std::size_t(1));
     QVERIFY(boxes.boxes[0].text.startsWith("The referrer list could not be saved as " + csvAnswer));
     QVERIFY(QFileInfo(csvAnswer).isDir());
+
+    // A folder chosen in the dialog and deleted before the file is written:
+    // said so, not reported as saved, and nothing made in its place.
+    QVERIFY(QDir().mkpath(dir->path() + "/chosen"));
+    csvAnswer = dir->path() + "/chosen/list.csv";
+    QVERIFY(QDir(dir->path() + "/chosen").removeRecursively());
+    exportCsv->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(2));
+    QVERIFY(boxes.boxes[1].text.startsWith("The referrer list could not be saved as " + csvAnswer));
+    QVERIFY(boxes.boxes[1].text.contains("No such file or directory"));
+    QVERIFY(!panel(2).startsWith("saved as " + csvAnswer));
+    QVERIFY(!QFileInfo::exists(dir->path() + "/chosen"));
 }
 
 void MainWindowExtrasTest::enterOpensAndCtrlFFinds()
