@@ -9,6 +9,8 @@ packages=(
   # The fuzz build: clang, and libFuzzer with the sanitizer runtimes, which
   # clang only recommends.
   clang libclang-rt-14-dev
+  # The real-window test: a window manager, clicks and window look-ups, its driver.
+  openbox xdotool x11-utils python3
 )
 missing=()
 for p in "${packages[@]}"; do
