@@ -170,30 +170,31 @@ def window_name(wid):
     return run(["xdotool", "getwindowname", wid], check=False).strip()
 
 
-def visible_windows():
-    ids = run(["xdotool", "search", "--onlyvisible", "--name", ""], check=False).split()
-    return [(wid, window_name(wid)) for wid in ids]
+def visible_windows(pattern=""):
+    """Visible windows with a title (xdotool's pattern: part of it, any letter case), with their titles."""
+    ids = run(["xdotool", "search", "--onlyvisible", "--name", pattern], check=False).split()
+    named = [(wid, window_name(wid)) for wid in ids]
+    return [(wid, name) for wid, name in named if name]
 
 
 def find_windows(pattern):
     """Visible top-level windows whose whole title matches the pattern."""
-    found = []
-    for wid, name in visible_windows():
-        if re.fullmatch(pattern, name):
-            found.append(wid)
-    return found
+    return [wid for wid, name in visible_windows(pattern) if re.fullmatch(pattern, name)]
 
 
 def wait_window(pattern, timeout=30):
     try:
         ids = poll(f"a window titled /{pattern}/", lambda: find_windows(pattern), timeout)
     except Failure as failure:
-        raise Failure(f"{failure}; windows in sight: {[name for _, name in visible_windows() if name]}")
+        raise Failure(f"{failure}; windows in sight: {[name for _, name in visible_windows()]}")
     return ids[0]
 
 
 def wait_gone(wid, timeout=15):
-    poll(f"window {wid} to close", lambda: wid not in [w for w, _ in visible_windows()], timeout)
+    def gone():
+        return wid not in run(["xdotool", "search", "--onlyvisible", "--name", ""], check=False).split()
+
+    poll(f"window {wid} to close", gone, timeout)
 
 
 def geometry(wid):
