@@ -108,6 +108,9 @@ void MainWindow::showStatistics(const QString& title, const QString& text)
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ScanFinished"));
+    // Wide enough that a window manager shows the whole title above the counts.
+    box.setStyleSheet(
+        QStringLiteral("QLabel { min-width: %1px; }").arg(box.fontMetrics().horizontalAdvance(title) + 120));
     box.exec();
 }
 

@@ -50,7 +50,9 @@ AboutWindow::AboutWindow(const WindowBranding& values, QWidget* parent)
 }
 
 AboutWindow::AboutWindow(const WindowBranding& values, int versionMajor, int versionMinor, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint)
     , branding(values)
     , major(versionMajor)
     , minor(versionMinor)

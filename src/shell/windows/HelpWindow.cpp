@@ -35,7 +35,9 @@ std::optional<int> switchNumber(const QString& text)
 
 HelpWindow::HelpWindow(engine::SettingsStore& settingsStore, const WindowBranding& values, const QString& documentPath,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint)
     , store(settingsStore)
     , branding(values)
     , path(documentPath)

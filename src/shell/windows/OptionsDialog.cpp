@@ -40,7 +40,9 @@ QLabel* plainLabel(QWidget* parent, const char* name, const QString& text, const
 } // namespace
 
 OptionsDialog::OptionsDialog(engine::SettingsStore& settingsStore, const WindowBranding& values, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint)
     , store(settingsStore)
     , branding(values)
 {

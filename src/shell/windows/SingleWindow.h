@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 namespace backtrail::shell {
@@ -13,6 +15,20 @@ inline void BringToFront(QWidget* window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+/// Places a new window in the middle of the screen, where the eye is, rather
+/// than wherever the window system puts windows that ask for no place.
+inline void CentreOnScreen(QWidget* window)
+{
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect place(QPoint(), window->frameGeometry().size());
+    place.moveCenter(screen->availableGeometry().center());
+    window->move(place.topLeft());
 }
 
 /// A modeless window that exists once per process: asking for it while it is
@@ -46,6 +62,7 @@ public:
             return nullptr;
         made->setAttribute(Qt::WA_DeleteOnClose);
         window = made;
+        CentreOnScreen(made);
         made->show();
         return made;
     }
