@@ -38,11 +38,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The programs ship without their debugging symbols, as Debian's do.
 set(CPACK_STRIP_FILES ON)
-# The first line is the summary; CPack indents the rest as Debian's long
-# description wants it.
+# The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents
+# this long description as Debian wants it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${PROJECT_DESCRIPTION}
-Backtrail reads web-server access logs (Apache and nginx combined logs, W3C
+    "Backtrail reads web-server access logs (Apache and nginx combined logs, W3C
 logs, gzip-rotated logs) and lists the outside pages that send visitors to
 the site, with their click counts, the kind of file asked for and the page
 each one led to.
@@ -50,10 +49,16 @@ each one led to.
 The package holds the desktop program backtrail, with a sortable table of
 the referrers, a built-in browser and an HTML or CSV export, and the
 command-line scanner backtrail-scan for batch use on servers.")
-# dpkg-shlibdeps names the Qt libraries the programs link. The browser
-# engine's helper process is started at run time, not linked, so it is named
-# here.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin")
+# dpkg-shlibdeps (from dpkg-dev) names the libraries the programs link, with
+# the versions they need; Debian's entry for the browser engine's library also
+# names the package of its helper process, which is started, not linked.
+# Without dpkg-shlibdeps the list is written out for Debian 12.
+find_program(BACKTRAIL_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(BACKTRAIL_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libc6, libstdc++6, zlib1g, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
+endif()
 
 include(CPack)
