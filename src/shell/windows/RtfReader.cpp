@@ -76,7 +76,6 @@ class Parser
 public:
     Parser(const QByteArray& input, QTextDocument* target)
         : data(input)
-        , document(target)
         , cursor(target)
     {
     }
@@ -103,7 +102,6 @@ private:
 
     const QByteArray& data;
     qsizetype pos = 0;
-    QTextDocument* document;
     QTextCursor cursor;
 
     QList<Group> groups {Group {}};
