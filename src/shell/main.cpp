@@ -32,6 +32,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QString::fromUtf8(backtrail::build::kProductName));
     QApplication::setOrganizationName(QString::fromUtf8(backtrail::build::kCompanyName));
     QApplication::setApplicationVersion(QString::fromUtf8(backtrail::build::kVersion));
+    // Lets the desktop match the program's windows with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("backtrail"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows which outside pages send visitors to your web site."));
