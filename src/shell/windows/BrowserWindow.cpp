@@ -113,9 +113,9 @@ void BrowserWindow::LayoutBrowserWindow()
     in.statusBarHeight = float(kStatusBarHeight) * kTwipsPerPixel;
     const BrowserLayout l = shell::LayoutBrowserWindow(in);
 
-    // The status bar stays docked along the bottom edge, above the frame.
+    // The status bar stays docked along the bottom edge, above the frame
+    // (it was made after the frame, so it lies in front of it).
     StatusBar1->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
-    StatusBar1->raise();
     StatusBar1->setPanelWidth(1, px(l.panelWidth[0]));
     StatusBar1->setPanelWidth(2, px(l.panelWidth[1]));
     frmBrowser->resize(px(l.frameWidth), px(l.frameHeight));
