@@ -2,6 +2,7 @@
 // landing page, grouping by site, drops and command-line files in the picker,
 // the CSV export from the File menu, Enter and Ctrl+F in the table.
 #include "../results/ModalBoxes.h"
+#include "MainWindowTestSupport.h"
 
 #include "MainWindow.h"
 #include "StatusBar.h"
@@ -35,27 +36,6 @@ using namespace backtrail;
 using shell::MainWindow;
 
 namespace {
-
-QByteArray logLine(const char* page, const char* referrer)
-{
-    return QByteArray("10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET ") + page + " HTTP/1.1\" 200 512 \"" + referrer
-        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList columnTexts(const results::ResultsModel& model, int column)
-{
-    QStringList texts;
-    for (int r = 0; r < model.rowCount(); ++r)
-        texts << model.cellText(r, column);
-    return texts;
-}
 
 QStringList selectedNames(const results::FileListBox& files)
 {

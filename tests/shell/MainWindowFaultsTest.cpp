@@ -2,6 +2,7 @@
 // cannot be written, a damaged settings file, and a burst of random clicks
 // while scans run, after each of which the rows must add up.
 #include "../results/ModalBoxes.h"
+#include "MainWindowTestSupport.h"
 
 #include "MainWindow.h"
 #include "StatusBar.h"
@@ -40,19 +41,6 @@ using shell::MainWindow;
 namespace {
 
 const QString kSampleLog = QStringLiteral(BACKTRAIL_SAMPLE_LOG);
-
-QByteArray logLine(const QByteArray& page, const QByteArray& referrer)
-{
-    return "10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET " + page + " HTTP/1.1\" 200 512 \"" + referrer
-        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // Lets the web view reach 127.0.0.1 and about: pages only. Result rows carry
 // the sample log's outside addresses; opening one is blocked here, before any

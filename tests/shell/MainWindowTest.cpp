@@ -1,5 +1,6 @@
 // Whole scans through the main window, as a user makes them.
 #include "../results/ModalBoxes.h"
+#include "MainWindowTestSupport.h"
 
 #include "LayoutControls.h"
 #include "MainWindow.h"
@@ -31,32 +32,6 @@
 
 using namespace backtrail;
 using shell::MainWindow;
-
-namespace {
-
-// A combined-format log line from a visitor sent by `referrer` to `page`.
-QByteArray logLine(const char* page, const char* referrer)
-{
-    return QByteArray("10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET ") + page + " HTTP/1.1\" 200 512 \"" + referrer
-        + "\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList columnTexts(const results::ResultsModel& model, int column)
-{
-    QStringList texts;
-    for (int r = 0; r < model.rowCount(); ++r)
-        texts << model.cellText(r, column);
-    return texts;
-}
-
-} // namespace
 
 class MainWindowTest : public QObject
 {
