@@ -12,7 +12,7 @@ root=$(pwd)
 build="${BACKTRAIL_BUILD_DIR:-build-sanitize}"
 
 bash scripts/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBACKTRAIL_SANITIZE=ON
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBACKTRAIL_SANITIZE=ON -DBACKTRAIL_WERROR=ON
 cmake --build "$build" ${BACKTRAIL_JOBS:+-j "$BACKTRAIL_JOBS"}
 
 # new_delete_type_mismatch=0: Qt WebEngine's own library (Chromium, not built

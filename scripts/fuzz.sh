@@ -11,7 +11,7 @@ seconds="${1:-60}"
 build="${BACKTRAIL_FUZZ_BUILD_DIR:-build-fuzz}"
 targets=(${BACKTRAIL_FUZZ_TARGETS:-fuzz_scan fuzz_dupes fuzz_export fuzz_rtf fuzz_text_to_bool})
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DBACKTRAIL_FUZZ=ON -DBACKTRAIL_BUILD_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DBACKTRAIL_FUZZ=ON -DBACKTRAIL_BUILD_TESTS=OFF -DBACKTRAIL_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target "${targets[@]}" -- -j2
 

@@ -19,8 +19,18 @@ done
 if [ "${#missing[@]}" -eq 0 ]; then
   exit 0
 fi
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps: these Debian packages are missing and installing them needs root or sudo: ${missing[*]}" >&2
+    exit 1
+  fi
+  SUDO=(sudo)
+fi
+if ! command -v apt-get >/dev/null 2>&1; then
+  echo "install-deps: these packages are missing and there is no apt-get to install them: ${missing[*]}" >&2
+  exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
