@@ -112,7 +112,7 @@ ScanSettings ReadScanSettings(const SettingsStore& store)
     values.bGetFileTypes = TextToBool(store.read(data, QString::fromLatin1(keys::kGetFileTypes), one));
     values.strYourWebsite
         = store.read(data, QString::fromLatin1(keys::kYourWebsite), QString::fromLatin1(kPlaceholderDomain));
-    values.bHttps = TextToBool(store.read(data, QString::fromLatin1(keys::kHttps), QStringLiteral("0")));
+    values.bHttps = TextToBool(store.read(data, QString::fromLatin1(keys::kHttps), one));
     return values;
 }
 

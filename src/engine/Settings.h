@@ -72,7 +72,7 @@ struct ScanSettings
     bool bRemoveDupes = true;
     bool bDisplayStats = true;
     bool bGetFileTypes = true;
-    bool bHttps = false;
+    bool bHttps = true; // most referrers today are https:// pages
     QString strYourWebsite = QString::fromLatin1(kPlaceholderDomain);
 };
 

@@ -29,7 +29,7 @@ TEST(LoadSettings, DefaultsStoredValuesAndBrokenFiles)
         EXPECT_TRUE(values.bRemoveDupes);
         EXPECT_TRUE(values.bDisplayStats);
         EXPECT_TRUE(values.bGetFileTypes);
-        EXPECT_FALSE(values.bHttps);
+        EXPECT_TRUE(values.bHttps); // https:// referrers are found unless a stored "0" says otherwise
         EXPECT_EQ(values.strYourWebsite, QString::fromLatin1(kPlaceholderDomain));
     }
     {

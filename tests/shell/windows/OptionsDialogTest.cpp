@@ -116,7 +116,7 @@ void OptionsDialogTest::showsTheCurrentValues()
              QString::fromLatin1(engine::kPlaceholderDomain));
     for (const char* name : {"Check1", "Check2", "Check3"})
         QVERIFY2(check(&dialog, name)->isChecked(), name);
-    QVERIFY(!check(&dialog, "Check4")->isChecked()); // https referrers are off by default
+    QVERIFY(check(&dialog, "Check4")->isChecked()); // https referrers are found by default
     QVERIFY(store.writes.isEmpty());
 }
 

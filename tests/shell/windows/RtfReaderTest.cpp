@@ -86,7 +86,8 @@ void RtfReaderTest::helpDocumentReadsAsText()
     QCOMPARE(option.blockFormat().leftMargin(), 24.0);
     QCOMPARE(formatOf(document, QStringLiteral("--https, --no-https")).fontFamilies().toStringList(),
              QStringList {QStringLiteral("DejaVu Sans Mono")});
-    QCOMPARE(option.next().text(), QStringLiteral("Also find https:// referrers, or not."));
+    QCOMPARE(option.next().text(),
+             QStringLiteral("Also find https:// referrers (the default), or find http:// referrers only."));
     QCOMPARE(option.next().blockFormat().leftMargin(), 48.0);
 }
 
