@@ -20,6 +20,10 @@ LogFilePicker::LogFilePicker(engine::SettingsStore& store, const QString& title,
     : QGroupBox(QStringLiteral("Select Log Files"), parent)
     , settings(store)
     , boxTitle(title)
+    , volumeReady([](const QString& root) {
+        const QStorageInfo volume(root);
+        return volume.isValid() && volume.isReady();
+    })
 {
     setObjectName(QStringLiteral("frmMain"));
     cmdSelAll = MakePictureButton(
@@ -64,6 +68,11 @@ LogFilePicker::LogFilePicker(engine::SettingsStore& store, const QString& title,
     connect(Command1, &QToolButton::clicked, this, &LogFilePicker::Command1_Click);
 }
 
+void LogFilePicker::setVolumeCheck(VolumeCheck check)
+{
+    volumeReady = std::move(check);
+}
+
 void LogFilePicker::showMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, boxTitle, text, QMessageBox::Ok, this);
@@ -78,11 +87,10 @@ QString LogFilePicker::currentFolderOn(const QString& driveRoot) const
 void LogFilePicker::Drive1_Change()
 {
     const QString root = Drive1->drive();
-    const QStorageInfo volume(root);
     const QString folder = currentFolderOn(root);
     // A drive whose medium is gone keeps the folder and file lists as they were;
     // the drive list still shows the drive that was chosen.
-    if (!volume.isValid() || !volume.isReady()) {
+    if (!volumeReady(root)) {
         showMessage(QStringLiteral("Error: Device is not available"));
         return;
     }

@@ -3,6 +3,8 @@
 #include <QGroupBox>
 #include <QHash>
 
+#include <functional>
+
 class QToolButton;
 
 namespace backtrail::engine {
@@ -43,6 +45,12 @@ public:
     /// are selected, or -1 when the folder cannot be shown.
     int ShowDroppedFiles(const DroppedFiles& dropped);
 
+    /// Whether a drive's medium can be read, asked each time a drive is
+    /// chosen. The default asks the system whether the volume is mounted and
+    /// ready; tests bring volumes of their own.
+    using VolumeCheck = std::function<bool(const QString& driveRoot)>;
+    void setVolumeCheck(VolumeCheck check);
+
     void Drive1_Change();
     void Dir1_Change();
     void cmdSelAll_Click();
@@ -55,6 +63,7 @@ private:
 
     engine::SettingsStore& settings;
     QString boxTitle;
+    VolumeCheck volumeReady;
     // The last folder shown on each drive in this run: a drive's "current folder".
     QHash<QString, QString> lastFolderOnDrive;
     bool storeFailureReported = false;

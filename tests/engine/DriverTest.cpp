@@ -216,26 +216,40 @@ TEST_F(Driver, ADamagedCompressedLogKeepsItsLinesAndIsReported)
 
 TEST(DriverSample, TheRealCombinedLog)
 {
-    FakeFrontEnd frontEnd;
-    frontEnd.folder = QFileInfo(QStringLiteral(BACKTRAIL_SAMPLE_LOG)).absolutePath();
-    frontEnd.files.push_back({QFileInfo(QStringLiteral(BACKTRAIL_SAMPLE_LOG)).fileName(), true});
-    ScanSettings settings;
-    settings.strYourWebsite = QStringLiteral("semicomplete.com");
-    Scanner scanner(frontEnd, settings);
-    scanner.StartScan();
-    const ScanState& state = scanner.state();
-    EXPECT_EQ(state.counters.LinesScanned, 10000);
-    EXPECT_EQ(state.counters.LinksFound, 2261); // lines with http:// that do not name the site
-    EXPECT_EQ(std::int64_t(state.counters.LinksFound) - state.DuplicatesRemoved, std::int64_t(frontEnd.rows.size()));
-    std::size_t bots = 0;
-    for (std::size_t i = 0; i < frontEnd.rows.size(); ++i) {
-        const auto row = frontEnd.rows.row(i);
-        EXPECT_TRUE(row.referrer.substr(0, 7) == "http://");
-        EXPECT_EQ(row.referrer.find('"'), std::string_view::npos);
-        bots += row.type == "BOT";
+    const QFileInfo sample(QStringLiteral(BACKTRAIL_SAMPLE_LOG));
+    if (!sample.isFile())
+        GTEST_SKIP() << "the real Apache sample is not beside the project: " << sample.filePath().toStdString();
+    // With https on (the default) and off: the https:// referrers are the difference.
+    for (const bool https : {true, false}) {
+        SCOPED_TRACE(https ? "https on" : "https off");
+        FakeFrontEnd frontEnd;
+        frontEnd.folder = sample.absolutePath();
+        frontEnd.files.push_back({sample.fileName(), true});
+        ScanSettings settings;
+        settings.strYourWebsite = QStringLiteral("semicomplete.com");
+        settings.bHttps = https;
+        Scanner scanner(frontEnd, settings);
+        scanner.StartScan();
+        const ScanState& state = scanner.state();
+        EXPECT_EQ(state.counters.LinesScanned, 10000);
+        // Lines with http:// (or https://) that do not name the site.
+        EXPECT_EQ(state.counters.LinksFound, https ? 2527 : 2261);
+        EXPECT_EQ(std::int64_t(state.counters.LinksFound) - state.DuplicatesRemoved,
+                  std::int64_t(frontEnd.rows.size()));
+        std::size_t bots = 0;
+        std::size_t secure = 0;
+        for (std::size_t i = 0; i < frontEnd.rows.size(); ++i) {
+            const auto row = frontEnd.rows.row(i);
+            const bool isHttps = row.referrer.substr(0, 8) == "https://";
+            EXPECT_TRUE(row.referrer.substr(0, 7) == "http://" || (https && isHttps));
+            EXPECT_EQ(row.referrer.find('"'), std::string_view::npos);
+            bots += row.type == "BOT";
+            secure += isHttps;
+        }
+        EXPECT_GT(bots, 0u);
+        EXPECT_EQ(secure > 0, https);
+        EXPECT_EQ(Str(frontEnd.rows.row(0).referrer), "http://www.google.com/bot.html");
     }
-    EXPECT_GT(bots, 0u);
-    EXPECT_EQ(Str(frontEnd.rows.row(0).referrer), "http://www.google.com/bot.html");
 }
 
 } // namespace

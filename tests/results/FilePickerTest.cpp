@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +96,8 @@ void FilePickerTest::init()
     touch(root + "/other/x.log");
     store = std::make_unique<engine::IniSettingsStore>(root + "/settings.ini");
     picker = std::make_unique<LogFilePicker>(*store, QStringLiteral("Backtrail"));
+    // The tests' volumes are folders of their own: one is ready while its folder is there.
+    picker->setVolumeCheck([](const QString& driveRoot) { return QFileInfo(driveRoot).isDir(); });
     picker->resize(300, 600);
 }
 
@@ -202,8 +205,8 @@ void FilePickerTest::unreadableFolderIsReportedAndNotRemembered()
 void FilePickerTest::driveThatIsNotReadyChangesNothing()
 {
     QVERIFY(picker->Dir1->setPath(root + "/other"));
-    picker->Drive1->setDrives({{"/", "/"}, {root + "/no-medium", "no medium"}});
-    picker->Drive1->showDrive("/");
+    picker->Drive1->setDrives({{root + "/other", "first"}, {root + "/no-medium", "no medium"}});
+    picker->Drive1->showDrive(root + "/other");
     ModalBoxWatcher watcher;
     QVERIFY(picker->Drive1->setDrive(root + "/no-medium"));
     QCOMPARE(watcher.boxes.size(), std::size_t(1));
@@ -216,15 +219,17 @@ void FilePickerTest::driveThatIsNotReadyChangesNothing()
 
 void FilePickerTest::choosingADriveOpensItsLastFolder()
 {
-    // The temporary folder stands in for a second volume.
-    picker->Drive1->setDrives({{"/", "/"}, {root, "second"}});
-    picker->Drive1->showDrive("/");
+    // Two temporary folders stand in for two volumes.
+    QTemporaryDir first;
+    const QString firstRoot = first.path();
+    picker->Drive1->setDrives({{firstRoot, "first"}, {root, "second"}});
+    picker->Drive1->showDrive(firstRoot);
     QVERIFY(picker->Drive1->setDrive(root));
     QCOMPARE(picker->Dir1->path(), root); // first visit: its root
     QCOMPARE(storedPath(*store), root);
     QVERIFY(picker->Dir1->setPath(root + "/logs"));
-    QVERIFY(picker->Drive1->setDrive("/"));
-    QCOMPARE(picker->Drive1->driveOf(picker->Dir1->path()), QStringLiteral("/"));
+    QVERIFY(picker->Drive1->setDrive(firstRoot));
+    QCOMPARE(picker->Drive1->driveOf(picker->Dir1->path()), firstRoot);
     QVERIFY(picker->Drive1->setDrive(root));
     QCOMPARE(picker->Dir1->path(), root + "/logs");
     QCOMPARE(treeTexts(*picker->Dir1).first(), root); // the folder list starts at the drive's root

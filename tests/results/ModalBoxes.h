@@ -9,6 +9,10 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#if __has_include(<QTest>)
+#include <QTest>
+#define BACKTRAIL_MODAL_BOXES_IN_QTEST 1
+#endif
 #include <QTimer>
 
 #include <memory>
@@ -21,11 +25,22 @@ struct ClosedBox
     QString text;
 };
 
+// How many watchers are alive: while none is, a message box is unexpected.
+inline int& LiveModalBoxWatchers()
+{
+    static int count = 0;
+    return count;
+}
+
 class ModalBoxWatcher
 {
 public:
+    ModalBoxWatcher(const ModalBoxWatcher&) = delete;
+    ModalBoxWatcher& operator=(const ModalBoxWatcher&) = delete;
+    ~ModalBoxWatcher() { --LiveModalBoxWatchers(); }
     ModalBoxWatcher()
     {
+        ++LiveModalBoxWatchers();
         QObject::connect(&timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
             auto* box = qobject_cast<QMessageBox*>(modal);
@@ -41,6 +56,34 @@ public:
 private:
     QTimer timer;
 };
+
+// A message box that opens while no watcher expects one fails the running test
+// and is closed, so that a test never waits for a box that nobody answers.
+inline void FailOnUnexpectedBoxes()
+{
+    static QTimer* guard = nullptr;
+    if (guard)
+        return;
+    guard = new QTimer(QCoreApplication::instance());
+    QObject::connect(guard, &QTimer::timeout, [] {
+        if (LiveModalBoxWatchers() > 0)
+            return;
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        const QByteArray what = "a message box that the test did not expect: " + box->text().toUtf8();
+        box->done(QMessageBox::Ok);
+#ifdef BACKTRAIL_MODAL_BOXES_IN_QTEST
+        if (QTest::currentTestFunction()) {
+            QTest::qFail(what.constData(), __FILE__, __LINE__);
+            return;
+        }
+#endif
+        qWarning("%s", what.constData());
+    });
+    guard->start(50);
+}
+Q_COREAPP_STARTUP_FUNCTION(FailOnUnexpectedBoxes)
 
 // Everything a GUI test needs before the application object exists: its own
 // configuration, cache and runtime folders, and the web view's settings for a
