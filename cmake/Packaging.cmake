@@ -1,24 +1,47 @@
-# Desktop integration (menu entry, icon, manual page) and the Debian package.
-# The two programs and the help document install from their own folders.
+# Desktop integration (menu entry, software-centre entry, icon, manual pages)
+# and the Debian package. The two programs and the help document install from
+# their own folders.
 
 set(BACKTRAIL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+# The desktop entry and the software-centre entry are named after the program's
+# reverse-DNS id, which it also gives Qt as its desktop file name.
+set(BACKTRAIL_APP_ID org.example.backtrail)
 
-install(FILES ${BACKTRAIL_PACKAGING_DIR}/backtrail.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${BACKTRAIL_PACKAGING_DIR}/${BACKTRAIL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${BACKTRAIL_PACKAGING_DIR}/${BACKTRAIL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${BACKTRAIL_PACKAGING_DIR}/backtrail.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Debian's copyright notice in its machine-readable form, beside the changelog,
+# in the folder named after the package (GNUInstallDirs' DOCDIR would be named
+# after the project, with a capital letter).
+set(BACKTRAIL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/backtrail)
+install(FILES ${BACKTRAIL_PACKAGING_DIR}/copyright DESTINATION ${BACKTRAIL_DOC_DIR})
+# What lintian reports about the package and is meant so (each with its reason).
+install(FILES ${BACKTRAIL_PACKAGING_DIR}/backtrail.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME backtrail)
 
-# Debian keeps manual pages compressed, without a time stamp in the gzip header
-# so that two builds give the same package.
+# Debian keeps manual pages and changelogs compressed, without a time stamp in
+# the gzip header so that two builds give the same package.
 find_program(BACKTRAIL_GZIP gzip)
-if(BACKTRAIL_GZIP)
-  set(manual ${CMAKE_CURRENT_BINARY_DIR}/backtrail-scan.1.gz)
-  add_custom_command(OUTPUT ${manual}
-                     COMMAND ${BACKTRAIL_GZIP} -9 -n -c ${BACKTRAIL_PACKAGING_DIR}/backtrail-scan.1 > ${manual}
-                     DEPENDS ${BACKTRAIL_PACKAGING_DIR}/backtrail-scan.1 VERBATIM)
-  add_custom_target(backtrail_manual ALL DEPENDS ${manual})
-  install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  install(FILES ${BACKTRAIL_PACKAGING_DIR}/backtrail-scan.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(backtrail_compressed)
+foreach(page backtrail.1 backtrail-scan.1 changelog)
+  if(BACKTRAIL_GZIP)
+    set(output ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+    add_custom_command(OUTPUT ${output}
+                       COMMAND ${BACKTRAIL_GZIP} -9 -n -c ${BACKTRAIL_PACKAGING_DIR}/${page} > ${output}
+                       DEPENDS ${BACKTRAIL_PACKAGING_DIR}/${page} VERBATIM)
+    list(APPEND backtrail_compressed ${output})
+  else()
+    set(output ${BACKTRAIL_PACKAGING_DIR}/${page})
+  endif()
+  if(page STREQUAL "changelog")
+    install(FILES ${output} DESTINATION ${BACKTRAIL_DOC_DIR})
+  else()
+    install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endforeach()
+if(backtrail_compressed)
+  add_custom_target(backtrail_compressed_docs ALL DEPENDS ${backtrail_compressed})
 endif()
 
 # The package installs where the build was configured to install: the desktop
@@ -38,6 +61,27 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The programs ship without their debugging symbols, as Debian's do.
 set(CPACK_STRIP_FILES ON)
+# CPack's strip keeps the compiler's version note (.comment); Debian's own
+# packaging tools drop it too, on the staged programs before they are packed.
+if(CMAKE_STRIP)
+  set(BACKTRAIL_STRIP_NOTES ${CMAKE_CURRENT_BINARY_DIR}/StripNotes.cmake)
+  file(CONFIGURE OUTPUT ${BACKTRAIL_STRIP_NOTES} @ONLY CONTENT [[
+foreach(program backtrail backtrail-scan)
+  set(file "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/${program}")
+  execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note "${file}"
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "strip could not remove the notes from ${file}")
+  endif()
+endforeach()
+]])
+  set(CPACK_PRE_BUILD_SCRIPTS ${BACKTRAIL_STRIP_NOTES})
+endif()
+# Folders 0755 whatever the builder's umask (the installed files have their
+# own modes), and the control files with the modes dpkg gives them.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents
 # this long description as Debian wants it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

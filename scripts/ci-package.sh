@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine (apt-get resolves its
-# dependencies), checks the installed programs and files, and removes the
-# package again so the machine is left as it was.
+# Builds the Debian package (a Release build), checks it with lintian, installs
+# it on this machine (apt-get resolves its dependencies), checks the installed
+# programs and files, its software-centre entry with appstreamcli, and removes
+# the package again so the machine is left as it was.
 #
 # BACKTRAIL_BUILD_DIR names a build to reuse (default build-package; it is
 # configured to install into /usr). BACKTRAIL_JOBS limits the build's jobs.
@@ -14,7 +15,7 @@ bash scripts/install-deps.sh
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 # What packaging and the checks below need beyond the build.
-tools=(dpkg-dev desktop-file-utils man-db)
+tools=(dpkg-dev desktop-file-utils man-db appstream lintian)
 missing=()
 for p in "${tools[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -29,9 +30,16 @@ fail() {
 }
 
 # The desktop program finds its help in the data folder of the prefix it was
-# built for, so the package's build must be configured for /usr. A new build
-# leaves the test suites out: the package holds the programs only.
-configure_args=(-DCMAKE_INSTALL_PREFIX=/usr)
+# built for, so the package's build must be configured for /usr; it is a
+# packager's Release build (compiler warnings are not errors there). A new
+# build leaves the test suites out: the package holds the programs only.
+configure_args=(-DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release)
+# Debian's hardening flags, as dpkg-buildflags gives them to its own packages
+# (fortified C library calls, stack protector, read-only relocations bound at
+# start); without -g, since the packaged programs are stripped.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
+configure_args+=("-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+                 "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)")
 [ -f "$build/CMakeCache.txt" ] || configure_args+=(-DBACKTRAIL_BUILD_TESTS=OFF)
 cmake -S . -B "$build" -G Ninja "${configure_args[@]}"
 cmake --build "$build" ${BACKTRAIL_JOBS:+-j "$BACKTRAIL_JOBS"}
@@ -47,9 +55,13 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6-bin; do
   grep -qE "(^|[ ,])$lib( |,|$)" <<<"$depends" || fail "the package does not depend on $lib: $depends"
 done
-for field in Maintainer Section Description; do
+for field in Maintainer Section Priority Homepage Description; do
   [ -n "$(dpkg-deb --field "$deb" "$field")" ] || fail "the package has no $field"
 done
+
+# Debian's own checks of a package: an error (E:) fails, warnings are shown.
+echo "== lintian"
+lintian --display-info --fail-on error "$deb" || fail "lintian finds errors in the package"
 
 if dpkg-query -W -f='${Status}' backtrail 2>/dev/null | grep -q "install ok installed"; then
   fail "backtrail is installed already; remove it first, so that this check can leave the machine as it found it"
@@ -71,13 +83,34 @@ cmp /usr/share/backtrail/Help.rtf src/shell/windows/resources/Help.rtf || fail "
 # (a UTF-16 text in the program).
 utf16=$(printf '%s' /usr/share/backtrail | sed 's/./&\\x00/g')
 LC_ALL=C grep -qaP "$utf16" /usr/bin/backtrail || fail "backtrail does not look for its help in /usr/share/backtrail"
-desktop-file-validate /usr/share/applications/backtrail.desktop
-grep -q '^Exec=backtrail' /usr/share/applications/backtrail.desktop || fail "the desktop entry does not start backtrail"
+app_id=org.example.backtrail
+desktop=/usr/share/applications/$app_id.desktop
+desktop-file-validate "$desktop"
+grep -q '^Exec=backtrail' "$desktop" || fail "the desktop entry does not start backtrail"
+# The desktop program names its entry to Qt by the same id (a UTF-16 text).
+LC_ALL=C grep -qaP "$(printf '%s' "$app_id" | sed 's/\./\\./g; s/[^\\]/&\\x00/g')" /usr/bin/backtrail \
+  || fail "backtrail does not name $app_id as its desktop entry"
+echo "== software-centre entry"
+metainfo=/usr/share/metainfo/$app_id.metainfo.xml
+appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli finds errors or warnings in $metainfo"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" \
+  || fail "$metainfo does not launch $app_id.desktop"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -1)
+project_version=$(sed -n 's/^project(Backtrail VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ "$release" = "$project_version" ] || fail "the newest release in $metainfo is '$release', not $project_version"
+for doc in copyright changelog.gz; do
+  [ -s "/usr/share/doc/backtrail/$doc" ] || fail "/usr/share/doc/backtrail/$doc is not installed"
+done
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' /usr/share/doc/backtrail/copyright \
+  || fail "the copyright file is not in Debian's machine-readable format"
 icon=/usr/share/icons/hicolor/scalable/apps/backtrail.svg
 grep -q '<svg' "$icon" || fail "$icon is not an SVG picture"
-manual=$(man -w backtrail-scan) || fail "man finds no page for backtrail-scan"
-[ "$manual" = /usr/share/man/man1/backtrail-scan.1.gz ] || fail "the manual page is at $manual"
-LC_ALL=C man -l "$manual" 2>/dev/null | grep -c -- "--by-site" >/dev/null || fail "the manual page does not render"
+for page in backtrail:--version backtrail-scan:--by-site; do
+  name=${page%%:*}
+  manual=$(man -w "$name") || fail "man finds no page for $name"
+  [ "$manual" = "/usr/share/man/man1/$name.1.gz" ] || fail "the manual page of $name is at $manual"
+  LC_ALL=C man -l "$manual" 2>/dev/null | grep -c -- "${page#*:}" >/dev/null || fail "the manual page of $name does not render"
+done
 
 echo "== installed programs"
 scratch=$(mktemp -d)
@@ -86,8 +119,7 @@ trap 'rm -rf "$scratch"; remove_package' EXIT
 export XDG_CONFIG_HOME="$scratch/config"
 version=$(/usr/bin/backtrail-scan --version)
 echo "$version"
-expected=$(sed -n 's/^project(Backtrail VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ "$version" = "backtrail-scan $expected" ] || fail "backtrail-scan --version says '$version', not $expected"
+[ "$version" = "backtrail-scan $project_version" ] || fail "backtrail-scan --version says '$version', not $project_version"
 QT_QPA_PLATFORM=offscreen /usr/bin/backtrail --version
 (cd "$scratch" && /usr/bin/backtrail-scan --quiet --format tsv "$root/samples/access.log" >scan.tsv)
 rows=$(tail -n +2 "$scratch/scan.tsv" | grep -cE '^[A-Z]{3}	[0-9]+	https?://' || true)

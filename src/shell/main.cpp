@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QString::fromUtf8(backtrail::build::kCompanyName));
     QApplication::setApplicationVersion(QString::fromUtf8(backtrail::build::kVersion));
     // Lets the desktop match the program's windows with its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("backtrail"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.backtrail"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Shows which outside pages send visitors to your web site."));
