@@ -37,6 +37,7 @@ constexpr float kTwipsPerPixel = 15.0f;
 constexpr int kDesignClientWidth = 897;
 constexpr int kDesignClientHeight = 614;
 constexpr int kStatusBarHeight = 21; // 315 twips
+constexpr float kNavButtonWidth = 915; // Back, Forward, Stop and Refresh at design
 // The progress bar's range: value and maximum arrive in lines and are scaled to it.
 constexpr int kProgressSteps = 10000;
 
@@ -96,6 +97,8 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
 
     StatusBar1 = new StatusBar(3, client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    // The scan's status line is read as a whole: its last figure, the unique links, matters most.
+    StatusBar1->setPanelFitsText(2, true);
     // The browser's status text and the scan's status line share the second panel; the last write wins.
     connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
             [this](const QString& text) { StatusBar1->setPanelText(2, text); });
@@ -265,10 +268,12 @@ void MainWindow::LayoutControls()
 {
     LayoutInput in;
     const QRect outer = frameGeometry();
+    laidOutFrameSize = outer.size();
     in.windowWidth = float(outer.width()) * kTwipsPerPixel;
     in.windowHeight = float(outer.height()) * kTwipsPerPixel;
     in.statusBarHeight = float(kStatusBarHeight) * kTwipsPerPixel;
     in.statusBarTop = float(client->height() - kStatusBarHeight) * kTwipsPerPixel;
+    in.clientWidth = float(client->width()) * kTwipsPerPixel;
     in.frmMainWidth = frmMainWidth;
     in.frame1Width = frame1Width;
     const MainLayout l = shell::LayoutControls(in);
@@ -289,6 +294,16 @@ void MainWindow::LayoutControls()
     frmMain->File1->setGeometry(pixels(l.File1));
     frmBrowser->Text1->setGeometry(pixels(l.Text1));
     frmBrowser->Command3->setGeometry(pixels(l.Command3));
+    // Buttons narrower than their design show their picture alone, the tooltip saying what they do.
+    const auto navStyle = l.Command4.width < kNavButtonWidth ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon;
+    const std::pair<QToolButton*, TwipsRect> row[] = {{frmBrowser->Command4, l.Command4},
+                                                      {frmBrowser->Command5, l.Command5},
+                                                      {frmBrowser->Command6, l.Command6},
+                                                      {frmBrowser->Command7, l.Command7}};
+    for (const auto& [button, place] : row) {
+        button->setGeometry(pixels(place));
+        button->setToolButtonStyle(navStyle);
+    }
     frmBrowser->WebBrowser1->setGeometry(pixels(l.WebBrowser1));
     Command8->setGeometry(pixels(l.Command8));
 }
@@ -297,6 +312,27 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     if (!isMinimized())
+        LayoutControls();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    relayoutIfFrameChanged();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    relayoutIfFrameChanged();
+}
+
+void MainWindow::relayoutIfFrameChanged()
+{
+    // The load lays the window out before it is shown, when it has no window
+    // manager's frame yet; the rules count from the outer size, so the window
+    // is laid out again once the frame is known (its arrival moves the window).
+    if (!isMinimized() && frameGeometry().size() != laidOutFrameSize)
         LayoutControls();
 }
 

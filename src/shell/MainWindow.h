@@ -157,6 +157,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -175,6 +177,7 @@ private:
     int selectedRow() const;
     void openAddress(const QString& address);
     void updateSortIndicator();
+    void relayoutIfFrameChanged();
 
     engine::SettingsStore& store;
     SecondaryWindows* windows;
@@ -188,6 +191,7 @@ private:
     QIcon imgContract;
     float frmMainWidth = 3735; // twips; only Expand/Contract change the frame widths
     float frame1Width = 3795;
+    QSize laidOutFrameSize; // the outer size the last layout worked from
     QString findText; // what Find looked for last; Find Next looks for it again
     QStringList unreadableFiles;
     bool closeAfterScan = false;

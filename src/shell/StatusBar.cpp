@@ -28,6 +28,7 @@ void StatusBar::addPanel()
     label->show();
     panels.push_back(label);
     widths.push_back(kDefaultPanelWidth);
+    fitsText.push_back(false);
     placePanels();
 }
 
@@ -49,6 +50,8 @@ void StatusBar::setPanelText(int number, const QString& text)
         return;
     label->setText(text);
     label->setToolTip(text);
+    if (fitsText[std::size_t(number - 1)])
+        placePanels();
     emit panelTextChanged(number, text);
 }
 
@@ -65,12 +68,42 @@ void StatusBar::setPanelWidth(int number, int pixels)
     placePanels();
 }
 
+void StatusBar::setPanelFitsText(int number, bool fits)
+{
+    if (!panel(number))
+        return;
+    fitsText[std::size_t(number - 1)] = fits;
+    placePanels();
+}
+
+std::vector<int> StatusBar::shownWidths() const
+{
+    std::vector<int> shown = widths;
+    int left = 0;
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        if (fitsText[i] && !panels[i]->text().isEmpty()) {
+            const QMargins margins = panels[i]->contentsMargins();
+            const int needed = panels[i]->fontMetrics().horizontalAdvance(panels[i]->text()) + margins.left()
+                + margins.right() + 2 * panels[i]->frameWidth() + kPanelGap;
+            shown[i] = std::max(widths[i], std::min(needed, width() - left));
+        }
+        left += shown[i];
+    }
+    return shown;
+}
+
 int StatusBar::panelLeft(int number) const
 {
+    const std::vector<int> shown = shownWidths();
     int left = 0;
     for (int i = 1; i < number && i <= int(panels.size()); ++i)
-        left += widths[std::size_t(i - 1)];
+        left += shown[std::size_t(i - 1)];
     return left;
+}
+
+int StatusBar::shownPanelWidth(int number) const
+{
+    return panel(number) ? shownWidths()[std::size_t(number - 1)] : 0;
 }
 
 void StatusBar::resizeEvent(QResizeEvent* event)
@@ -81,10 +114,11 @@ void StatusBar::resizeEvent(QResizeEvent* event)
 
 void StatusBar::placePanels()
 {
+    const std::vector<int> shown = shownWidths();
     int left = 0;
     for (std::size_t i = 0; i < panels.size(); ++i) {
-        panels[i]->setGeometry(left, kPanelGap, std::max(0, widths[i] - kPanelGap), std::max(0, height() - kPanelGap));
-        left += widths[i];
+        panels[i]->setGeometry(left, kPanelGap, std::max(0, shown[i] - kPanelGap), std::max(0, height() - kPanelGap));
+        left += shown[i];
     }
 }
 

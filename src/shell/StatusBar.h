@@ -21,10 +21,16 @@ public:
     void addPanel();
     QString panelText(int panel) const;
     void setPanelText(int panel, const QString& text);
+    /// The width a panel is told to have (the one it is shown with may be larger, see below).
     int panelWidth(int panel) const;
     void setPanelWidth(int panel, int pixels);
-    /// The left edge of a panel, in pixels from the bar's left edge.
+    /// A panel that fits its text is shown, while its text needs more than its
+    /// width, as wide as the text, up to the bar's right edge; the panels after
+    /// it move right. So a long status line stays readable as a whole.
+    void setPanelFitsText(int panel, bool fits);
+    /// The left edge and width of a panel as shown, in pixels from the bar's left edge.
     int panelLeft(int panel) const;
+    int shownPanelWidth(int panel) const;
 
 signals:
     void panelTextChanged(int panel, const QString& text);
@@ -34,10 +40,12 @@ protected:
 
 private:
     void placePanels();
+    std::vector<int> shownWidths() const;
     QLabel* panel(int number) const;
 
     std::vector<QLabel*> panels;
     std::vector<int> widths;
+    std::vector<bool> fitsText;
 };
 
 } // namespace backtrail::shell

@@ -462,6 +462,18 @@ def steps(args, shots, server, env, logs, settings_file, program):
     shots.take("results-expanded", main_id)
     main.click(EXPAND_BUTTON)
 
+    # Maximised: the browser side takes the new width, the lists the new height.
+    # A double click on the title bar maximises a window in openbox, and restores it.
+    design = geometry(main_id)
+    title_bar = (design[0] + design[2] // 2, design[1] - 8)
+    click(*title_bar, count=2)
+    poll("the main window filling the screen", lambda: geometry(main_id)[2] > design[2] + 200, 10)
+    time.sleep(0.5)
+    shots.take("results-maximised", main_id)
+    maximised = geometry(main_id)
+    click(maximised[0] + maximised[2] // 2, maximised[1] - 8, count=2)
+    poll("the main window at its design size again", lambda: geometry(main_id)[2:] == design[2:], 10)
+
     # Export: referers.html in the file list's folder, and the box that says so.
     exported = os.path.join(logs, "referers.html")
     main.click(EXPORT_BUTTON)

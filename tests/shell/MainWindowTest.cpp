@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -457,6 +458,7 @@ void MainWindowTest::layoutIsAppliedToTheWidgets()
     in.windowHeight = float(window->frameGeometry().height()) * 15;
     in.statusBarTop = float(window->centralWidget()->height() - 21) * 15;
     in.statusBarHeight = 315;
+    in.clientWidth = float(window->centralWidget()->width()) * 15;
     const shell::MainLayout l = shell::LayoutControls(in);
     auto pixels = [](float twips) { return int(std::lround(twips / 15)); };
     auto* browser = window->findChild<QGroupBox*>("frmBrowser");
@@ -486,6 +488,19 @@ void MainWindowTest::scanWithNothingSelectedCompletesWithZeros()
                             "removed : 0 unique links"));
     QCOMPARE(boxes.boxes.size(), std::size_t(1));
     QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+
+    // At the design size a completion text with four-figure counts is read whole
+    // in its panel, not cut before the unique links; the panel after it moves right.
+    const QString text = QStringLiteral("COMPLETE: 12 files done : 1429 lines scanned : 1059 links found : 477 "
+                                        "duplicates removed : 582 unique links");
+    window->StatusBar1->setPanelText(2, text);
+    auto* label = window->StatusBar1->findChild<QLabel*>("Panel2");
+    QVERIFY(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width());
+    QVERIFY(label->geometry().right() < window->StatusBar1->width());
+    QCOMPARE(window->StatusBar1->panelLeft(3), label->x() + window->StatusBar1->shownPanelWidth(2));
+    // A short text leaves the panel as wide as the layout made it.
+    window->StatusBar1->setPanelText(2, QStringLiteral("Finished a.log"));
+    QCOMPARE(window->StatusBar1->shownPanelWidth(2), window->StatusBar1->panelWidth(2));
 }
 
 void MainWindowTest::closingDuringAScanClosesOnceItHasStopped()

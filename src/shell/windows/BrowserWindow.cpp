@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace backtrail::shell {
@@ -32,6 +33,8 @@ constexpr float kAddressLeft = 540;
 constexpr float kGoWidth = 795;
 constexpr float kBrowserLeft = 120;
 constexpr float kBrowserTop = 1140;
+// The frame's bottom line, which the page stops above: 2 pixels.
+constexpr float kFrameBottomLine = 30;
 
 int px(float twips)
 {
@@ -57,6 +60,13 @@ BrowserLayout LayoutBrowserWindow(const BrowserLayoutInput& in)
     l.goLeft = kAddressLeft + l.addressWidth + 100;
     l.browserWidth = std::fabs(l.frameWidth - kBrowserLeft - 100);
     l.browserHeight = std::fabs(l.frameHeight - kBrowserTop - 800 - in.statusBarHeight);
+    if (in.clientWidth > 0 && in.clientHeight > 0) {
+        if (in.clientHeight - in.statusBarHeight > 0)
+            l.frameHeight = std::min(l.frameHeight, in.clientHeight - in.statusBarHeight);
+        l.frameWidth = std::min(l.frameWidth, in.clientWidth);
+        if (l.frameHeight > kBrowserTop + kFrameBottomLine)
+            l.browserHeight = l.frameHeight - kBrowserTop - kFrameBottomLine;
+    }
     return l;
 }
 
@@ -111,6 +121,8 @@ void BrowserWindow::LayoutBrowserWindow()
     in.windowWidth = float(outer.width()) * kTwipsPerPixel;
     in.windowHeight = float(outer.height()) * kTwipsPerPixel;
     in.statusBarHeight = float(kStatusBarHeight) * kTwipsPerPixel;
+    in.clientWidth = float(width()) * kTwipsPerPixel;
+    in.clientHeight = float(height()) * kTwipsPerPixel;
     const BrowserLayout l = shell::LayoutBrowserWindow(in);
 
     // The status bar stays docked along the bottom edge, above the frame

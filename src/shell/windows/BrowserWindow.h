@@ -25,6 +25,8 @@ struct BrowserLayoutInput
     float windowWidth = 0; ///< W: the window's outer width
     float windowHeight = 0; ///< H: the window's outer height
     float statusBarHeight = 315;
+    float clientWidth = 0; ///< the window's inside, without the window manager's frame; 0 when not known
+    float clientHeight = 0;
 };
 
 /// Sizes the browser window's layout sets, in twips; lefts and tops it does
@@ -42,7 +44,10 @@ struct BrowserLayout
 
 /// The browser window's layout for a window size. Every width and height is
 /// the absolute value of its difference, so a window smaller than the margins
-/// still gets sizes that are never negative.
+/// still gets sizes that are never negative. When the inside size is known,
+/// the frame ends at the status bar and the client's right edge, and the page
+/// reaches down to the frame's bottom edge: the margins the rules take off the
+/// outer size stand for the caption and borders, which the inside has not.
 BrowserLayout LayoutBrowserWindow(const BrowserLayoutInput& input);
 
 /// The stand-alone browser window (objectName "frmWebsite"): the browser frame

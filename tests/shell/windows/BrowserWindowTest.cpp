@@ -100,6 +100,18 @@ void BrowserWindowTest::layoutFollowsTheWindowAndIsNeverNegative()
     QCOMPARE(l.browserWidth, 120.f);
     QCOMPARE(l.browserHeight, 2040.f);
 
+    // With the inside known (a 30-pixel caption, 2-pixel borders): the frame
+    // ends at the status bar and the client's edge, and the page reaches down to it.
+    for (const float insideWidth : {6375.f, 19200.f}) {
+        const float insideHeight = insideWidth * 0.6f;
+        l = LayoutBrowserWindow({insideWidth + 60, insideHeight + 480, 315, insideWidth, insideHeight});
+        QCOMPARE(l.frameHeight, insideHeight - 315);
+        QVERIFY(l.frameWidth <= insideWidth);
+        QVERIFY(l.goLeft + 795 <= l.frameWidth);
+        QVERIFY(120 + l.browserWidth <= l.frameWidth);
+        QCOMPARE(1140 + l.browserHeight, l.frameHeight - 30); // above the frame's 2-pixel bottom line
+    }
+
     // The window applies it: a tiny window still gives its controls real sizes.
     BrowserWindow* window = open("/titled");
     window->setWindowState(Qt::WindowNoState);
