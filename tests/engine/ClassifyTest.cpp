@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 using namespace backtrail::engine;
 using backtrail::testing::Str;
 
@@ -27,6 +31,52 @@ TEST(ExtensionTable, FirstTestInTableOrderWins)
     };
     for (const auto& [remainder, code] : cases)
         EXPECT_EQ(Str(ExtensionTable(remainder)), code) << remainder;
+}
+
+// The extension tests in the order they are tried, each with its spellings.
+struct ExtensionTest
+{
+    std::vector<std::string> texts;
+    std::string code;
+};
+const std::vector<ExtensionTest> kExtensionTests = {
+    {{".jpeg", ".jpg"}, "JPG"}, {{".zip"}, "ZIP"}, {{".msi"}, "MSI"},          {{".gif"}, "GIF"},
+    {{".asp"}, "ASP"},          {{".php"}, "PHP"}, {{".png"}, "PNG"},          {{".pdf"}, "PDF"},
+    {{".tar"}, "TAR"},          {{".txt"}, "TXT"}, {{".aiff", ".aif"}, "AIF"}, {{".avi"}, "AVI"},
+    {{".mov"}, "MOV"},          {{".mp3"}, "MP3"}, {{".mpeg", ".mpg"}, "MPG"}, {{".rm"}, "RM"},
+    {{".swf"}, "SWF"},          {{".wav"}, "WAV"}, {{".wmf"}, "WMF"},          {{".eps"}, "EPS"},
+    {{".ppt"}, "PPT"},          {{".psd"}, "PSD"}, {{".pict", ".pct"}, "PCT"}, {{".tiff", ".tif"}, "TIF"},
+    {{".rtf"}, "RTF"},          {{".sea"}, "SEA"}, {{".sit"}, "SIT"},          {{".smil", ".sml"}, "SML"},
+    {{".svg"}, "SVG"},          {{".xls"}, "XLS"}, {{".exe"}, "EXE"},
+};
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(ExtensionTable, EveryTestEverySpellingAndTheOrderTheyAreTriedIn)
+{
+    ASSERT_EQ(kExtensionTests.size(), 31u);
+    for (std::size_t i = 0; i < kExtensionTests.size(); ++i) {
+        const ExtensionTest& test = kExtensionTests[i];
+        for (const std::string& text : test.texts) {
+            // Alone, in either letter case, anywhere in the remainder.
+            EXPECT_EQ(Str(ExtensionTable("GET /file" + text + " HTTP/1.1")), test.code) << text;
+            EXPECT_EQ(Str(ExtensionTable("GET /FILE" + upper(text) + "?q=1 HTTP/1.1")), test.code) << text;
+            // Beside a text of every later test, before or after it, the earlier test wins.
+            for (std::size_t j = i + 1; j < kExtensionTests.size(); ++j)
+                for (const std::string& later : kExtensionTests[j].texts) {
+                    EXPECT_EQ(Str(ExtensionTable("GET /a" + later + "?b" + text)), test.code) << text << later;
+                    EXPECT_EQ(Str(ExtensionTable("GET /a" + text + "?b" + later)), test.code) << text << later;
+                }
+        }
+    }
+    // None of them: HTM.
+    for (const std::string remainder : {"GET /index.html HTTP/1.1", "GET /", "GET /jpg/zip.", ""})
+        EXPECT_EQ(Str(ExtensionTable(remainder)), "HTM") << remainder;
 }
 
 TEST(SplitEntry, CountPrefixAndBareEntries)
