@@ -31,7 +31,7 @@ constexpr std::array<ExtensionTest, 31> kTests {{
 
 } // namespace
 
-std::string_view ExtensionTable(std::string_view remainder)
+std::uint8_t ExtensionIndex(std::string_view remainder)
 {
     // Every text starts with ".", so one walk over the dots finds, for each
     // dot, the earliest test that matches there; the earliest over all dots wins.
@@ -59,7 +59,17 @@ std::string_view ExtensionTable(std::string_view remainder)
             }
         }
     }
-    return best < kTests.size() ? kTests[best].code : std::string_view("HTM");
+    return std::uint8_t(best);
+}
+
+std::string_view ExtensionCode(std::uint8_t index)
+{
+    return index < kTests.size() ? kTests[index].code : std::string_view("HTM");
+}
+
+std::string_view ExtensionTable(std::string_view remainder)
+{
+    return ExtensionCode(ExtensionIndex(remainder));
 }
 
 void SplitEntry(std::string_view entry, std::string& clicks, std::string& referrer)
@@ -93,7 +103,9 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes)
         lists.appendEntryText(i, entry);
         std::string_view type;
         if (bGetFileTypes)
-            type = lists.isBot(i) ? std::string_view("BOT") : ExtensionTable(lists.List2[i]);
+            type = lists.isBot(i)        ? std::string_view("BOT")
+                : i < lists.types.size() ? ExtensionCode(lists.types[i])
+                                         : ExtensionTable(lists.List2[i]);
         SplitEntry(entry, clicks, referrer);
         rows.append(type, clicks, referrer, lists.landing[i]);
     }

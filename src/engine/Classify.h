@@ -3,6 +3,7 @@
 #include "ResultTable.h"
 #include "ScanState.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace backtrail::engine {
@@ -11,6 +12,13 @@ namespace backtrail::engine {
 /// table (".jpeg"/".jpg" JPG, ".zip" ZIP, ... ".exe" EXE) that finds one of its
 /// texts anywhere in it, letter case ignored; "HTM" when none does.
 std::string_view ExtensionTable(std::string_view remainder);
+
+/// The same test as a number: the position of the deciding test in the table,
+/// or the table's length for "HTM". A scan keeps this byte per entry instead of
+/// the remainder it came from.
+std::uint8_t ExtensionIndex(std::string_view remainder);
+/// The type code of a number that ExtensionIndex gave.
+std::string_view ExtensionCode(std::uint8_t index);
 
 /// Splits an entry as the results table shows it: an entry holding "|" gives
 /// the text before its first "|" as the clicks, and the entry with every

@@ -21,6 +21,9 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     std::vector<std::string_view> survivorText;
     std::vector<std::uint32_t> counts;
     const std::hash<std::string_view> hasher;
+    // Entries collapsed while reading already carry their counts.
+    const bool weighted = lists.counts.size() == n;
+    std::uint64_t lines = 0;
     // Hashes run a few entries ahead, and the slot each will probe is fetched
     // into the cache meanwhile: a probe is a cache miss, and this hides most of it.
     constexpr std::size_t kAhead = 8;
@@ -31,6 +34,8 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     }
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view entry = lists.List1[i];
+        const std::uint32_t weight = weighted ? lists.counts[i] : 1;
+        lines += weight;
         const std::uint64_t hash = ahead[i % kAhead];
         if (i + kAhead < n) {
             const std::uint64_t later = hasher(lists.List1[i + kAhead]);
@@ -45,13 +50,12 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
                 table[slot] = tag | std::uint64_t(survivors.size() + 1);
                 survivors.push_back(i);
                 survivorText.push_back(entry);
-                counts.push_back(1);
+                counts.push_back(weight);
                 break;
             }
             const std::size_t k = std::size_t(held & 0xffffffffULL) - 1;
             if ((held & 0xffffffff00000000ULL) == tag && survivorText[k] == entry) {
-                if (counts[k] < UINT32_MAX)
-                    ++counts[k];
+                counts[k] = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(counts[k]) + weight, UINT32_MAX));
                 break;
             }
             slot = (slot + 1) & mask;
@@ -60,19 +64,22 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     table = {};
     survivorText = {};
 
-    const std::size_t removed = n - survivors.size();
+    const std::uint64_t removed = lines - survivors.size();
     lists.List1.keepOnly(survivors);
-    lists.List2.keepOnly(survivors);
+    if (lists.List2.size() == n)
+        lists.List2.keepOnly(survivors);
     if (lists.landing.size() == n)
         lists.landing.keepOnly(survivors);
-    if (lists.bot.size() == n) {
+    for (std::vector<std::uint8_t>* side : {&lists.bot, &lists.types}) {
+        if (side->size() != n)
+            continue;
         for (std::size_t k = 0; k < survivors.size(); ++k)
-            lists.bot[k] = lists.bot[survivors[k]];
-        lists.bot.resize(survivors.size());
+            (*side)[k] = (*side)[survivors[k]];
+        side->resize(survivors.size());
     }
     lists.counts = std::move(counts);
     lists.countsWritten = true;
-    return std::uint32_t(std::min<std::size_t>(removed, UINT32_MAX));
+    return std::uint32_t(std::min<std::uint64_t>(removed, UINT32_MAX));
 }
 
 void ListKillDupes(ScanState& state, ScanFrontEnd& frontEnd)

@@ -148,19 +148,36 @@ void W3cFields::readDirective(std::string_view line)
     *this = fields;
 }
 
-std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
+namespace {
+
+// Where the path of the line's quoted request starts ("GET /path ..."): after
+// the first double quote followed by capital letters and one blank; npos when none.
+std::size_t quotedRequestPath(std::string_view line)
 {
     for (std::size_t q = line.find('"'); q != std::string_view::npos; q = line.find('"', q + 1)) {
         std::size_t j = q + 1;
         while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
             ++j;
-        if (j > q + 1 && j < line.size() && line[j] == ' ') {
-            const std::size_t start = j + 1;
-            std::size_t end = start;
-            while (end < line.size() && line[end] != ' ' && line[end] != '"')
-                ++end;
-            return line.substr(start, end - start);
-        }
+        if (j > q + 1 && j < line.size() && line[j] == ' ')
+            return j + 1;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+bool HasQuotedRequest(std::string_view line)
+{
+    return quotedRequestPath(line) != std::string_view::npos;
+}
+
+std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
+{
+    if (const std::size_t start = quotedRequestPath(line); start != std::string_view::npos) {
+        std::size_t end = start;
+        while (end < line.size() && line[end] != ' ' && line[end] != '"')
+            ++end;
+        return line.substr(start, end - start);
     }
     if (fields.count == 0 || fields.uriStem < 0 || line.empty() || line[0] == '#')
         return {};
@@ -222,21 +239,37 @@ ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line
 bool ReferrerMatcher::takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
                                    std::string& remainder) const
 {
+    std::size_t start = 0;
+    if (!findReferrer(line, scheme, referrer, start))
+        return false;
+    Remainder(line, start, referrer.text, remainder);
+    return true;
+}
+
+bool ReferrerMatcher::findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
+                                   std::size_t& start) const
+{
     if (scheme == std::string_view::npos)
         return false;
     // The separator's offset bounds the scheme's start from below: "https" is five bytes.
-    const std::size_t start = addressStart(line, scheme >= 5 ? scheme - 5 : 0);
+    start = addressStart(line, scheme >= 5 ? scheme - 5 : 0);
     if (start == std::string_view::npos || domain.containedIn(line))
         return false;
-    referrer = extractAt(line, start, remainder);
+    referrer = cutAt(line, start);
     return true;
 }
 
 ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std::size_t start,
                                                      std::string& remainder) const
 {
+    const Referrer result = cutAt(line, start);
+    Remainder(line, start, result.text, remainder);
+    return result;
+}
+
+ReferrerMatcher::Referrer ReferrerMatcher::cutAt(std::string_view line, std::size_t start)
+{
     Referrer result;
-    remainder.clear();
     const std::string_view rest = line.substr(start);
     // The last byte of the referrer: the first ")", else the first blank (kept
     // as part of the referrer), else the end of the line.
@@ -258,12 +291,16 @@ ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std:
     } else {
         result.text = rest.substr(0, last + 1);
     }
+    return result;
+}
 
+void ReferrerMatcher::Remainder(std::string_view line, std::size_t start, std::string_view text, std::string& remainder)
+{
     // The remainder: the line with every occurrence of the referrer taken out.
     // The first occurrence is at `start` (no address comes before it), and any
     // later one holds the same "://" at the same offset, so the search runs
     // over the line's rare "://" separators instead of every 'h'.
-    const std::string_view text = result.text;
+    remainder.clear();
     const std::size_t schemeOffset = text.find("://");
     remainder.append(line.substr(0, start));
     std::size_t from = start + text.size();
@@ -281,7 +318,6 @@ ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std:
         hit = base + from - 1;
     }
     remainder.append(line.substr(from));
-    return result;
 }
 
 } // namespace backtrail::engine

@@ -64,6 +64,10 @@ struct W3cFields
 /// cs-uri-stem (with "?" and cs-uri-query when present); otherwise empty.
 std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch);
 
+/// True when the line holds a quoted request, whose path is its landing page
+/// whatever the W3C fields are.
+bool HasQuotedRequest(std::string_view line);
+
 /// The tests that decide whether a log line carries an outside referrer and
 /// which one, for one own domain.
 class ReferrerMatcher
@@ -95,7 +99,14 @@ public:
     /// line; `scheme` is the offset of the line's first "://" (npos: none).
     bool takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::string& remainder) const;
 
+    /// The same without the remainder, which the reader makes only when it
+    /// needs it: `start` is where the referrer starts in the line.
+    bool findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::size_t& start) const;
+    /// The line without any occurrence of the referrer that starts at `start`.
+    static void Remainder(std::string_view line, std::size_t start, std::string_view referrer, std::string& remainder);
+
 private:
+    static Referrer cutAt(std::string_view line, std::size_t start);
     Referrer extractAt(std::string_view line, std::size_t start, std::string& remainder) const;
     CaseInsensitiveFinder domain;
     bool https;

@@ -1,6 +1,7 @@
 #include "ScanDriver.h"
 
 #include "Classify.h"
+#include "FilePieces.h"
 #include "FileRoutines.h"
 #include "LineScanner.h"
 #include "ListKillDupes.h"
@@ -8,7 +9,13 @@
 #include "LogSource.h"
 #include "ScanFrontEnd.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace backtrail::engine {
 
@@ -18,10 +25,18 @@ using Clock = std::chrono::steady_clock;
 // Lines between two looks at the clock: a clock read costs about as much as
 // scanning a short line, so looking every line would slow the scan visibly.
 constexpr int kLinesPerClockCheck = 512;
+// A plain file is cut into pieces only when it is this large: smaller ones
+// are read whole, next to the other files.
+constexpr std::int64_t kSmallestPiece = std::int64_t(32) << 20;
 
 std::int64_t uniqueLinks(const ScanState& state)
 {
     return std::int64_t(state.counters.LinksFound) - state.DuplicatesRemoved;
+}
+
+std::int32_t capped(std::int64_t value)
+{
+    return std::int32_t(std::min<std::int64_t>(value, INT32_MAX));
 }
 
 // RAII guard: a scan is running for as long as it lives.
@@ -72,10 +87,52 @@ QString FinishedText(const ScanCounters& c)
         .arg(c.LinksFound);
 }
 
+/// One piece of work: a piece of a selected file (the whole file when it is
+/// not cut), read into a part of its own.
+struct Scanner::Task
+{
+    int file = 0; // its place among the selected files
+    QString path;
+    FilePiece piece;
+    bool whole = true;
+    std::int64_t bytes = 0; // the piece's size on disk, for the progress bar
+    // What the scan reads with, fixed when it starts.
+    const ReferrerMatcher* matcher = nullptr;
+    bool collapse = true;
+};
+
+struct Scanner::TaskResult
+{
+    explicit TaskResult(bool collapse)
+        : part(collapse)
+    {
+    }
+    ScanPart part;
+    bool opened = false;
+    bool readToEnd = false; // read to its end: neither stopped nor failed
+    bool stopped = false;
+    QString error; // why the piece could not be opened or read to its end
+    // W3C field names in force at the piece's end, whether the piece named
+    // them itself, and whether it took a landing page from W3C fields before
+    // it did (those depend on the pieces before it).
+    W3cFields endFields;
+    bool namedFields = false;
+    bool landingsNeedEarlierFields = false;
+    std::atomic<std::int64_t> bytesRead {0};
+    bool ready = false;
+};
+
 Scanner::Scanner(ScanFrontEnd& fe, const ScanSettings& values)
     : frontEnd(fe)
     , settings(values)
 {
+}
+
+int Scanner::threadCount() const
+{
+    if (threads > 0)
+        return threads;
+    return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 bool Scanner::StartScan()
@@ -84,6 +141,7 @@ bool Scanner::StartScan()
         return false;
     RunningFlag guard(scanning);
     current.reset();
+    stopFlag.store(false);
     frontEnd.clearResults();
     ScanSelectedFiles();
     return true;
@@ -94,17 +152,324 @@ void Scanner::showProgress()
     frontEnd.setProgress(current.progress.value, current.progress.maximum);
 }
 
+void Scanner::setCounters(const ScanPart& total)
+{
+    current.counters.LinesScanned = capped(total.lines);
+    current.counters.LinksFound = capped(total.links);
+}
+
+void Scanner::SetProgressRange(const QString& path)
+{
+    // The bar counts the bytes taken from the file (compressed bytes for a
+    // gzip file) as the readers take them: it moves as evenly as lines
+    // would, and needs no pass over the file before it is read.
+    current.progress.setRange(frontEnd.showsProgress() ? QFileInfo(path).size() : 0);
+    showProgress();
+    frontEnd.yieldToEvents();
+}
+
+void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReading)
+{
+    QString error;
+    const std::unique_ptr<LogSource> source
+        = task.whole ? LogSource::open(task.path, &error) : OpenPiece(task.path, task.piece, &error);
+    if (!source) {
+        result.error = error;
+        return;
+    }
+    result.opened = true;
+    const ReferrerMatcher& matcher = *task.matcher;
+    ScanPart& part = result.part;
+    W3cFields fields;
+    const bool midFile = !task.whole && task.piece.begin > 0;
+    std::string remainder;
+    std::string scratch;
+    int linesToClockCheck = kLinesPerClockCheck;
+    Clock::time_point lastYield = Clock::now();
+    ReferrerMatcher::Referrer referrer;
+    std::size_t start = 0;
+
+    auto checkIn = [&] {
+        result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);
+        if (!yieldWhileReading || Clock::now() - lastYield < yieldInterval)
+            return;
+        current.progress.value = 0;
+        current.progress.step(source->fileBytesRead());
+        // The counters run along with the reading here, as the sequential scan's do.
+        current.counters.LinesScanned = capped(linesBefore + part.lines);
+        current.counters.LinksFound = capped(linksBefore + part.links);
+        showProgress();
+        frontEnd.yieldToEvents();
+        if (current.counters.StopRequested)
+            stopFlag.store(true, std::memory_order_relaxed);
+        lastYield = Clock::now();
+    };
+
+    LineScanner scanner;
+    const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
+        if (stopFlag.load(std::memory_order_relaxed)) {
+            result.stopped = true;
+            return false;
+        }
+        part.countLine();
+        if (!line.empty() && line.front() == '#') {
+            fields.readDirective(line);
+            result.namedFields = result.namedFields || fields.count > 0;
+        }
+        if (matcher.findReferrer(line, scheme, referrer, start)) {
+            if (midFile && !result.namedFields && !HasQuotedRequest(line))
+                result.landingsNeedEarlierFields = true;
+            part.add(referrer.text, LandingPath(line, fields, scratch), referrer.closedByParen, [&] {
+                ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
+                return ExtensionIndex(remainder);
+            });
+        }
+        if (--linesToClockCheck == 0) {
+            linesToClockCheck = kLinesPerClockCheck;
+            checkIn();
+        }
+        return true;
+    });
+    result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);
+    result.endFields = fields;
+    if (result.stopped)
+        return;
+    if (!readToEnd) {
+        result.error = source->errorText();
+        return;
+    }
+    result.readToEnd = true;
+}
+
 void Scanner::ScanSelectedFiles()
 {
-    const int count = frontEnd.fileCount();
-    for (int i = 0; i < count; ++i) {
-        if (!frontEnd.fileSelected(i))
-            continue;
-        const QString path = JoinPath(frontEnd.fileFolder(i), frontEnd.fileName(i));
-        SetProgressRange(path);
-        ReadLogFile(path);
+    // What the reading depends on is fixed as the scan starts: every piece of
+    // every file must be read alike.
+    const bool collapse = settings.bRemoveDupes;
+    const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
+    const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
+                                  settings.bHttps);
+    const int workers = threadCount();
+
+    // The selected files in list order, each cut into its pieces.
+    QStringList paths;
+    for (int i = 0; i < frontEnd.fileCount(); ++i) {
+        if (frontEnd.fileSelected(i))
+            paths << JoinPath(frontEnd.fileFolder(i), frontEnd.fileName(i));
     }
-    if (settings.bRemoveDupes)
+    std::vector<Task> tasks;
+    std::vector<std::size_t> firstTask(std::size_t(paths.size()) + 1, 0);
+    for (int f = 0; f < paths.size(); ++f) {
+        firstTask[std::size_t(f)] = tasks.size();
+        const QString& path = paths[f];
+        // A path that is no ordinary file (gone, hidden) is passed over without a word.
+        if (!xdirExists(path))
+            continue;
+        const QFileInfo info(path);
+        Task whole {f, path, FilePiece(), true, info.size(), &matcher, collapse};
+        // A W3C log names its fields in its first lines, which every piece would need.
+        QFile probe(path);
+        char first = 0;
+        const bool cuttable = workers > 1 && !LogSource::isGzipFile(path) && probe.open(QIODevice::ReadOnly)
+            && probe.getChar(&first) && first != '#';
+        const std::int64_t size = info.size();
+        const std::int64_t target = pieceBytes > 0 ? pieceBytes : std::max(kSmallestPiece, size / (workers * 4));
+        if (!cuttable || size <= target) {
+            tasks.push_back(whole);
+            continue;
+        }
+        for (const FilePiece& piece : CutAtLineEnds(path, target)) {
+            const std::int64_t end = piece.end < 0 ? size : piece.end;
+            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, collapse});
+        }
+    }
+    firstTask[std::size_t(paths.size())] = tasks.size();
+
+    std::vector<std::unique_ptr<TaskResult>> results;
+    results.reserve(tasks.size());
+    for (std::size_t k = 0; k < tasks.size(); ++k)
+        results.push_back(std::make_unique<TaskResult>(collapse));
+
+    // The workers take the tasks in order; the caller's thread merges them in
+    // the same order as they become ready.
+    std::mutex lock;
+    std::condition_variable readyChanged;
+    std::atomic<std::size_t> nextTask {0};
+    std::vector<std::thread> pool;
+    const bool threaded = workers > 1 && !tasks.empty();
+    // The workers start when the first file is reached, after the front end
+    // has had its first chance to handle events (a Stop click there stops
+    // the scan before its first line, as it would stop the sequential one).
+    auto startWorkers = [&] {
+        if (!threaded || !pool.empty())
+            return;
+        for (int w = 0; w < std::min<int>(workers, int(tasks.size())); ++w) {
+            pool.emplace_back([&] {
+                for (std::size_t k = nextTask++; k < tasks.size(); k = nextTask++) {
+                    runTask(tasks[k], *results[k], false);
+                    const std::lock_guard<std::mutex> hold(lock);
+                    results[k]->ready = true;
+                    readyChanged.notify_all();
+                }
+            });
+        }
+    };
+    // Leaves nothing running on every way out; after a complete scan every
+    // task is done anyway, and the workers that are not end at their next line.
+    struct JoinPool
+    {
+        std::vector<std::thread>& threads;
+        std::atomic<bool>& stop;
+        void join()
+        {
+            if (threads.empty())
+                return;
+            stop.store(true);
+            for (std::thread& t : threads)
+                t.join();
+            threads.clear();
+        }
+        ~JoinPool() { join(); }
+    } joinPool {pool, stopFlag};
+
+    // Waits for task k, yielding to the front end meanwhile (or, on one
+    // thread, reads it here).
+    auto await = [&](std::size_t k, std::int64_t doneBefore, const ScanPart& total, const ScanPart& file) {
+        if (!threaded) {
+            linesBefore = total.lines + file.lines;
+            linksBefore = total.links + file.links;
+            runTask(tasks[k], *results[k], true);
+            return;
+        }
+        startWorkers();
+        std::unique_lock<std::mutex> hold(lock);
+        while (!results[k]->ready) {
+            readyChanged.wait_for(hold, yieldInterval);
+            hold.unlock();
+            // The file's bytes read so far, over all its pieces.
+            std::int64_t bytes = doneBefore;
+            for (std::size_t j = k; j < firstTask[std::size_t(tasks[k].file) + 1]; ++j)
+                bytes += results[j]->bytesRead.load(std::memory_order_relaxed);
+            current.progress.value = 0;
+            current.progress.step(bytes);
+            showProgress();
+            frontEnd.yieldToEvents();
+            if (current.counters.StopRequested)
+                stopFlag.store(true, std::memory_order_relaxed);
+            hold.lock();
+        }
+    };
+
+    ScanPart total(collapse);
+    bool stopped = false;
+    for (int f = 0; f < paths.size(); ++f) {
+        const QString& path = paths[f];
+        if (stopped) {
+            // What the sequential scan does with the files after a stop: it
+            // opens each, then stops before its first line.
+            SetProgressRange(path);
+            if (!xdirExists(path))
+                continue;
+            QString error;
+            const std::unique_ptr<LogSource> source = LogSource::open(path, &error);
+            if (!source) {
+                frontEnd.fileUnreadable(path, error);
+                continue;
+            }
+            // A file without a line is read to its end before the stop is looked at.
+            char first = 0;
+            const std::int64_t got = source->read(&first, 1);
+            if (got == 0) {
+                SaturatingIncrement(current.counters.FilesDone);
+                frontEnd.setStatus(FinishedText(current.counters));
+            } else if (got < 0) {
+                frontEnd.fileUnreadable(path, source->errorText());
+            } else {
+                frontEnd.setStatus(QStringLiteral("Cancelled"));
+                current.progress.value = 0.01;
+                showProgress();
+            }
+            continue;
+        }
+        SetProgressRange(path);
+        const std::size_t begin = firstTask[std::size_t(f)];
+        const std::size_t end = firstTask[std::size_t(f) + 1];
+        if (begin == end)
+            continue;
+        ScanPart file(collapse);
+        W3cFields fieldsSoFar;
+        bool needsWholeRead = false;
+        std::int64_t doneBefore = 0;
+        QString failure;
+        bool failed = false;
+        for (std::size_t k = begin; k < end; ++k) {
+            await(k, doneBefore, total, file);
+            TaskResult& r = *results[k];
+            doneBefore += r.bytesRead.load();
+            if (!r.opened && k == begin) {
+                failure = r.error;
+                failed = true;
+                break;
+            }
+            if (r.landingsNeedEarlierFields && fieldsSoFar.count > 0)
+                needsWholeRead = true;
+            if (r.namedFields || k == begin)
+                fieldsSoFar = r.endFields;
+            file.merge(std::move(r.part));
+            if (r.stopped) {
+                stopped = true;
+                break;
+            }
+            if (!r.readToEnd) {
+                // The sequential reader ends the file at the failure: later pieces are not read.
+                failure = r.error;
+                failed = true;
+                break;
+            }
+        }
+        if (needsWholeRead && !failed && !stopped) {
+            // A piece began under W3C field names that an earlier piece set:
+            // its landing pages are read again with the file as one piece.
+            Task again = tasks[begin];
+            again.whole = true;
+            again.piece = FilePiece();
+            TaskResult redo(collapse);
+            linesBefore = total.lines;
+            linksBefore = total.links;
+            runTask(again, redo, true);
+            file = std::move(redo.part);
+            stopped = redo.stopped;
+            failed = !redo.stopped && !redo.readToEnd;
+            failure = redo.error;
+        }
+        total.merge(std::move(file));
+        setCounters(total);
+        if (stopped) {
+            frontEnd.setStatus(QStringLiteral("Cancelled"));
+            current.progress.value = 0.01;
+            showProgress();
+            continue;
+        }
+        current.progress.value = 0;
+        current.progress.step(doneBefore);
+        showProgress();
+        if (failed) {
+            frontEnd.fileUnreadable(path, failure);
+            continue;
+        }
+        SaturatingIncrement(current.counters.FilesDone);
+        frontEnd.setStatus(FinishedText(current.counters));
+    }
+    joinPool.join();
+    finishScan(std::move(total));
+}
+
+void Scanner::finishScan(ScanPart total)
+{
+    const bool collapsed = total.collapses();
+    setCounters(total);
+    current.lists = total.takeEntries();
+    if (collapsed)
         ListKillDupes(current, frontEnd);
     frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes));
     if (current.counters.StopRequested)
@@ -115,111 +480,19 @@ void Scanner::ScanSelectedFiles()
     frontEnd.scanCompleted();
 }
 
-void Scanner::SetProgressRange(const QString& path)
+bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPair<QString, QString>>& unreadable)
 {
-    // The range is the file's line count, so each line read moves the bar one
-    // step. A compressed file would have to be decompressed twice for that;
-    // its bar counts compressed bytes instead, which moves just as evenly.
-    progressInBytes = false;
-    std::int64_t range = 0;
-    if (frontEnd.showsProgress()) {
-        progressInBytes = LogSource::isGzipFile(path);
-        // Counting a large file takes a while: let the front end handle events meanwhile.
-        Clock::time_point lastYield = Clock::now();
-        range = progressInBytes ? QFileInfo(path).size() : xfileLines(path, [&] {
-            if (Clock::now() - lastYield >= yieldInterval) {
-                frontEnd.yieldToEvents();
-                lastYield = Clock::now();
-            }
-        });
-    }
-    current.progress.setRange(range);
-    showProgress();
-    frontEnd.yieldToEvents();
-}
-
-void Scanner::ReadLogFile(const QString& path)
-{
-    if (!xdirExists(path))
-        return;
-    QString error;
-    const std::unique_ptr<LogSource> source = LogSource::open(path, &error);
-    if (!source) {
-        frontEnd.fileUnreadable(path, error);
-        return;
-    }
-
-    const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
-    const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
-                                  settings.bHttps);
-    ScanCounters& counters = current.counters;
-    WorkingLists& lists = current.lists;
-    W3cFields fields;
-    std::string remainder;
-    std::string scratch;
-    bool stopped = false;
-    std::int64_t unshownSteps = 0;
-    int linesToClockCheck = kLinesPerClockCheck;
-    Clock::time_point lastYield = Clock::now();
-
-    auto advanceProgress = [&] {
-        if (progressInBytes) {
-            current.progress.value = 0;
-            current.progress.step(source->fileBytesRead());
-        } else {
-            current.progress.step(unshownSteps);
-        }
-        unshownSteps = 0;
-    };
-    auto yieldIfDue = [&] {
-        const Clock::time_point now = Clock::now();
-        if (now - lastYield < yieldInterval)
-            return;
-        advanceProgress();
-        showProgress();
-        frontEnd.yieldToEvents();
-        lastYield = Clock::now();
-    };
-
-    LineScanner scanner;
-    ReferrerMatcher::Referrer referrer;
-    const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
-        if (counters.StopRequested) {
-            stopped = true;
-            return false;
-        }
-        SaturatingIncrement(counters.LinesScanned);
-        if (!line.empty() && line.front() == '#')
-            fields.readDirective(line);
-        if (matcher.takeReferrer(line, scheme, referrer, remainder)) {
-            SaturatingIncrement(counters.LinksFound);
-            lists.List2.append(remainder);
-            lists.List1.append(referrer.text);
-            lists.bot.push_back(referrer.closedByParen ? 1 : 0);
-            lists.landing.append(LandingPath(line, fields, scratch));
-        }
-        ++unshownSteps;
-        if (--linesToClockCheck == 0) {
-            linesToClockCheck = kLinesPerClockCheck;
-            yieldIfDue();
-        }
-        return true;
-    });
-
-    if (stopped) {
-        frontEnd.setStatus(QStringLiteral("Cancelled"));
-        current.progress.value = 0.01;
-        showProgress();
-        return;
-    }
-    advanceProgress();
-    showProgress();
-    if (!readToEnd) {
-        frontEnd.fileUnreadable(path, source->errorText());
-        return;
-    }
-    SaturatingIncrement(counters.FilesDone);
-    frontEnd.setStatus(FinishedText(counters));
+    if (scanning)
+        return false;
+    RunningFlag guard(scanning);
+    current.reset();
+    stopFlag.store(false);
+    frontEnd.clearResults();
+    for (const auto& [path, reason] : unreadable)
+        frontEnd.fileUnreadable(path, reason);
+    current.counters.FilesDone = filesDone;
+    finishScan(std::move(part));
+    return true;
 }
 
 } // namespace backtrail::engine

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "ScanPart.h"
 #include "ScanState.h"
 #include "Settings.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 
 namespace backtrail::engine {
 
@@ -31,9 +37,15 @@ inline QString StatisticsTitle()
 /// Runs scans for one front end: walks the selected files of its file list,
 /// reads each, removes duplicates, fills the result rows and reports.
 ///
-/// Everything runs on the caller's thread. The scan yields to the front end at
-/// each file's start and every 15 ms or so while reading, so a window stays
-/// responsive and a Stop click lands between two lines.
+/// The files are read by worker threads, a large plain file in pieces cut at
+/// line ends, each piece into a ScanPart of its own; the caller's thread merges
+/// the parts in file and piece order and reports each file as the sequential
+/// scan would, so the outcome is the same whatever the number of threads.
+/// With one thread everything runs on the caller's thread. The caller's thread
+/// yields to the front end every 15 ms or so, so a window stays responsive and
+/// a Stop click lands while the workers read; every worker looks at the stop
+/// flag before each line, and what a stopped scan keeps is exactly what the
+/// sequential scan would have read up to some line.
 class Scanner
 {
 public:
@@ -44,26 +56,53 @@ public:
     /// ScanSelectedFiles. Ignored (returns false) while a scan is running.
     bool StartScan();
     /// Asks the running scan to stop before its next line.
-    void StopScan() { current.counters.StopRequested = true; }
+    void StopScan()
+    {
+        current.counters.StopRequested = true;
+        stopFlag.store(true, std::memory_order_relaxed);
+    }
     bool running() const { return scanning; }
+
+    /// Shows results made elsewhere (another machine's scan read back) as if
+    /// this scan had made them: the working lists, counters and rows, the
+    /// duplicate-removal texts, the completion text and the statistics box.
+    /// `unreadable` names the files that scan could not read, with the reason.
+    /// Ignored (returns false) while a scan is running.
+    bool ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPair<QString, QString>>& unreadable);
 
     const ScanState& state() const { return current; }
 
     /// How long the reader goes between two yields (15 ms unless set; 0
     /// yields every few hundred lines, which tests use to stop mid-file).
     void setYieldInterval(std::chrono::nanoseconds interval) { yieldInterval = interval; }
+    /// Threads that read (0, the default: one for each core; 1: the
+    /// sequential scan on the caller's thread).
+    void setThreads(int count) { threads = count; }
+    int threadCount() const;
+    /// The size of the pieces a large plain file is cut into (0: chosen from
+    /// the file's size and the threads); tests cut files into small pieces.
+    void setPieceBytes(std::int64_t bytes) { pieceBytes = bytes; }
 
 private:
+    struct Task;
+    struct TaskResult;
     void ScanSelectedFiles();
     void SetProgressRange(const QString& path);
-    void ReadLogFile(const QString& path);
+    void runTask(const Task& task, TaskResult& result, bool yieldWhileReading);
+    void finishScan(ScanPart total);
     void showProgress();
+    void setCounters(const ScanPart& total);
 
     ScanFrontEnd& frontEnd;
     const ScanSettings& settings;
     ScanState current;
+    std::atomic<bool> stopFlag {false};
     bool scanning = false;
-    bool progressInBytes = false; // the bar counts a compressed file's bytes, not its lines
+    int threads = 0;
+    std::int64_t pieceBytes = 0;
+    // Lines and links before the piece read on the caller's thread, for its running counters.
+    std::int64_t linesBefore = 0;
+    std::int64_t linksBefore = 0;
     std::chrono::nanoseconds yieldInterval = std::chrono::milliseconds(15);
 };
 

@@ -11,6 +11,8 @@ void WorkingLists::clear()
     landing.clear();
     bot.clear();
     bot.shrink_to_fit();
+    types.clear();
+    types.shrink_to_fit();
     counts.clear();
     counts.shrink_to_fit();
     countsWritten = false;

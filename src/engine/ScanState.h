@@ -35,7 +35,13 @@ struct WorkingLists
     TextList List2;
     TextList landing;
     std::vector<std::uint8_t> bot;
-    /// Click counts written by duplicate removal; empty until it runs.
+    /// The type of each entry as ExtensionIndex gave it for the entry's remainder.
+    /// A scan keeps this instead of List2, which stays empty then; an entry
+    /// without one is typed from its List2 remainder.
+    std::vector<std::uint8_t> types;
+    /// Click counts written by duplicate removal; empty until it runs. A scan
+    /// that collapses equal referrers as it reads fills them before that: each
+    /// entry then stands for as many referrer lines as its count says.
     std::vector<std::uint32_t> counts;
 
     void clear();

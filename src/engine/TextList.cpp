@@ -16,6 +16,12 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
 char* allocateChunk(std::size_t size)
 {
+    if (size < kHugePage) {
+        void* small = std::malloc(size);
+        if (!small)
+            throw std::bad_alloc();
+        return static_cast<char*>(small);
+    }
     const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
     void* memory = std::aligned_alloc(kHugePage, rounded);
     if (!memory)
@@ -38,6 +44,7 @@ void TextList::clear()
     entries.shrink_to_fit();
     free = nullptr;
     freeLeft = 0;
+    nextChunkSize = kFirstChunkSize;
     bytes = 0;
 }
 
@@ -46,7 +53,8 @@ void TextList::append(std::string_view text)
     if (text.size() > freeLeft) {
         // An entry longer than a chunk gets a chunk of its own size, so that no
         // entry ever straddles two chunks.
-        const std::size_t size = std::max(kChunkSize, text.size());
+        const std::size_t size = std::max(nextChunkSize, text.size());
+        nextChunkSize = std::min(kChunkSize, nextChunkSize * 2);
         chunks.emplace_back(allocateChunk(size));
         free = chunks.back().get();
         freeLeft = size;
@@ -57,6 +65,21 @@ void TextList::append(std::string_view text)
     free += text.size();
     freeLeft -= text.size();
     bytes += text.size();
+}
+
+void TextList::append(TextList&& later)
+{
+    if (entries.empty() && chunks.empty()) {
+        *this = std::move(later);
+        later.clear();
+        return;
+    }
+    // This list's free space stays where it is; the chunks taken over are full as far as it matters.
+    for (auto& chunk : later.chunks)
+        chunks.push_back(std::move(chunk));
+    entries.insert(entries.end(), later.entries.begin(), later.entries.end());
+    bytes += later.bytes;
+    later.clear();
 }
 
 void TextList::keepOnly(const std::vector<std::size_t>& positions)

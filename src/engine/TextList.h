@@ -23,6 +23,9 @@ public:
 
     void clear();
     void append(std::string_view text);
+    /// Appends all of `later`'s entries after this list's, taking over its
+    /// bytes without copying them; `later` is left empty.
+    void append(TextList&& later);
     std::size_t size() const { return entries.size(); }
     bool empty() const { return entries.empty(); }
     /// Entry i; a position at or past the end reads as empty text.
@@ -42,6 +45,9 @@ private:
         const char* data;
         std::size_t length;
     };
+    // Chunks start small, so that the many short lists of a scan in pieces
+    // cost little, and double up to the largest size.
+    static constexpr std::size_t kFirstChunkSize = std::size_t(64) << 10;
     static constexpr std::size_t kChunkSize = std::size_t(8) << 20;
     struct FreeChunk
     {
@@ -51,6 +57,7 @@ private:
     std::vector<std::unique_ptr<char, FreeChunk>> chunks;
     char* free = nullptr;
     std::size_t freeLeft = 0;
+    std::size_t nextChunkSize = kFirstChunkSize;
     std::vector<Entry> entries;
     std::size_t bytes = 0;
 };

@@ -56,15 +56,16 @@ TEST_F(Driver, ALogThatGrowsWhileItIsReadIsReadToItsNewEnd)
     int lines = 2000;
     Scanner scanner(frontEnd, settings);
     scanner.setYieldInterval(std::chrono::nanoseconds(0));
-    // Each of the first 40 yields (while the lines are counted and while they
-    // are read) appends 300 more lines, some with a new referrer.
+    scanner.setThreads(1); // the sequential reading, which yields every few hundred lines
+    // Each of the first 40 yields appends 600 more lines (more than the reader
+    // reads between two yields), some with a new referrer.
     frontEnd.onYield = [&] {
         if (frontEnd.yields > 40)
             return;
         appendBytes(path,
-                    referrerLines(lines, 299)
+                    referrerLines(lines, 599)
                         + combinedLine("/new", "http://late" + std::to_string(lines) + ".example/"));
-        lines += 300;
+        lines += 600;
     };
     scanner.StartScan();
     const ScanState& state = scanner.state();
@@ -74,7 +75,7 @@ TEST_F(Driver, ALogThatGrowsWhileItIsReadIsReadToItsNewEnd)
     EXPECT_EQ(state.counters.FilesDone, 1);
     EXPECT_EQ(ScanInconsistency(state, frontEnd.rows, true), "");
     EXPECT_TRUE(frontEnd.unreadable.empty());
-    EXPECT_TRUE(hasReferrer(frontEnd.rows, "http://late" + std::to_string(lines - 300) + ".example/"));
+    EXPECT_TRUE(hasReferrer(frontEnd.rows, "http://late" + std::to_string(lines - 600) + ".example/"));
     EXPECT_TRUE(frontEnd.lastStatus().startsWith(QStringLiteral("COMPLETE: 1 files done : %1 lines").arg(lines)));
 }
 
@@ -101,6 +102,7 @@ TEST_F(Driver, ALogAppendedByAnotherThreadWhileItIsRead)
     });
     Scanner scanner(frontEnd, settings);
     scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    scanner.setThreads(1); // the sequential reading, which yields every few hundred lines
     frontEnd.onYield = [&] { scanning = true; };
     scanner.StartScan();
     done = true;
@@ -126,6 +128,7 @@ TEST_F(Driver, ALogTruncatedWhileItIsReadEndsThereAndTheNextFileIsRead)
     addFile(QStringLiteral("next.log"), combinedLine("/n", "http://next.example/"));
     Scanner scanner(frontEnd, settings);
     scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    scanner.setThreads(1); // the sequential reading, which yields every few hundred lines
     // Log rotation by copy and truncate: the file is emptied at the first yield after reading began.
     bool truncated = false;
     frontEnd.onYield = [&] {
@@ -161,6 +164,7 @@ TEST_F(Driver, ALogTruncatedWhileItsLinesAreCountedIsReadAsItIsNow)
     const std::string kept = referrerLines(0, 100);
     Scanner scanner(frontEnd, settings);
     scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    scanner.setThreads(1); // the sequential reading, which yields every few hundred lines
     bool truncated = false;
     frontEnd.onYield = [&] {
         if (!truncated) {
@@ -316,7 +320,6 @@ TEST_F(Driver, AFileLargerThanFourGigabytes)
         EXPECT_EQ(source->fileBytesRead(), size);
     }
     const auto readEnd = std::chrono::steady_clock::now();
-    // The scan counts the lines for its progress bar first, then reads them.
 
     frontEnd.files.push_back({QStringLiteral("huge.log"), true});
     settings.bDisplayStats = false;
@@ -331,12 +334,12 @@ TEST_F(Driver, AFileLargerThanFourGigabytes)
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(hasReferrer(frontEnd.rows, "http://after" + std::to_string(i) + ".example/")) << i;
     EXPECT_TRUE(hasReferrer(frontEnd.rows, "http://before.example/"));
-    // The bar's range is the file's line count, counted before the reading.
+    // The bar's range is the file's bytes, counted as they are read.
     ASSERT_FALSE(frontEnd.progress.empty());
-    EXPECT_DOUBLE_EQ(frontEnd.progress.back().second, double(kLines) + 1.01);
-    // Its highest value (duplicate removal sets it back to 0 afterwards) is every line read.
+    EXPECT_DOUBLE_EQ(frontEnd.progress.back().second, double(size) + 1.01);
+    // Its highest value (duplicate removal sets it back to 0 afterwards) is every byte read.
     const auto highest = std::max_element(frontEnd.progress.begin(), frontEnd.progress.end());
-    EXPECT_DOUBLE_EQ(highest->first, double(kLines) + 0.01);
+    EXPECT_DOUBLE_EQ(highest->first, double(size));
     EXPECT_TRUE(frontEnd.unreadable.empty());
 
     using ms = std::chrono::milliseconds;

@@ -1,0 +1,119 @@
+#include "FilePieces.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace backtrail::engine {
+
+namespace {
+
+class PieceSource final : public LogSource
+{
+public:
+    PieceSource(int file, const FilePiece& piece)
+        : LogSource(file)
+        , left(piece.end < 0 ? -1 : piece.end - piece.begin)
+    {
+        if (::lseek(fd, piece.begin, SEEK_SET) < 0)
+            error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    std::int64_t read(char* buffer, std::size_t size) override
+    {
+        if (left == 0)
+            return 0;
+        if (left > 0)
+            size = std::size_t(std::min<std::int64_t>(std::int64_t(size), left));
+        const std::int64_t got = readRaw(buffer, size);
+        if (got > 0 && left > 0)
+            left -= got;
+        return got;
+    }
+    bool compressed() const override { return false; }
+
+private:
+    std::int64_t left; // bytes of the piece not yet read; -1: up to the file's end
+};
+
+// The offset just after the first line end at or after `from`; -1 when the
+// file ends first.
+std::int64_t nextLineStart(int file, std::int64_t from)
+{
+    char block[64 * 1024];
+    for (std::int64_t at = from;;) {
+        const ssize_t got = ::pread(file, block, sizeof block, at);
+        if (got <= 0)
+            return -1;
+        for (ssize_t i = 0; i < got; ++i) {
+            if (block[i] == '\n')
+                return at + i + 1;
+            if (block[i] == '\r') {
+                // A CR followed by LF ends its line after the LF.
+                char next = 0;
+                if (i + 1 < got)
+                    next = block[i + 1];
+                else if (::pread(file, &next, 1, at + i + 1) != 1)
+                    return -1;
+                return at + i + 1 + (next == '\n' ? 1 : 0);
+            }
+        }
+        at += got;
+    }
+}
+
+} // namespace
+
+std::vector<FilePiece> CutAtLineEnds(const QString& path, std::int64_t pieceBytes)
+{
+    std::vector<FilePiece> pieces;
+    const int file = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info;
+    if (file < 0 || ::fstat(file, &info) != 0 || !S_ISREG(info.st_mode) || pieceBytes <= 0
+        || info.st_size <= pieceBytes) {
+        if (file >= 0)
+            ::close(file);
+        return {FilePiece()};
+    }
+    std::int64_t begin = 0;
+    while (begin + pieceBytes < info.st_size) {
+        const std::int64_t cut = nextLineStart(file, begin + pieceBytes);
+        if (cut < 0 || cut >= info.st_size)
+            break;
+        pieces.push_back({begin, cut});
+        begin = cut;
+    }
+    pieces.push_back({begin, -1});
+    ::close(file);
+    return pieces;
+}
+
+std::unique_ptr<LogSource> OpenPiece(const QString& path, const FilePiece& piece, QString* error)
+{
+    const int file = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file < 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    struct stat info;
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(file);
+        if (error)
+            *error = QStringLiteral("not an ordinary file");
+        return nullptr;
+    }
+    ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    ::posix_fadvise(file, piece.begin, piece.end < 0 ? 0 : piece.end - piece.begin, POSIX_FADV_SEQUENTIAL);
+    auto source = std::make_unique<PieceSource>(file, piece);
+    if (!source->errorText().isEmpty()) {
+        if (error)
+            *error = source->errorText();
+        return nullptr;
+    }
+    return source;
+}
+
+} // namespace backtrail::engine

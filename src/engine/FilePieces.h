@@ -1,0 +1,30 @@
+#pragma once
+
+#include "LogSource.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// A run of whole lines of a plain log file: the bytes [begin, end), where end
+/// -1 stands for the end of the file as it is when the piece is read.
+struct FilePiece
+{
+    std::int64_t begin = 0;
+    std::int64_t end = -1;
+};
+
+/// Cuts a plain file into pieces of about `pieceBytes` each, every cut just
+/// after a line end (LF, CR LF or a lone CR), so that the pieces read one
+/// after another give the same lines as the whole file. The last piece runs to
+/// the file's end. One piece for a file that cannot be read or is small.
+std::vector<FilePiece> CutAtLineEnds(const QString& path, std::int64_t pieceBytes);
+
+/// Opens one piece of a plain file for reading, as LogSource::open opens a file.
+std::unique_ptr<LogSource> OpenPiece(const QString& path, const FilePiece& piece, QString* error);
+
+} // namespace backtrail::engine

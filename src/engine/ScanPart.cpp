@@ -1,0 +1,131 @@
+#include "ScanPart.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr std::uint64_t kTagMask = 0xffffffff00000000ULL;
+constexpr std::uint64_t kIndexMask = 0xffffffffULL;
+
+} // namespace
+
+std::uint64_t ScanPart::hashOf(std::string_view text)
+{
+    return std::hash<std::string_view>()(text);
+}
+
+std::size_t ScanPart::find(std::string_view referrer, std::uint64_t hash) const
+{
+    if (buckets.empty())
+        return kNone;
+    const std::size_t mask = buckets.size() - 1;
+    const std::uint64_t tag = hash & kTagMask;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const std::uint64_t held = buckets[slot];
+        if (held == 0)
+            return kNone;
+        const std::size_t k = std::size_t(held & kIndexMask) - 1;
+        if ((held & kTagMask) == tag && lists.List1[k] == referrer)
+            return k;
+    }
+}
+
+void ScanPart::insert(std::uint64_t hash)
+{
+    // The entry about to be appended gets number size().
+    if ((size() + 1) * 2 > buckets.size())
+        grow();
+    const std::size_t mask = buckets.size() - 1;
+    std::size_t slot = hash & mask;
+    while (buckets[slot] != 0)
+        slot = (slot + 1) & mask;
+    buckets[slot] = (hash & kTagMask) | std::uint64_t(size() + 1);
+}
+
+void ScanPart::grow()
+{
+    const std::size_t newSize = std::max<std::size_t>(1024, buckets.size() * 2);
+    buckets.assign(newSize, 0);
+    const std::size_t mask = newSize - 1;
+    for (std::size_t k = 0; k < size(); ++k) {
+        const std::uint64_t hash = hashOf(lists.List1[k]);
+        std::size_t slot = hash & mask;
+        while (buckets[slot] != 0)
+            slot = (slot + 1) & mask;
+        buckets[slot] = (hash & kTagMask) | std::uint64_t(k + 1);
+    }
+}
+
+void ScanPart::bump(std::size_t entry, std::uint32_t by)
+{
+    std::uint32_t& count = lists.counts[entry];
+    count = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(count) + by, UINT32_MAX));
+}
+
+void ScanPart::append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+                      std::uint32_t count)
+{
+    lists.List1.append(referrer);
+    lists.landing.append(landing);
+    lists.bot.push_back(bot ? 1 : 0);
+    lists.types.push_back(type);
+    if (collapsing)
+        lists.counts.push_back(count);
+}
+
+void ScanPart::addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+                        std::uint32_t count)
+{
+    links += count;
+    if (collapsing) {
+        const std::uint64_t hash = hashOf(referrer);
+        const std::size_t found = find(referrer, hash);
+        if (found != kNone) {
+            bump(found, count);
+            return;
+        }
+        insert(hash);
+    }
+    append(referrer, landing, bot, type, count);
+}
+
+void ScanPart::merge(ScanPart&& later)
+{
+    lines += later.lines;
+    links += later.links;
+    if (!collapsing) {
+        // Every entry stays: the later part's bytes are taken over, not copied.
+        lists.List1.append(std::move(later.lists.List1));
+        lists.landing.append(std::move(later.lists.landing));
+        lists.bot.insert(lists.bot.end(), later.lists.bot.begin(), later.lists.bot.end());
+        lists.types.insert(lists.types.end(), later.lists.types.begin(), later.lists.types.end());
+        later = ScanPart(false);
+        return;
+    }
+    const WorkingLists& more = later.lists;
+    for (std::size_t j = 0; j < more.size(); ++j) {
+        const std::string_view referrer = more.List1[j];
+        const std::uint64_t hash = hashOf(referrer);
+        const std::size_t found = find(referrer, hash);
+        if (found != kNone) {
+            bump(found, more.counts[j]);
+            continue;
+        }
+        insert(hash);
+        append(referrer, more.landing[j], more.isBot(j), more.types[j], more.counts[j]);
+    }
+    later = ScanPart(true);
+}
+
+WorkingLists ScanPart::takeEntries()
+{
+    WorkingLists taken = std::move(lists);
+    lists = WorkingLists();
+    buckets = {};
+    return taken;
+}
+
+} // namespace backtrail::engine

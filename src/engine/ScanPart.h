@@ -1,0 +1,93 @@
+#pragma once
+
+#include "ScanState.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// What a scan of some bytes found: a piece of a file, a whole file, the work
+/// of one thread, or another machine's results read back. Its lines and
+/// referrer lines, and its entries in first-occurrence order, each with its
+/// referrer, landing page, bot flag and type.
+///
+/// A part that collapses equal referrers keeps one entry per referrer as it
+/// reads, with its click count and what its first line gave it, so its memory
+/// follows the number of distinct referrers, not the size of the log. A part
+/// that does not keeps every entry, but only its referrer and landing bytes.
+///
+/// Parts combine with merge(): a scan cut into pieces and merged in order
+/// equals the scan in one piece.
+class ScanPart
+{
+public:
+    explicit ScanPart(bool collapse = true)
+        : collapsing(collapse)
+    {
+    }
+    ScanPart(ScanPart&&) noexcept = default;
+    ScanPart& operator=(ScanPart&&) noexcept = default;
+
+    bool collapses() const { return collapsing; }
+
+    /// Lines read and referrer lines found (not capped).
+    std::int64_t lines = 0;
+    std::int64_t links = 0;
+
+    /// Counts one line read.
+    void countLine() { ++lines; }
+
+    /// Adds a referrer line. With collapsing on, a referrer seen before only
+    /// adds a click; `typeOf()` is asked for a new entry's type (an
+    /// ExtensionIndex), so that the remainder it is read from is made only then.
+    template<class TypeOf> void add(std::string_view referrer, std::string_view landing, bool bot, TypeOf&& typeOf)
+    {
+        ++links;
+        if (collapsing) {
+            const std::uint64_t hash = hashOf(referrer);
+            const std::size_t found = find(referrer, hash);
+            if (found != kNone) {
+                bump(found, 1);
+                return;
+            }
+            insert(hash);
+        }
+        append(referrer, landing, bot, typeOf(), 1);
+    }
+
+    /// Appends `later` after this part: lines and links add up, `later`'s new
+    /// entries follow this part's, the counts of shared entries add up, and what
+    /// a shared entry keeps (landing page, bot flag, type) comes from this part.
+    /// Both parts must collapse alike.
+    void merge(ScanPart&& later);
+
+    /// Adds one entry as it is, for results read back from elsewhere.
+    void addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+                  std::uint32_t count);
+
+    std::size_t size() const { return lists.size(); }
+    /// The entries in first-occurrence order; counts hold each entry's clicks
+    /// while collapsing (and are empty otherwise).
+    const WorkingLists& entries() const { return lists; }
+    /// Hands the entries over as a scan's working lists; the part is left empty.
+    WorkingLists takeEntries();
+
+private:
+    static constexpr std::size_t kNone = ~std::size_t(0);
+    static std::uint64_t hashOf(std::string_view text);
+    std::size_t find(std::string_view referrer, std::uint64_t hash) const;
+    void insert(std::uint64_t hash);
+    void grow();
+    void bump(std::size_t entry, std::uint32_t by);
+    void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count);
+
+    bool collapsing;
+    WorkingLists lists;
+    // Open addressing over the entries: a slot holds the entry's number + 1 in
+    // its low half (0 when empty) and the upper half of its hash. At most half full.
+    std::vector<std::uint64_t> buckets;
+};
+
+} // namespace backtrail::engine
