@@ -1,7 +1,8 @@
 #include "LogSource.h"
 
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,78 +30,99 @@ public:
     bool compressed() const override { return false; }
 };
 
+/// Inflates the gzip members of a file one after another with ISA-L. After a
+/// complete member, a following 1F byte starts the next member; any other byte
+/// ends the stream there, so the zero padding some tools append is ignored.
+/// On damage or a cut file, the bytes inflated before it are handed out first
+/// and the failure is reported by the read after them.
 class GzipSource final : public LogSource
 {
 public:
     explicit GzipSource(int file)
         : LogSource(file)
+        , state(std::make_unique<inflate_state>())
         , input(kInputSize)
     {
-        std::memset(&stream, 0, sizeof stream);
-        // 16 + 15: a gzip wrapper around a deflate stream with the largest window.
-        ready = inflateInit2(&stream, 16 + 15) == Z_OK;
-        if (!ready)
-            error = QStringLiteral("cannot start decompression");
+        isal_inflate_init(state.get());
+        state->crc_flag = ISAL_GZIP;
     }
-    ~GzipSource() override { inflateEnd(&stream); }
 
     bool compressed() const override { return true; }
 
     std::int64_t read(char* buffer, std::size_t size) override
     {
-        if (!ready)
+        if (failed)
             return -1;
         if (finished)
             return 0;
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = uInt(std::min<std::size_t>(size, 1u << 30));
-        const uInt wanted = stream.avail_out;
-        while (stream.avail_out == wanted) {
-            if (stream.avail_in == 0) {
+        inflate_state& s = *state;
+        s.next_out = reinterpret_cast<std::uint8_t*>(buffer);
+        s.avail_out = std::uint32_t(std::min<std::size_t>(size, 1u << 30));
+        const std::uint32_t wanted = s.avail_out;
+        while (s.avail_out == wanted) {
+            if (s.avail_in == 0) {
                 const std::int64_t got = readRaw(reinterpret_cast<char*>(input.data()), input.size());
                 if (got < 0)
-                    return -1;
+                    return fail(wanted);
                 if (got == 0) {
                     if (betweenMembers) {
                         finished = true;
-                        return 0;
+                        break;
                     }
                     error = QStringLiteral("the compressed data ends early");
-                    return -1;
+                    return fail(wanted);
                 }
-                stream.next_in = input.data();
-                stream.avail_in = uInt(got);
+                s.next_in = input.data();
+                s.avail_in = std::uint32_t(got);
             }
             if (betweenMembers) {
                 // Another member follows only when it starts with the gzip magic;
                 // anything else after a complete member is trailing padding.
-                if (stream.avail_in >= 1 && stream.next_in[0] != 0x1f) {
+                if (s.next_in[0] != 0x1f) {
                     finished = true;
                     break;
                 }
                 betweenMembers = false;
             }
-            const int result = inflate(&stream, Z_NO_FLUSH);
-            if (result == Z_STREAM_END) {
-                betweenMembers = true;
-                inflateReset(&stream);
-                continue;
-            }
-            if (result != Z_OK && result != Z_BUF_ERROR) {
+            const int result = isal_inflate(&s);
+            if (result != ISAL_DECOMP_OK && result != ISAL_END_INPUT) {
                 error = QStringLiteral("the compressed data is damaged");
-                return -1;
+                return fail(wanted);
+            }
+            if (s.block_state == ISAL_BLOCK_FINISH) {
+                // The member and its checked trailer are done: start afresh on
+                // the input that follows it.
+                betweenMembers = true;
+                std::uint8_t* const nextIn = s.next_in;
+                const std::uint32_t availIn = s.avail_in;
+                std::uint8_t* const nextOut = s.next_out;
+                const std::uint32_t availOut = s.avail_out;
+                isal_inflate_reset(&s);
+                s.crc_flag = ISAL_GZIP;
+                s.next_in = nextIn;
+                s.avail_in = availIn;
+                s.next_out = nextOut;
+                s.avail_out = availOut;
             }
         }
-        return std::int64_t(wanted - stream.avail_out);
+        return std::int64_t(wanted - s.avail_out);
     }
 
 private:
+    /// The bytes this read inflated before the failure, or -1 when there are none.
+    std::int64_t fail(std::uint32_t wanted)
+    {
+        failed = true;
+        const std::int64_t made = std::int64_t(wanted - state->avail_out);
+        return made > 0 ? made : -1;
+    }
+
     static constexpr std::size_t kInputSize = 256 * 1024;
-    z_stream stream;
-    std::vector<Bytef> input;
-    bool ready = false;
+    std::unique_ptr<inflate_state> state;
+    std::vector<std::uint8_t> input;
     bool betweenMembers = false;
     bool finished = false;
+    bool failed = false;
 };
 
 } // namespace
