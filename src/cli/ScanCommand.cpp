@@ -7,6 +7,7 @@
 #include "engine/Export.h"
 #include "engine/FileRoutines.h"
 #include "engine/Grouping.h"
+#include "engine/SavedResults.h"
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
 #include "engine/Settings.h"
@@ -225,10 +226,17 @@ void writeTsv(Output& output, const ResultTable& rows)
 }
 
 void writeJson(Output& output, const ScanState& state, const ResultTable& rows, const QString& status,
-               const std::vector<Problem>& problems)
+               const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite)
 {
     const ScanCounters& c = state.counters;
-    std::string text = "{\n  \"files_done\": " + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": "
+    // What a merge needs: the settings, and each entry's bot flag and file type
+    // (rows grouped by site have no entries of their own).
+    auto flag = [](bool on) { return on ? "true" : "false"; };
+    std::string text = "{\n  \"settings\": {\"domain\": ";
+    AppendJsonString(text, utf8(settings.strYourWebsite));
+    text += std::string(", \"dupes\": ") + flag(settings.bRemoveDupes) + ", \"types\": " + flag(settings.bGetFileTypes)
+        + ", \"https\": " + flag(settings.bHttps) + ", \"by_site\": " + flag(bySite) + "},\n  \"stopped\": "
+        + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": "
         + std::to_string(c.LinesScanned) + ",\n  \"links_found\": " + std::to_string(c.LinksFound)
         + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
         + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
@@ -244,6 +252,12 @@ void writeJson(Output& output, const ScanState& state, const ResultTable& rows, 
         AppendJsonString(text, row.referrer);
         text += ", \"landing\": ";
         AppendJsonString(text, row.landing);
+        if (!bySite && i < state.lists.size()) {
+            text += ", \"bot\": ";
+            text += flag(state.lists.isBot(i));
+            text += ", \"ext\": ";
+            AppendJsonString(text, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
+        }
         text += '}';
         output.writeSome(text);
     }
@@ -303,6 +317,13 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     const QCommandLineOption bySite(QStringLiteral("by-site"),
                                     QStringLiteral("One row per referring site, crawlers apart, clicks summed."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No progress and no completion text."));
+    const QCommandLineOption merge(QStringLiteral("merge"),
+                                   QStringLiteral("Merge results that --format json wrote (the FILEs), in this order, "
+                                                  "into what one scan of all their files gives."));
+    const QCommandLineOption threads(QStringLiteral("threads"),
+                                     QStringLiteral("Read with N threads (default: one for each core; 1: one after "
+                                                    "another on one thread)."),
+                                     QStringLiteral("N"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(domain);
@@ -320,6 +341,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     parser.addOption(output);
     parser.addOption(bySite);
     parser.addOption(quiet);
+    parser.addOption(threads);
+    parser.addOption(merge);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Log files to scan, in this order; a folder stands for all its files."),
                                  QStringLiteral("FILE..."));
@@ -360,14 +383,40 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         chosen = Format::Html;
     else
         return usageError(QStringLiteral("unknown format '%1' (use table, tsv, json or html)").arg(formatName));
+    int threadCount = 0;
+    if (parser.isSet(threads)) {
+        bool number = false;
+        threadCount = parser.value(threads).toInt(&number);
+        if (!number || threadCount < 1 || threadCount > 1024)
+            return usageError(
+                QStringLiteral("--threads takes a number from 1 to 1024, not '%1'").arg(parser.value(threads)));
+    }
     const QStringList paths = parser.positionalArguments();
     if (paths.isEmpty())
         return usageError(QStringLiteral("no log file given"));
 
+    const bool merging = parser.isSet(merge);
+    SavedResults merged;
+    if (merging) {
+        for (const QString& name : {QStringLiteral("domain"), QStringLiteral("dupes"), QStringLiteral("no-dupes"),
+                                    QStringLiteral("types"), QStringLiteral("no-types"), QStringLiteral("https"),
+                                    QStringLiteral("no-https"), QStringLiteral("threads")}) {
+            if (parser.isSet(name))
+                return usageError(
+                    QStringLiteral("--%1 does not go with --merge: the results carry their settings").arg(name));
+        }
+        QString why;
+        if (!MergeSavedResults(paths, merged, &why)) {
+            streams.err << "backtrail-scan: " << utf8(why) << '\n';
+            return int(ExitStatus::Usage);
+        }
+        settings = merged.settings;
+    }
+
     // The file list: each file as given, each folder as all the files it lists.
     std::vector<Entry> entries;
     std::vector<Problem> missing;
-    for (const QString& path : paths) {
+    for (const QString& path : merging ? QStringList() : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
             for (const QString& name : ListLogFiles(path))
@@ -390,8 +439,12 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     for (const Problem& problem : missing)
         frontEnd.fileUnreadable(problem.path, problem.error);
     Scanner scanner(frontEnd, settings);
+    scanner.setThreads(threadCount);
     frontEnd.attach(scanner);
-    scanner.StartScan();
+    if (merging)
+        scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
+    else
+        scanner.StartScan();
     frontEnd.endBar();
 
     const ScanState& state = scanner.state();
@@ -407,7 +460,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         writeTsv(out, rows);
         break;
     case Format::Json:
-        writeJson(out, state, rows, frontEnd.status, frontEnd.problems);
+        writeJson(out, state, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite));
         break;
     case Format::Html:
         writeHtml(out, state.lists);

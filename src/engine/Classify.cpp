@@ -67,6 +67,15 @@ std::string_view ExtensionCode(std::uint8_t index)
     return index < kTests.size() ? kTests[index].code : std::string_view("HTM");
 }
 
+std::uint8_t ExtensionIndexOfCode(std::string_view code)
+{
+    for (std::size_t t = 0; t < kTests.size(); ++t) {
+        if (kTests[t].code == code)
+            return std::uint8_t(t);
+    }
+    return std::uint8_t(kTests.size());
+}
+
 std::string_view ExtensionTable(std::string_view remainder)
 {
     return ExtensionCode(ExtensionIndex(remainder));

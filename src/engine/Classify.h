@@ -19,6 +19,8 @@ std::string_view ExtensionTable(std::string_view remainder);
 std::uint8_t ExtensionIndex(std::string_view remainder);
 /// The type code of a number that ExtensionIndex gave.
 std::string_view ExtensionCode(std::uint8_t index);
+/// The number of a type code ("HTM", and any text that is no code, give the table's length).
+std::uint8_t ExtensionIndexOfCode(std::string_view code);
 
 /// Splits an entry as the results table shows it: an entry holding "|" gives
 /// the text before its first "|" as the clicks, and the entry with every

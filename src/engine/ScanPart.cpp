@@ -43,15 +43,16 @@ void ScanPart::insert(std::uint64_t hash)
     while (buckets[slot] != 0)
         slot = (slot + 1) & mask;
     buckets[slot] = (hash & kTagMask) | std::uint64_t(size() + 1);
+    hashes.push_back(hash);
 }
 
 void ScanPart::grow()
 {
-    const std::size_t newSize = std::max<std::size_t>(1024, buckets.size() * 2);
+    const std::size_t newSize = std::max<std::size_t>(4096, buckets.size() * 2);
     buckets.assign(newSize, 0);
     const std::size_t mask = newSize - 1;
     for (std::size_t k = 0; k < size(); ++k) {
-        const std::uint64_t hash = hashOf(lists.List1[k]);
+        const std::uint64_t hash = hashes[k];
         std::size_t slot = hash & mask;
         while (buckets[slot] != 0)
             slot = (slot + 1) & mask;
@@ -125,6 +126,7 @@ WorkingLists ScanPart::takeEntries()
     WorkingLists taken = std::move(lists);
     lists = WorkingLists();
     buckets = {};
+    hashes = {};
     return taken;
 }
 

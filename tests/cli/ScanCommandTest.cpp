@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -189,6 +190,78 @@ TEST_F(ScanCommand, FoldersMissingFilesOutputFileAndUsage)
     r = run({QStringLiteral("--output"), dir.filePath(QStringLiteral("gone/out.txt")), dir.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
+{
+    std::mt19937 random(4242);
+    auto randomLog = [&] {
+        std::string log;
+        for (int i = int(random() % 300); i > 0; --i) {
+            const std::string referrer = random() % 6 == 0 ? "-"
+                : random() % 5 == 0                        ? "http://mine.example/x"
+                                                           : "http://r" + std::to_string(random() % 25) + ".example/";
+            log += "1.1.1.1 - - [x] \"GET /p" + std::to_string(random() % 4) + (random() % 3 ? ".html" : ".jpg")
+                + " HTTP/1.1\" 200 1 \"" + referrer + "\" \"UA (+http://bot.example/)\"\n";
+        }
+        return log;
+    };
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        const QStringList scanArgs {QStringLiteral("--domain"), QStringLiteral("mine.example"),
+                                    round % 2 ? QStringLiteral("--dupes") : QStringLiteral("--no-dupes"),
+                                    round % 3 ? QStringLiteral("--types") : QStringLiteral("--no-types")};
+        QStringList logs;
+        for (int f = 0; f < 4; ++f)
+            logs << write(QStringLiteral("m%1-%2.log").arg(round).arg(f), randomLog());
+        if (round % 4 == 0)
+            logs.insert(1, dir.filePath(QStringLiteral("gone.log"))); // an unreadable file travels along
+        auto json = [&](const QStringList& files, const QString& name) {
+            const Outcome r = run(scanArgs
+                                  + QStringList {QStringLiteral("--quiet"), QStringLiteral("--format"),
+                                                 QStringLiteral("json"), QStringLiteral("--output"), dir.filePath(name)}
+                                  + files);
+            EXPECT_LE(r.status, 1) << r.err;
+            return dir.filePath(name);
+        };
+        const QString a = json(logs.mid(0, 2), QStringLiteral("a.json"));
+        const QString b = json(logs.mid(2, 1), QStringLiteral("b.json"));
+        const QString c = json(logs.mid(3), QStringLiteral("c.json"));
+        for (const QString& format : {QStringLiteral("json"), QStringLiteral("tsv"), QStringLiteral("html")}) {
+            const Outcome whole = run(scanArgs + QStringList {QStringLiteral("--format"), format} + logs);
+            const Outcome merged = run({QStringLiteral("--merge"), QStringLiteral("--format"), format, a, b, c});
+            EXPECT_EQ(merged.out, whole.out) << format.toStdString();
+            EXPECT_EQ(merged.err, whole.err);
+            EXPECT_EQ(merged.status, whole.status);
+        }
+        // (a merge b) merge c and a merge (b merge c) alike.
+        const Outcome ab = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
+                                QStringLiteral("--output"), dir.filePath(QStringLiteral("ab.json")), a, b});
+        const Outcome bc = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
+                                QStringLiteral("--output"), dir.filePath(QStringLiteral("bc.json")), b, c});
+        const Outcome left = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
+                                  dir.filePath(QStringLiteral("ab.json")), c});
+        const Outcome right = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"), a,
+                                   dir.filePath(QStringLiteral("bc.json"))});
+        EXPECT_EQ(left.out, right.out);
+        EXPECT_FALSE(left.out.empty());
+    }
+    // Results made with other settings, or grouped by site, are refused.
+    const QString log = write(QStringLiteral("one.log"), randomLog());
+    run({QStringLiteral("--https"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"),
+         dir.filePath(QStringLiteral("on.json")), log});
+    run({QStringLiteral("--no-https"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"),
+         dir.filePath(QStringLiteral("off.json")), log});
+    run({QStringLiteral("--by-site"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"),
+         dir.filePath(QStringLiteral("site.json")), log});
+    Outcome refused = run(
+        {QStringLiteral("--merge"), dir.filePath(QStringLiteral("on.json")), dir.filePath(QStringLiteral("off.json"))});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("other settings"), std::string::npos) << refused.err;
+    refused = run({QStringLiteral("--merge"), dir.filePath(QStringLiteral("site.json"))});
+    EXPECT_EQ(refused.status, 2);
+    refused = run({QStringLiteral("--merge"), log});
+    EXPECT_EQ(refused.status, 2);
 }
 
 TEST_F(ScanCommand, FollowsTheStoredSettings)

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ScanPart.h"
+#include "Settings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <cstdint>
+
+namespace backtrail::engine {
+
+/// A scan's results as `backtrail-scan --format json` writes them, read back:
+/// the settings the scan ran with, its counters, its entries with their bot
+/// flags, types and landing pages, and the files it could not read. Results
+/// of several machines merge into what one scan of all their files gives.
+struct SavedResults
+{
+    ScanSettings settings; ///< own domain, duplicate removal, types and https as the scan had them
+    bool bySite = false; ///< rows grouped by site: their entries are gone, so they do not merge
+    bool stopped = false; ///< the scan was stopped before its end
+    std::int32_t filesDone = 0;
+    ScanPart part;
+    QList<QPair<QString, QString>> unreadable; ///< path and reason
+};
+
+/// Reads results from JSON text. False, with `error` saying what is wrong,
+/// when the text is not such results.
+bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error);
+
+/// Reads and merges result files in the given order: what one scan of the
+/// first one's files followed by the next one's would have found. False, with
+/// `error` naming the file, when one cannot be read, was grouped by site or
+/// stopped, or was made with other settings than the first.
+bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* error);
+
+} // namespace backtrail::engine

@@ -1,0 +1,233 @@
+// Scans on several threads, with files cut into pieces, against the scan on
+// one thread: the same rows, counters, texts and unreadable files, and after a
+// Stop the sequential scan of a prefix of the lines.
+#include "DriverFixture.h"
+
+#include "engine/ScanPart.h"
+
+#include <random>
+
+using namespace backtrail::engine;
+using namespace backtrail::testing;
+
+namespace {
+
+std::string randomLog(std::mt19937& random, int lines)
+{
+    static const char* const kReferrers[]
+        = {"http://a.example/",     "https://b.example/x?q=1", "http://mysite.example/", "http://c.example/p.jpg", "-",
+           "http://d.example/(bot)"};
+    static const char* const kPaths[] = {"/", "/a.gif", "/doc.pdf", "/index.html", "/x.zip?y"};
+    static const char* const kEnds[] = {"\n", "\r\n", "\r"};
+    std::string log;
+    for (int i = 0; i < lines; ++i) {
+        switch (random() % 12) {
+        case 0:
+            log += std::string(random() % 3, ' ');
+            break; // an empty or blank line
+        case 1:
+            log += "#Fields: date time cs-uri-stem cs-uri-query cs(Referer)";
+            break;
+        case 2:
+            log += "2015-05-17 10:05:03 /w3c/" + std::to_string(random() % 5) + " q=" + std::to_string(random() % 3)
+                + " http://w3c" + std::to_string(random() % 4) + ".example/";
+            break;
+        default: {
+            std::string referrer = kReferrers[random() % std::size(kReferrers)];
+            if (random() % 3 == 0)
+                referrer += std::to_string(random() % 40);
+            log += "10.0.0.1 - - [17/May/2015:10:05:03 +0000] \"GET "
+                + std::string(kPaths[random() % std::size(kPaths)]) + " HTTP/1.1\" 200 1 \"" + referrer
+                + "\" \"UA +http://ua.example/bot)\"";
+        }
+        }
+        log += kEnds[random() % (random() % 4 == 0 ? 3 : 1)];
+    }
+    if (random() % 4 == 0 && !log.empty())
+        log.pop_back(); // the last line without its end
+    return log;
+}
+
+// The first `count` lines of a log with their line ends, by the reader's rule.
+std::string firstLines(const std::string& log, std::int64_t count)
+{
+    std::size_t p = 0;
+    for (std::int64_t n = 0; n < count && p < log.size(); ++n) {
+        const std::size_t end = log.find_first_of("\r\n", p);
+        if (end == std::string::npos)
+            return log;
+        p = end + 1;
+        if (log[end] == '\r' && p < log.size() && log[p] == '\n')
+            ++p;
+    }
+    return log.substr(0, p);
+}
+
+std::int64_t lineCount(const std::string& log)
+{
+    std::int64_t n = 0;
+    for (std::size_t p = 0; p < log.size(); ++n) {
+        const std::size_t end = log.find_first_of("\r\n", p);
+        if (end == std::string::npos)
+            return n + 1;
+        p = end + 1;
+        if (log[end] == '\r' && p < log.size() && log[p] == '\n')
+            ++p;
+    }
+    return n;
+}
+
+std::vector<std::string> rowsOf(const ResultTable& rows)
+{
+    std::vector<std::string> all;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow r = rows.row(i);
+        all.push_back(std::string(r.type) + "|" + std::string(r.clicks) + "|" + std::string(r.referrer) + "|"
+                      + std::string(r.landing));
+    }
+    return all;
+}
+
+struct Outcome
+{
+    std::vector<std::string> rows;
+    ScanCounters counters;
+    std::int32_t removed = 0;
+    std::vector<QString> texts; // every status text but the progress
+    std::vector<std::pair<QString, QString>> unreadable;
+};
+
+class ThreadedScan : public Driver
+{
+protected:
+    Outcome scan(int threads, std::int64_t pieceBytes, const std::function<void(Scanner&)>& onYield = {})
+    {
+        frontEnd.statuses.clear();
+        frontEnd.unreadable.clear();
+        frontEnd.statistics.clear();
+        Scanner scanner(frontEnd, settings);
+        scanner.setThreads(threads);
+        scanner.setPieceBytes(pieceBytes);
+        scanner.setYieldInterval(std::chrono::nanoseconds(0));
+        frontEnd.onYield = onYield ? std::function<void()>([&] { onYield(scanner); }) : std::function<void()>();
+        scanner.StartScan();
+        return {rowsOf(frontEnd.rows), scanner.state().counters, scanner.state().DuplicatesRemoved, frontEnd.statuses,
+                frontEnd.unreadable};
+    }
+};
+
+TEST_F(ThreadedScan, EqualsTheSequentialScanWhateverTheThreadsAndPieces)
+{
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        frontEnd.files.clear();
+        const int files = 1 + int(random() % 4);
+        for (int f = 0; f < files; ++f)
+            addFile(QStringLiteral("r%1-%2.log").arg(round).arg(f), randomLog(random, int(random() % 400)));
+        if (round % 5 == 0)
+            frontEnd.files.push_back({QStringLiteral("missing.log"), true});
+        settings.bRemoveDupes = random() % 3 != 0;
+        settings.bHttps = random() % 2 == 0;
+        const Outcome sequential = scan(1, 0);
+        const int threads = 2 + int(random() % 4);
+        const std::int64_t pieces = 40 + std::int64_t(random() % 3000);
+        const Outcome threaded = scan(threads, pieces);
+        EXPECT_EQ(threaded.rows, sequential.rows) << threads << " threads, pieces of " << pieces;
+        EXPECT_EQ(threaded.counters.LinesScanned, sequential.counters.LinesScanned);
+        EXPECT_EQ(threaded.counters.LinksFound, sequential.counters.LinksFound);
+        EXPECT_EQ(threaded.counters.FilesDone, sequential.counters.FilesDone);
+        EXPECT_EQ(threaded.removed, sequential.removed);
+        EXPECT_EQ(threaded.texts, sequential.texts);
+        EXPECT_EQ(threaded.unreadable.size(), sequential.unreadable.size());
+    }
+}
+
+TEST_F(ThreadedScan, AStoppedScanKeepsWhatTheSequentialScanOfAPrefixKeeps)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        frontEnd.files.clear();
+        std::vector<std::string> logs;
+        for (int f = 0; f < 3; ++f) {
+            logs.push_back(randomLog(random, 200 + int(random() % 3000)));
+            addFile(QStringLiteral("s%1-%2.log").arg(round).arg(f), logs.back());
+        }
+        settings.bRemoveDupes = random() % 3 != 0;
+        const int stopAt = 1 + int(random() % 6);
+        const Outcome stopped = scan(2 + int(random() % 3), 100 + std::int64_t(random() % 5000), [&](Scanner& s) {
+            if (frontEnd.yields >= stopAt)
+                s.StopScan();
+        });
+        ASSERT_TRUE(stopped.counters.StopRequested);
+
+        // The same lines read on one thread from logs cut after them.
+        std::int64_t left = stopped.counters.LinesScanned;
+        frontEnd.files.clear();
+        for (std::size_t f = 0; f < logs.size(); ++f) {
+            const std::int64_t lines = lineCount(logs[f]);
+            addFile(QStringLiteral("p%1-%2.log").arg(round).arg(f), firstLines(logs[f], std::min(left, lines)));
+            left -= std::min(left, lines);
+        }
+        const Outcome prefix = scan(1, 0);
+        EXPECT_EQ(stopped.rows, prefix.rows);
+        EXPECT_EQ(stopped.counters.LinesScanned, prefix.counters.LinesScanned);
+        EXPECT_EQ(stopped.counters.LinksFound, prefix.counters.LinksFound);
+        EXPECT_LE(stopped.counters.FilesDone, prefix.counters.FilesDone);
+        EXPECT_EQ(stopped.removed, prefix.removed);
+    }
+}
+
+TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
+{
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        const bool collapse = random() % 2 == 0;
+        std::vector<std::tuple<std::string, std::string, bool, std::uint8_t>> lines;
+        for (int i = int(random() % 300); i > 0; --i)
+            lines.emplace_back("http://r" + std::to_string(random() % 30) + ".example/",
+                               "/p" + std::to_string(random() % 5), random() % 5 == 0, std::uint8_t(random() % 32));
+        auto partOf = [&](std::size_t from, std::size_t to) {
+            ScanPart part(collapse);
+            for (std::size_t i = from; i < to; ++i) {
+                part.countLine();
+                const auto& [referrer, landing, bot, type] = lines[i];
+                part.add(referrer, landing, bot, [&] { return type; });
+            }
+            return part;
+        };
+        std::vector<std::size_t> cuts {0, lines.size()};
+        for (int c = 0; c < 3; ++c)
+            cuts.push_back(lines.empty() ? 0 : random() % lines.size());
+        std::sort(cuts.begin(), cuts.end());
+        ScanPart a = partOf(cuts[0], cuts[1]), b = partOf(cuts[1], cuts[2]), c = partOf(cuts[2], cuts[3]),
+                 d = partOf(cuts[3], cuts[4]);
+        // (a merge b) merge (c merge d) against ((a merge b) merge c) merge d and the whole.
+        ScanPart left = partOf(cuts[0], cuts[2]);
+        left.merge(partOf(cuts[2], cuts[3]));
+        left.merge(partOf(cuts[3], cuts[4]));
+        a.merge(std::move(b));
+        c.merge(std::move(d));
+        a.merge(std::move(c));
+        const ScanPart whole = partOf(0, lines.size());
+        for (const ScanPart* merged : {&a, &left}) {
+            ASSERT_EQ(merged->lines, whole.lines);
+            ASSERT_EQ(merged->links, whole.links);
+            const WorkingLists& m = merged->entries();
+            const WorkingLists& w = whole.entries();
+            ASSERT_EQ(m.size(), w.size());
+            for (std::size_t i = 0; i < w.size(); ++i) {
+                EXPECT_EQ(m.List1[i], w.List1[i]);
+                EXPECT_EQ(m.landing[i], w.landing[i]);
+                EXPECT_EQ(m.isBot(i), w.isBot(i));
+                EXPECT_EQ(m.types[i], w.types[i]);
+                if (collapse) {
+                    EXPECT_EQ(m.counts[i], w.counts[i]);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
