@@ -73,6 +73,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , windows(setup.windows)
     , startPage(setup.startPage)
     , csvFileName(setup.csvFileName)
+    , resultsFileName(setup.resultsFileName)
     , startFiles(setup.startFiles)
     , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
 {
@@ -204,6 +205,8 @@ void MainWindow::buildMenus()
         return item;
     };
     QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
+    mnuFileOpenResults
+        = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
     mnuFileExportCsv
         = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
     file->addSeparator();

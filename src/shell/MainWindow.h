@@ -64,6 +64,9 @@ struct MainWindowSetup
     /// Asks where "Export CSV..." writes, given a suggested path; empty means
     /// cancelled. Unset, a save dialog asks the user.
     std::function<QString(QWidget* parent, const QString& suggested)> csvFileName;
+    /// Asks which results file "Open Results..." shows; empty means cancelled.
+    /// Unset, an open dialog asks the user.
+    std::function<QString(QWidget* parent)> resultsFileName;
 };
 
 /// The main window: the top button row, the log file picker and the results
@@ -104,6 +107,7 @@ public:
     QProgressBar* ProgressBar1;
     // Menu items.
     QAction* mnuFileExportCsv;
+    QAction* mnuFileOpenResults;
     QAction* mnuFileExit;
     QAction* mnuActionStart;
     QAction* mnuActionStop;
@@ -134,6 +138,11 @@ public:
     void mnuResultsOpenLanding_Click();
     void mnuActionGroup_Click(bool checked);
     void mnuFileExportCsv_Click();
+    void mnuFileOpenResults_Click();
+    /// Shows the results that backtrail-scan --format json wrote (on this
+    /// machine or another) as if this window had scanned. False, after a
+    /// message that says why, when the file holds no such results.
+    bool OpenResults(const QString& path);
     /// Shows the folder of log files (or a folder) in the picker and selects
     /// them, as a drop on the window or the command line asks.
     void OpenLogFiles(const QStringList& paths);
@@ -183,6 +192,7 @@ private:
     SecondaryWindows* windows;
     QString startPage;
     std::function<QString(QWidget*, const QString&)> csvFileName;
+    std::function<QString(QWidget*)> resultsFileName;
     QStringList startFiles;
     QWidget* client;
     results::ResultsModel* results;

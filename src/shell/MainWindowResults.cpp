@@ -6,6 +6,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
+#include "engine/SavedResults.h"
+#include "engine/ScanDriver.h"
 #include "engine/Settings.h"
 #include "results/CsvExport.h"
 #include "results/FileListBox.h"
@@ -158,6 +160,40 @@ void MainWindow::mnuFileExportCsv_Click()
         return;
     }
     StatusBar1->setPanelText(2, QStringLiteral("saved as ") + path);
+}
+
+void MainWindow::mnuFileOpenResults_Click()
+{
+    if (scan->running())
+        return;
+    QString path;
+    if (resultsFileName) {
+        path = resultsFileName(this);
+    } else {
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Results"), frmMain->File1->path(),
+                                            QStringLiteral("Scan results (*.json);;All files (*)"));
+    }
+    if (!path.isEmpty())
+        OpenResults(path);
+}
+
+bool MainWindow::OpenResults(const QString& path)
+{
+    if (scan->running())
+        return false;
+    engine::SavedResults saved;
+    QString error;
+    if (!engine::MergeSavedResults({path}, saved, &error)) {
+        showMessage(QStringLiteral("These are no results that Backtrail can show:\n\n%1").arg(error));
+        return false;
+    }
+    unreadableFiles.clear();
+    scan->ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
+    if (!unreadableFiles.isEmpty() && !exiting)
+        showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
+                                   "list:\n\n")
+                    + unreadableFiles.join(u'\n'));
+    return true;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

@@ -85,6 +85,7 @@ private slots:
     void commandLineFilesAreSelectedAtStart();
     void exportCsvWritesTheRowsAsShown();
     void enterOpensAndCtrlFFinds();
+    void openResultsShowsThemAsTheirScanWould();
 
 private:
     void makeWindow(const QStringList& startFiles = {});
@@ -100,6 +101,7 @@ private:
     QString logs;
     QString lastSuggested;
     QString csvAnswer;
+    QString resultsAnswer;
 };
 
 void MainWindowExtrasTest::init()
@@ -138,6 +140,7 @@ void MainWindowExtrasTest::makeWindow(const QStringList& startFiles)
     setup.store = store.get();
     setup.startPage = QStringLiteral("about:blank");
     setup.startFiles = startFiles;
+    setup.resultsFileName = [this](QWidget*) { return resultsAnswer; };
     setup.csvFileName = [this](QWidget*, const QString& suggested) {
         lastSuggested = suggested;
         return csvAnswer;
@@ -421,6 +424,42 @@ void MainWindowExtrasTest::enterOpensAndCtrlFFinds()
         QCOMPARE(boxes.boxes[0].text, QStringLiteral("No referrer contains \"nowhere\"."));
     }
     QCOMPARE(list()->currentIndex().row(), 0);
+}
+
+void MainWindowExtrasTest::openResultsShowsThemAsTheirScanWould()
+{
+    // Results of another machine's scan, as backtrail-scan --format json writes them.
+    resultsAnswer = dir->path() + "/other.json";
+    writeFile(resultsAnswer,
+              R"({"settings": {"domain": "127.0.0.1:7", "dupes": true, "types": true, "https": true, "by_site": false},
+ "stopped": false, "files_done": 2, "lines_scanned": 10, "links_found": 5,
+ "rows": [{"type": "JPG", "clicks": "0000003", "referrer": "http://a.example/<b>", "landing": "/a.jpg", "bot": false, "ext": "JPG"},
+          {"type": "BOT", "clicks": "0000002", "referrer": "http://bot.example/", "landing": "/", "bot": true, "ext": "HTM"}],
+ "unreadable": [{"path": "/var/log/gone.log", "error": "No such file or directory"}]})");
+    makeWindow();
+    ModalBoxWatcher boxes;
+    window->findChild<QAction*>("mnuFileOpenResults")->trigger();
+    QCOMPARE(window->resultsModel()->rowCount(), 2);
+    auto cell = [this](int row, int column) {
+        return window->resultsModel()->data(window->resultsModel()->index(row, column)).toString();
+    };
+    QCOMPARE(cell(0, results::ResultsModel::TypeColumn), QStringLiteral("JPG"));
+    QCOMPARE(cell(0, results::ResultsModel::ClicksColumn), QStringLiteral("0000003"));
+    QCOMPARE(cell(0, results::ResultsModel::ReferrerColumn), QStringLiteral("http://a.example/<b>"));
+    QCOMPARE(cell(1, results::ResultsModel::TypeColumn), QStringLiteral("BOT"));
+    QCOMPARE(panel(2),
+             QStringLiteral("COMPLETE: 2 files done : 10 lines scanned : 5 links found : 3 duplicates "
+                            "removed : 2 unique links"));
+    QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
+    QCOMPARE(boxes.boxes.size(), std::size_t(1)); // the file the other scan could not read
+    QVERIFY(boxes.boxes[0].text.contains("/var/log/gone.log"));
+
+    // A file that holds no results says so and leaves the list as it was.
+    writeFile(resultsAnswer, "not results");
+    window->findChild<QAction*>("mnuFileOpenResults")->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(2));
+    QVERIFY(boxes.boxes[1].text.startsWith("These are no results that Backtrail can show"));
+    QCOMPARE(window->resultsModel()->rowCount(), 2);
 }
 
 QTEST_MAIN(MainWindowExtrasTest)
