@@ -31,6 +31,7 @@ public:
         lists.List2.keepOnly({});
         lists.landing.keepOnly({});
         lists.bot.clear();
+        lists.types.clear();
         lists.counts.clear();
         lists.countsWritten = false;
         return s;

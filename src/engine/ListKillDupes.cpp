@@ -64,7 +64,9 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     table = {};
     survivorText = {};
 
-    const std::uint64_t removed = lines - survivors.size();
+    // Entries collapsed while reading stand for their counts of lines; a
+    // second pass over counted entries removes entries only.
+    const std::uint64_t removed = (lists.countsWritten ? n : lines) - survivors.size();
     lists.List1.keepOnly(survivors);
     if (lists.List2.size() == n)
         lists.List2.keepOnly(survivors);

@@ -12,6 +12,8 @@ class ScanFrontEnd;
 /// occurrence, writes each survivor's click count, and keeps List2 and the
 /// side lists in step. Survivors keep first-occurrence order. Returns the
 /// number of entries removed. One pass over a hash table of positions.
+/// Entries that already carry counts (collapsed while reading) add their
+/// counts, and each stands for that many removed lines but one.
 std::uint32_t RemoveDuplicates(WorkingLists& lists);
 
 /// Duplicate removal as a scan runs it: writes "Removing Duplicates...  Please
