@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HugePages.h"
 #include "ScanState.h"
 
 #include <cstdint>
@@ -87,7 +88,7 @@ private:
     WorkingLists lists;
     // Open addressing over the entries: a slot holds the entry's number + 1 in
     // its low half (0 when empty) and the upper half of its hash. At most half full.
-    std::vector<std::uint64_t> buckets;
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> buckets;
     // Each entry's hash, so that growing the table hashes nothing again.
     std::vector<std::uint64_t> hashes;
 };

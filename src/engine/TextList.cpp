@@ -1,5 +1,7 @@
 #include "TextList.h"
 
+#include "HugePages.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -10,24 +12,11 @@ namespace backtrail::engine {
 
 namespace {
 
-// Chunks are aligned to and asked for as huge pages: a scan fills hundreds of
-// megabytes, and taking them 4 KiB at a time costs a page fault each.
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
-
+// Chunks are asked for as huge pages: a scan fills hundreds of megabytes, and
+// taking them 4 KiB at a time costs a page fault each.
 char* allocateChunk(std::size_t size)
 {
-    if (size < kHugePage) {
-        void* small = std::malloc(size);
-        if (!small)
-            throw std::bad_alloc();
-        return static_cast<char*>(small);
-    }
-    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* memory = std::aligned_alloc(kHugePage, rounded);
-    if (!memory)
-        throw std::bad_alloc();
-    ::madvise(memory, rounded, MADV_HUGEPAGE);
-    return static_cast<char*>(memory);
+    return static_cast<char*>(AllocateLarge(size));
 }
 
 } // namespace

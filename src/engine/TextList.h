@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HugePages.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -58,7 +60,7 @@ private:
     char* free = nullptr;
     std::size_t freeLeft = 0;
     std::size_t nextChunkSize = kFirstChunkSize;
-    std::vector<Entry> entries;
+    std::vector<Entry, HugePageAllocator<Entry>> entries;
     std::size_t bytes = 0;
 };
 

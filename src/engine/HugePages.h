@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
+
+namespace backtrail::engine {
+
+/// Memory for large tables that are read at random (the scan's hash table of
+/// referrers, its entry lists): blocks of 2 MiB and more are aligned to and
+/// asked for as huge pages, so that a lookup costs one TLB entry instead of a
+/// page walk. Smaller blocks come from malloc.
+inline void* AllocateLarge(std::size_t bytes)
+{
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    if (bytes < kHugePage) {
+        void* small = std::malloc(bytes == 0 ? 1 : bytes);
+        if (!small)
+            throw std::bad_alloc();
+        return small;
+    }
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    if (!memory)
+        throw std::bad_alloc();
+    ::madvise(memory, rounded, MADV_HUGEPAGE);
+    return memory;
+}
+
+/// A standard allocator over AllocateLarge.
+template<class T> struct HugePageAllocator
+{
+    using value_type = T;
+    HugePageAllocator() = default;
+    template<class U> HugePageAllocator(const HugePageAllocator<U>&) noexcept { }
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    template<class U> bool operator==(const HugePageAllocator<U>&) const noexcept { return true; }
+};
+
+} // namespace backtrail::engine
