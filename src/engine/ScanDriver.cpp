@@ -99,6 +99,9 @@ struct Scanner::Task
     // What the scan reads with, fixed when it starts.
     const ReferrerMatcher* matcher = nullptr;
     bool collapse = true;
+    // Read this many lines and stop there, whatever the stop flag says (-1:
+    // read to the end unless stopped): a stopped file read again as one piece.
+    std::int64_t lineLimit = -1;
 };
 
 struct Scanner::TaskResult
@@ -207,7 +210,7 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
 
     LineScanner scanner;
     const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
-        if (stopFlag.load(std::memory_order_relaxed)) {
+        if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
             result.stopped = true;
             return false;
         }
@@ -427,12 +430,14 @@ void Scanner::ScanSelectedFiles()
                 break;
             }
         }
-        if (needsWholeRead && !failed && !stopped) {
+        if (needsWholeRead && !failed) {
             // A piece began under W3C field names that an earlier piece set:
-            // its landing pages are read again with the file as one piece.
+            // its landing pages are read again with the file as one piece (up
+            // to the line where a stop ended it).
             Task again = tasks[begin];
             again.whole = true;
             again.piece = FilePiece();
+            again.lineLimit = stopped ? file.lines : -1;
             TaskResult redo(collapse);
             linesBefore = total.lines;
             linksBefore = total.links;
