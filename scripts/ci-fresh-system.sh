@@ -67,11 +67,12 @@ for p in "${host_tools[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ "${#missing[@]}" -gt 0 ]; then
-  say "installing ${missing[*]} on this machine"
+  begin "tools on this machine" "installing ${missing[*]}"
   if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"; then
     DEBIAN_FRONTEND=noninteractive apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
+  done_stage
 fi
 
 # ---- the archive, from this machine's apt sources ---------------------------
@@ -205,10 +206,11 @@ print_times() {
   printf '   %-40s %9s\n' "whole step" "$(duration $((SECONDS - started)))"
 }
 cleanup() {
-  local status=$?
+  local status=$? failed_stage=$stage
   trap - EXIT INT TERM HUP
   set +e
   [ -z "$stage" ] || add_time "$stage (stopped here)" $((SECONDS - stage_started))
+  stage=""
   stop_processes
   unmount_all
   if [ -n "$(mounts_under_root)" ]; then
@@ -218,14 +220,15 @@ cleanup() {
   elif [ "${BACKTRAIL_CI_KEEP_ROOT:-0}" = 1 ]; then
     say "the root is kept, nothing mounted in it: $root"
   else
-    say "removing $work"
+    begin "removing the root"
     rm -rf --one-file-system "$work" || { echo "$me: could not remove $work" >&2; [ "$status" -ne 0 ] || status=1; }
   fi
+  [ -z "$stage" ] || done_stage
   print_times
   if [ "$status" -eq 0 ]; then
     echo "$me: PASSED: scripts/run.sh and scripts/test.sh of ${commit:0:12} on a fresh Debian 12 in $(duration $((SECONDS - started)))"
   else
-    echo "$me: FAILED${stage:+ in stage \"$stage\"} (exit status $status) after $(duration $((SECONDS - started)))" >&2
+    echo "$me: FAILED${failed_stage:+ in stage \"$failed_stage\"} (exit status $status) after $(duration $((SECONDS - started)))" >&2
   fi
   exit "$status"
 }
