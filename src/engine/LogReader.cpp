@@ -144,6 +144,8 @@ void W3cFields::readDirective(std::string_view line)
             fields.uriStem = index;
         else if (name == "cs-uri-query")
             fields.uriQuery = index;
+        else if (name == "cs(User-Agent)")
+            fields.userAgent = index;
     });
     *this = fields;
 }

@@ -53,6 +53,7 @@ struct W3cFields
     int count = 0; ///< 0: no "#Fields:" line seen in this file
     int uriStem = -1;
     int uriQuery = -1;
+    int userAgent = -1; ///< cs(User-Agent)
 
     /// Reads a "#Fields:" line; other lines leave the fields as they are.
     void readDirective(std::string_view line);

@@ -1,0 +1,107 @@
+#include "UserAgent.h"
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Where the line's quoted request opens: the first double quote followed by
+// capital letters and one blank (the rule LandingPath follows); npos when none.
+std::size_t quotedRequestOpening(std::string_view line)
+{
+    for (std::size_t q = line.find('"'); q != npos; q = line.find('"', q + 1)) {
+        std::size_t j = q + 1;
+        while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
+            ++j;
+        if (j > q + 1 && j < line.size() && line[j] == ' ')
+            return q;
+    }
+    return npos;
+}
+
+// The double quote that closes a field opened at `opening`: the next one that
+// no backslash escapes; npos when the field runs to the end of the line.
+std::size_t closingQuote(std::string_view line, std::size_t opening)
+{
+    for (std::size_t i = opening + 1; i < line.size(); ++i) {
+        if (line[i] == '\\')
+            ++i;
+        else if (line[i] == '"')
+            return i;
+    }
+    return npos;
+}
+
+UserAgentSpan quotedUserAgent(std::string_view line, std::size_t requestOpening)
+{
+    UserAgentSpan span;
+    std::size_t closing = closingQuote(line, requestOpening);
+    while (closing != npos) {
+        const std::size_t opening = line.find('"', closing + 1);
+        if (opening == npos)
+            break;
+        closing = closingQuote(line, opening);
+        if (closing != npos)
+            span = {opening + 1, closing};
+    }
+    return span;
+}
+
+UserAgentSpan w3cUserAgent(std::string_view line, const W3cFields& fields)
+{
+    if (fields.count == 0 || fields.userAgent < 0 || line.empty() || line[0] == '#')
+        return {};
+    // Fields are separated by blanks; runs of blanks count as one separator.
+    UserAgentSpan span;
+    int index = 0;
+    std::size_t p = 0;
+    while (p < line.size()) {
+        if (line[p] == ' ') {
+            ++p;
+            continue;
+        }
+        std::size_t e = line.find(' ', p);
+        if (e == npos)
+            e = line.size();
+        if (index == fields.userAgent)
+            span = {p, e};
+        ++index;
+        p = e;
+    }
+    return index == fields.count ? span : UserAgentSpan {};
+}
+
+} // namespace
+
+UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields)
+{
+    if (const std::size_t request = quotedRequestOpening(line); request != npos)
+        return quotedUserAgent(line, request);
+    return w3cUserAgent(line, fields);
+}
+
+std::string_view UserAgentField(std::string_view line, const W3cFields& fields, std::string& scratch)
+{
+    const std::size_t request = quotedRequestOpening(line);
+    const bool quoted = request != npos;
+    const UserAgentSpan span = quoted ? quotedUserAgent(line, request) : w3cUserAgent(line, fields);
+    if (!span.found())
+        return {};
+    const std::string_view text = line.substr(span.begin, span.end - span.begin);
+    if (quoted || text.find('+') == npos)
+        return text;
+    scratch.assign(text);
+    for (char& c : scratch) {
+        if (c == '+')
+            c = ' ';
+    }
+    return scratch;
+}
+
+bool StartsInsideUserAgent(std::string_view line, const W3cFields& fields, std::size_t position)
+{
+    return FindUserAgent(line, fields).contains(position);
+}
+
+} // namespace backtrail::engine
