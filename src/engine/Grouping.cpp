@@ -1,6 +1,7 @@
 #include "Grouping.h"
 
 #include "ScanState.h"
+#include "SpamList.h"
 
 #include <charconv>
 #include <unordered_map>
@@ -10,10 +11,7 @@ namespace backtrail::engine {
 
 std::string ReferringSite(std::string_view referrer)
 {
-    const std::size_t scheme = referrer.find("://");
-    std::string_view rest = scheme == std::string_view::npos ? referrer : referrer.substr(scheme + 3);
-    const std::size_t end = rest.find_first_of("/?#: ");
-    rest = rest.substr(0, end);
+    const std::string_view rest = ReferrerHost(referrer);
     std::string site;
     site.reserve(rest.size());
     for (const char c : rest)

@@ -1,0 +1,194 @@
+#include "SpamList.h"
+
+#include "ShippedLists.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+template<class OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        onLine(text.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+} // namespace
+
+std::string_view ReferrerHost(std::string_view referrer)
+{
+    const std::size_t scheme = referrer.find("://");
+    const std::string_view rest = scheme == std::string_view::npos ? referrer : referrer.substr(scheme + 3);
+    return rest.substr(0, rest.find_first_of("/?#: "));
+}
+
+std::string SpamList::NormalHost(std::string_view line)
+{
+    std::string_view host = trimmed(line);
+    if (host.find("://") != std::string_view::npos)
+        host = ReferrerHost(host);
+    if (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    std::string normal(host);
+    for (char& c : normal)
+        c = asciiLower(c);
+    return normal;
+}
+
+SpamList::SpamList(std::string_view lines)
+{
+    addLines(lines);
+}
+
+SpamList SpamList::Shipped(const QStringList& userHosts)
+{
+    SpamList list(ShippedSpammersTxt());
+    list.addLines(userHosts);
+    return list;
+}
+
+void SpamList::addLines(std::string_view lines)
+{
+    forEachLine(lines, [this](std::string_view line) { addHost(line); });
+}
+
+void SpamList::addLines(const QStringList& lines)
+{
+    for (const QString& line : lines)
+        addLines(line.toStdString());
+}
+
+bool SpamList::addHost(std::string_view host)
+{
+    std::string normal = NormalHost(host);
+    if (normal.empty())
+        return false;
+    hosts.insert(std::move(normal));
+    return true;
+}
+
+bool SpamList::isSpam(std::string_view host) const
+{
+    if (hosts.empty())
+        return false;
+    if (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    if (host.empty())
+        return false;
+    std::string lower(host);
+    for (char& c : lower)
+        c = asciiLower(c);
+    // The host itself, then each of its parent domains.
+    for (std::string_view rest = lower;;) {
+        if (hosts.find(rest) != hosts.end())
+            return true;
+        const std::size_t dot = rest.find('.');
+        if (dot == std::string_view::npos)
+            return false;
+        rest.remove_prefix(dot + 1);
+    }
+}
+
+QString UserSpamListPath(const QString& settingsFileName)
+{
+    return QFileInfo(settingsFileName).dir().filePath(QStringLiteral("spam.txt"));
+}
+
+namespace {
+
+// The bytes of a file; a missing file has none. False when it exists but cannot be read.
+bool readWholeFile(const QString& path, QByteArray& bytes, QString* error)
+{
+    bytes.clear();
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    bytes = file.readAll();
+    return true;
+}
+
+} // namespace
+
+QStringList ReadUserSpamList(const QString& path, QString* error)
+{
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes, error))
+        return {};
+    QStringList lines;
+    forEachLine(std::string_view(bytes.constData(), std::size_t(bytes.size())), [&](std::string_view line) {
+        lines.push_back(QString::fromUtf8(line.data(), qsizetype(line.size())));
+    });
+    return lines;
+}
+
+bool AppendUserSpamHost(const QString& path, std::string_view host, QString* error)
+{
+    const std::string normal = SpamList::NormalHost(host);
+    if (normal.empty()) {
+        if (error)
+            *error = QStringLiteral("no host to add");
+        return false;
+    }
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes, error))
+        return false;
+    bool listed = false;
+    forEachLine(std::string_view(bytes.constData(), std::size_t(bytes.size())),
+                [&](std::string_view line) { listed = listed || SpamList::NormalHost(line) == normal; });
+    if (listed)
+        return true;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("cannot create the folder %1").arg(folder);
+        return false;
+    }
+    // A last line without its line end gets one first.
+    std::string text;
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        text += '\n';
+    text += normal;
+    text += '\n';
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)
+        || file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace backtrail::engine
