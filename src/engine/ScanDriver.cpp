@@ -122,7 +122,9 @@ struct Scanner::TaskResult
     bool namedFields = false;
     bool landingsNeedEarlierFields = false;
     std::atomic<std::int64_t> bytesRead {0};
-    bool ready = false;
+    // Set by the worker when it is done with the piece (release), read by the
+    // merging thread (acquire): what the worker wrote is then visible.
+    std::atomic<bool> ready {false};
 };
 
 Scanner::Scanner(ScanFrontEnd& fe, const ScanSettings& values)
@@ -311,7 +313,7 @@ void Scanner::ScanSelectedFiles()
                 for (std::size_t k = nextTask++; k < tasks.size(); k = nextTask++) {
                     runTask(tasks[k], *results[k], false);
                     const std::lock_guard<std::mutex> hold(lock);
-                    results[k]->ready = true;
+                    results[k]->ready.store(true, std::memory_order_release);
                     readyChanged.notify_all();
                 }
             });
@@ -346,7 +348,7 @@ void Scanner::ScanSelectedFiles()
         }
         startWorkers();
         std::unique_lock<std::mutex> hold(lock);
-        while (!results[k]->ready) {
+        while (!results[k]->ready.load(std::memory_order_acquire)) {
             readyChanged.wait_for(hold, yieldInterval);
             hold.unlock();
             // The file's bytes read so far, over all its pieces.
