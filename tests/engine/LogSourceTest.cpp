@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 
 using namespace backtrail::engine;
 using backtrail::testing::WriteBytes;
@@ -62,11 +63,18 @@ struct ReadResult
     std::int64_t fileBytes = 0;
 };
 
-/// Reads a file through LogSource in reads of random sizes, up to its end or failure.
+/// Reads a file through LogSource in reads of random sizes, up to its end or
+/// failure; half the time with as many other files open as there are cores, so
+/// that a gzip file is inflated by the reader itself rather than ahead of it.
 ReadResult readAll(const QString& path, std::mt19937& random)
 {
     ReadResult result;
     QString error;
+    std::vector<std::unique_ptr<LogSource>> others;
+    if (random() % 2) {
+        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); ++i)
+            others.push_back(LogSource::open(path, &error));
+    }
     const std::unique_ptr<LogSource> source = LogSource::open(path, &error);
     EXPECT_TRUE(source) << error.toStdString();
     if (!source)
@@ -102,6 +110,7 @@ TEST(GzipSource, GivesThePlainBytesOfWholeCutAndDamagedFiles)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("access.log.gz"));
     std::mt19937 random(20240611);
+    int unnoticed = 0;
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         // Small texts, texts around the reader's input and output block sizes, large ones.
@@ -148,8 +157,10 @@ TEST(GzipSource, GivesThePlainBytesOfWholeCutAndDamagedFiles)
         const std::size_t wholeMembers = member == 0 ? 0 : plainEnds[member - 1];
         EXPECT_GE(read.bytes.size(), wholeMembers);
 
-        // One byte changed past a member's header (its data or its checked
-        // trailer): the members before it whole, then the failure.
+        // One byte changed past a member's header, in its data or its checked
+        // trailer: the members before it whole, then the failure. A few such
+        // changes leave a valid stream with the same text (bits that only pad
+        // a block, say); the text must then come out whole.
         const std::size_t damaged = random() % memberEnds.size();
         const std::size_t memberStart = damaged == 0 ? 0 : memberEnds[damaged - 1];
         std::string broken = packed;
@@ -157,11 +168,16 @@ TEST(GzipSource, GivesThePlainBytesOfWholeCutAndDamagedFiles)
         broken[at] = char(broken[at] ^ (1 + random() % 255));
         WriteBytes(path, broken);
         read = readAll(path, random);
-        EXPECT_TRUE(read.failed) << "byte " << at << " of member " << damaged;
-        EXPECT_FALSE(read.error.isEmpty());
-        const std::string before = plain.substr(0, damaged == 0 ? 0 : plainEnds[damaged - 1]);
-        EXPECT_TRUE(startsWith(read.bytes, before)) << "got " << read.bytes.size() << " of " << before.size();
+        if (read.failed) {
+            EXPECT_FALSE(read.error.isEmpty());
+            const std::string before = plain.substr(0, damaged == 0 ? 0 : plainEnds[damaged - 1]);
+            EXPECT_TRUE(startsWith(read.bytes, before)) << "got " << read.bytes.size() << " of " << before.size();
+        } else {
+            EXPECT_TRUE(read.bytes == plain) << "byte " << at << " of member " << damaged << " changed unnoticed";
+            ++unnoticed;
+        }
     }
+    EXPECT_LT(unnoticed, 5) << "most damage is noticed";
 }
 
 } // namespace
