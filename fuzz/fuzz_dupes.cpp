@@ -2,15 +2,20 @@
 // collapse into the first occurrence, which keeps its place, its List2 entry,
 // its side entries and the number of entries it stands for.
 //
+// The same entries collapsed as a scan collapses them while it reads, in three
+// parts merged in order, and in one part: both give the same survivors.
+//
 // The input is a list of entries separated by NUL bytes. The first byte
 // chooses whether the side lists are as long as List1 (bits 0 and 1) and how
-// many duplicates a previous pass already removed (the rest).
+// many duplicates a previous pass already removed (the rest); it also places
+// the cuts between the parts.
 
 #include "FuzzSupport.h"
 #include "ReusedState.h"
 
 #include "engine/ListKillDupes.h"
 #include "engine/ScanFrontEnd.h"
+#include "engine/ScanPart.h"
 
 #include <map>
 #include <string>
@@ -128,6 +133,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(frontEnd.lastStatus
                    == wait + QStringLiteral("  (") + QString::number(state.DuplicatesRemoved)
                        + QStringLiteral(" removed)"));
+
+    // Collapsed while read, in parts cut at places the first byte picks and merged in order.
+    const std::size_t n = entries.size();
+    const std::size_t cuts[] = {0, n * (choice % 5) / 10, n * (choice % 5 + 5) / 10, n};
+    auto partOf = [&](std::size_t from, std::size_t to) {
+        ScanPart part(true);
+        for (std::size_t i = from; i < to; ++i) {
+            part.countLine();
+            part.add(entries[i], "/" + std::to_string(i), i % 3 == 0, [&] { return std::uint8_t(i % 32); });
+        }
+        return part;
+    };
+    ScanPart merged = partOf(cuts[0], cuts[1]);
+    merged.merge(partOf(cuts[1], cuts[2]));
+    merged.merge(partOf(cuts[2], cuts[3]));
+    const ScanPart whole = partOf(0, n);
+    FUZZ_CHECK(merged.lines == std::int64_t(n) && merged.links == std::int64_t(n));
+    for (const ScanPart* part : {static_cast<const ScanPart*>(&merged), &whole}) {
+        const WorkingLists& read = part->entries();
+        FUZZ_CHECK(read.size() == expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            FUZZ_CHECK(read.List1[k] == expected[k].entry);
+            FUZZ_CHECK(read.landing[k] == expected[k].landing);
+            FUZZ_CHECK(read.bot[k] == expected[k].bot);
+            FUZZ_CHECK(read.counts[k] == expected[k].count);
+            FUZZ_CHECK(read.types[k] == std::uint8_t(std::stoul(expected[k].rest) % 32));
+        }
+    }
 
     // A second pass finds nothing more to remove.
     FUZZ_CHECK(RemoveDuplicates(lists) == 0);
