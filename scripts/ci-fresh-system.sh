@@ -293,15 +293,18 @@ else
 fi
 if [ "$tarball_ok" -eq 0 ]; then
   begin "debootstrap" "--variant=minbase bookworm"
-  run_waiting debootstrap "${debootstrap_args[@]}" bookworm "$root" "$main_uri" ||
-    fail "debootstrap failed (its log: $root/debootstrap/debootstrap.log)"
+  if ! run_waiting debootstrap "${debootstrap_args[@]}" bookworm "$root" "$main_uri"; then
+    # The root and its log go at the end; the log's last lines stay here.
+    tail -n 40 "$root/debootstrap/debootstrap.log" >&2 2>/dev/null || true
+    fail "debootstrap failed"
+  fi
   if [ -n "$tarball" ] && [ -z "$(mounts_under_root)" ] && mkdir -p "$cache" 2>/dev/null; then
     rm -f "$cache"/bookworm-minbase-*.tar "$cache"/.bookworm-minbase-*.tar.*
-    part=$(mktemp "$cache/.$key.tar.XXXXXX")
-    if run_waiting tar -C "$root" --numeric-owner -cpf "$part" .; then
+    part=$(mktemp "$cache/.$key.tar.XXXXXX" 2>/dev/null) || part=""
+    if [ -n "$part" ] && run_waiting tar -C "$root" --numeric-owner -cpf "$part" .; then
       mv "$part" "$tarball"
     else
-      rm -f "$part"
+      [ -z "$part" ] || rm -f "$part"
       say "could not keep the fresh root in $cache (carrying on without)"
     fi
   fi
