@@ -205,10 +205,10 @@ void MainWindow::buildMenus()
         return item;
     };
     QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
-    mnuFileOpenResults
-        = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
     mnuFileExportCsv
         = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
+    mnuFileOpenResults
+        = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
     file->addSeparator();
     mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("Exit"), &MainWindow::mnuFileExit_Click);
     QMenu* action = addMenu("mnuAction", QStringLiteral("Action"));

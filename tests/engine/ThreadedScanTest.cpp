@@ -193,7 +193,8 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
             for (std::size_t i = from; i < to; ++i) {
                 part.countLine();
                 const auto& [referrer, landing, bot, type] = lines[i];
-                part.add(referrer, landing, bot, [&] { return type; });
+                const std::uint8_t kind = type; // clang 14 cannot capture a structured binding
+                part.add(referrer, landing, bot, [kind] { return kind; });
             }
             return part;
         };
