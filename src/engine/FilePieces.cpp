@@ -92,21 +92,9 @@ std::vector<FilePiece> CutAtLineEnds(const QString& path, std::int64_t pieceByte
 
 std::unique_ptr<LogSource> OpenPiece(const QString& path, const FilePiece& piece, QString* error)
 {
-    const int file = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+    const int file = LogSource::openOrdinaryFile(path, error);
+    if (file < 0)
         return nullptr;
-    }
-    struct stat info;
-    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(file);
-        if (error)
-            *error = QStringLiteral("not an ordinary file");
-        return nullptr;
-    }
-    ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(file, piece.begin, piece.end < 0 ? 0 : piece.end - piece.begin, POSIX_FADV_SEQUENTIAL);
     auto source = std::make_unique<PieceSource>(file, piece);
     if (!source->errorText().isEmpty()) {
         if (error)

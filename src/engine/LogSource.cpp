@@ -342,7 +342,7 @@ bool LogSource::isGzipFile(const QString& path)
     return gzip;
 }
 
-std::unique_ptr<LogSource> LogSource::open(const QString& path, QString* error)
+int LogSource::openOrdinaryFile(const QString& path, QString* error)
 {
     const QByteArray name = path.toLocal8Bit();
     // O_NONBLOCK: opening a named pipe must never wait for a writer.
@@ -350,17 +350,25 @@ std::unique_ptr<LogSource> LogSource::open(const QString& path, QString* error)
     if (file < 0) {
         if (error)
             *error = systemError(errno);
-        return nullptr;
+        return -1;
     }
     struct stat info;
     if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(file);
         if (error)
             *error = QStringLiteral("not an ordinary file");
-        return nullptr;
+        return -1;
     }
     ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(file, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return file;
+}
+
+std::unique_ptr<LogSource> LogSource::open(const QString& path, QString* error)
+{
+    const int file = openOrdinaryFile(path, error);
+    if (file < 0)
+        return nullptr;
 
     unsigned char magic[2] = {0, 0};
     const bool gzip = ::pread(file, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;

@@ -22,6 +22,10 @@ public:
     /// a device) is refused without being waited on. Null with `error` set on failure.
     static std::unique_ptr<LogSource> open(const QString& path, QString* error);
 
+    /// Opens an ordinary file for sequential reading as open() does: its
+    /// descriptor, or -1 with `error` set for anything else or a failure.
+    static int openOrdinaryFile(const QString& path, QString* error);
+
     /// Reads up to `size` bytes: the count read, 0 at the end, -1 on a failure
     /// (errorText() says which). Bytes read before a failure stay valid.
     virtual std::int64_t read(char* buffer, std::size_t size) = 0;
