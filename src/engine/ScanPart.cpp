@@ -95,6 +95,12 @@ void ScanPart::addEntry(std::string_view referrer, std::string_view landing, boo
 
 void ScanPart::merge(ScanPart&& later)
 {
+    // Nothing here yet: the later part is taken over whole rather than copied.
+    if (lines == 0 && links == 0 && size() == 0 && later.collapsing == collapsing) {
+        *this = std::move(later);
+        later = ScanPart(collapsing);
+        return;
+    }
     lines += later.lines;
     links += later.links;
     if (!collapsing) {
