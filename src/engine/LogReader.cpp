@@ -109,37 +109,13 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
-namespace {
-
-// Splits on blanks, skipping empty fields; calls onField(index, field) and
-// returns the number of fields.
-template<class OnField> int forEachField(std::string_view text, OnField&& onField)
-{
-    int index = 0;
-    std::size_t p = 0;
-    while (p < text.size()) {
-        if (text[p] == ' ') {
-            ++p;
-            continue;
-        }
-        std::size_t e = text.find(' ', p);
-        if (e == std::string_view::npos)
-            e = text.size();
-        onField(index++, text.substr(p, e - p));
-        p = e;
-    }
-    return index;
-}
-
-} // namespace
-
 void W3cFields::readDirective(std::string_view line)
 {
     static constexpr std::string_view kDirective = "#Fields:";
     if (line.substr(0, kDirective.size()) != kDirective)
         return;
     W3cFields fields;
-    fields.count = forEachField(line.substr(kDirective.size()), [&](int index, std::string_view name) {
+    fields.count = ForEachW3cField(line.substr(kDirective.size()), [&](int index, std::string_view name) {
         if (name == "cs-uri-stem")
             fields.uriStem = index;
         else if (name == "cs-uri-query")
@@ -168,11 +144,6 @@ std::size_t quotedRequestPath(std::string_view line)
 
 } // namespace
 
-bool HasQuotedRequest(std::string_view line)
-{
-    return quotedRequestPath(line) != std::string_view::npos;
-}
-
 std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
 {
     if (const std::size_t start = quotedRequestPath(line); start != std::string_view::npos) {
@@ -185,7 +156,7 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
         return {};
     std::string_view stem;
     std::string_view query;
-    const int count = forEachField(line, [&](int index, std::string_view field) {
+    const int count = ForEachW3cField(line, [&](int index, std::string_view field) {
         if (index == fields.uriStem)
             stem = field;
         else if (index == fields.uriQuery)

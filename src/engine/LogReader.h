@@ -59,15 +59,32 @@ struct W3cFields
     void readDirective(std::string_view line);
 };
 
+/// Splits a line on blanks, runs of blanks counting as one, as W3C logs
+/// separate their fields: calls onField(index, field) for each field and
+/// returns the number of fields.
+template<class OnField> int ForEachW3cField(std::string_view text, OnField&& onField)
+{
+    int index = 0;
+    std::size_t p = 0;
+    while (p < text.size()) {
+        if (text[p] == ' ') {
+            ++p;
+            continue;
+        }
+        std::size_t e = text.find(' ', p);
+        if (e == std::string_view::npos)
+            e = text.size();
+        onField(index++, text.substr(p, e - p));
+        p = e;
+    }
+    return index;
+}
+
 /// The requested path of a log line: in a quoted request ("GET /path HTTP/1.1")
 /// the text after the first double quote followed by capital letters and one
 /// blank, up to the next blank or double quote; otherwise a W3C line's
 /// cs-uri-stem (with "?" and cs-uri-query when present); otherwise empty.
 std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch);
-
-/// True when the line holds a quoted request, whose path is its landing page
-/// whatever the W3C fields are.
-bool HasQuotedRequest(std::string_view line);
 
 /// The tests that decide whether a log line carries an outside referrer and
 /// which one, for one own domain.

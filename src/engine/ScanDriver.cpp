@@ -145,11 +145,16 @@ bool Scanner::StartScan()
     if (scanning)
         return false;
     RunningFlag guard(scanning);
+    beginScan();
+    ScanSelectedFiles();
+    return true;
+}
+
+void Scanner::beginScan()
+{
     current.reset();
     stopFlag.store(false);
     frontEnd.clearResults();
-    ScanSelectedFiles();
-    return true;
 }
 
 void Scanner::showProgress()
@@ -222,9 +227,12 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
-            if (midFile && !result.namedFields && !HasQuotedRequest(line))
+            const std::string_view landing = LandingPath(line, fields, scratch);
+            // Before the piece names its W3C fields, a landing page can only come from a
+            // quoted request; an empty one may need the fields an earlier piece named.
+            if (midFile && !result.namedFields && landing.empty())
                 result.landingsNeedEarlierFields = true;
-            part.add(referrer.text, LandingPath(line, fields, scratch), referrer.closedByParen, [&] {
+            part.add(referrer.text, landing, referrer.closedByParen, [&] {
                 ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
                 return ExtensionIndex(remainder);
             });
@@ -492,9 +500,7 @@ bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPa
     if (scanning)
         return false;
     RunningFlag guard(scanning);
-    current.reset();
-    stopFlag.store(false);
-    frontEnd.clearResults();
+    beginScan();
     for (const auto& [path, reason] : unreadable)
         frontEnd.fileUnreadable(path, reason);
     current.counters.FilesDone = filesDone;

@@ -86,6 +86,7 @@ public:
 private:
     struct Task;
     struct TaskResult;
+    void beginScan();
     void ScanSelectedFiles();
     void SetProgressRange(const QString& path);
     void runTask(const Task& task, TaskResult& result, bool yieldWhileReading);

@@ -52,23 +52,13 @@ UserAgentSpan w3cUserAgent(std::string_view line, const W3cFields& fields)
 {
     if (fields.count == 0 || fields.userAgent < 0 || line.empty() || line[0] == '#')
         return {};
-    // Fields are separated by blanks; runs of blanks count as one separator.
     UserAgentSpan span;
-    int index = 0;
-    std::size_t p = 0;
-    while (p < line.size()) {
-        if (line[p] == ' ') {
-            ++p;
-            continue;
+    const int index = ForEachW3cField(line, [&](int at, std::string_view field) {
+        if (at == fields.userAgent) {
+            const std::size_t begin = std::size_t(field.data() - line.data());
+            span = {begin, begin + field.size()};
         }
-        std::size_t e = line.find(' ', p);
-        if (e == npos)
-            e = line.size();
-        if (index == fields.userAgent)
-            span = {p, e};
-        ++index;
-        p = e;
-    }
+    });
     return index == fields.count ? span : UserAgentSpan {};
 }
 
