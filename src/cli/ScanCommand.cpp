@@ -11,8 +11,10 @@
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
 #include "engine/Settings.h"
+#include "engine/SpamList.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -235,9 +237,12 @@ void writeJson(Output& output, const ScanState& state, const ResultTable& rows, 
     std::string text = "{\n  \"settings\": {\"domain\": ";
     AppendJsonString(text, utf8(settings.strYourWebsite));
     text += std::string(", \"dupes\": ") + flag(settings.bRemoveDupes) + ", \"types\": " + flag(settings.bGetFileTypes)
-        + ", \"https\": " + flag(settings.bHttps) + ", \"by_site\": " + flag(bySite) + "},\n  \"stopped\": "
-        + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": "
-        + std::to_string(c.LinesScanned) + ",\n  \"links_found\": " + std::to_string(c.LinksFound)
+        + ", \"https\": " + flag(settings.bHttps) + ", \"hide_crawlers\": " + flag(settings.bHideCrawlers)
+        + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"by_site\": " + flag(bySite)
+        + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone)
+        + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned) + ",\n  \"links_found\": "
+        + std::to_string(c.LinksFound) + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
+        + ",\n  \"hidden_spam_lines\": " + std::to_string(state.HiddenSpamLines)
         + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
         + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
     AppendJsonString(text, utf8(status));
@@ -337,6 +342,28 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         parser.addOption(QCommandLineOption(QStringLiteral("no-") + QString::fromLatin1(name),
                                             QStringLiteral("Do not: ") + QString::fromLatin1(text).toLower() + "."));
     }
+    // Crawlers and referrer spam are shown unless hidden: --no-bots and --no-spam hide them.
+    const std::pair<const char*, const char*> visitors[] = {
+        {"bots", "crawlers' lines (typed BOT)"},
+        {"spam", "referrer spam (typed SPM)"},
+    };
+    for (const auto& [name, text] : visitors) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QStringLiteral("Show ") + text + "."));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("no-") + QString::fromLatin1(name),
+            QStringLiteral("Hide ") + text + QStringLiteral(": such lines are scanned but are no referrer lines.")));
+    }
+    const QCommandLineOption crawlerList(
+        QStringLiteral("crawler-list"),
+        QStringLiteral("Tell crawlers by the patterns of FILE (a crawler-user-agents JSON list) instead of the "
+                       "shipped list."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption spamList(QStringLiteral("spam-list"),
+                                      QStringLiteral("Tell referrer spam by the hosts of FILE (one a line) instead of "
+                                                     "the shipped list; the user's spam.txt is read as well."),
+                                      QStringLiteral("FILE"));
+    parser.addOption(crawlerList);
+    parser.addOption(spamList);
     parser.addOption(format);
     parser.addOption(output);
     parser.addOption(bySite);
@@ -367,6 +394,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     settings.bRemoveDupes = switchValue(parser, QStringLiteral("dupes"), settings.bRemoveDupes, &conflict);
     settings.bGetFileTypes = switchValue(parser, QStringLiteral("types"), settings.bGetFileTypes, &conflict);
     settings.bHttps = switchValue(parser, QStringLiteral("https"), settings.bHttps, &conflict);
+    settings.bHideCrawlers = !switchValue(parser, QStringLiteral("bots"), !settings.bHideCrawlers, &conflict);
+    settings.bHideSpam = !switchValue(parser, QStringLiteral("spam"), !settings.bHideSpam, &conflict);
     if (!conflict.isEmpty())
         return usageError(conflict);
     if (parser.isSet(domain))
@@ -400,7 +429,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     if (merging) {
         for (const QString& name : {QStringLiteral("domain"), QStringLiteral("dupes"), QStringLiteral("no-dupes"),
                                     QStringLiteral("types"), QStringLiteral("no-types"), QStringLiteral("https"),
-                                    QStringLiteral("no-https"), QStringLiteral("threads")}) {
+                                    QStringLiteral("no-https"), QStringLiteral("bots"), QStringLiteral("no-bots"),
+                                    QStringLiteral("spam"), QStringLiteral("no-spam"), QStringLiteral("threads")}) {
             if (parser.isSet(name))
                 return usageError(
                     QStringLiteral("--%1 does not go with --merge: the results carry their settings").arg(name));
@@ -433,6 +463,40 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         }
     }
 
+    // The lists that tell crawlers and spam: the shipped ones, or the files given.
+    CrawlerList crawlers = CrawlerList::Shipped();
+    if (parser.isSet(crawlerList)) {
+        QFile file(parser.value(crawlerList));
+        if (!file.open(QIODevice::ReadOnly)) {
+            streams.err << "backtrail-scan: " << utf8(file.fileName()) << ": " << utf8(file.errorString()) << '\n';
+            return int(ExitStatus::Usage);
+        }
+        const QByteArray json = file.readAll();
+        crawlers = CrawlerList::FromJson(std::string_view(json.constData(), std::size_t(json.size())));
+        if (!crawlers.error().isEmpty()) {
+            streams.err << "backtrail-scan: " << utf8(file.fileName()) << ": " << utf8(crawlers.error()) << '\n';
+            return int(ExitStatus::Usage);
+        }
+    }
+    QString spamError;
+    const QStringList userSpam
+        = store.fileName().isEmpty() ? QStringList() : ReadUserSpamList(UserSpamListPath(store.fileName()), &spamError);
+    if (!spamError.isEmpty())
+        streams.err << "backtrail-scan: " << utf8(spamError) << '\n';
+    auto spamHosts = std::make_shared<SpamList>();
+    if (parser.isSet(spamList)) {
+        QFile file(parser.value(spamList));
+        if (!file.open(QIODevice::ReadOnly)) {
+            streams.err << "backtrail-scan: " << utf8(file.fileName()) << ": " << utf8(file.errorString()) << '\n';
+            return int(ExitStatus::Usage);
+        }
+        const QByteArray lines = file.readAll();
+        spamHosts->addLines(std::string_view(lines.constData(), std::size_t(lines.size())));
+        spamHosts->addLines(userSpam);
+    } else {
+        *spamHosts = SpamList::Shipped(userSpam);
+    }
+
     const bool quietRun = parser.isSet(quiet);
     streams.progressBar = streams.progressBar && !quietRun;
     CliFrontEnd frontEnd(std::move(entries), streams);
@@ -440,6 +504,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         frontEnd.fileUnreadable(problem.path, problem.error);
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
+    scanner.setVisitorLists(crawlers, std::move(spamHosts));
     frontEnd.attach(scanner);
     if (merging)
         scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);

@@ -1,5 +1,7 @@
 #include "Classify.h"
 
+#include "SpamList.h"
+
 #include "LogReader.h"
 
 #include <algorithm>
@@ -100,7 +102,7 @@ void SplitEntry(std::string_view entry, std::string& clicks, std::string& referr
     referrer.append(entry.substr(from));
 }
 
-ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes)
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam)
 {
     ResultTable rows;
     std::string entry;
@@ -110,15 +112,29 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes)
     for (std::size_t i = 0; i < n; ++i) {
         entry.clear();
         lists.appendEntryText(i, entry);
+        const bool bot = lists.isBot(i);
         std::string_view type;
-        if (bGetFileTypes)
-            type = lists.isBot(i)        ? std::string_view("BOT")
-                : i < lists.types.size() ? ExtensionCode(lists.types[i])
-                                         : ExtensionTable(lists.List2[i]);
         SplitEntry(entry, clicks, referrer);
-        rows.append(type, clicks, referrer, lists.landing[i]);
+        if (bGetFileTypes)
+            type = bot                                         ? std::string_view("BOT")
+                : spam && spam->isSpam(ReferrerHost(referrer)) ? std::string_view("SPM")
+                : i < lists.types.size()                       ? ExtensionCode(lists.types[i])
+                                                               : ExtensionTable(lists.List2[i]);
+        rows.append(type, clicks, referrer, lists.landing[i], bot);
     }
     return rows;
+}
+
+ResultTable RetypeSpam(const ResultTable& rows, const SpamList& spam)
+{
+    ResultTable retyped;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        const bool becomesSpam = !row.type.empty() && !row.bot && spam.isSpam(ReferrerHost(row.referrer));
+        retyped.append(becomesSpam ? std::string_view("SPM") : row.type, row.clicks, row.referrer, row.landing,
+                       row.bot);
+    }
+    return retyped;
 }
 
 } // namespace backtrail::engine

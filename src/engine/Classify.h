@@ -27,8 +27,16 @@ std::uint8_t ExtensionIndexOfCode(std::string_view code);
 /// occurrence of that prefix (including the "|") taken out as the referrer.
 void SplitEntry(std::string_view entry, std::string& clicks, std::string& referrer);
 
+class SpamList;
+
 /// Turns every working-list entry into a result row, in working-list order.
-/// With type codes on, a row whose referrer a ")" closed is typed "BOT".
-ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes);
+/// With type codes on, a crawler's row (its bot flag) is typed "BOT", and
+/// otherwise a row whose referrer's host `spam` lists is typed "SPM".
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam = nullptr);
+
+/// The rows again with the type codes that `spam` now gives: people's rows
+/// whose referrer's host is listed become "SPM". Rows without a type (type
+/// codes off) stay without.
+ResultTable RetypeSpam(const ResultTable& rows, const SpamList& spam);
 
 } // namespace backtrail::engine

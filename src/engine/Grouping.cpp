@@ -27,13 +27,14 @@ ResultTable GroupBySite(const ResultTable& rows)
     {
         std::string name;
         bool bot;
+        bool spam;
         std::uint64_t clicks;
     };
     std::vector<Site> sites;
     std::unordered_map<std::string, std::size_t> index; // site name, with a mark for crawler groups
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
-        const bool bot = row.type == "BOT";
+        const bool bot = row.bot;
         std::string name = ReferringSite(row.referrer);
         std::string key = (bot ? "B" : "V") + name;
         std::uint64_t clicks = 1;
@@ -45,13 +46,14 @@ ResultTable GroupBySite(const ResultTable& rows)
         }
         const auto [at, added] = index.try_emplace(std::move(key), sites.size());
         if (added)
-            sites.push_back({std::move(name), bot, 0});
+            sites.push_back({std::move(name), bot, false, 0});
         sites[at->second].clicks += clicks;
+        sites[at->second].spam = sites[at->second].spam || row.type == "SPM";
     }
     ResultTable grouped;
     for (const Site& site : sites) {
         const std::uint32_t clicks = std::uint32_t(std::min<std::uint64_t>(site.clicks, UINT32_MAX));
-        grouped.append(site.bot ? "BOT" : "", CountText(clicks), site.name, "");
+        grouped.append(site.bot ? "BOT" : site.spam ? "SPM" : "", CountText(clicks), site.name, "", site.bot);
     }
     return grouped;
 }

@@ -13,9 +13,10 @@ std::string ReferringSite(std::string_view referrer);
 
 /// One row per referring site, in the order in which each site first appears:
 /// the site as the referrer, the summed clicks zero-filled to seven digits (a
-/// row without clicks counts once) and an empty type. Crawler rows ("BOT")
-/// group apart into site rows typed "BOT", so that a crawler's address never
-/// adds to a real site's clicks.
+/// row without clicks counts once) and an empty type. Crawler rows (their bot
+/// flag, with type codes on or off) group apart into site rows typed "BOT", so
+/// that a crawler never adds to a real site's clicks; a people's site with a
+/// row typed "SPM" is typed "SPM".
 ResultTable GroupBySite(const ResultTable& rows);
 
 } // namespace backtrail::engine

@@ -20,7 +20,13 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     std::vector<std::size_t> survivors;
     std::vector<std::string_view> survivorText;
     std::vector<std::uint32_t> counts;
-    const std::hash<std::string_view> hasher;
+    // The bot flag is part of an entry: a crawler's entry hashes apart from
+    // the people's entry of the same referrer.
+    const std::hash<std::string_view> textHasher;
+    auto hasher = [&](std::size_t i) {
+        const std::uint64_t hash = textHasher(lists.List1[i]);
+        return lists.isBot(i) ? hash ^ 0x9e3779b97f4a7c15ULL : hash;
+    };
     // Entries collapsed while reading already carry their counts.
     const bool weighted = lists.counts.size() == n;
     std::uint64_t lines = 0;
@@ -29,7 +35,7 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     constexpr std::size_t kAhead = 8;
     std::uint64_t ahead[kAhead];
     for (std::size_t i = 0; i < std::min(n, kAhead); ++i) {
-        ahead[i] = hasher(lists.List1[i]);
+        ahead[i] = hasher(i);
         __builtin_prefetch(&table[ahead[i] & mask]);
     }
     for (std::size_t i = 0; i < n; ++i) {
@@ -38,7 +44,7 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
         lines += weight;
         const std::uint64_t hash = ahead[i % kAhead];
         if (i + kAhead < n) {
-            const std::uint64_t later = hasher(lists.List1[i + kAhead]);
+            const std::uint64_t later = hasher(i + kAhead);
             ahead[i % kAhead] = later;
             __builtin_prefetch(&table[later & mask]);
         }
@@ -54,7 +60,8 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
                 break;
             }
             const std::size_t k = std::size_t(held & 0xffffffffULL) - 1;
-            if ((held & 0xffffffff00000000ULL) == tag && survivorText[k] == entry) {
+            if ((held & 0xffffffff00000000ULL) == tag && survivorText[k] == entry
+                && lists.isBot(survivors[k]) == lists.isBot(i)) {
                 counts[k] = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(counts[k]) + weight, UINT32_MAX));
                 break;
             }

@@ -8,7 +8,8 @@ namespace backtrail::engine {
 
 class ScanFrontEnd;
 
-/// Collapses equal List1 entries (exact byte comparison) into the first
+/// Collapses equal List1 entries (exact byte comparison, and the same bot
+/// flag: a crawler's entry stays apart from people's) into the first
 /// occurrence, writes each survivor's click count, and keeps List2 and the
 /// side lists in step. Survivors keep first-occurrence order. Returns the
 /// number of entries removed. One pass over a hash table of positions.

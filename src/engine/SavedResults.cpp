@@ -39,6 +39,8 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     read.settings.bRemoveDupes = settings.value(QStringLiteral("dupes")).toBool();
     read.settings.bGetFileTypes = settings.value(QStringLiteral("types")).toBool();
     read.settings.bHttps = settings.value(QStringLiteral("https")).toBool();
+    read.settings.bHideCrawlers = settings.value(QStringLiteral("hide_crawlers")).toBool();
+    read.settings.bHideSpam = settings.value(QStringLiteral("hide_spam")).toBool();
     read.bySite = settings.value(QStringLiteral("by_site")).toBool();
     read.stopped = top.value(QStringLiteral("stopped")).toBool();
     read.filesDone = top.value(QStringLiteral("files_done")).toInt();
@@ -66,6 +68,8 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     }
     read.part.lines = std::int64_t(top.value(QStringLiteral("lines_scanned")).toDouble());
     read.part.links = std::int64_t(top.value(QStringLiteral("links_found")).toDouble());
+    read.part.hiddenCrawlerLines = std::int64_t(top.value(QStringLiteral("hidden_crawler_lines")).toDouble());
+    read.part.hiddenSpamLines = std::int64_t(top.value(QStringLiteral("hidden_spam_lines")).toDouble());
     for (const QJsonValue& value : top.value(QStringLiteral("unreadable")).toArray()) {
         const QJsonObject problem = value.toObject();
         read.unreadable.append(
@@ -115,6 +119,10 @@ bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* 
             differs = QStringLiteral("type codes %1").arg(b.bGetFileTypes ? "on" : "off");
         else if (a.bHttps != b.bHttps)
             differs = QStringLiteral("https referrers %1").arg(b.bHttps ? "on" : "off");
+        else if (a.bHideCrawlers != b.bHideCrawlers)
+            differs = QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
+        else if (a.bHideSpam != b.bHideSpam)
+            differs = QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
         if (!differs.isEmpty()) {
             *error = QStringLiteral("%1 was made with other settings than %2 (%3); results merge only when their "
                                     "settings are the same")

@@ -8,6 +8,8 @@
 #include "LogReader.h"
 #include "LogSource.h"
 #include "ScanFrontEnd.h"
+#include "SpamList.h"
+#include "UserAgent.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +101,8 @@ struct Scanner::Task
     // What the scan reads with, fixed when it starts.
     const ReferrerMatcher* matcher = nullptr;
     bool collapse = true;
+    bool hideCrawlers = false;
+    bool hideSpam = false;
     // Read this many lines and stop there, whatever the stop flag says (-1:
     // read to the end unless stopped): a stopped file read again as one piece.
     std::int64_t lineLimit = -1;
@@ -131,6 +135,19 @@ Scanner::Scanner(ScanFrontEnd& fe, const ScanSettings& values)
     : frontEnd(fe)
     , settings(values)
 {
+}
+
+void Scanner::setVisitorLists(const CrawlerList& crawlers, std::shared_ptr<const SpamList> spamHosts)
+{
+    crawlerList = crawlers;
+    spam = std::move(spamHosts);
+}
+
+const SpamList& Scanner::spamList() const
+{
+    if (!spam)
+        spam = std::make_shared<const SpamList>(SpamList::Shipped());
+    return *spam;
 }
 
 int Scanner::threadCount() const
@@ -166,6 +183,8 @@ void Scanner::setCounters(const ScanPart& total)
 {
     current.counters.LinesScanned = capped(total.lines);
     current.counters.LinksFound = capped(total.links);
+    current.HiddenCrawlerLines = total.hiddenCrawlerLines;
+    current.HiddenSpamLines = total.hiddenSpamLines;
 }
 
 void Scanner::SetProgressRange(const QString& path)
@@ -189,6 +208,9 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     }
     result.opened = true;
     const ReferrerMatcher& matcher = *task.matcher;
+    const SpamList& spamHosts = spamList();
+    // Each task asks its own copy: the copy's cache of answers is the task's alone.
+    CrawlerList crawlers = crawlerList;
     ScanPart& part = result.part;
     W3cFields fields;
     const bool midFile = !task.whole && task.piece.begin > 0;
@@ -215,6 +237,15 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
         lastYield = Clock::now();
     };
 
+    // Every line read ends here, referrer line or not.
+    auto countedLine = [&] {
+        if (--linesToClockCheck == 0) {
+            linesToClockCheck = kLinesPerClockCheck;
+            checkIn();
+        }
+        return true;
+    };
+
     LineScanner scanner;
     const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
         if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
@@ -227,21 +258,33 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
+            // Who clicked: an address the crawler wrote into its user agent, or
+            // a user agent on the crawler list, makes the line a crawler's.
+            bool bot = referrer.closedByParen;
+            if (!bot) {
+                const UserAgentSpan agent = FindUserAgent(line, fields);
+                bot = agent.contains(start)
+                    || (agent.found() && crawlers.isCrawler(UserAgentText(line, agent, scratch)));
+            }
+            if (bot && task.hideCrawlers) {
+                ++part.hiddenCrawlerLines;
+                return countedLine();
+            }
+            if (task.hideSpam && spamHosts.isSpam(ReferrerHost(referrer.text))) {
+                ++part.hiddenSpamLines;
+                return countedLine();
+            }
             const std::string_view landing = LandingPath(line, fields, scratch);
             // Before the piece names its W3C fields, a landing page can only come from a
             // quoted request; an empty one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && landing.empty())
                 result.landingsNeedEarlierFields = true;
-            part.add(referrer.text, landing, referrer.closedByParen, [&] {
+            part.add(referrer.text, landing, bot, [&] {
                 ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
                 return ExtensionIndex(remainder);
             });
         }
-        if (--linesToClockCheck == 0) {
-            linesToClockCheck = kLinesPerClockCheck;
-            checkIn();
-        }
-        return true;
+        return countedLine();
     });
     result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);
     result.endFields = fields;
@@ -259,6 +302,8 @@ void Scanner::ScanSelectedFiles()
     // What the reading depends on is fixed as the scan starts: every piece of
     // every file must be read alike.
     const bool collapse = settings.bRemoveDupes;
+    const bool hideCrawlers = settings.bHideCrawlers;
+    const bool hideSpam = settings.bHideSpam;
     const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
     const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
                                   settings.bHttps);
@@ -279,7 +324,7 @@ void Scanner::ScanSelectedFiles()
         if (!xdirExists(path))
             continue;
         const QFileInfo info(path);
-        Task whole {f, path, FilePiece(), true, info.size(), &matcher, collapse};
+        Task whole {f, path, FilePiece(), true, info.size(), &matcher, collapse, hideCrawlers, hideSpam};
         // A W3C log names its fields in its first lines, which every piece would need.
         QFile probe(path);
         char first = 0;
@@ -293,7 +338,8 @@ void Scanner::ScanSelectedFiles()
         }
         for (const FilePiece& piece : CutAtLineEnds(path, target)) {
             const std::int64_t end = piece.end < 0 ? size : piece.end;
-            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, collapse});
+            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, collapse,
+                             hideCrawlers, hideSpam});
         }
     }
     firstTask[std::size_t(paths.size())] = tasks.size();
@@ -486,7 +532,7 @@ void Scanner::finishScan(ScanPart total)
     current.lists = total.takeEntries();
     if (collapsed)
         ListKillDupes(current, frontEnd);
-    frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes));
+    frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes, &spamList()));
     if (current.counters.StopRequested)
         return;
     frontEnd.setStatus(CompletionText(current));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CrawlerList.h"
 #include "ScanPart.h"
 #include "ScanState.h"
 #include "Settings.h"
@@ -12,10 +13,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace backtrail::engine {
 
 class ScanFrontEnd;
+class SpamList;
 
 /// "COMPLETE: 2 files done : 1500 lines scanned : 40 links found : 25
 /// duplicates removed : 15 unique links", the status line after a scan.
@@ -79,6 +82,15 @@ public:
     /// sequential scan on the caller's thread).
     void setThreads(int count) { threads = count; }
     int threadCount() const;
+    /// The lists that tell crawlers' lines and referrer spam from people's
+    /// clicks: by default the shipped crawler list and the shipped spam list.
+    /// A referrer line whose address starts inside its user agent, whose
+    /// referrer a ")" closes, or whose user agent `crawlers` matches is a
+    /// crawler's; a referrer whose host `spam` lists is spam (typed "SPM").
+    void setVisitorLists(const CrawlerList& crawlers, std::shared_ptr<const SpamList> spam);
+    /// The spam list the scan types its rows with.
+    const SpamList& spamList() const;
+
     /// The size of the pieces a large plain file is cut into (0: chosen from
     /// the file's size and the threads); tests cut files into small pieces.
     void setPieceBytes(std::int64_t bytes) { pieceBytes = bytes; }
@@ -101,6 +113,8 @@ private:
     bool scanning = false;
     int threads = 0;
     std::int64_t pieceBytes = 0;
+    CrawlerList crawlerList = CrawlerList::Shipped();
+    mutable std::shared_ptr<const SpamList> spam; // the shipped list when none is set
     // Lines and links before the piece read on the caller's thread, for its running counters.
     std::int64_t linesBefore = 0;
     std::int64_t linksBefore = 0;

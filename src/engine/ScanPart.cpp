@@ -12,12 +12,14 @@ constexpr std::uint64_t kIndexMask = 0xffffffffULL;
 
 } // namespace
 
-std::uint64_t ScanPart::hashOf(std::string_view text)
+std::uint64_t ScanPart::hashOf(std::string_view text, bool bot)
 {
-    return std::hash<std::string_view>()(text);
+    // A crawler's entry hashes apart from the people's entry of the same referrer.
+    const std::uint64_t hash = std::hash<std::string_view>()(text);
+    return bot ? hash ^ 0x9e3779b97f4a7c15ULL : hash;
 }
 
-std::size_t ScanPart::find(std::string_view referrer, std::uint64_t hash) const
+std::size_t ScanPart::find(std::string_view referrer, bool bot, std::uint64_t hash) const
 {
     if (buckets.empty())
         return kNone;
@@ -28,7 +30,7 @@ std::size_t ScanPart::find(std::string_view referrer, std::uint64_t hash) const
         if (held == 0)
             return kNone;
         const std::size_t k = std::size_t(held & kIndexMask) - 1;
-        if ((held & kTagMask) == tag && lists.List1[k] == referrer)
+        if ((held & kTagMask) == tag && (lists.bot[k] != 0) == bot && lists.List1[k] == referrer)
             return k;
     }
 }
@@ -82,8 +84,8 @@ void ScanPart::addEntry(std::string_view referrer, std::string_view landing, boo
 {
     links += count;
     if (collapsing) {
-        const std::uint64_t hash = hashOf(referrer);
-        const std::size_t found = find(referrer, hash);
+        const std::uint64_t hash = hashOf(referrer, bot);
+        const std::size_t found = find(referrer, bot, hash);
         if (found != kNone) {
             bump(found, count);
             return;
@@ -96,13 +98,16 @@ void ScanPart::addEntry(std::string_view referrer, std::string_view landing, boo
 void ScanPart::merge(ScanPart&& later)
 {
     // Nothing here yet: the later part is taken over whole rather than copied.
-    if (lines == 0 && links == 0 && size() == 0 && later.collapsing == collapsing) {
+    if (lines == 0 && links == 0 && hiddenCrawlerLines == 0 && hiddenSpamLines == 0 && size() == 0
+        && later.collapsing == collapsing) {
         *this = std::move(later);
         later = ScanPart(collapsing);
         return;
     }
     lines += later.lines;
     links += later.links;
+    hiddenCrawlerLines += later.hiddenCrawlerLines;
+    hiddenSpamLines += later.hiddenSpamLines;
     if (!collapsing) {
         // Every entry stays: the later part's bytes are taken over, not copied.
         lists.List1.append(std::move(later.lists.List1));
@@ -115,14 +120,15 @@ void ScanPart::merge(ScanPart&& later)
     const WorkingLists& more = later.lists;
     for (std::size_t j = 0; j < more.size(); ++j) {
         const std::string_view referrer = more.List1[j];
-        const std::uint64_t hash = hashOf(referrer);
-        const std::size_t found = find(referrer, hash);
+        const bool bot = more.isBot(j);
+        const std::uint64_t hash = hashOf(referrer, bot);
+        const std::size_t found = find(referrer, bot, hash);
         if (found != kNone) {
             bump(found, more.counts[j]);
             continue;
         }
         insert(hash);
-        append(referrer, more.landing[j], more.isBot(j), more.types[j], more.counts[j]);
+        append(referrer, more.landing[j], bot, more.types[j], more.counts[j]);
     }
     later = ScanPart(true);
 }

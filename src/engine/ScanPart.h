@@ -19,6 +19,9 @@ namespace backtrail::engine {
 /// follows the number of distinct referrers, not the size of the log. A part
 /// that does not keeps every entry, but only its referrer and landing bytes.
 ///
+/// A referrer that crawlers and people both sent is two entries: the bot flag
+/// is part of what makes entries equal.
+///
 /// Parts combine with merge(): a scan cut into pieces and merged in order
 /// equals the scan in one piece.
 class ScanPart
@@ -36,6 +39,10 @@ public:
     /// Lines read and referrer lines found (not capped).
     std::int64_t lines = 0;
     std::int64_t links = 0;
+    /// Lines read that were crawlers' (or referrer spam) and hidden: read and
+    /// counted, but no referrer lines.
+    std::int64_t hiddenCrawlerLines = 0;
+    std::int64_t hiddenSpamLines = 0;
 
     /// Counts one line read.
     void countLine() { ++lines; }
@@ -47,8 +54,8 @@ public:
     {
         ++links;
         if (collapsing) {
-            const std::uint64_t hash = hashOf(referrer);
-            const std::size_t found = find(referrer, hash);
+            const std::uint64_t hash = hashOf(referrer, bot);
+            const std::size_t found = find(referrer, bot, hash);
             if (found != kNone) {
                 bump(found, 1);
                 return;
@@ -77,8 +84,8 @@ public:
 
 private:
     static constexpr std::size_t kNone = ~std::size_t(0);
-    static std::uint64_t hashOf(std::string_view text);
-    std::size_t find(std::string_view referrer, std::uint64_t hash) const;
+    static std::uint64_t hashOf(std::string_view text, bool bot);
+    std::size_t find(std::string_view referrer, bool bot, std::uint64_t hash) const;
     void insert(std::uint64_t hash);
     void grow();
     void bump(std::size_t entry, std::uint32_t by);

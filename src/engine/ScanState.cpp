@@ -50,6 +50,8 @@ void ScanState::reset()
 {
     counters = ScanCounters();
     DuplicatesRemoved = 0;
+    HiddenCrawlerLines = 0;
+    HiddenSpamLines = 0;
     lists.clear();
     progress = Progress();
 }

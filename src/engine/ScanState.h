@@ -87,6 +87,10 @@ struct ScanState
 {
     ScanCounters counters;
     std::int32_t DuplicatesRemoved = 0;
+    /// Lines read but not taken as referrer lines because they were crawlers'
+    /// or referrer spam and hidden (each line counts once, as a crawler's first).
+    std::int64_t HiddenCrawlerLines = 0;
+    std::int64_t HiddenSpamLines = 0;
     WorkingLists lists;
     Progress progress;
 

@@ -113,6 +113,9 @@ ScanSettings ReadScanSettings(const SettingsStore& store)
     values.strYourWebsite
         = store.read(data, QString::fromLatin1(keys::kYourWebsite), QString::fromLatin1(kPlaceholderDomain));
     values.bHttps = TextToBool(store.read(data, QString::fromLatin1(keys::kHttps), one));
+    const QString zero = QStringLiteral("0");
+    values.bHideCrawlers = TextToBool(store.read(data, QString::fromLatin1(keys::kHideCrawlers), zero));
+    values.bHideSpam = TextToBool(store.read(data, QString::fromLatin1(keys::kHideSpam), zero));
     return values;
 }
 

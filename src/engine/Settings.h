@@ -18,6 +18,8 @@ inline constexpr auto kDisplayStats = "bDisplayStats";
 inline constexpr auto kGetFileTypes = "bGetFileTypes";
 inline constexpr auto kYourWebsite = "strYourWebsite";
 inline constexpr auto kHttps = "bHttps";
+inline constexpr auto kHideCrawlers = "bHideCrawlers";
+inline constexpr auto kHideSpam = "bHideSpam";
 inline constexpr auto kPath = "path";
 inline constexpr auto kShowHelp = "showHelp";
 } // namespace keys
@@ -34,6 +36,9 @@ public:
     virtual ~SettingsStore() = default;
     virtual QString read(QStringView section, QStringView key, const QString& defaultValue) const = 0;
     virtual bool write(QStringView section, QStringView key, const QString& value) = 0;
+    /// The file the values live in; empty for a store without one. The user's
+    /// own lists (such as spam.txt) are kept beside it.
+    virtual QString fileName() const { return {}; }
 };
 
 /// The real store: an INI file in the user's configuration folder, named after
@@ -50,7 +55,7 @@ public:
 
     QString read(QStringView section, QStringView key, const QString& defaultValue) const override;
     bool write(QStringView section, QStringView key, const QString& value) override;
-    QString fileName() const;
+    QString fileName() const override;
 
 private:
     std::unique_ptr<QSettings> settings;
@@ -73,6 +78,10 @@ struct ScanSettings
     bool bDisplayStats = true;
     bool bGetFileTypes = true;
     bool bHttps = true; // most referrers today are https:// pages
+    /// Lines of crawlers (and of referrer spam) are read and counted as
+    /// scanned, but are no referrer lines.
+    bool bHideCrawlers = false;
+    bool bHideSpam = false;
     QString strYourWebsite = QString::fromLatin1(kPlaceholderDomain);
 };
 

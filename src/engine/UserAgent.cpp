@@ -42,8 +42,13 @@ UserAgentSpan quotedUserAgent(std::string_view line, std::size_t requestOpening)
         if (opening == npos)
             break;
         closing = closingQuote(line, opening);
-        if (closing != npos)
+        if (closing != npos) {
             span = {opening + 1, closing};
+        } else if (span.found()) {
+            // A line cut inside its last field, after a whole field (the
+            // referrer): what is left of the user agent runs to the line's end.
+            span = {opening + 1, line.size()};
+        }
     }
     return span;
 }
@@ -56,7 +61,7 @@ UserAgentSpan w3cUserAgent(std::string_view line, const W3cFields& fields)
     const int index = ForEachW3cField(line, [&](int at, std::string_view field) {
         if (at == fields.userAgent) {
             const std::size_t begin = std::size_t(field.data() - line.data());
-            span = {begin, begin + field.size()};
+            span = {begin, begin + field.size(), true};
         }
     });
     return index == fields.count ? span : UserAgentSpan {};
@@ -73,13 +78,15 @@ UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields)
 
 std::string_view UserAgentField(std::string_view line, const W3cFields& fields, std::string& scratch)
 {
-    const std::size_t request = quotedRequestOpening(line);
-    const bool quoted = request != npos;
-    const UserAgentSpan span = quoted ? quotedUserAgent(line, request) : w3cUserAgent(line, fields);
+    return UserAgentText(line, FindUserAgent(line, fields), scratch);
+}
+
+std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch)
+{
     if (!span.found())
         return {};
     const std::string_view text = line.substr(span.begin, span.end - span.begin);
-    if (quoted || text.find('+') == npos)
+    if (!span.plusIsBlank || text.find('+') == npos)
         return text;
     scratch.assign(text);
     for (char& c : scratch) {

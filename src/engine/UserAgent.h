@@ -15,6 +15,7 @@ struct UserAgentSpan
 {
     std::size_t begin = std::string_view::npos; ///< npos: the line has no user agent field
     std::size_t end = std::string_view::npos;
+    bool plusIsBlank = false; ///< a W3C field, which writes blanks as "+"
 
     bool found() const { return begin != std::string_view::npos; }
     bool contains(std::size_t position) const { return found() && position >= begin && position < end; }
@@ -25,8 +26,10 @@ struct UserAgentSpan
 /// A line with a quoted request (a double quote followed by capital letters and
 /// one blank, as LandingPath takes it) holds its user agent in the last
 /// double-quoted field after the request; a field ends at the next double quote
-/// that no backslash escapes. A line whose last quoted field is the request
-/// itself (the common log format) has none.
+/// that no backslash escapes. A line cut inside a field that follows a whole
+/// one (the referrer) holds what is left of its user agent up to its end. A
+/// line whose last quoted field is the request itself (the common log format)
+/// has none.
 ///
 /// Otherwise, in a W3C log whose "#Fields:" line names cs(User-Agent), the
 /// line's field of that name, when the line has as many fields as named.
@@ -38,6 +41,9 @@ UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields);
 /// writes blanks as "+"; the text then lives in `scratch`). Empty when the line
 /// has no user agent field.
 std::string_view UserAgentField(std::string_view line, const W3cFields& fields, std::string& scratch);
+
+/// The text of a span that FindUserAgent gave, as UserAgentField reads it.
+std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch);
 
 /// True when `position` (for example where a referrer starts) lies inside the
 /// line's user agent field: an address there is the crawler's own, written

@@ -1,5 +1,6 @@
 #include "ResultsModel.h"
 
+#include "engine/Classify.h"
 #include "engine/Grouping.h"
 
 #include <algorithm>
@@ -152,6 +153,19 @@ void ResultsModel::setGroupedBySite(bool on)
     grouped = on;
     showTable();
     endResetModel();
+}
+
+void ResultsModel::retypeSpam(const engine::SpamList& spam)
+{
+    if (table.empty())
+        return;
+    table = engine::RetypeSpam(table, spam);
+    // Site rows group by name and crawler flag alone: made again, they come in the same order.
+    if (grouped)
+        sites = engine::GroupBySite(table);
+    emit dataChanged(index(0, TypeColumn), index(rowCount() - 1, TypeColumn));
+    if (sortedFlag && key == TypeColumn)
+        resort();
 }
 
 void ResultsModel::showTable()

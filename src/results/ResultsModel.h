@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace backtrail::engine {
+class SpamList;
+}
+
 namespace backtrail::results {
 
 /// The rows of the results table: the scan's result rows held as plain bytes,
@@ -42,6 +46,11 @@ public:
     /// back restores them; rows set while grouped are shown grouped.
     void setGroupedBySite(bool on);
     bool groupedBySite() const { return grouped; }
+
+    /// Types the rows again with a spam list that has grown: people's rows
+    /// whose referrer's host it lists become "SPM" (rows without a type stay
+    /// without). The rows keep their places unless they are sorted by type.
+    void retypeSpam(const engine::SpamList& spam);
 
     /// The next row after `afterRow` (in view order, wrapping round to the top)
     /// whose referrer contains `text`, ASCII letter case ignored; -1 when no

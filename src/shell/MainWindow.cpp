@@ -220,6 +220,19 @@ void MainWindow::buildMenus()
     mnuActionGroup->setObjectName(QStringLiteral("mnuActionGroup"));
     mnuActionGroup->setCheckable(true);
     connect(mnuActionGroup, &QAction::toggled, this, &MainWindow::mnuActionGroup_Click);
+    // Crawlers' lines and referrer spam, shown typed BOT and SPM, or hidden
+    // from the next scan on; remembered in the settings.
+    auto addSwitch = [&](const char* name, const QString& caption, void (MainWindow::*handler)(bool)) {
+        QAction* item = action->addAction(caption);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, handler);
+        return item;
+    };
+    mnuActionHideCrawlers
+        = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide Crawlers"), &MainWindow::mnuActionHideCrawlers_Click);
+    mnuActionHideSpam
+        = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spam"), &MainWindow::mnuActionHideSpam_Click);
     QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
     MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
     QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
@@ -247,6 +260,8 @@ void MainWindow::Form_Load()
 
     frmMain->RestoreRememberedFolder();
     engine::LoadSettings(store);
+    mnuActionHideCrawlers->setChecked(engine::Globals().bHideCrawlers);
+    mnuActionHideSpam->setChecked(engine::Globals().bHideSpam);
     StatusBar1->addPanel();
     StatusBar1->addPanel();
     LayoutControls();

@@ -113,10 +113,13 @@ public:
     QAction* mnuActionStop;
     QAction* mnuActionToggle;
     QAction* mnuActionGroup;
+    QAction* mnuActionHideCrawlers;
+    QAction* mnuActionHideSpam;
     // The results table's context menu.
     QMenu* mnuResults;
     QAction* mnuResultsOpen;
     QAction* mnuResultsOpenLanding;
+    QAction* mnuResultsMarkSpam;
     QAction* MnuOptionsItem;
     QAction* mnuHelpItem;
     QAction* mnuAboutItem;
@@ -137,6 +140,11 @@ public:
     void lstResults_FindNext();
     void mnuResultsOpenLanding_Click();
     void mnuActionGroup_Click(bool checked);
+    void mnuActionHideCrawlers_Click(bool checked);
+    void mnuActionHideSpam_Click(bool checked);
+    /// Adds the selected row's site to the user's spam list (spam.txt beside
+    /// the settings) and types the rows again with it.
+    void mnuResultsMarkSpam_Click();
     void mnuFileExportCsv_Click();
     void mnuFileOpenResults_Click();
     /// Shows the results that backtrail-scan --format json wrote (on this
@@ -186,6 +194,10 @@ private:
     int selectedRow() const;
     void openAddress(const QString& address);
     void updateSortIndicator();
+    /// Gives the scanner the shipped lists and the user's spam.txt as it is now.
+    void useVisitorLists();
+    /// Stores a switch of the Action menu; a failed write is said once.
+    void storeSwitch(const char* key, bool on);
     void relayoutIfFrameChanged();
 
     engine::SettingsStore& store;

@@ -50,6 +50,7 @@ void MainWindow::cmdGo_Click()
     if (scan->running())
         return;
     unreadableFiles.clear();
+    useVisitorLists();
     scan->StartScan();
     if (!unreadableFiles.isEmpty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "

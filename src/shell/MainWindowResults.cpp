@@ -6,9 +6,12 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
+#include "engine/CrawlerList.h"
+#include "engine/Grouping.h"
 #include "engine/SavedResults.h"
 #include "engine/ScanDriver.h"
 #include "engine/Settings.h"
+#include "engine/SpamList.h"
 #include "results/CsvExport.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
@@ -37,6 +40,10 @@ void MainWindow::buildResultsMenu()
     mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open Landing Page"));
     mnuResultsOpenLanding->setObjectName(QStringLiteral("mnuResultsOpenLanding"));
     connect(mnuResultsOpenLanding, &QAction::triggered, this, &MainWindow::mnuResultsOpenLanding_Click);
+    mnuResults->addSeparator();
+    mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as Spam"));
+    mnuResultsMarkSpam->setObjectName(QStringLiteral("mnuResultsMarkSpam"));
+    connect(mnuResultsMarkSpam, &QAction::triggered, this, &MainWindow::mnuResultsMarkSpam_Click);
 
     // Ctrl+F finds a referrer by text, F3 finds the next one; both while the table has the focus.
     auto* find = new QShortcut(QKeySequence::Find, lstResults, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
@@ -81,6 +88,7 @@ void MainWindow::lstResults_ContextMenu(const QPoint& position)
     mnuResultsOpen->setEnabled(row >= 0);
     mnuResultsOpenLanding->setEnabled(row >= 0
                                       && !results->cellBytes(row, results::ResultsModel::LandingColumn).empty());
+    mnuResultsMarkSpam->setEnabled(row >= 0);
     mnuResults->popup(lstResults->viewport()->mapToGlobal(position));
 }
 
@@ -104,6 +112,58 @@ void MainWindow::mnuActionGroup_Click(bool checked)
 {
     results->setGroupedBySite(checked);
     updateSortIndicator();
+}
+
+void MainWindow::storeSwitch(const char* key, bool on)
+{
+    if (!store.write(QString::fromLatin1(engine::keys::kData), QString::fromLatin1(key), engine::BoolToText(on)))
+        showMessage(QStringLiteral("The setting could not be saved; it holds until the program ends."));
+}
+
+void MainWindow::mnuActionHideCrawlers_Click(bool checked)
+{
+    engine::Globals().bHideCrawlers = checked;
+    storeSwitch(engine::keys::kHideCrawlers, checked);
+}
+
+void MainWindow::mnuActionHideSpam_Click(bool checked)
+{
+    engine::Globals().bHideSpam = checked;
+    storeSwitch(engine::keys::kHideSpam, checked);
+}
+
+void MainWindow::useVisitorLists()
+{
+    QString error;
+    const QStringList userHosts = store.fileName().isEmpty()
+        ? QStringList()
+        : engine::ReadUserSpamList(engine::UserSpamListPath(store.fileName()), &error);
+    scan->setVisitorLists(engine::CrawlerList::Shipped(),
+                          std::make_shared<const engine::SpamList>(engine::SpamList::Shipped(userHosts)));
+    if (!error.isEmpty())
+        StatusBar1->setPanelText(3, error);
+}
+
+void MainWindow::mnuResultsMarkSpam_Click()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        showMessage(QStringLiteral("You must select at least one referrer"));
+        return;
+    }
+    const std::string site = engine::ReferringSite(results->cellBytes(row, results::ResultsModel::ReferrerColumn));
+    if (store.fileName().isEmpty() || site.empty()) {
+        showMessage(QStringLiteral("This row names no site to mark as spam."));
+        return;
+    }
+    QString error;
+    if (!engine::AppendUserSpamHost(engine::UserSpamListPath(store.fileName()), site, &error)) {
+        showMessage(QStringLiteral("The site could not be added to your spam list:\n\n%1").arg(error));
+        return;
+    }
+    useVisitorLists();
+    results->retypeSpam(scan->spamList());
+    StatusBar1->setPanelText(3, QString::fromStdString(site) + QStringLiteral(" marked as spam"));
 }
 
 void MainWindow::lstResults_Find()
@@ -188,6 +248,7 @@ bool MainWindow::OpenResults(const QString& path)
         return false;
     }
     unreadableFiles.clear();
+    useVisitorLists();
     scan->ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
     if (!unreadableFiles.isEmpty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "

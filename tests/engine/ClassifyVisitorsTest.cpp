@@ -239,10 +239,12 @@ TEST(UserAgentField, LinesOfNoKnownShapeAndEdgeCases)
     const W3cFields fields = w3cFields(kW3cDirective);
     ASSERT_EQ(fields.userAgent, 7);
     // A quoted request decides the reading whatever W3C fields were seen; an
-    // escaped quote stays inside its field, and a field left open is none.
+    // escaped quote stays inside its field; a line cut in its user agent
+    // keeps what is left of it, one cut in its referrer has none.
     EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"A \\\"b\\\" c\"", fields, scratch),
               "A \\\"b\\\" c");
-    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"cut off", fields, scratch), "-");
+    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"cut off", fields, scratch), "cut off");
+    EXPECT_FALSE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"http://cut.example/", fields).found());
     EXPECT_TRUE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"\"", fields).found());
     // W3C lines with another number of fields, and directives, have none.
     EXPECT_EQ(UserAgentField("2024-10-10 13:55:36 1.2.3.4 GET /a.html - 200 Agent", fields, scratch), "");

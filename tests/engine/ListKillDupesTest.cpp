@@ -12,7 +12,8 @@ using namespace backtrail::engine;
 namespace {
 
 // Duplicate removal written the plain, quadratic way: compare every entry with
-// every later one, remove equal ones from both lists, prefix the counts.
+// every later one (a crawler's entry equals only a crawler's), remove equal
+// ones from both lists, prefix the counts.
 struct NaiveResult
 {
     std::vector<std::string> list1;
@@ -28,7 +29,7 @@ NaiveResult naiveKillDupes(std::vector<std::string> list1, std::vector<std::stri
     for (std::size_t x = 0; x < list1.size(); ++x) {
         std::uint32_t count = 1;
         for (std::size_t y = x + 1; y < list1.size();) {
-            if (list1[y] == list1[x]) {
+            if (list1[y] == list1[x] && (bot[y] != 0) == (bot[x] != 0)) {
                 list1.erase(list1.begin() + std::ptrdiff_t(y));
                 list2.erase(list2.begin() + std::ptrdiff_t(y));
                 bot.erase(bot.begin() + std::ptrdiff_t(y));
