@@ -3,6 +3,7 @@
 
 #include "engine/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -200,17 +201,26 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
         for (int i = int(random() % 300); i > 0; --i) {
             const std::string referrer = random() % 6 == 0 ? "-"
                 : random() % 5 == 0                        ? "http://mine.example/x"
+                : random() % 7 == 0                        ? "http://s" + std::to_string(random() % 3) + ".spam.test/"
                                                            : "http://r" + std::to_string(random() % 25) + ".example/";
+            const char* const agents[] = {"UA (+http://bot.example/)", "Mozilla/5.0 (X11; Linux x86_64)",
+                                          "Mozilla/5.0 (compatible; GPTBot/1.2)"};
             log += "1.1.1.1 - - [x] \"GET /p" + std::to_string(random() % 4) + (random() % 3 ? ".html" : ".jpg")
-                + " HTTP/1.1\" 200 1 \"" + referrer + "\" \"UA (+http://bot.example/)\"\n";
+                + " HTTP/1.1\" 200 1 \"" + referrer + "\" \"" + agents[random() % 3] + "\"\n";
         }
         return log;
     };
+    // The user's own spam hosts, beside the settings.
+    QDir(dir.path()).mkpath(QStringLiteral("settings"));
+    write(QStringLiteral("settings/spam.txt"), "spam.test\n");
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE(round);
-        const QStringList scanArgs {QStringLiteral("--domain"), QStringLiteral("mine.example"),
+        const QStringList scanArgs {QStringLiteral("--domain"),
+                                    QStringLiteral("mine.example"),
                                     round % 2 ? QStringLiteral("--dupes") : QStringLiteral("--no-dupes"),
-                                    round % 3 ? QStringLiteral("--types") : QStringLiteral("--no-types")};
+                                    round % 3 ? QStringLiteral("--types") : QStringLiteral("--no-types"),
+                                    round % 4 < 2 ? QStringLiteral("--bots") : QStringLiteral("--no-bots"),
+                                    round % 5 < 3 ? QStringLiteral("--spam") : QStringLiteral("--no-spam")};
         QStringList logs;
         for (int f = 0; f < 4; ++f)
             logs << write(QStringLiteral("m%1-%2.log").arg(round).arg(f), randomLog());
@@ -262,6 +272,68 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
     EXPECT_EQ(refused.status, 2);
     refused = run({QStringLiteral("--merge"), log});
     EXPECT_EQ(refused.status, 2);
+}
+
+TEST_F(ScanCommand, CrawlersAndSpamTypedApartOrHiddenWithTheirCounts)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("settings"));
+    write(QStringLiteral("settings/spam.txt"), "Spam.Test\n");
+    auto line = [](const std::string& referrer, const std::string& agent) {
+        return "1.1.1.1 - - [x] \"GET /a.html HTTP/1.1\" 200 1 \"" + referrer + "\" \"" + agent + "\"\n";
+    };
+    const std::string browser = "Mozilla/5.0 (X11; Linux x86_64) Firefox/120.0";
+    const QString log = write(QStringLiteral("visitors.log"),
+                              line("http://people.example/", browser) + line("http://people.example/", browser)
+                                  + line("http://people.example/", "Mozilla/5.0 (compatible; GPTBot/1.2)")
+                                  + line("http://www.spam.test/", browser)
+                                  + line("-", "UniversalFeedParser/4.2 +http://feedparser.org/"));
+    const QStringList base {QStringLiteral("--domain"), QStringLiteral("mine.example"), QStringLiteral("--quiet"),
+                            QStringLiteral("--format"), QStringLiteral("json")};
+    auto types = [](const QJsonObject& o) {
+        QStringList all;
+        for (const auto& row : o[QStringLiteral("rows")].toArray())
+            all << row.toObject()[QStringLiteral("type")].toString() + QStringLiteral(" ")
+                    + row.toObject()[QStringLiteral("clicks")].toString() + QStringLiteral(" ")
+                    + row.toObject()[QStringLiteral("referrer")].toString();
+        return all;
+    };
+    Outcome r = run(base + QStringList {log});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonObject o = json(r.out);
+    EXPECT_EQ(types(o),
+              (QStringList {QStringLiteral("HTM 0000002 http://people.example/"),
+                            QStringLiteral("BOT 0000001 http://people.example/"),
+                            QStringLiteral("SPM 0000001 http://www.spam.test/"),
+                            QStringLiteral("BOT 0000001 http://feedparser.org/")}));
+    EXPECT_EQ(o[QStringLiteral("hidden_crawler_lines")].toInt(), 0);
+
+    // Hidden: read and counted as scanned, no referrer lines, and the JSON says how many.
+    r = run(base + QStringList {QStringLiteral("--no-bots"), QStringLiteral("--no-spam"), log});
+    o = json(r.out);
+    EXPECT_EQ(types(o), QStringList {QStringLiteral("HTM 0000002 http://people.example/")});
+    EXPECT_EQ(o[QStringLiteral("lines_scanned")].toInt(), 5);
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2);
+    EXPECT_EQ(o[QStringLiteral("hidden_crawler_lines")].toInt(), 2);
+    EXPECT_EQ(o[QStringLiteral("hidden_spam_lines")].toInt(), 1);
+    EXPECT_TRUE(o[QStringLiteral("settings")].toObject()[QStringLiteral("hide_crawlers")].toBool());
+
+    // Other lists: without crawler patterns only the address in the user agent tells a crawler.
+    const QString noCrawlers = write(QStringLiteral("none.json"), "[]");
+    const QString noSpam = write(QStringLiteral("none.txt"), "");
+    r = run(base
+            + QStringList {QStringLiteral("--crawler-list"), noCrawlers, QStringLiteral("--spam-list"), noSpam,
+                           QStringLiteral("--by-site"), log});
+    EXPECT_EQ(types(json(r.out)),
+              (QStringList {QStringLiteral(" 0000003 people.example"),
+                            QStringLiteral("SPM 0000001 spam.test"), // the user's own list
+                            QStringLiteral("BOT 0000001 feedparser.org")}));
+
+    EXPECT_EQ(run(base + QStringList {QStringLiteral("--bots"), QStringLiteral("--no-bots"), log}).status, 2);
+    EXPECT_EQ(run(base + QStringList {QStringLiteral("--crawler-list"), dir.filePath(QStringLiteral("gone.json")), log})
+                  .status,
+              2);
+    EXPECT_EQ(run(base + QStringList {QStringLiteral("--crawler-list"), noSpam, log}).status, 2); // no JSON list
+    EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--no-spam"), log}).status, 2);
 }
 
 TEST_F(ScanCommand, FollowsTheStoredSettings)

@@ -9,6 +9,7 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
+#include "engine/ScanDriver.h"
 #include "engine/Settings.h"
 #include "results/CsvExport.h"
 #include "results/DirListBox.h"
@@ -86,6 +87,7 @@ private slots:
     void exportCsvWritesTheRowsAsShown();
     void enterOpensAndCtrlFFinds();
     void openResultsShowsThemAsTheirScanWould();
+    void crawlersAndSpamApartMarkedAndHidden();
 
 private:
     void makeWindow(const QStringList& startFiles = {});
@@ -460,6 +462,68 @@ void MainWindowExtrasTest::openResultsShowsThemAsTheirScanWould()
     QCOMPARE(boxes.boxes.size(), std::size_t(2));
     QVERIFY(boxes.boxes[1].text.startsWith("These are no results that Backtrail can show"));
     QCOMPARE(window->resultsModel()->rowCount(), 2);
+}
+
+void MainWindowExtrasTest::crawlersAndSpamApartMarkedAndHidden()
+{
+    auto visit = [](const QByteArray& referrer, const QByteArray& agent) {
+        return "10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET /a.html HTTP/1.1\" 200 512 \"" + referrer + "\" \""
+            + agent + "\"\n";
+    };
+    writeFile(logs + "/v.log",
+              visit("http://127.0.0.1:9/p", "Mozilla/5.0 (X11; Linux x86_64)")
+                  + visit("http://127.0.0.1:9/p", "Mozilla/5.0 (compatible; GPTBot/1.2)")
+                  + visit("http://www.junk.example/x", "Mozilla/5.0 (X11; Linux x86_64)")
+                  + visit("http://127.0.0.1:9/p", "Mozilla/5.0 (X11; Linux x86_64)"));
+    makeWindow();
+    auto* hideCrawlers = window->findChild<QAction*>("mnuActionHideCrawlers");
+    auto* hideSpam = window->findChild<QAction*>("mnuActionHideSpam");
+    QVERIFY(hideCrawlers && hideSpam && hideCrawlers->isCheckable() && hideSpam->isCheckable());
+    QCOMPARE(hideCrawlers->text(), QStringLiteral("Hide Crawlers"));
+    QCOMPARE(hideSpam->text(), QStringLiteral("Hide Spam"));
+    QVERIFY(window->findChild<QMenu*>("mnuAction")->actions().contains(hideSpam));
+    QVERIFY(!hideCrawlers->isChecked() && !hideSpam->isChecked());
+
+    // A crawler's visit is a row of its own, apart from the people sent by the same page.
+    scan({"v.log"});
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(columnTexts(rows, 0), (QStringList {"HTM", "BOT", "HTM"}));
+    QCOMPARE(columnTexts(rows, 1), (QStringList {"0000002", "0000001", "0000001"}));
+
+    // Mark Site as Spam, from the row's context menu: the user's list grows and the row is typed at once.
+    const QRect cell = list()->visualRect(rows.index(2, 2));
+    const QPoint at(cell.left() + 20, cell.center().y());
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list()->viewport(), &click);
+    auto* menu = window->findChild<QMenu*>("mnuResults");
+    auto* mark = window->findChild<QAction*>("mnuResultsMarkSpam");
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(mark && mark->isEnabled());
+    QCOMPARE(mark->text(), QStringLiteral("Mark Site as Spam"));
+    menu->hide();
+    mark->trigger();
+    QCOMPARE(columnTexts(rows, 0), (QStringList {"HTM", "BOT", "SPM"}));
+    QFile spam(dir->path() + "/spam.txt");
+    QVERIFY(spam.open(QIODevice::ReadOnly));
+    QCOMPARE(spam.readAll().trimmed(), QByteArray("junk.example"));
+
+    // Hidden from the next scan on, and remembered; every line still counts as scanned.
+    hideSpam->trigger();
+    QCOMPARE(store->read(u"data", u"bHideSpam", {}), QStringLiteral("1"));
+    scan({"v.log"});
+    QCOMPARE(columnTexts(rows, 0), (QStringList {"HTM", "BOT"}));
+    hideCrawlers->trigger();
+    scan({"v.log"});
+    QCOMPARE(columnTexts(rows, 0), QStringList {"HTM"});
+    QCOMPARE(window->scanner().state().counters.LinesScanned, 4);
+    QCOMPARE(window->scanner().state().counters.LinksFound, 2);
+    QCOMPARE(window->scanner().state().HiddenCrawlerLines, 1);
+    QCOMPARE(window->scanner().state().HiddenSpamLines, 1);
+
+    window.reset();
+    makeWindow();
+    QVERIFY(window->findChild<QAction*>("mnuActionHideCrawlers")->isChecked());
+    QVERIFY(window->findChild<QAction*>("mnuActionHideSpam")->isChecked());
 }
 
 QTEST_MAIN(MainWindowExtrasTest)
