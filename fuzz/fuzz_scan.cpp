@@ -19,6 +19,7 @@
 #include "FuzzSupport.h"
 
 #include "engine/Classify.h"
+#include "engine/CrawlerList.h"
 #include "engine/LineScanner.h"
 #include "engine/ListKillDupes.h"
 #include "engine/LogReader.h"
@@ -26,6 +27,7 @@
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
 #include "engine/Settings.h"
+#include "engine/UserAgent.h"
 
 #include <QByteArray>
 #include <QString>
@@ -132,14 +134,15 @@ struct Entries
 
     std::size_t size() const { return referrer.size(); }
 
-    // Duplicate removal as its rule reads: equal referrers collapse into the
-    // first, which keeps its place and side entries and counts them all.
+    // Duplicate removal as its rule reads: equal referrers with the same bot
+    // flag collapse into the first, which keeps its place and side entries
+    // and counts them all.
     void mergeDuplicates()
     {
         Entries merged;
-        std::map<std::string, std::size_t, std::less<>> firstAt;
+        std::map<std::pair<std::string, std::uint8_t>, std::size_t> firstAt;
         for (std::size_t i = 0; i < size(); ++i) {
-            const auto [at, fresh] = firstAt.emplace(referrer[i], merged.size());
+            const auto [at, fresh] = firstAt.emplace(std::make_pair(referrer[i], bot[i]), merged.size());
             if (!fresh) {
                 ++merged.counts[at->second];
                 continue;
@@ -214,7 +217,13 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
 
         lists.rest.push_back(remainder);
         lists.referrer.emplace_back(referrer.text);
-        lists.bot.push_back(referrer.closedByParen ? 1 : 0);
+        // Who clicked, the plain way: a ")" closing the address, the address
+        // inside the user agent, or a user agent that a crawler pattern matches.
+        const UserAgentSpan agent = FindUserAgent(line, fields);
+        std::string agentScratch;
+        const bool bot = referrer.closedByParen || agent.contains(matcher.addressStart(line))
+            || (agent.found() && CrawlerList::Shipped().matches(UserAgentField(line, fields, agentScratch)));
+        lists.bot.push_back(bot ? 1 : 0);
         lists.landing.emplace_back(LandingPath(line, fields, scratch));
         return true;
     });
