@@ -1,5 +1,7 @@
 #include "UserAgent.h"
 
+#include <cstring>
+
 namespace backtrail::engine {
 
 namespace {
@@ -24,11 +26,19 @@ std::size_t quotedRequestOpening(std::string_view line)
 // no backslash escapes; npos when the field runs to the end of the line.
 std::size_t closingQuote(std::string_view line, std::size_t opening)
 {
-    for (std::size_t i = opening + 1; i < line.size(); ++i) {
-        if (line[i] == '\\')
-            ++i;
-        else if (line[i] == '"')
-            return i;
+    // A quote is escaped when an odd run of backslashes inside the field stands
+    // before it; quotes are searched with memchr, backslashes looked at only there.
+    for (std::size_t from = opening + 1; from < line.size();) {
+        const void* hit = std::memchr(line.data() + from, '"', line.size() - from);
+        if (!hit)
+            return npos;
+        const std::size_t quote = std::size_t(static_cast<const char*>(hit) - line.data());
+        std::size_t backslashes = 0;
+        while (quote - backslashes > opening + 1 && line[quote - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+            return quote;
+        from = quote + 1;
     }
     return npos;
 }

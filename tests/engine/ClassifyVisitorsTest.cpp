@@ -245,6 +245,9 @@ TEST(UserAgentField, LinesOfNoKnownShapeAndEdgeCases)
               "A \\\"b\\\" c");
     EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"cut off", fields, scratch), "cut off");
     EXPECT_FALSE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"http://cut.example/", fields).found());
+    // Two backslashes escape each other, not the quote after them.
+    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\" \"agent\"", fields, scratch), "agent");
+    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\\\" y\" \"agent\"", fields, scratch), "agent");
     EXPECT_TRUE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"\"", fields).found());
     // W3C lines with another number of fields, and directives, have none.
     EXPECT_EQ(UserAgentField("2024-10-10 13:55:36 1.2.3.4 GET /a.html - 200 Agent", fields, scratch), "");
