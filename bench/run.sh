@@ -13,6 +13,13 @@
 #   scan of a gzip copy / zcat | grep -c    <= 0.5
 #   ten rotated gzip files / zcat | grep -c <= 0.3
 #   duplicate removal of 1,000,000 entries  under 0.1 s
+#   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
+# The visitors figure times --no-bots --no-spam with the shipped crawler and
+# spam lists against a scan with an empty crawler list ("[]") and an empty spam
+# list. The reference still looks for the user agent (an address that starts
+# inside it is a crawler's whatever the lists say), so the figure measures what
+# the lists and the hiding cost. The scan with the shipped lists that hides
+# nothing is printed against the same reference, without a target.
 # The referrer and landing-page bytes are summed from the scans' own JSON rows.
 # Times are the best of three runs; peaks the largest of them.
 set -euo pipefail
@@ -142,5 +149,20 @@ read -r rgrep_s _ < <(measure "zcat $rotated | LC_ALL=C grep -c -i -F 'http://' 
 read -r rscan_s _ < <(measure "'$scan' ${scan_args[*]} --dupes $rotated | cat")
 echo "ten rotated gzip files: zcat | grep -c: ${rgrep_s} s, backtrail-scan: ${rscan_s} s"
 ratio_line "10 rotated gzip files: scan / zcat | grep" "$rscan_s" "$rgrep_s" "<=" 0.3
+
+# Crawler and spam lists: hiding both with the shipped lists, and showing both,
+# against empty lists.
+echo "[]" >"$work/no-crawlers.json"
+: >"$work/no-spam.txt"
+empty_lists="--crawler-list '$work/no-crawlers.json' --spam-list '$work/no-spam.txt'"
+read -r hide_s _ < <(measure "'$scan' ${scan_args[*]} --dupes --no-bots --no-spam '$log' | cat")
+read -r show_s _ < <(measure "'$scan' ${scan_args[*]} --dupes '$log' | cat")
+read -r empty_s _ < <(measure "'$scan' ${scan_args[*]} --dupes $empty_lists '$log' | cat")
+hidden=$("$scan" "${scan_args[@]}" --dupes --no-bots --no-spam "$log" | awk -F '[": ,]+' '
+  /^ *"(links_found|hidden_crawler_lines|hidden_spam_lines)":/ {printf "%s%s %s", sep, $2, $3; sep = ", "}')
+echo "crawler and spam lists: hiding both: ${hide_s} s (${hidden}), showing both: ${show_s} s, empty lists: ${empty_s} s"
+ratio_line "visitors: scan with crawler and spam lists, hiding both / scan with empty lists" "$hide_s" "$empty_s" "<=" 1.15
+awk -v a="$show_s" -v b="$empty_s" 'BEGIN{
+  printf "visitors: scan with crawler and spam lists, showing both / scan with empty lists: %.2f (no target)\n", a / b}'
 
 "$build/bench/bench-dedupe"
