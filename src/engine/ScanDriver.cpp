@@ -522,17 +522,18 @@ void Scanner::ScanSelectedFiles()
         frontEnd.setStatus(FinishedText(current.counters));
     }
     joinPool.join();
-    finishScan(std::move(total));
+    finishScan(std::move(total), hideSpam);
 }
 
-void Scanner::finishScan(ScanPart total)
+void Scanner::finishScan(ScanPart total, bool spamHidden)
 {
     const bool collapsed = total.collapses();
     setCounters(total);
     current.lists = total.takeEntries();
     if (collapsed)
         ListKillDupes(current, frontEnd);
-    frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes, &spamList()));
+    // With spam hidden no entry is spam: the rows need not be looked up again.
+    frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList()));
     if (current.counters.StopRequested)
         return;
     frontEnd.setStatus(CompletionText(current));
@@ -550,7 +551,7 @@ bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPa
     for (const auto& [path, reason] : unreadable)
         frontEnd.fileUnreadable(path, reason);
     current.counters.FilesDone = filesDone;
-    finishScan(std::move(part));
+    finishScan(std::move(part), false);
     return true;
 }
 

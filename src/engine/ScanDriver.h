@@ -102,7 +102,7 @@ private:
     void ScanSelectedFiles();
     void SetProgressRange(const QString& path);
     void runTask(const Task& task, TaskResult& result, bool yieldWhileReading);
-    void finishScan(ScanPart total);
+    void finishScan(ScanPart total, bool spamHidden);
     void showProgress();
     void setCounters(const ScanPart& total);
 

@@ -90,8 +90,44 @@ bool SpamList::addHost(std::string_view host)
     std::string normal = NormalHost(host);
     if (normal.empty())
         return false;
+    noteHost(normal);
     hosts.insert(std::move(normal));
     return true;
+}
+
+namespace {
+
+// The last two labels of a host ("example.com" of "a.b.example.com"), or the
+// host when it has one label. Every listed host that a host falls under
+// shares these with it, unless the listed host is a single label.
+std::string_view lastTwoLabels(std::string_view host)
+{
+    const std::size_t last = host.rfind('.');
+    if (last == std::string_view::npos || last == 0)
+        return host;
+    const std::size_t before = host.rfind('.', last - 1);
+    return before == std::string_view::npos ? host : host.substr(before + 1);
+}
+
+std::size_t filterBit(std::string_view text)
+{
+    // FNV-1a: the texts are short, and a hit is confirmed by the set.
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    return (hash ^ (hash >> 16)) & 0xffff;
+}
+
+} // namespace
+
+void SpamList::noteHost(std::string_view normal)
+{
+    if (normal.find('.') == std::string_view::npos)
+        singleLabelListed = true;
+    if (filter.empty())
+        filter.assign(1024, 0);
+    const std::size_t bit = filterBit(lastTwoLabels(normal));
+    filter[bit / 64] |= std::uint64_t(1) << (bit % 64);
 }
 
 bool SpamList::isSpam(std::string_view host) const
@@ -102,11 +138,25 @@ bool SpamList::isSpam(std::string_view host) const
         host.remove_suffix(1);
     if (host.empty())
         return false;
-    std::string lower(host);
-    for (char& c : lower)
-        c = asciiLower(c);
+    // In lower case, on the stack for any host a name server would take.
+    char buffer[256];
+    std::string longer;
+    char* lower = buffer;
+    if (host.size() > sizeof buffer) {
+        longer.resize(host.size());
+        lower = longer.data();
+    }
+    for (std::size_t i = 0; i < host.size(); ++i)
+        lower[i] = asciiLower(host[i]);
+    const std::string_view name(lower, host.size());
+    // Most hosts share their last two labels with no listed host: one look at the filter settles them.
+    if (!singleLabelListed) {
+        const std::size_t bit = filterBit(lastTwoLabels(name));
+        if ((filter[bit / 64] & (std::uint64_t(1) << (bit % 64))) == 0)
+            return false;
+    }
     // The host itself, then each of its parent domains.
-    for (std::string_view rest = lower;;) {
+    for (std::string_view rest = name;;) {
         if (hosts.find(rest) != hosts.end())
             return true;
         const std::size_t dot = rest.find('.');

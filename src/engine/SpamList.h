@@ -4,10 +4,12 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace backtrail::engine {
 
@@ -56,7 +58,12 @@ private:
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
     };
+    void noteHost(std::string_view normal);
     std::unordered_set<std::string, TextHash, std::equal_to<>> hosts;
+    // One bit for the last two labels of each listed host: a host whose bit
+    // is clear is no spam (unless a single-label host is listed).
+    std::vector<std::uint64_t> filter;
+    bool singleLabelListed = false;
 };
 
 /// The user's own list of spam hosts: spam.txt in the folder of the settings
