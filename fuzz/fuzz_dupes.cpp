@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ScanPart part(true);
         for (std::size_t i = from; i < to; ++i) {
             part.countLine();
-            part.add(entries[i], "/" + std::to_string(i), i % 3 == 0, [&] { return std::uint8_t(i % 32); });
+            part.add(entries[i], "/" + std::to_string(i), i % 3 == 0, LineTime(), [&] { return std::uint8_t(i % 32); });
         }
         return part;
     };

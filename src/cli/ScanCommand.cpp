@@ -7,6 +7,7 @@
 #include "engine/Export.h"
 #include "engine/FileRoutines.h"
 #include "engine/Grouping.h"
+#include "engine/LineTime.h"
 #include "engine/SavedResults.h"
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
@@ -22,6 +23,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ostream>
+#include <span>
+#include <tuple>
 
 namespace backtrail::cli {
 
@@ -173,6 +176,13 @@ private:
     bool ok = true;
 };
 
+std::string jsonString(const QString& value)
+{
+    std::string text;
+    AppendJsonString(text, utf8(value));
+    return text;
+}
+
 void writeTable(Output& output, const ResultTable& rows)
 {
     std::size_t clicksWidth = 6;
@@ -194,7 +204,18 @@ void writeTable(Output& output, const ResultTable& rows)
     pad(text, clicksWidth, 6);
     text += "Referrer";
     pad(text, referrerWidth, 8);
-    text += "Landing Page\n";
+    std::size_t landingWidth = 12;
+    std::vector<std::string> landings(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        AppendPlainCell(landings[i], rows.row(i).landing);
+        landingWidth = std::max(landingWidth, std::min<std::size_t>(DisplayWidth(landings[i]), 60));
+    }
+    constexpr std::size_t kTimeWidth = 25; // 2026-12-08T17:13:23+02:00
+    text += "Landing Page";
+    pad(text, landingWidth, 12);
+    text += "First Seen";
+    pad(text, kTimeWidth, 10);
+    text += "Last Seen\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
         text += row.type;
@@ -203,7 +224,12 @@ void writeTable(Output& output, const ResultTable& rows)
         pad(text, clicksWidth, row.clicks.size());
         text += referrers[i];
         pad(text, referrerWidth, DisplayWidth(referrers[i]));
-        AppendPlainCell(text, row.landing);
+        text += landings[i];
+        pad(text, landingWidth, DisplayWidth(landings[i]));
+        const std::string first = row.firstSeen.iso();
+        text += first;
+        pad(text, kTimeWidth, first.size());
+        text += row.lastSeen.iso();
         while (!text.empty() && text.back() == ' ')
             text.pop_back();
         text += '\n';
@@ -214,22 +240,27 @@ void writeTable(Output& output, const ResultTable& rows)
 
 void writeTsv(Output& output, const ResultTable& rows)
 {
-    std::string text = "type\tclicks\treferrer\tlanding\n";
+    std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
         for (const std::string_view cell : {row.type, row.clicks, row.referrer, row.landing}) {
             AppendPlainCell(text, cell);
             text += '\t';
         }
-        text.back() = '\n';
+        text += row.firstSeen.iso();
+        text += '\t';
+        text += row.lastSeen.iso();
+        text += '\n';
         output.writeSome(text);
     }
     output.write(text);
 }
 
-void writeJson(Output& output, const ScanState& state, const ResultTable& rows, const QString& status,
-               const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite)
+void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
+               const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
+               const std::vector<std::vector<std::size_t>>& siteMembers)
 {
+    const ScanState& state = scanner.state();
     const ScanCounters& c = state.counters;
     // What a merge needs: the settings, and each entry's bot flag and file type
     // (rows grouped by site have no entries of their own).
@@ -238,11 +269,14 @@ void writeJson(Output& output, const ScanState& state, const ResultTable& rows, 
     AppendJsonString(text, utf8(settings.strYourWebsite));
     text += std::string(", \"dupes\": ") + flag(settings.bRemoveDupes) + ", \"types\": " + flag(settings.bGetFileTypes)
         + ", \"https\": " + flag(settings.bHttps) + ", \"hide_crawlers\": " + flag(settings.bHideCrawlers)
-        + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"by_site\": " + flag(bySite)
-        + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone)
-        + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned) + ",\n  \"links_found\": "
-        + std::to_string(c.LinksFound) + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
+        + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"since\": " + jsonString(settings.strDateSince)
+        + ", \"until\": " + jsonString(settings.strDateUntil) + ", \"details\": " + flag(details)
+        + ", \"by_site\": " + flag(bySite) + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": "
+        + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned)
+        + ",\n  \"links_found\": " + std::to_string(c.LinksFound)
+        + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
         + ",\n  \"hidden_spam_lines\": " + std::to_string(state.HiddenSpamLines)
+        + ",\n  \"lines_outside_range\": " + std::to_string(state.OutsideRangeLines)
         + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
         + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
     AppendJsonString(text, utf8(status));
@@ -257,11 +291,31 @@ void writeJson(Output& output, const ScanState& state, const ResultTable& rows, 
         AppendJsonString(text, row.referrer);
         text += ", \"landing\": ";
         AppendJsonString(text, row.landing);
+        text += ", \"first_seen\": \"" + row.firstSeen.iso() + "\", \"last_seen\": \"" + row.lastSeen.iso() + '"';
         if (!bySite && i < state.lists.size()) {
             text += ", \"bot\": ";
             text += flag(state.lists.isBot(i));
             text += ", \"ext\": ";
             AppendJsonString(text, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
+        }
+        if (details) {
+            // A site row sums its referrers'; a referrer row is its entry's.
+            const std::vector<std::size_t> one {i};
+            const RowDetails d
+                = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
+                                                                   : std::span<const std::size_t>(one));
+            text += ", \"landings\": [";
+            for (std::size_t k = 0; k < d.landings.size(); ++k) {
+                text += k ? ", {\"path\": " : "{\"path\": ";
+                AppendJsonString(text, d.landings[k].path);
+                text += ", \"clicks\": " + std::to_string(d.landings[k].clicks) + '}';
+            }
+            text += "], \"days\": [";
+            for (std::size_t k = 0; k < d.days.size(); ++k) {
+                text += k ? ", {\"date\": \"" : "{\"date\": \"";
+                text += DayText(d.days[k].day) + "\", \"clicks\": " + std::to_string(d.days[k].clicks) + '}';
+            }
+            text += ']';
         }
         text += '}';
         output.writeSome(text);
@@ -364,6 +418,20 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
                                       QStringLiteral("FILE"));
     parser.addOption(crawlerList);
     parser.addOption(spamList);
+    const QCommandLineOption since(QStringLiteral("since"),
+                                   QStringLiteral("Only lines from DATE on (2026-12-08 is the whole day; "
+                                                  "2026-12-08T10:00 or 2026-12-08T10:00:30 that second), by the time "
+                                                  "the line writes."),
+                                   QStringLiteral("DATE"));
+    const QCommandLineOption until(QStringLiteral("until"),
+                                   QStringLiteral("Only lines up to DATE (2026-12-08 includes all of that day)."),
+                                   QStringLiteral("DATE"));
+    const QCommandLineOption details(QStringLiteral("details"),
+                                     QStringLiteral("In JSON, give each row its landing pages and its clicks per "
+                                                    "day."));
+    parser.addOption(since);
+    parser.addOption(until);
+    parser.addOption(details);
     parser.addOption(format);
     parser.addOption(output);
     parser.addOption(bySite);
@@ -400,6 +468,16 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         return usageError(conflict);
     if (parser.isSet(domain))
         settings.strYourWebsite = parser.value(domain);
+    for (const auto& [option, value, isEnd] :
+         {std::tuple(&since, &settings.strDateSince, false), std::tuple(&until, &settings.strDateUntil, true)}) {
+        if (!parser.isSet(*option))
+            continue;
+        if (!ParseRangeBound(utf8(parser.value(*option)), isEnd))
+            return usageError(QStringLiteral("--%1 takes a date (2026-12-08) or a date and time (2026-12-08T10:00 "
+                                             "or 2026-12-08T10:00:30), not '%2'")
+                                  .arg(option->names().first(), parser.value(*option)));
+        *value = parser.value(*option);
+    }
     const QString formatName = parser.value(format);
     Format chosen;
     if (formatName == u"table")
@@ -427,10 +505,11 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     const bool merging = parser.isSet(merge);
     SavedResults merged;
     if (merging) {
-        for (const QString& name : {QStringLiteral("domain"), QStringLiteral("dupes"), QStringLiteral("no-dupes"),
-                                    QStringLiteral("types"), QStringLiteral("no-types"), QStringLiteral("https"),
-                                    QStringLiteral("no-https"), QStringLiteral("bots"), QStringLiteral("no-bots"),
-                                    QStringLiteral("spam"), QStringLiteral("no-spam"), QStringLiteral("threads")}) {
+        for (const QString& name :
+             {QStringLiteral("domain"), QStringLiteral("dupes"), QStringLiteral("no-dupes"), QStringLiteral("types"),
+              QStringLiteral("no-types"), QStringLiteral("https"), QStringLiteral("no-https"), QStringLiteral("bots"),
+              QStringLiteral("no-bots"), QStringLiteral("spam"), QStringLiteral("no-spam"), QStringLiteral("since"),
+              QStringLiteral("until"), QStringLiteral("threads")}) {
             if (parser.isSet(name))
                 return usageError(
                     QStringLiteral("--%1 does not go with --merge: the results carry their settings").arg(name));
@@ -441,6 +520,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
             return int(ExitStatus::Usage);
         }
         settings = merged.settings;
+        if (parser.isSet(details) && !merged.details)
+            return usageError(QStringLiteral("--details needs results that were written with --details"));
     }
 
     // The file list: each file as given, each folder as all the files it lists.
@@ -505,6 +586,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
     scanner.setVisitorLists(crawlers, std::move(spamHosts));
+    scanner.setCollectDetails(parser.isSet(details));
     frontEnd.attach(scanner);
     if (merging)
         scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
@@ -513,8 +595,9 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     frontEnd.endBar();
 
     const ScanState& state = scanner.state();
+    std::vector<std::vector<std::size_t>> siteMembers;
     if (parser.isSet(bySite))
-        frontEnd.rows = GroupBySite(frontEnd.rows);
+        frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
     const ResultTable& rows = frontEnd.rows;
     Output out(streams.out, parser.value(output));
     switch (chosen) {
@@ -525,7 +608,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         writeTsv(out, rows);
         break;
     case Format::Json:
-        writeJson(out, state, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite));
+        writeJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite),
+                  parser.isSet(details), siteMembers);
         break;
     case Format::Html:
         writeHtml(out, state.lists);

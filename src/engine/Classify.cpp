@@ -120,7 +120,9 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
                 : spam && spam->isSpam(ReferrerHost(referrer)) ? std::string_view("SPM")
                 : i < lists.types.size()                       ? ExtensionCode(lists.types[i])
                                                                : ExtensionTable(lists.List2[i]);
-        rows.append(type, clicks, referrer, lists.landing[i], bot);
+        rows.append(type, clicks, referrer, lists.landing[i], bot,
+                    i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime(),
+                    i < lists.lastSeen.size() ? lists.lastSeen[i] : LineTime());
     }
     return rows;
 }
@@ -129,10 +131,10 @@ ResultTable RetypeSpam(const ResultTable& rows, const SpamList& spam)
 {
     ResultTable retyped;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ResultRow row = rows.row(i);
-        const bool becomesSpam = !row.type.empty() && !row.bot && spam.isSpam(ReferrerHost(row.referrer));
-        retyped.append(becomesSpam ? std::string_view("SPM") : row.type, row.clicks, row.referrer, row.landing,
-                       row.bot);
+        ResultRow row = rows.row(i);
+        if (!row.type.empty() && !row.bot && spam.isSpam(ReferrerHost(row.referrer)))
+            row.type = "SPM";
+        retyped.append(row);
     }
     return retyped;
 }

@@ -21,14 +21,18 @@ std::string ReferringSite(std::string_view referrer)
     return site;
 }
 
-ResultTable GroupBySite(const ResultTable& rows)
+ResultTable GroupBySite(const ResultTable& rows, std::vector<std::vector<std::size_t>>* members)
 {
+    if (members)
+        members->clear();
     struct Site
     {
         std::string name;
         bool bot;
         bool spam;
         std::uint64_t clicks;
+        LineTime firstSeen;
+        LineTime lastSeen;
     };
     std::vector<Site> sites;
     std::unordered_map<std::string, std::size_t> index; // site name, with a mark for crawler groups
@@ -46,14 +50,25 @@ ResultTable GroupBySite(const ResultTable& rows)
         }
         const auto [at, added] = index.try_emplace(std::move(key), sites.size());
         if (added)
-            sites.push_back({std::move(name), bot, false, 0});
-        sites[at->second].clicks += clicks;
-        sites[at->second].spam = sites[at->second].spam || row.type == "SPM";
+            sites.push_back({std::move(name), bot, false, 0, {}, {}});
+        Site& site = sites[at->second];
+        site.clicks += clicks;
+        site.spam = site.spam || row.type == "SPM";
+        KeepEarlier(site.firstSeen, row.firstSeen);
+        KeepLater(site.lastSeen, row.lastSeen);
+        if (members) {
+            if (members->size() < sites.size())
+                members->resize(sites.size());
+            (*members)[at->second].push_back(i);
+        }
     }
     ResultTable grouped;
     for (const Site& site : sites) {
         const std::uint32_t clicks = std::uint32_t(std::min<std::uint64_t>(site.clicks, UINT32_MAX));
-        grouped.append(site.bot ? "BOT" : site.spam ? "SPM" : "", CountText(clicks), site.name, "", site.bot);
+        grouped.append(site.bot        ? "BOT"
+                           : site.spam ? "SPM"
+                                       : "",
+                       CountText(clicks), site.name, "", site.bot, site.firstSeen, site.lastSeen);
     }
     return grouped;
 }

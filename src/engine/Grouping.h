@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace backtrail::engine {
 
@@ -16,7 +17,9 @@ std::string ReferringSite(std::string_view referrer);
 /// row without clicks counts once) and an empty type. Crawler rows (their bot
 /// flag, with type codes on or off) group apart into site rows typed "BOT", so
 /// that a crawler never adds to a real site's clicks; a people's site with a
-/// row typed "SPM" is typed "SPM".
-ResultTable GroupBySite(const ResultTable& rows);
+/// row typed "SPM" is typed "SPM". A site was first seen when the earliest of
+/// its rows was, and last seen when the latest was. `members`, when given,
+/// receives the positions of each site's rows.
+ResultTable GroupBySite(const ResultTable& rows, std::vector<std::vector<std::size_t>>* members = nullptr);
 
 } // namespace backtrail::engine

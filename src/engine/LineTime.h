@@ -39,6 +39,20 @@ struct LineTime
     bool operator==(const LineTime&) const = default;
 };
 
+/// First and last seen as lines come: a time replaces `first` only when it
+/// is an earlier instant, `last` only when it is a later one, so that where
+/// lines tie the first of them in the scan stays. No time changes nothing.
+inline void KeepEarlier(LineTime& first, const LineTime& time)
+{
+    if (time.valid && (!first.valid || time.instant() < first.instant()))
+        first = time;
+}
+inline void KeepLater(LineTime& last, const LineTime& time)
+{
+    if (time.valid && (!last.valid || time.instant() > last.instant()))
+        last = time;
+}
+
 /// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
 std::int32_t DaysFromCivil(int year, unsigned month, unsigned day);
 

@@ -20,6 +20,10 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
     std::vector<std::size_t> survivors;
     std::vector<std::string_view> survivorText;
     std::vector<std::uint32_t> counts;
+    // First and last seen of each survivor, over all its duplicates.
+    const bool timed = lists.firstSeen.size() == n && lists.lastSeen.size() == n;
+    std::vector<LineTime> firstSeen;
+    std::vector<LineTime> lastSeen;
     // The bot flag is part of an entry: a crawler's entry hashes apart from
     // the people's entry of the same referrer.
     const std::hash<std::string_view> textHasher;
@@ -57,12 +61,20 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
                 survivors.push_back(i);
                 survivorText.push_back(entry);
                 counts.push_back(weight);
+                if (timed) {
+                    firstSeen.push_back(lists.firstSeen[i]);
+                    lastSeen.push_back(lists.lastSeen[i]);
+                }
                 break;
             }
             const std::size_t k = std::size_t(held & 0xffffffffULL) - 1;
             if ((held & 0xffffffff00000000ULL) == tag && survivorText[k] == entry
                 && lists.isBot(survivors[k]) == lists.isBot(i)) {
                 counts[k] = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(counts[k]) + weight, UINT32_MAX));
+                if (timed) {
+                    KeepEarlier(firstSeen[k], lists.firstSeen[i]);
+                    KeepLater(lastSeen[k], lists.lastSeen[i]);
+                }
                 break;
             }
             slot = (slot + 1) & mask;
@@ -87,6 +99,10 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
         side->resize(survivors.size());
     }
     lists.counts = std::move(counts);
+    if (timed) {
+        lists.firstSeen = std::move(firstSeen);
+        lists.lastSeen = std::move(lastSeen);
+    }
     lists.countsWritten = true;
     return std::uint32_t(std::min<std::uint64_t>(removed, UINT32_MAX));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineTime.h"
 #include "TextList.h"
 
 #include <cstdint>
@@ -16,6 +17,8 @@ struct ResultRow
     std::string_view referrer; ///< the referring address
     std::string_view landing; ///< the page of this site that the line requested
     bool bot = false; ///< a crawler's row, whether or not type codes show it
+    LineTime firstSeen; ///< the earliest time of the row's lines (none when no line had one)
+    LineTime lastSeen; ///< the latest
 };
 
 /// The result rows of a scan, in working-list order, held as plain bytes.
@@ -26,29 +29,37 @@ public:
     {
         fields.clear();
         bots.clear();
+        seen.clear();
     }
     /// Adds a row; a row typed "BOT" is a crawler's whatever `bot` says.
     void append(std::string_view type, std::string_view clicks, std::string_view referrer, std::string_view landing,
-                bool bot = false)
+                bool bot = false, const LineTime& firstSeen = {}, const LineTime& lastSeen = {})
     {
         fields.append(type);
         fields.append(clicks);
         fields.append(referrer);
         fields.append(landing);
         bots.push_back(bot || type == "BOT" ? 1 : 0);
+        seen.push_back(firstSeen);
+        seen.push_back(lastSeen);
+    }
+    void append(const ResultRow& row)
+    {
+        append(row.type, row.clicks, row.referrer, row.landing, row.bot, row.firstSeen, row.lastSeen);
     }
     std::size_t size() const { return fields.size() / kFields; }
     bool empty() const { return fields.empty(); }
     ResultRow row(std::size_t i) const
     {
         const std::size_t f = i * kFields;
-        return {fields[f], fields[f + 1], fields[f + 2], fields[f + 3], bots[i] != 0};
+        return {fields[f], fields[f + 1], fields[f + 2], fields[f + 3], bots[i] != 0, seen[2 * i], seen[2 * i + 1]};
     }
 
 private:
     static constexpr std::size_t kFields = 4;
     TextList fields;
     std::vector<std::uint8_t> bots;
+    std::vector<LineTime> seen; // first and last seen of each row
 };
 
 } // namespace backtrail::engine

@@ -1,6 +1,7 @@
 #include "SavedResults.h"
 
 #include "Classify.h"
+#include "LineTime.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -14,6 +15,46 @@ namespace {
 QByteArray bytesOf(const QJsonValue& value)
 {
     return value.toString().toUtf8();
+}
+
+std::uint32_t clicksOf(const QJsonValue& value, bool* ok)
+{
+    const double clicks = value.toDouble(-1);
+    *ok = clicks >= 0 && clicks <= double(UINT32_MAX) && clicks == double(std::uint64_t(clicks));
+    return *ok ? std::uint32_t(clicks) : 0;
+}
+
+// A row's "landings" and "days", added to its entry's details.
+bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& details, QString* error)
+{
+    const QJsonValue landings = row.value(QStringLiteral("landings"));
+    const QJsonValue days = row.value(QStringLiteral("days"));
+    if (!landings.isArray() || !days.isArray()) {
+        *error = QStringLiteral("a row without its landings or days (write the results with --details)");
+        return false;
+    }
+    for (const QJsonValue& value : landings.toArray()) {
+        bool ok = false;
+        const std::uint32_t clicks = clicksOf(value.toObject().value(QStringLiteral("clicks")), &ok);
+        const QByteArray path = bytesOf(value.toObject().value(QStringLiteral("path")));
+        if (!ok) {
+            *error = QStringLiteral("a landing page whose clicks are not a count");
+            return false;
+        }
+        details.addLanding(entry, std::string_view(path.constData(), std::size_t(path.size())), clicks);
+    }
+    for (const QJsonValue& value : days.toArray()) {
+        bool ok = false;
+        const std::uint32_t clicks = clicksOf(value.toObject().value(QStringLiteral("clicks")), &ok);
+        const QByteArray date = bytesOf(value.toObject().value(QStringLiteral("date")));
+        std::int32_t day = 0;
+        if (!ok || !ReadDayText(std::string_view(date.constData(), std::size_t(date.size())), day)) {
+            *error = QStringLiteral("a day that is no date with a count: %1").arg(QString::fromUtf8(date));
+            return false;
+        }
+        details.addDay(entry, day, clicks);
+    }
+    return true;
 }
 
 } // namespace
@@ -41,10 +82,13 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     read.settings.bHttps = settings.value(QStringLiteral("https")).toBool();
     read.settings.bHideCrawlers = settings.value(QStringLiteral("hide_crawlers")).toBool();
     read.settings.bHideSpam = settings.value(QStringLiteral("hide_spam")).toBool();
+    read.settings.strDateSince = settings.value(QStringLiteral("since")).toString();
+    read.settings.strDateUntil = settings.value(QStringLiteral("until")).toString();
+    read.details = settings.value(QStringLiteral("details")).toBool();
     read.bySite = settings.value(QStringLiteral("by_site")).toBool();
     read.stopped = top.value(QStringLiteral("stopped")).toBool();
     read.filesDone = top.value(QStringLiteral("files_done")).toInt();
-    read.part = ScanPart(read.settings.bRemoveDupes);
+    read.part = ScanPart(read.settings.bRemoveDupes, read.details);
     for (const QJsonValue& value : rowsValue.toArray()) {
         const QJsonObject row = value.toObject();
         if (!row.value(QStringLiteral("referrer")).isString() || !row.value(QStringLiteral("ext")).isString()) {
@@ -61,15 +105,32 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
         const QByteArray referrer = bytesOf(row.value(QStringLiteral("referrer")));
         const QByteArray landing = bytesOf(row.value(QStringLiteral("landing")));
         const QByteArray ext = bytesOf(row.value(QStringLiteral("ext")));
-        read.part.addEntry(std::string_view(referrer.constData(), std::size_t(referrer.size())),
-                           std::string_view(landing.constData(), std::size_t(landing.size())),
-                           row.value(QStringLiteral("bot")).toBool(),
-                           ExtensionIndexOfCode(std::string_view(ext.constData(), std::size_t(ext.size()))), count);
+        LineTime seen[2];
+        const char* const seenKeys[] = {"first_seen", "last_seen"};
+        for (int k = 0; k < 2; ++k) {
+            const QByteArray text = bytesOf(row.value(QLatin1String(seenKeys[k])));
+            if (text.isEmpty())
+                continue;
+            seen[k] = FindLineTime(std::string_view(text.constData(), std::size_t(text.size())), W3cTimeFields());
+            if (!seen[k].valid) {
+                *error = QStringLiteral("a row whose %1 is no time: %2").arg(QLatin1String(seenKeys[k]), text);
+                return false;
+            }
+        }
+        const std::size_t entry = read.part.addEntry(
+            std::string_view(referrer.constData(), std::size_t(referrer.size())),
+            std::string_view(landing.constData(), std::size_t(landing.size())),
+            row.value(QStringLiteral("bot")).toBool(),
+            ExtensionIndexOfCode(std::string_view(ext.constData(), std::size_t(ext.size()))), count, seen[0], seen[1]);
+        if (read.details && read.part.collectsDetails()
+            && !readDetails(row, std::uint32_t(entry), read.part.details(), error))
+            return false;
     }
     read.part.lines = std::int64_t(top.value(QStringLiteral("lines_scanned")).toDouble());
     read.part.links = std::int64_t(top.value(QStringLiteral("links_found")).toDouble());
     read.part.hiddenCrawlerLines = std::int64_t(top.value(QStringLiteral("hidden_crawler_lines")).toDouble());
     read.part.hiddenSpamLines = std::int64_t(top.value(QStringLiteral("hidden_spam_lines")).toDouble());
+    read.part.outsideRangeLines = std::int64_t(top.value(QStringLiteral("lines_outside_range")).toDouble());
     for (const QJsonValue& value : top.value(QStringLiteral("unreadable")).toArray()) {
         const QJsonObject problem = value.toObject();
         read.unreadable.append(
@@ -123,6 +184,10 @@ bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* 
             differs = QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
         else if (a.bHideSpam != b.bHideSpam)
             differs = QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
+        else if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
+            differs = QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
+        else if (merged.details != next.details)
+            differs = QStringLiteral("details %1").arg(next.details ? "written" : "not written");
         if (!differs.isEmpty()) {
             *error = QStringLiteral("%1 was made with other settings than %2 (%3); results merge only when their "
                                     "settings are the same")

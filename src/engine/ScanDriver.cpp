@@ -4,6 +4,7 @@
 #include "FilePieces.h"
 #include "FileRoutines.h"
 #include "LineScanner.h"
+#include "LineTime.h"
 #include "ListKillDupes.h"
 #include "LogReader.h"
 #include "LogSource.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -103,6 +105,8 @@ struct Scanner::Task
     bool collapse = true;
     bool hideCrawlers = false;
     bool hideSpam = false;
+    bool details = false;
+    DateRange range;
     // Read this many lines and stop there, whatever the stop flag says (-1:
     // read to the end unless stopped): a stopped file read again as one piece.
     std::int64_t lineLimit = -1;
@@ -110,8 +114,8 @@ struct Scanner::Task
 
 struct Scanner::TaskResult
 {
-    explicit TaskResult(bool collapse)
-        : part(collapse)
+    TaskResult(bool collapse, bool details)
+        : part(collapse, details)
     {
     }
     ScanPart part;
@@ -185,6 +189,7 @@ void Scanner::setCounters(const ScanPart& total)
     current.counters.LinksFound = capped(total.links);
     current.HiddenCrawlerLines = total.hiddenCrawlerLines;
     current.HiddenSpamLines = total.hiddenSpamLines;
+    current.OutsideRangeLines = total.outsideRangeLines;
 }
 
 void Scanner::SetProgressRange(const QString& path)
@@ -213,6 +218,7 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     CrawlerList crawlers = crawlerList;
     ScanPart& part = result.part;
     W3cFields fields;
+    W3cTimeFields timeFields;
     const bool midFile = !task.whole && task.piece.begin > 0;
     std::string remainder;
     std::string scratch;
@@ -255,9 +261,20 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
         part.countLine();
         if (!line.empty() && line.front() == '#') {
             fields.readDirective(line);
+            timeFields.readDirective(line);
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
+            // When: a line outside the date range (or without a time while one is set) is no referrer line.
+            const LineTime time = FindLineTime(line, timeFields);
+            // Before the piece names its W3C fields, a time can only come from the
+            // line's own text; a missing one may need the fields an earlier piece named.
+            if (midFile && !result.namedFields && !time.valid)
+                result.landingsNeedEarlierFields = true;
+            if (!task.range.contains(time)) {
+                ++part.outsideRangeLines;
+                return countedLine();
+            }
             // Who clicked: an address the crawler wrote into its user agent, or
             // a user agent on the crawler list, makes the line a crawler's.
             bool bot = referrer.closedByParen;
@@ -279,7 +296,7 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
             // quoted request; an empty one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && landing.empty())
                 result.landingsNeedEarlierFields = true;
-            part.add(referrer.text, landing, bot, [&] {
+            part.add(referrer.text, landing, bot, time, [&] {
                 ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
                 return ExtensionIndex(remainder);
             });
@@ -304,6 +321,8 @@ void Scanner::ScanSelectedFiles()
     const bool collapse = settings.bRemoveDupes;
     const bool hideCrawlers = settings.bHideCrawlers;
     const bool hideSpam = settings.bHideSpam;
+    const bool details = collectDetails;
+    const DateRange range = RangeOf(settings);
     const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
     const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
                                   settings.bHttps);
@@ -324,7 +343,8 @@ void Scanner::ScanSelectedFiles()
         if (!xdirExists(path))
             continue;
         const QFileInfo info(path);
-        Task whole {f, path, FilePiece(), true, info.size(), &matcher, collapse, hideCrawlers, hideSpam};
+        Task whole {f,        path,         FilePiece(), true,    info.size(), &matcher,
+                    collapse, hideCrawlers, hideSpam,    details, range};
         // A W3C log names its fields in its first lines, which every piece would need.
         QFile probe(path);
         char first = 0;
@@ -339,7 +359,7 @@ void Scanner::ScanSelectedFiles()
         for (const FilePiece& piece : CutAtLineEnds(path, target)) {
             const std::int64_t end = piece.end < 0 ? size : piece.end;
             tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, collapse,
-                             hideCrawlers, hideSpam});
+                             hideCrawlers, hideSpam, details, range});
         }
     }
     firstTask[std::size_t(paths.size())] = tasks.size();
@@ -347,7 +367,7 @@ void Scanner::ScanSelectedFiles()
     std::vector<std::unique_ptr<TaskResult>> results;
     results.reserve(tasks.size());
     for (std::size_t k = 0; k < tasks.size(); ++k)
-        results.push_back(std::make_unique<TaskResult>(collapse));
+        results.push_back(std::make_unique<TaskResult>(collapse, details));
 
     // The workers take the tasks in order; the caller's thread merges them in
     // the same order as they become ready.
@@ -419,7 +439,7 @@ void Scanner::ScanSelectedFiles()
         }
     };
 
-    ScanPart total(collapse);
+    ScanPart total(collapse, details);
     bool stopped = false;
     for (int f = 0; f < paths.size(); ++f) {
         const QString& path = paths[f];
@@ -455,7 +475,7 @@ void Scanner::ScanSelectedFiles()
         const std::size_t end = firstTask[std::size_t(f) + 1];
         if (begin == end)
             continue;
-        ScanPart file(collapse);
+        ScanPart file(collapse, details);
         W3cFields fieldsSoFar;
         bool needsWholeRead = false;
         std::int64_t doneBefore = 0;
@@ -494,7 +514,7 @@ void Scanner::ScanSelectedFiles()
             again.whole = true;
             again.piece = FilePiece();
             again.lineLimit = stopped ? file.lines : -1;
-            TaskResult redo(collapse);
+            TaskResult redo(collapse, details);
             linesBefore = total.lines;
             linksBefore = total.links;
             runTask(again, redo, true);
@@ -529,7 +549,10 @@ void Scanner::finishScan(ScanPart total, bool spamHidden)
 {
     const bool collapsed = total.collapses();
     setCounters(total);
+    current.detailsCollected = total.collectsDetails();
+    current.details = total.takeDetails();
     current.lists = total.takeEntries();
+    current.details.index(current.lists.size());
     if (collapsed)
         ListKillDupes(current, frontEnd);
     // With spam hidden no entry is spam: the rows need not be looked up again.
@@ -553,6 +576,58 @@ bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPa
     current.counters.FilesDone = filesDone;
     finishScan(std::move(part), false);
     return true;
+}
+
+} // namespace backtrail::engine
+
+namespace backtrail::engine {
+
+DateRange RangeOf(const ScanSettings& settings)
+{
+    DateRange range;
+    const QByteArray since = settings.strDateSince.toUtf8();
+    const QByteArray until = settings.strDateUntil.toUtf8();
+    if (const auto bound = ParseRangeBound(std::string_view(since.constData(), std::size_t(since.size())), false))
+        range.since = *bound;
+    if (const auto bound = ParseRangeBound(std::string_view(until.constData(), std::size_t(until.size())), true))
+        range.until = *bound;
+    return range;
+}
+
+RowDetails Scanner::details(std::span<const std::size_t> entries) const
+{
+    RowDetails result;
+    const WorkingLists& lists = current.lists;
+    for (const std::size_t e : entries) {
+        if (e >= lists.size())
+            continue;
+        if (e < lists.firstSeen.size())
+            KeepEarlier(result.firstSeen, lists.firstSeen[e]);
+        if (e < lists.lastSeen.size())
+            KeepLater(result.lastSeen, lists.lastSeen[e]);
+    }
+    if (current.detailsCollected) {
+        result.landings = current.details.landingsOf(entries);
+        result.days = current.details.daysOf(entries);
+        return result;
+    }
+    // Entries that stand for one line each: the line's landing page and day.
+    std::map<std::string_view, std::uint64_t> landings;
+    std::map<std::int32_t, std::uint64_t> days;
+    for (const std::size_t e : entries) {
+        if (e >= lists.size() || lists.hasCounts())
+            continue;
+        ++landings[lists.landing[e]];
+        if (e < lists.firstSeen.size() && lists.firstSeen[e].valid)
+            ++days[lists.firstSeen[e].localDay()];
+    }
+    for (const auto& [path, clicks] : landings)
+        result.landings.push_back({std::string(path), clicks});
+    std::stable_sort(result.landings.begin(), result.landings.end(),
+                     [](const LandingClicks& a, const LandingClicks& b) { return a.clicks > b.clicks; });
+    for (const auto& [day, clicks] : days)
+        result.days.push_back({day, clicks});
+    return result;
 }
 
 } // namespace backtrail::engine

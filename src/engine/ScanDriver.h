@@ -1,6 +1,8 @@
 #pragma once
 
 #include "CrawlerList.h"
+#include "EntryDetails.h"
+#include "LineTime.h"
 #include "ScanPart.h"
 #include "ScanState.h"
 #include "Settings.h"
@@ -14,6 +16,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 namespace backtrail::engine {
 
@@ -36,6 +40,20 @@ inline QString StatisticsTitle()
 {
     return QStringLiteral("Scan Finished");
 }
+
+/// The date range of the settings' since and until texts ("2026-12-08", or a
+/// date and time); a text that is empty or no such bound leaves its end open.
+DateRange RangeOf(const ScanSettings& settings);
+
+/// What the details view shows of a row: its landing pages and days with
+/// their clicks, and its first and last seen.
+struct RowDetails
+{
+    std::vector<LandingClicks> landings; ///< most clicks first, equal clicks by path
+    std::vector<DayClicks> days; ///< by date
+    LineTime firstSeen;
+    LineTime lastSeen;
+};
 
 /// Runs scans for one front end: walks the selected files of its file list,
 /// reads each, removes duplicates, fills the result rows and reports.
@@ -91,6 +109,15 @@ public:
     /// The spam list the scan types its rows with.
     const SpamList& spamList() const;
 
+    /// Whether scans count each row's clicks per landing page and per day
+    /// (off unless set: it costs memory per distinct pair). Without, a row that
+    /// collapses equal referrers has no details; one that does not stands for
+    /// one line and has that line's.
+    void setCollectDetails(bool on) { collectDetails = on; }
+    /// The details of the last scan's entries (rows in working-list order),
+    /// summed over the entries given (the referrers of a site row, say).
+    RowDetails details(std::span<const std::size_t> entries) const;
+
     /// The size of the pieces a large plain file is cut into (0: chosen from
     /// the file's size and the threads); tests cut files into small pieces.
     void setPieceBytes(std::int64_t bytes) { pieceBytes = bytes; }
@@ -114,6 +141,7 @@ private:
     int threads = 0;
     std::int64_t pieceBytes = 0;
     CrawlerList crawlerList = CrawlerList::Shipped();
+    bool collectDetails = false;
     mutable std::shared_ptr<const SpamList> spam; // the shipped list when none is set
     // Lines and links before the piece read on the caller's thread, for its running counters.
     std::int64_t linesBefore = 0;

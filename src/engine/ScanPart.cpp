@@ -69,18 +69,20 @@ void ScanPart::bump(std::size_t entry, std::uint32_t by)
 }
 
 void ScanPart::append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
-                      std::uint32_t count)
+                      std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen)
 {
     lists.List1.append(referrer);
     lists.landing.append(landing);
     lists.bot.push_back(bot ? 1 : 0);
     lists.types.push_back(type);
+    lists.firstSeen.push_back(firstSeen);
+    lists.lastSeen.push_back(lastSeen);
     if (collapsing)
         lists.counts.push_back(count);
 }
 
-void ScanPart::addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
-                        std::uint32_t count)
+std::size_t ScanPart::addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+                               std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen)
 {
     links += count;
     if (collapsing) {
@@ -88,49 +90,65 @@ void ScanPart::addEntry(std::string_view referrer, std::string_view landing, boo
         const std::size_t found = find(referrer, bot, hash);
         if (found != kNone) {
             bump(found, count);
-            return;
+            KeepEarlier(lists.firstSeen[found], firstSeen);
+            KeepLater(lists.lastSeen[found], lastSeen);
+            return found;
         }
         insert(hash);
     }
-    append(referrer, landing, bot, type, count);
+    append(referrer, landing, bot, type, count, firstSeen, lastSeen);
+    return size() - 1;
 }
 
 void ScanPart::merge(ScanPart&& later)
 {
     // Nothing here yet: the later part is taken over whole rather than copied.
-    if (lines == 0 && links == 0 && hiddenCrawlerLines == 0 && hiddenSpamLines == 0 && size() == 0
-        && later.collapsing == collapsing) {
+    if (lines == 0 && links == 0 && hiddenCrawlerLines == 0 && hiddenSpamLines == 0 && outsideRangeLines == 0
+        && size() == 0 && later.collapsing == collapsing && later.detailed == detailed) {
         *this = std::move(later);
-        later = ScanPart(collapsing);
+        later = ScanPart(collapsing, detailed);
         return;
     }
     lines += later.lines;
     links += later.links;
     hiddenCrawlerLines += later.hiddenCrawlerLines;
     hiddenSpamLines += later.hiddenSpamLines;
+    outsideRangeLines += later.outsideRangeLines;
     if (!collapsing) {
         // Every entry stays: the later part's bytes are taken over, not copied.
+        auto appendAll = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
         lists.List1.append(std::move(later.lists.List1));
         lists.landing.append(std::move(later.lists.landing));
-        lists.bot.insert(lists.bot.end(), later.lists.bot.begin(), later.lists.bot.end());
-        lists.types.insert(lists.types.end(), later.lists.types.begin(), later.lists.types.end());
+        appendAll(lists.bot, later.lists.bot);
+        appendAll(lists.types, later.lists.types);
+        appendAll(lists.firstSeen, later.lists.firstSeen);
+        appendAll(lists.lastSeen, later.lists.lastSeen);
         later = ScanPart(false);
         return;
     }
     const WorkingLists& more = later.lists;
+    // Where each of the later part's entries lands here, for its details.
+    std::vector<std::uint32_t> entryOf(detailed ? more.size() : 0);
     for (std::size_t j = 0; j < more.size(); ++j) {
         const std::string_view referrer = more.List1[j];
         const bool bot = more.isBot(j);
         const std::uint64_t hash = hashOf(referrer, bot);
-        const std::size_t found = find(referrer, bot, hash);
+        std::size_t found = find(referrer, bot, hash);
         if (found != kNone) {
             bump(found, more.counts[j]);
-            continue;
+            KeepEarlier(lists.firstSeen[found], more.firstSeen[j]);
+            KeepLater(lists.lastSeen[found], more.lastSeen[j]);
+        } else {
+            insert(hash);
+            append(referrer, more.landing[j], bot, more.types[j], more.counts[j], more.firstSeen[j], more.lastSeen[j]);
+            found = size() - 1;
         }
-        insert(hash);
-        append(referrer, more.landing[j], bot, more.types[j], more.counts[j]);
+        if (detailed)
+            entryOf[j] = std::uint32_t(found);
     }
-    later = ScanPart(true);
+    if (detailed)
+        detailTables.merge(later.detailTables, entryOf);
+    later = ScanPart(true, detailed);
 }
 
 WorkingLists ScanPart::takeEntries()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntryDetails.h"
 #include "HugePages.h"
 #include "ScanState.h"
 
@@ -27,22 +28,28 @@ namespace backtrail::engine {
 class ScanPart
 {
 public:
-    explicit ScanPart(bool collapse = true)
+    /// `details`: a collapsing part also counts each entry's clicks per
+    /// landing page and per day (a part that does not collapse has them in
+    /// its entries anyway).
+    explicit ScanPart(bool collapse = true, bool details = false)
         : collapsing(collapse)
+        , detailed(collapse && details)
     {
     }
     ScanPart(ScanPart&&) noexcept = default;
     ScanPart& operator=(ScanPart&&) noexcept = default;
 
     bool collapses() const { return collapsing; }
+    bool collectsDetails() const { return detailed; }
 
     /// Lines read and referrer lines found (not capped).
     std::int64_t lines = 0;
     std::int64_t links = 0;
-    /// Lines read that were crawlers' (or referrer spam) and hidden: read and
-    /// counted, but no referrer lines.
+    /// Lines read that were crawlers' (or referrer spam, or outside the date
+    /// range) and hidden: read and counted, but no referrer lines.
     std::int64_t hiddenCrawlerLines = 0;
     std::int64_t hiddenSpamLines = 0;
+    std::int64_t outsideRangeLines = 0;
 
     /// Counts one line read.
     void countLine() { ++lines; }
@@ -50,7 +57,9 @@ public:
     /// Adds a referrer line. With collapsing on, a referrer seen before only
     /// adds a click; `typeOf()` is asked for a new entry's type (an
     /// ExtensionIndex), so that the remainder it is read from is made only then.
-    template<class TypeOf> void add(std::string_view referrer, std::string_view landing, bool bot, TypeOf&& typeOf)
+    /// `time` is the line's (no time: none).
+    template<class TypeOf>
+    void add(std::string_view referrer, std::string_view landing, bool bot, const LineTime& time, TypeOf&& typeOf)
     {
         ++links;
         if (collapsing) {
@@ -58,11 +67,15 @@ public:
             const std::size_t found = find(referrer, bot, hash);
             if (found != kNone) {
                 bump(found, 1);
+                KeepEarlier(lists.firstSeen[found], time);
+                KeepLater(lists.lastSeen[found], time);
+                addDetails(found, landing, time, 1);
                 return;
             }
             insert(hash);
         }
-        append(referrer, landing, bot, typeOf(), 1);
+        append(referrer, landing, bot, typeOf(), 1, time, time);
+        addDetails(size() - 1, landing, time, 1);
     }
 
     /// Appends `later` after this part: lines and links add up, `later`'s new
@@ -71,9 +84,13 @@ public:
     /// Both parts must collapse alike.
     void merge(ScanPart&& later);
 
-    /// Adds one entry as it is, for results read back from elsewhere.
-    void addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
-                  std::uint32_t count);
+    /// Adds one entry as it is, for results read back from elsewhere, and
+    /// returns its number (an equal entry's when collapsing). Its details, if
+    /// any, are added with details().
+    std::size_t addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+                         std::uint32_t count, const LineTime& firstSeen = {}, const LineTime& lastSeen = {});
+    /// Each entry's clicks per landing page and day, while collectsDetails().
+    EntryDetails& details() { return detailTables; }
 
     std::size_t size() const { return lists.size(); }
     /// The entries in first-occurrence order; counts hold each entry's clicks
@@ -81,6 +98,8 @@ public:
     const WorkingLists& entries() const { return lists; }
     /// Hands the entries over as a scan's working lists; the part is left empty.
     WorkingLists takeEntries();
+    /// Hands the details over (before takeEntries).
+    EntryDetails takeDetails() { return std::move(detailTables); }
 
 private:
     static constexpr std::size_t kNone = ~std::size_t(0);
@@ -89,9 +108,20 @@ private:
     void insert(std::uint64_t hash);
     void grow();
     void bump(std::size_t entry, std::uint32_t by);
-    void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count);
+    void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count,
+                const LineTime& firstSeen, const LineTime& lastSeen);
+    void addDetails(std::size_t entry, std::string_view landing, const LineTime& time, std::uint32_t clicks)
+    {
+        if (!detailed)
+            return;
+        detailTables.addLanding(std::uint32_t(entry), landing, clicks);
+        if (time.valid)
+            detailTables.addDay(std::uint32_t(entry), time.localDay(), clicks);
+    }
 
     bool collapsing;
+    bool detailed;
+    EntryDetails detailTables;
     WorkingLists lists;
     // Open addressing over the entries: a slot holds the entry's number + 1 in
     // its low half (0 when empty) and the upper half of its hash. At most half full.

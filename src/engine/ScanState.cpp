@@ -15,6 +15,10 @@ void WorkingLists::clear()
     types.shrink_to_fit();
     counts.clear();
     counts.shrink_to_fit();
+    firstSeen.clear();
+    firstSeen.shrink_to_fit();
+    lastSeen.clear();
+    lastSeen.shrink_to_fit();
     countsWritten = false;
 }
 
@@ -52,7 +56,10 @@ void ScanState::reset()
     DuplicatesRemoved = 0;
     HiddenCrawlerLines = 0;
     HiddenSpamLines = 0;
+    OutsideRangeLines = 0;
     lists.clear();
+    details = EntryDetails();
+    detailsCollected = false;
     progress = Progress();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EntryDetails.h"
+#include "LineTime.h"
 #include "TextList.h"
 
 #include <cstdint>
@@ -43,6 +45,10 @@ struct WorkingLists
     /// that collapses equal referrers as it reads fills them before that: each
     /// entry then stands for as many referrer lines as its count says.
     std::vector<std::uint32_t> counts;
+    /// When each entry's lines were first and last seen (no time: no line of
+    /// the entry had one).
+    std::vector<LineTime> firstSeen;
+    std::vector<LineTime> lastSeen;
 
     void clear();
     std::size_t size() const { return List1.size(); }
@@ -91,7 +97,13 @@ struct ScanState
     /// or referrer spam and hidden (each line counts once, as a crawler's first).
     std::int64_t HiddenCrawlerLines = 0;
     std::int64_t HiddenSpamLines = 0;
+    /// Lines read but not taken because a date range was set and their time
+    /// lies outside it (or they have none).
+    std::int64_t OutsideRangeLines = 0;
     WorkingLists lists;
+    /// Each entry's clicks per landing page and day, when the scan counted them.
+    EntryDetails details;
+    bool detailsCollected = false;
     Progress progress;
 
     /// Back to the state of a scan that has not started.

@@ -116,6 +116,8 @@ ScanSettings ReadScanSettings(const SettingsStore& store)
     const QString zero = QStringLiteral("0");
     values.bHideCrawlers = TextToBool(store.read(data, QString::fromLatin1(keys::kHideCrawlers), zero));
     values.bHideSpam = TextToBool(store.read(data, QString::fromLatin1(keys::kHideSpam), zero));
+    values.strDateSince = store.read(data, QString::fromLatin1(keys::kDateSince), QString());
+    values.strDateUntil = store.read(data, QString::fromLatin1(keys::kDateUntil), QString());
     return values;
 }
 

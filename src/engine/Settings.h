@@ -20,6 +20,8 @@ inline constexpr auto kYourWebsite = "strYourWebsite";
 inline constexpr auto kHttps = "bHttps";
 inline constexpr auto kHideCrawlers = "bHideCrawlers";
 inline constexpr auto kHideSpam = "bHideSpam";
+inline constexpr auto kDateSince = "dateSince";
+inline constexpr auto kDateUntil = "dateUntil";
 inline constexpr auto kPath = "path";
 inline constexpr auto kShowHelp = "showHelp";
 } // namespace keys
@@ -82,6 +84,11 @@ struct ScanSettings
     /// scanned, but are no referrer lines.
     bool bHideCrawlers = false;
     bool bHideSpam = false;
+    /// The date range ("2026-12-08", or a date and time as --since takes it):
+    /// empty is open. While one is set, a line outside it, or without a time,
+    /// is read and counted as scanned but is no referrer line.
+    QString strDateSince;
+    QString strDateUntil;
     QString strYourWebsite = QString::fromLatin1(kPlaceholderDomain);
 };
 

@@ -147,11 +147,14 @@ TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
     EXPECT_EQ(r.out, "<a href='http://r.example/\xff&lt;b&gt;'>0000002|http://r.example/\xff&lt;b&gt;</a><br>\r\n");
 
     r = run({QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"), log});
-    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>\t/a.gif\n");
+    EXPECT_EQ(
+        r.out,
+        "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>\t/"
+        "a.gif\t\t\n");
 
     r = run({QStringLiteral("--by-site"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"),
              log});
-    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\n\t0000002\tr.example\t\n");
+    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\n\t0000002\tr.example\t\t\t\n");
 
     r = run({QStringLiteral("--quiet"), log});
     EXPECT_NE(r.out.find("Type  Clicks   Referrer"), std::string::npos);

@@ -184,17 +184,27 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
     std::mt19937 random(99);
     for (int round = 0; round < 200; ++round) {
         const bool collapse = random() % 2 == 0;
-        std::vector<std::tuple<std::string, std::string, bool, std::uint8_t>> lines;
-        for (int i = int(random() % 300); i > 0; --i)
+        std::vector<std::tuple<std::string, std::string, bool, std::uint8_t, LineTime>> lines;
+        for (int i = int(random() % 300); i > 0; --i) {
+            // Few distinct seconds and offsets, so that instants tie; some lines without a time.
+            LineTime time;
+            time.valid = random() % 6 != 0;
+            time.year = 2026;
+            time.month = 12;
+            time.day = std::uint8_t(1 + random() % 3);
+            time.hour = std::uint8_t(random() % 3);
+            time.offsetMinutes = std::int16_t(60 * (int(random() % 3) - 1));
             lines.emplace_back("http://r" + std::to_string(random() % 30) + ".example/",
-                               "/p" + std::to_string(random() % 5), random() % 5 == 0, std::uint8_t(random() % 32));
+                               "/p" + std::to_string(random() % 5), random() % 5 == 0, std::uint8_t(random() % 32),
+                               time);
+        }
         auto partOf = [&](std::size_t from, std::size_t to) {
-            ScanPart part(collapse);
+            ScanPart part(collapse, true);
             for (std::size_t i = from; i < to; ++i) {
                 part.countLine();
-                const auto& [referrer, landing, bot, type] = lines[i];
+                const auto& [referrer, landing, bot, type, time] = lines[i];
                 const std::uint8_t kind = type; // clang 14 cannot capture a structured binding
-                part.add(referrer, landing, bot, [kind] { return kind; });
+                part.add(referrer, landing, bot, time, [kind] { return kind; });
             }
             return part;
         };
@@ -211,8 +221,12 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
         a.merge(std::move(b));
         c.merge(std::move(d));
         a.merge(std::move(c));
-        const ScanPart whole = partOf(0, lines.size());
-        for (const ScanPart* merged : {&a, &left}) {
+        ScanPart whole = partOf(0, lines.size());
+        EntryDetails wholeDetails = whole.takeDetails();
+        wholeDetails.index(whole.size());
+        for (ScanPart* merged : {&a, &left}) {
+            EntryDetails details = merged->takeDetails();
+            details.index(merged->size());
             ASSERT_EQ(merged->lines, whole.lines);
             ASSERT_EQ(merged->links, whole.links);
             const WorkingLists& m = merged->entries();
@@ -223,8 +237,13 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
                 EXPECT_EQ(m.landing[i], w.landing[i]);
                 EXPECT_EQ(m.isBot(i), w.isBot(i));
                 EXPECT_EQ(m.types[i], w.types[i]);
+                EXPECT_EQ(m.firstSeen[i], w.firstSeen[i]);
+                EXPECT_EQ(m.lastSeen[i], w.lastSeen[i]);
                 if (collapse) {
                     EXPECT_EQ(m.counts[i], w.counts[i]);
+                    const std::size_t entry[] = {i};
+                    EXPECT_EQ(details.landingsOf(entry), wholeDetails.landingsOf(entry));
+                    EXPECT_EQ(details.daysOf(entry), wholeDetails.daysOf(entry));
                 }
             }
         }

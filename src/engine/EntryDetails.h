@@ -1,0 +1,85 @@
+#pragma once
+
+#include "TextList.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// One landing page of a row and the clicks that reached it.
+struct LandingClicks
+{
+    std::string path;
+    std::uint64_t clicks = 0;
+    bool operator==(const LandingClicks&) const = default;
+};
+
+/// One day of a row (days since 1970-01-01, the date as the log wrote it) and its clicks.
+struct DayClicks
+{
+    std::int32_t day = 0;
+    std::uint64_t clicks = 0;
+    bool operator==(const DayClicks&) const = default;
+};
+
+/// What the lines of each entry of a scan led to: its clicks per landing page
+/// and per day. Entries are numbered as in their part. Memory follows the
+/// distinct (entry, landing page) and (entry, day) pairs, not the lines.
+class EntryDetails
+{
+public:
+    EntryDetails() = default;
+    EntryDetails(EntryDetails&&) noexcept = default;
+    EntryDetails& operator=(EntryDetails&&) noexcept = default;
+
+    /// Counts clicks of an entry on a landing page, and on a day (none: a line without time).
+    void addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks);
+    void addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks);
+    /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here.
+    void merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
+
+    std::size_t landingPairs() const { return landingEntry.size(); }
+    std::size_t dayPairs() const { return dayKey.size(); }
+    bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
+
+    /// Prepares the per-entry lookups below for entries 0 to entries - 1; no
+    /// pair may be added afterwards.
+    void index(std::size_t entries);
+    /// The landing pages of the given entries with their clicks summed, most
+    /// clicks first, equal clicks by path in byte order (an empty path is a path too).
+    std::vector<LandingClicks> landingsOf(std::span<const std::size_t> entries) const;
+    /// The days of the given entries with their clicks summed, by date.
+    std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
+
+private:
+    static std::uint64_t landingHash(std::uint32_t entry, std::string_view landing);
+    static std::uint64_t dayHash(std::uint64_t key);
+    void growLandings();
+    void growDays();
+
+    // Landing pairs in the order first seen, with an open-addressing table of
+    // their numbers + 1 (0: empty slot), at most half full.
+    TextList landingText;
+    std::vector<std::uint32_t> landingEntry;
+    std::vector<std::uint32_t> landingCount;
+    std::vector<std::uint32_t> landingTable;
+    // Day pairs: the entry in the high half of the key, the day (moved to
+    // unsigned) in the low half.
+    std::vector<std::uint64_t> dayKey;
+    std::vector<std::uint32_t> dayCount;
+    std::vector<std::uint32_t> dayTable;
+    // After index(): each entry's pairs, as ranges of positions.
+    std::vector<std::uint32_t> landingStart, landingOrder, dayStart, dayOrder;
+};
+
+/// "2026-12-08" of a day that DayClicks counts.
+std::string DayText(std::int32_t day);
+/// The day of a "2026-12-08" text; false when it is no valid date.
+bool ReadDayText(std::string_view text, std::int32_t& day);
+
+} // namespace backtrail::engine
