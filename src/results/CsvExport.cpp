@@ -75,9 +75,17 @@ std::string ResultsCsv(const ResultsModel& model)
         fields[std::size_t(c)] = captions[std::size_t(c)];
     }
     std::string csv = CsvRecord(fields);
+    // The times are written as the table shows them, from texts made per row.
+    std::array<std::string, ResultsModel::ColumnCount> times;
     for (int r = 0; r < model.rowCount(); ++r) {
-        for (int c = 0; c < ResultsModel::ColumnCount; ++c)
-            fields[std::size_t(c)] = model.cellBytes(r, c);
+        for (int c = 0; c < ResultsModel::ColumnCount; ++c) {
+            if (ResultsModel::IsTimeColumn(c)) {
+                times[std::size_t(c)] = model.cellTime(r, c).iso();
+                fields[std::size_t(c)] = times[std::size_t(c)];
+            } else {
+                fields[std::size_t(c)] = model.cellBytes(r, c);
+            }
+        }
         csv += CsvRecord(fields);
     }
     return csv;

@@ -22,8 +22,10 @@ std::string CsvField(std::string_view text);
 std::string CsvRecord(std::span<const std::string_view> fields);
 
 /// The rows of the results table as it shows them (view order, grouped or
-/// not): a header record with the four column captions, then one record per
-/// row, in UTF-8 without a byte order mark.
+/// not): a header record with the column captions (Type, Clicks, Referrer,
+/// Landing Page, First Seen, Last Seen), then one record per row, in UTF-8
+/// without a byte order mark. A time is "2026-12-08T17:13:23+02:00", empty
+/// when the row has none.
 std::string ResultsCsv(const ResultsModel& model);
 
 /// What a CSV export did: the path it wrote, or why it could not.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 namespace backtrail::results {
@@ -64,6 +65,14 @@ std::string_view ResultsModel::cell(std::uint32_t tableRow, int column) const
     }
 }
 
+engine::LineTime ResultsModel::time(std::uint32_t tableRow, int column) const
+{
+    if (!IsTimeColumn(column))
+        return {};
+    const engine::ResultRow row = shown().row(tableRow);
+    return column == FirstSeenColumn ? row.firstSeen : row.lastSeen;
+}
+
 QVariant ResultsModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -72,6 +81,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::ToolTipRole && index.column() != ReferrerColumn && index.column() != LandingColumn)
         return {};
+    if (IsTimeColumn(index.column()))
+        return QString::fromStdString(time(order[std::size_t(index.row())], index.column()).iso());
     const std::string_view text = cell(order[std::size_t(index.row())], index.column());
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
@@ -89,6 +100,10 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return QStringLiteral("Referrer");
     case LandingColumn:
         return QStringLiteral("Landing Page");
+    case FirstSeenColumn:
+        return QStringLiteral("First Seen");
+    case LastSeenColumn:
+        return QStringLiteral("Last Seen");
     default:
         return {};
     }
@@ -96,6 +111,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 
 QString ResultsModel::cellText(int row, int column) const
 {
+    if (IsTimeColumn(column))
+        return QString::fromStdString(cellTime(row, column).iso());
     const std::string_view text = cellBytes(row, column);
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
@@ -105,6 +122,23 @@ std::string_view ResultsModel::cellBytes(int row, int column) const
     if (row < 0 || row >= int(order.size()))
         return {};
     return cell(order[std::size_t(row)], column);
+}
+
+engine::LineTime ResultsModel::cellTime(int row, int column) const
+{
+    if (row < 0 || row >= int(order.size()))
+        return {};
+    return time(order[std::size_t(row)], column);
+}
+
+std::vector<std::size_t> ResultsModel::entriesOf(int row) const
+{
+    if (row < 0 || row >= int(order.size()))
+        return {};
+    const std::uint32_t shownRow = order[std::size_t(row)];
+    if (!grouped)
+        return {std::size_t(shownRow)};
+    return shownRow < siteMembers.size() ? siteMembers[shownRow] : std::vector<std::size_t>();
 }
 
 int ResultsModel::findReferrer(const QString& text, int afterRow) const
@@ -134,6 +168,7 @@ void ResultsModel::clearRows()
     order.shrink_to_fit();
     table.clear();
     sites.clear();
+    siteMembers.clear();
     endResetModel();
 }
 
@@ -162,7 +197,7 @@ void ResultsModel::retypeSpam(const engine::SpamList& spam)
     table = engine::RetypeSpam(table, spam);
     // Site rows group by name and crawler flag alone: made again, they come in the same order.
     if (grouped)
-        sites = engine::GroupBySite(table);
+        sites = engine::GroupBySite(table, &siteMembers);
     emit dataChanged(index(0, TypeColumn), index(rowCount() - 1, TypeColumn));
     if (sortedFlag && key == TypeColumn)
         resort();
@@ -172,7 +207,8 @@ void ResultsModel::showTable()
 {
     // The site rows are made afresh from the scan's rows whenever they are shown,
     // and dropped when they are not, so they never outlive the rows they sum.
-    sites = grouped ? engine::GroupBySite(table) : engine::ResultTable();
+    siteMembers.clear();
+    sites = grouped ? engine::GroupBySite(table, &siteMembers) : engine::ResultTable();
     order.resize(shown().size());
     std::iota(order.begin(), order.end(), std::uint32_t(0));
     if (sortedFlag)
@@ -276,8 +312,36 @@ bool sameKeyPart(const SortSlot& a, const SortSlot& b)
 
 } // namespace
 
+void ResultsModel::sortByTime(std::vector<std::uint32_t>& positions) const
+{
+    // The instant as the key, no time after every instant; equal keys by row
+    // in both directions, as the text columns keep them.
+    struct TimeSlot
+    {
+        std::int64_t key;
+        std::uint32_t row;
+    };
+    const bool descending = direction == SortOrder::Descending;
+    std::vector<TimeSlot> places(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const engine::LineTime seen = time(positions[i], key);
+        places[i] = {seen.valid ? seen.instant() : std::numeric_limits<std::int64_t>::max(), positions[i]};
+    }
+    std::sort(places.begin(), places.end(), [descending](const TimeSlot& a, const TimeSlot& b) {
+        if (a.key != b.key)
+            return descending ? a.key > b.key : a.key < b.key;
+        return a.row < b.row;
+    });
+    for (std::size_t i = 0; i < places.size(); ++i)
+        positions[i] = places[i].row;
+}
+
 void ResultsModel::sortPositions(std::vector<std::uint32_t>& positions) const
 {
+    if (IsTimeColumn(key)) {
+        sortByTime(positions);
+        return;
+    }
     // A string sort by 16-byte slices (most significant first): the rows are
     // sorted by the first 16 bytes of their keys held side by side, and only
     // the runs that still tie are refilled with their next 16 bytes and sorted

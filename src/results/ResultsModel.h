@@ -19,11 +19,26 @@ namespace backtrail::results {
 /// shown through a vector of row positions. The model carries the list view's
 /// own sort state (sorted flag, sort key, sort order); while the flag is on,
 /// every change of key or order and every new set of rows is re-ordered at once.
+///
+/// The text columns sort by their bytes with ASCII letter case ignored; First
+/// Seen and Last Seen sort by the instant, whatever the offset the log wrote,
+/// and a row without a time comes after every time in ascending order (before
+/// them in descending order). Equal keys keep the scan's order either way.
 class ResultsModel final : public QAbstractTableModel, public SortableListView
 {
     Q_OBJECT
 public:
-    enum Column { TypeColumn = 0, ClicksColumn, ReferrerColumn, LandingColumn, ColumnCount };
+    enum Column {
+        TypeColumn = 0,
+        ClicksColumn,
+        ReferrerColumn,
+        LandingColumn,
+        FirstSeenColumn,
+        LastSeenColumn,
+        ColumnCount
+    };
+    /// First Seen and Last Seen: their cells are times, not bytes of the log.
+    static bool IsTimeColumn(int column) { return column == FirstSeenColumn || column == LastSeenColumn; }
 
     explicit ResultsModel(QObject* parent = nullptr);
 
@@ -36,10 +51,20 @@ public:
     void clearRows();
     /// Replaces the rows by a scan's rows, ordered by the sort state when it is on.
     void setRows(engine::ResultTable rows);
-    /// The text of a cell in view order.
+    /// The text of a cell in view order; a time is "2026-12-08T17:13:23+02:00",
+    /// and empty when the row has none.
     QString cellText(int row, int column) const;
-    /// The bytes of a cell in view order, as the log held them; empty past the end.
+    /// The bytes of a cell in view order, as the log held them; empty past the
+    /// end and for the time columns (see cellTime).
     std::string_view cellBytes(int row, int column) const;
+    /// The time of a First Seen or Last Seen cell in view order; no time
+    /// (`valid` false) for the other columns, past the end, or when the row has none.
+    engine::LineTime cellTime(int row, int column) const;
+
+    /// The rows of the scan (their positions in the table setRows took, which
+    /// are the scan's entries) that a row in view order stands for: the row
+    /// itself, or a site row's referrers while grouped. Empty past the end.
+    std::vector<std::size_t> entriesOf(int row) const;
 
     /// Shows one row per referring site instead of the scan's rows, or the
     /// scan's rows again. The scan's rows are kept either way, so switching
@@ -74,6 +99,8 @@ signals:
 
 private:
     std::string_view cell(std::uint32_t tableRow, int column) const;
+    engine::LineTime time(std::uint32_t tableRow, int column) const;
+    void sortByTime(std::vector<std::uint32_t>& positions) const;
     const engine::ResultTable& shown() const { return grouped ? sites : table; }
     void showTable();
     void sortRequested();
@@ -82,6 +109,7 @@ private:
 
     engine::ResultTable table; // the scan's rows
     engine::ResultTable sites; // one row per referring site, while grouped
+    std::vector<std::vector<std::size_t>> siteMembers; // the rows of `table` each site row sums
     bool grouped = false;
     std::vector<std::uint32_t> order; // view row -> row of `table`
     bool sortedFlag = false;

@@ -26,6 +26,20 @@ QStringList column(const ResultsModel& model, int c)
     return cells;
 }
 
+engine::LineTime at(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
+{
+    engine::LineTime t;
+    t.year = std::int16_t(year);
+    t.month = std::uint8_t(month);
+    t.day = std::uint8_t(day);
+    t.hour = std::uint8_t(hour);
+    t.minute = std::uint8_t(minute);
+    t.second = std::uint8_t(second);
+    t.offsetMinutes = std::int16_t(offsetMinutes);
+    t.valid = true;
+    return t;
+}
+
 engine::ResultTable scanRows()
 {
     engine::ResultTable t;
@@ -77,21 +91,27 @@ void ResultsExtrasTest::csvFieldsAreQuotedWhereTheyMustBe()
 void ResultsExtrasTest::csvOfTheTableAsShown()
 {
     ResultsModel model;
-    QCOMPARE(results::ResultsCsv(model), std::string("Type,Clicks,Referrer,Landing Page\r\n"));
+    QCOMPARE(results::ResultsCsv(model), std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"));
     engine::ResultTable rows;
-    rows.append("HTM", "0000002", "http://a.example/q?x=1,2", "/p \"q\"");
+    rows.append("HTM", "0000002", "http://a.example/q?x=1,2", "/p \"q\"", false, at(2026, 12, 8, 17, 13, 23, 120),
+                at(2026, 12, 9, 8, 0, 5, -300));
     rows.append("", "", "http://b.example/", "");
+    rows.append("HTM", "0000003", "http://www.a.example/", "/", false, at(2026, 12, 8, 16, 0, 0, 0),
+                at(2026, 12, 9, 12, 0, 0, 0));
     model.setRows(std::move(rows));
     results::EnhListView_SortColumns(model, 3, false); // Referrer, descending
     QCOMPARE(results::ResultsCsv(model),
-             std::string("Type,Clicks,Referrer,Landing Page\r\n"
-                         ",,http://b.example/,\r\n"
-                         "HTM,0000002,\"http://a.example/q?x=1,2\",\"/p \"\"q\"\"\"\r\n"));
+             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
+                         "HTM,0000003,http://www.a.example/,/,2026-12-08T16:00:00+00:00,2026-12-09T12:00:00+00:00\r\n"
+                         ",,http://b.example/,,,\r\n"
+                         "HTM,0000002,\"http://a.example/q?x=1,2\",\"/p \"\"q\"\"\",2026-12-08T17:13:23+02:00,"
+                         "2026-12-09T08:00:05-05:00\r\n"));
+    // A site row carries the earliest and latest instants of its rows, as they were written.
     model.setGroupedBySite(true);
     QCOMPARE(results::ResultsCsv(model),
-             std::string("Type,Clicks,Referrer,Landing Page\r\n"
-                         ",0000001,b.example,\r\n"
-                         ",0000002,a.example,\r\n"));
+             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
+                         ",0000001,b.example,,,\r\n"
+                         ",0000005,a.example,,2026-12-08T17:13:23+02:00,2026-12-09T08:00:05-05:00\r\n"));
 }
 
 void ResultsExtrasTest::csvExportWritesAtomicallyAndReportsFailure()
@@ -124,15 +144,22 @@ void ResultsExtrasTest::groupingSwitchesRowsAndKeepsTheSortState()
     QCOMPARE(column(model, 0), (QStringList {"", "BOT", ""}));
     QCOMPARE(column(model, 1), (QStringList {"0000007", "0000005", "0000001"}));
     QCOMPARE(column(model, 3), (QStringList {"", "", ""}));
+    // Each site row stands for the scan's rows it sums.
+    QCOMPARE(model.entriesOf(0), (std::vector<std::size_t> {0, 3}));
+    QCOMPARE(model.entriesOf(1), (std::vector<std::size_t> {1}));
+    QCOMPARE(model.entriesOf(2), (std::vector<std::size_t> {2}));
 
     results::EnhListView_SortColumns(model, 2, false); // Clicks, descending
     QCOMPARE(column(model, 1), (QStringList {"0000007", "0000005", "0000001"}));
     results::EnhListView_SortColumns(model, 2, false); // ascending
     QCOMPARE(column(model, 1), (QStringList {"0000001", "0000005", "0000007"}));
 
+    QCOMPARE(model.entriesOf(2), (std::vector<std::size_t> {0, 3})); // sorted: alpha.example is last
+
     // Back to the scan's rows, in the same sort.
     model.setGroupedBySite(false);
     QCOMPARE(column(model, 1), (QStringList {"0000001", "0000003", "0000004", "0000005"}));
+    QCOMPARE(model.entriesOf(3), (std::vector<std::size_t> {1}));
     // Rows set while grouped arrive grouped and sorted.
     model.setGroupedBySite(true);
     engine::ResultTable next;

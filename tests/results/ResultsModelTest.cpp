@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
+#include <limits>
+#include <numeric>
 #include <random>
 
 using namespace backtrail;
@@ -30,6 +33,20 @@ engine::ResultTable table(std::initializer_list<Row> rows)
     engine::ResultTable t;
     for (const Row& r : rows)
         t.append(r.type, r.clicks, r.referrer, "/landing");
+    return t;
+}
+
+engine::LineTime at(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
+{
+    engine::LineTime t;
+    t.year = std::int16_t(year);
+    t.month = std::uint8_t(month);
+    t.day = std::uint8_t(day);
+    t.hour = std::uint8_t(hour);
+    t.minute = std::uint8_t(minute);
+    t.second = std::uint8_t(second);
+    t.offsetMinutes = std::int16_t(offsetMinutes);
+    t.valid = true;
     return t;
 }
 
@@ -56,23 +73,37 @@ private slots:
     void rowsFilledWhileSortedArriveSorted();
     void selectionFollowsItsRowThroughASort();
     void largeRandomTableMatchesNaiveSort();
+    void timeColumnsSortByInstantAgainstAPlainSort();
 };
 
 void ResultsModelTest::columnsAndCells()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(model.columnCount(), 4);
+    QCOMPARE(model.columnCount(), 6);
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Type"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Clicks"));
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Referrer"));
     QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Landing Page"));
-    model.setRows(table({{"HTM", "0000003", "http://a.example/ü"}, {"JPG", "", "http://b.example/"}}));
-    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("First Seen"));
+    QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QStringLiteral("Last Seen"));
+    engine::ResultTable rows = table({{"HTM", "0000003", "http://a.example/ü"}, {"JPG", "", "http://b.example/"}});
+    rows.append("", "", "http://c.example/", "/c", false, at(2026, 12, 8, 17, 13, 23, 120),
+                at(2026, 12, 9, 1, 0, 0, -330));
+    model.setRows(std::move(rows));
+    QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("http://a.example/ü"));
     QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("JPG"));
     QCOMPARE(model.data(model.index(1, 1)).toString(), QString());
     QCOMPARE(model.data(model.index(1, 3)).toString(), QStringLiteral("/landing"));
+    // Times as ISO text with their offset; none is an empty cell.
+    QCOMPARE(model.data(model.index(1, 4)).toString(), QString());
+    QCOMPARE(model.data(model.index(2, 4)).toString(), QStringLiteral("2026-12-08T17:13:23+02:00"));
+    QCOMPARE(model.cellText(2, 5), QStringLiteral("2026-12-09T01:00:00-05:30"));
+    QVERIFY(model.cellBytes(2, 5).empty());
+    QVERIFY(!model.cellTime(2, 3).valid);
+    QCOMPARE(model.entriesOf(2), std::vector<std::size_t> {2});
+    QVERIFY(model.entriesOf(3).empty());
     model.clearRows();
     QCOMPARE(model.rowCount(), 0);
 }
@@ -238,6 +269,63 @@ void ResultsModelTest::largeRandomTableMatchesNaiveSort()
     QVERIFY(EnhListView_SortColumns(model, 1, false));
     for (int r = 0; r < model.rowCount(); ++r)
         QCOMPARE(model.cellText(r, 2), QString::number(ascending[std::size_t(r)]));
+}
+
+void ResultsModelTest::timeColumnsSortByInstantAgainstAPlainSort()
+{
+    // Times a few hours apart written with offsets from -12:00 to +14:00, so
+    // that the text order and the instant order disagree often; equal instants
+    // written differently; a share of rows without a time.
+    std::mt19937 random(11);
+    std::vector<engine::LineTime> first, last;
+    engine::ResultTable rows;
+    for (int i = 0; i < 3000; ++i) {
+        engine::LineTime seen[2];
+        for (engine::LineTime& t : seen) {
+            if (random() % 6 == 0)
+                continue; // no time
+            const int hour = int(random() % 6);
+            const int offsetQuarters = int(random() % 105) - 48;
+            t = at(2026, 12, 8 + int(random() % 2), hour + 12, int(random() % 2) * 15, 0, offsetQuarters * 15);
+        }
+        first.push_back(seen[0]);
+        last.push_back(seen[1]);
+        rows.append("", "", std::to_string(i), "", false, seen[0], seen[1]);
+    }
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(std::move(rows));
+    // Reference: whole seconds since the epoch from the calendar, no time after all, insertion order kept.
+    auto instant = [](const engine::LineTime& t) -> std::int64_t {
+        if (!t.valid)
+            return std::numeric_limits<std::int64_t>::max();
+        const auto days = std::chrono::sys_days(std::chrono::year(t.year) / t.month / t.day).time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::seconds>(days).count() + t.hour * 3600 + t.minute * 60 + t.second
+            - t.offsetMinutes * 60;
+    };
+    for (const auto& [column, times] : {std::pair {4, &first}, std::pair {5, &last}}) {
+        std::vector<int> ascending(times->size());
+        std::iota(ascending.begin(), ascending.end(), 0);
+        std::vector<int> descending = ascending;
+        const std::vector<engine::LineTime>& keys = *times;
+        std::stable_sort(ascending.begin(), ascending.end(),
+                         [&](int a, int b) { return instant(keys[std::size_t(a)]) < instant(keys[std::size_t(b)]); });
+        std::stable_sort(descending.begin(), descending.end(),
+                         [&](int a, int b) { return instant(keys[std::size_t(a)]) > instant(keys[std::size_t(b)]); });
+        // Another column first, so that each click below flips the order: descending, then ascending.
+        model.setSortOrder(SortOrder::Ascending);
+        QVERIFY(EnhListView_SortColumns(model, column + 1, false));
+        QCOMPARE(model.sortOrder(), SortOrder::Descending);
+        for (int r = 0; r < model.rowCount(); ++r) {
+            QCOMPARE(model.cellText(r, 2), QString::number(descending[std::size_t(r)]));
+            QCOMPARE(model.cellText(r, column),
+                     QString::fromStdString(keys[std::size_t(descending[std::size_t(r)])].iso()));
+        }
+        QVERIFY(EnhListView_SortColumns(model, column + 1, false));
+        for (int r = 0; r < model.rowCount(); ++r)
+            QCOMPARE(model.cellText(r, 2), QString::number(ascending[std::size_t(r)]));
+        QVERIFY(!model.cellTime(model.rowCount() - 1, column).valid); // rows without a time last
+    }
 }
 
 QTEST_MAIN(ResultsModelTest)
