@@ -13,7 +13,9 @@
 //     referrer, which only the crawler list tells from people;
 //   - feed readers whose addresses stand in their user agents, not closed by ")";
 //   - referrer spam from hosts of the shipped spam list (about 2% of the lines
-//     with an outside referrer), some of it from subdomains of a listed host.
+//     with an outside referrer), some of it from subdomains of a listed host;
+//   - times running in order through 672 days of two years, with the offsets
+//     of several zones; an outside link leads mostly to one page.
 // About 64% of the lines hold "http://" (65% in the log this generator wrote
 // before it knew crawlers apart), so the scan figures stay comparable.
 //
@@ -412,17 +414,27 @@ int main(int argc, char** argv)
         } else {
             const std::uint32_t site = random.skewed(8);
             const bool https = random.below(4) == 0;
-            referrer = std::string(https ? "https://" : "http://") + kSites[site] + "/page/"
-                + std::to_string(random.skewed(200000)) + (random.below(3) == 0 ? "?q=web+logs" : "");
+            const std::uint32_t number = random.skewed(200000);
+            referrer = std::string(https ? "https://" : "http://") + kSites[site] + "/page/" + std::to_string(number)
+                + (random.below(3) == 0 ? "?q=web+logs" : "");
+            // A link leads to one page of the site, now and then to another.
+            if (random.below(5) != 0)
+                page = kPages[(number * 7 + site) % kPageCount];
         }
         if (!agent)
             agent = &agents.browser(random);
-        char head[160];
-        std::snprintf(head, sizeof head,
-                      "%u.%u.%u.%u - - [%02u/%s/2024:%02u:%02u:%02u +0000] \"GET %s HTTP/1.1\" %u %u",
+        // Times run through two years of days, as a log's lines come in time
+        // order, written with the offsets of servers in several zones (and of
+        // both halves of a summer-time year).
+        static const char* const kOffsets[] = {"+0000", "+0100", "+0200", "-0500", "+0530"};
+        const std::uint64_t dayOfLog = written * 672 / (target + 1);
+        const std::uint64_t secondOfDay = (written * 672 % (target + 1)) * 86400 / (target + 1);
+        char head[176];
+        std::snprintf(head, sizeof head, "%u.%u.%u.%u - - [%02u/%s/%u:%02u:%02u:%02u %s] \"GET %s HTTP/1.1\" %u %u",
                       10 + random.below(200), random.below(256), random.below(256), 1 + random.below(254),
-                      1 + random.below(28), kMonths[random.below(12)], random.below(24), random.below(60),
-                      random.below(60), page, random.below(10) ? 200u : 404u, 100 + random.below(90000));
+                      unsigned(1 + dayOfLog % 28), kMonths[dayOfLog / 28 % 12], unsigned(2025 + dayOfLog / 336),
+                      unsigned(secondOfDay / 3600), unsigned(secondOfDay / 60 % 60), unsigned(secondOfDay % 60),
+                      kOffsets[random.skewed(5)], page, random.below(10) ? 200u : 404u, 100 + random.below(90000));
         line = head;
         line += " \"";
         line += referrer;

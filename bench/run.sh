@@ -14,6 +14,9 @@
 #   ten rotated gzip files / zcat | grep -c <= 0.3
 #   duplicate removal of 1,000,000 entries  under 0.1 s
 #   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
+#   details: scan with --details / scan without  <= 1.25
+#   peak memory with --details              <= 100 MB + 2 x bytes of the unique (referrer, landing page)
+#                                              pairs + 16 bytes a (referrer, day) pair
 # The visitors figure times --no-bots --no-spam with the shipped crawler and
 # spam lists against a scan with an empty crawler list ("[]") and an empty spam
 # list. The reference still looks for the user agent (an address that starts
@@ -164,5 +167,31 @@ echo "crawler and spam lists: hiding both: ${hide_s} s (${hidden}), showing both
 ratio_line "visitors: scan with crawler and spam lists, hiding both / scan with empty lists" "$hide_s" "$empty_s" "<=" 1.15
 awk -v a="$show_s" -v b="$empty_s" 'BEGIN{
   printf "visitors: scan with crawler and spam lists, showing both / scan with empty lists: %.2f (no target)\n", a / b}'
+
+# Times and details: the scan that also counts each row's clicks per landing
+# page and per day against the same scan without them (first and last seen are
+# taken in both), and its peak memory against the pairs it answers with.
+read -r details_s details_kb < <(measure "'$scan' ${scan_args[*]} --dupes --details '$log' | cat")
+echo "backtrail-scan --details: ${details_s} s, without: ${show_s} s"
+ratio_line "details: scan with --details / scan without" "$details_s" "$show_s" "<=" 1.25
+"$scan" "${scan_args[@]}" --dupes --details "$log" >"$work/details.json"
+read -r pair_bytes day_pairs < <(python3 - "$work/details.json" <<'EOF'
+import json, sys
+pair_bytes = day_pairs = 0
+with open(sys.argv[1], encoding="utf-8") as f:
+    for line in f:
+        text = line.strip().rstrip(",")
+        if text.startswith("{") and text.endswith("}"):
+            row = json.loads(text)
+            referrer = len(row["referrer"].encode())
+            pair_bytes += sum(referrer + len(landing["path"].encode()) for landing in row["landings"])
+            day_pairs += len(row["days"])
+print(pair_bytes, day_pairs)
+EOF
+)
+rm "$work/details.json"
+details_limit_kb=$(((100 * 1024 * 1024 + 2 * pair_bytes + 16 * day_pairs) / 1024))
+echo "peak memory with --details: $(mb "$details_kb"), limit 100 MB + 2 x $(mb $((pair_bytes / 1024))) of unique (referrer, landing page) pairs + 16 B x ${day_pairs} (referrer, day) pairs = $(mb "$details_limit_kb")"
+ratio_line "peak / limit, --details" "$details_kb" "$details_limit_kb" "<=" 1.0
 
 "$build/bench/bench-dedupe"

@@ -21,11 +21,6 @@ std::uint32_t saturatingAdd(std::uint32_t a, std::uint32_t b)
     return std::uint32_t(std::min<std::uint64_t>(std::uint64_t(a) + b, UINT32_MAX));
 }
 
-std::uint64_t dayKeyOf(std::uint32_t entry, std::int32_t day)
-{
-    return (std::uint64_t(entry) << 32) | std::uint32_t(day);
-}
-
 // The pairs of each entry as ranges of a list of positions: start[e] to
 // start[e + 1] in `order` (a counting sort by entry, keeping the pairs' order).
 void indexByEntry(const std::vector<std::uint32_t>& entryOfPair, std::size_t entries, std::vector<std::uint32_t>& start,
@@ -42,14 +37,7 @@ void indexByEntry(const std::vector<std::uint32_t>& entryOfPair, std::size_t ent
         order[next[std::min<std::size_t>(entryOfPair[p], entries - 1)]++] = p;
 }
 
-} // namespace
-
-std::uint64_t EntryDetails::landingHash(std::uint32_t entry, std::string_view landing)
-{
-    return std::hash<std::string_view>()(landing) ^ (std::uint64_t(entry) * 0x9e3779b97f4a7c15ULL);
-}
-
-std::uint64_t EntryDetails::dayHash(std::uint64_t key)
+std::uint64_t mixed(std::uint64_t key)
 {
     key ^= key >> 33;
     key *= 0xff51afd7ed558ccdULL;
@@ -57,93 +45,134 @@ std::uint64_t EntryDetails::dayHash(std::uint64_t key)
     return key;
 }
 
-void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
+std::uint64_t pairKey(std::uint32_t entry, std::uint32_t value)
 {
-    if ((landingEntry.size() + 1) * 2 > landingTable.size())
-        growLandings();
-    const std::size_t mask = landingTable.size() - 1;
-    for (std::size_t slot = landingHash(entry, landing) & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t held = landingTable[slot];
+    return (std::uint64_t(entry) << 32) | value;
+}
+
+} // namespace
+
+std::uint32_t& EntryDetails::recentOf(std::vector<std::uint32_t>& recent, std::uint32_t entry)
+{
+    if (entry >= recent.size())
+        recent.resize(std::max<std::size_t>(entry + 1, recent.size() * 2), 0);
+    return recent[entry];
+}
+
+void EntryDetails::PairCounts::add(std::uint64_t key, std::uint32_t clicks, std::uint32_t& recent)
+{
+    if (recent != 0 && keys[recent - 1] == key) {
+        counts[recent - 1] = saturatingAdd(counts[recent - 1], clicks);
+        return;
+    }
+    if ((keys.size() + 1) * 2 > table.size())
+        grow();
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t slot = mixed(key) & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t held = table[slot];
         if (held == 0) {
-            landingTable[slot] = std::uint32_t(landingEntry.size() + 1);
-            landingText.append(landing);
-            landingEntry.push_back(entry);
-            landingCount.push_back(clicks);
+            table[slot] = std::uint32_t(keys.size() + 1);
+            keys.push_back(key);
+            counts.push_back(clicks);
+            recent = std::uint32_t(keys.size());
             return;
         }
-        if (landingEntry[held - 1] == entry && landingText[held - 1] == landing) {
-            landingCount[held - 1] = saturatingAdd(landingCount[held - 1], clicks);
+        if (keys[held - 1] == key) {
+            counts[held - 1] = saturatingAdd(counts[held - 1], clicks);
+            recent = held;
             return;
         }
     }
+}
+
+void EntryDetails::PairCounts::grow()
+{
+    table.assign(std::max(kFirstTableSize, table.size() * 2), 0);
+    const std::size_t mask = table.size() - 1;
+    for (std::uint32_t p = 0; p < keys.size(); ++p) {
+        std::size_t slot = mixed(keys[p]) & mask;
+        while (table[slot] != 0)
+            slot = (slot + 1) & mask;
+        table[slot] = p + 1;
+    }
+}
+
+std::uint32_t EntryDetails::landingNumber(std::string_view landing)
+{
+    if ((names.size() + 1) * 2 > nameTable.size())
+        growNames();
+    const std::size_t mask = nameTable.size() - 1;
+    for (std::size_t slot = std::hash<std::string_view>()(landing) & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t held = nameTable[slot];
+        if (held == 0) {
+            nameTable[slot] = std::uint32_t(names.size() + 1);
+            names.append(landing);
+            return std::uint32_t(names.size() - 1);
+        }
+        if (names[held - 1] == landing)
+            return held - 1;
+    }
+}
+
+void EntryDetails::growNames()
+{
+    nameTable.assign(std::max(kFirstTableSize, nameTable.size() * 2), 0);
+    const std::size_t mask = nameTable.size() - 1;
+    for (std::uint32_t n = 0; n < names.size(); ++n) {
+        std::size_t slot = std::hash<std::string_view>()(names[n]) & mask;
+        while (nameTable[slot] != 0)
+            slot = (slot + 1) & mask;
+        nameTable[slot] = n + 1;
+    }
+}
+
+void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
+{
+    const std::uint32_t number = landingNumber(landing);
+    landings.add(pairKey(entry, number), clicks, recentOf(recentLanding, entry));
 }
 
 void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks)
 {
-    if ((dayKey.size() + 1) * 2 > dayTable.size())
-        growDays();
-    const std::uint64_t key = dayKeyOf(entry, day);
-    const std::size_t mask = dayTable.size() - 1;
-    for (std::size_t slot = dayHash(key) & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t held = dayTable[slot];
-        if (held == 0) {
-            dayTable[slot] = std::uint32_t(dayKey.size() + 1);
-            dayKey.push_back(key);
-            dayCount.push_back(clicks);
-            return;
-        }
-        if (dayKey[held - 1] == key) {
-            dayCount[held - 1] = saturatingAdd(dayCount[held - 1], clicks);
-            return;
-        }
-    }
-}
-
-void EntryDetails::growLandings()
-{
-    landingTable.assign(std::max(kFirstTableSize, landingTable.size() * 2), 0);
-    const std::size_t mask = landingTable.size() - 1;
-    for (std::uint32_t p = 0; p < landingEntry.size(); ++p) {
-        std::size_t slot = landingHash(landingEntry[p], landingText[p]) & mask;
-        while (landingTable[slot] != 0)
-            slot = (slot + 1) & mask;
-        landingTable[slot] = p + 1;
-    }
-}
-
-void EntryDetails::growDays()
-{
-    dayTable.assign(std::max(kFirstTableSize, dayTable.size() * 2), 0);
-    const std::size_t mask = dayTable.size() - 1;
-    for (std::uint32_t p = 0; p < dayKey.size(); ++p) {
-        std::size_t slot = dayHash(dayKey[p]) & mask;
-        while (dayTable[slot] != 0)
-            slot = (slot + 1) & mask;
-        dayTable[slot] = p + 1;
-    }
+    days.add(pairKey(entry, std::uint32_t(day)), clicks, recentOf(recentDay, entry));
 }
 
 void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf)
 {
-    for (std::size_t p = 0; p < later.landingEntry.size(); ++p)
-        addLanding(entryOf[later.landingEntry[p]], later.landingText[p], later.landingCount[p]);
-    for (std::size_t p = 0; p < later.dayKey.size(); ++p) {
-        const std::uint64_t key = later.dayKey[p];
-        addDay(entryOf[std::size_t(key >> 32)], std::int32_t(std::uint32_t(key)), later.dayCount[p]);
+    // The later part's page numbers, as this part numbers the same pages.
+    std::vector<std::uint32_t> numberOf(later.names.size());
+    for (std::size_t n = 0; n < later.names.size(); ++n)
+        numberOf[n] = landingNumber(later.names[n]);
+    for (std::size_t p = 0; p < later.landings.keys.size(); ++p) {
+        const std::uint64_t key = later.landings.keys[p];
+        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
+        landings.add(pairKey(entry, numberOf[std::uint32_t(key)]), later.landings.counts[p],
+                     recentOf(recentLanding, entry));
+    }
+    for (std::size_t p = 0; p < later.days.keys.size(); ++p) {
+        const std::uint64_t key = later.days.keys[p];
+        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
+        days.add(pairKey(entry, std::uint32_t(key)), later.days.counts[p], recentOf(recentDay, entry));
     }
 }
 
 void EntryDetails::index(std::size_t entries)
 {
-    landingTable = {};
-    dayTable = {};
+    nameTable = {};
+    landings.table = {};
+    days.table = {};
+    recentLanding = {};
+    recentDay = {};
     if (entries == 0)
         return;
-    indexByEntry(landingEntry, entries, landingStart, landingOrder);
-    std::vector<std::uint32_t> dayEntry(dayKey.size());
-    for (std::size_t p = 0; p < dayKey.size(); ++p)
-        dayEntry[p] = std::uint32_t(dayKey[p] >> 32);
-    indexByEntry(dayEntry, entries, dayStart, dayOrder);
+    std::vector<std::uint32_t> entryOfPair(landings.keys.size());
+    for (std::size_t p = 0; p < landings.keys.size(); ++p)
+        entryOfPair[p] = std::uint32_t(landings.keys[p] >> 32);
+    indexByEntry(entryOfPair, entries, landingStart, landingOrder);
+    entryOfPair.resize(days.keys.size());
+    for (std::size_t p = 0; p < days.keys.size(); ++p)
+        entryOfPair[p] = std::uint32_t(days.keys[p] >> 32);
+    indexByEntry(entryOfPair, entries, dayStart, dayOrder);
 }
 
 std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t> entries) const
@@ -152,8 +181,10 @@ std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t>
     for (const std::size_t e : entries) {
         if (e + 1 >= landingStart.size())
             continue;
-        for (std::uint32_t k = landingStart[e]; k < landingStart[e + 1]; ++k)
-            sums[landingText[landingOrder[k]]] += landingCount[landingOrder[k]];
+        for (std::uint32_t k = landingStart[e]; k < landingStart[e + 1]; ++k) {
+            const std::size_t p = landingOrder[k];
+            sums[names[std::uint32_t(landings.keys[p])]] += landings.counts[p];
+        }
     }
     std::vector<LandingClicks> result;
     result.reserve(sums.size());
@@ -171,8 +202,10 @@ std::vector<DayClicks> EntryDetails::daysOf(std::span<const std::size_t> entries
     for (const std::size_t e : entries) {
         if (e + 1 >= dayStart.size())
             continue;
-        for (std::uint32_t k = dayStart[e]; k < dayStart[e + 1]; ++k)
-            sums[std::int32_t(std::uint32_t(dayKey[dayOrder[k]]))] += dayCount[dayOrder[k]];
+        for (std::uint32_t k = dayStart[e]; k < dayStart[e + 1]; ++k) {
+            const std::size_t p = dayOrder[k];
+            sums[std::int32_t(std::uint32_t(days.keys[p]))] += days.counts[p];
+        }
     }
     std::vector<DayClicks> result;
     result.reserve(sums.size());

@@ -43,8 +43,8 @@ public:
     /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here.
     void merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
 
-    std::size_t landingPairs() const { return landingEntry.size(); }
-    std::size_t dayPairs() const { return dayKey.size(); }
+    std::size_t landingPairs() const { return landings.keys.size(); }
+    std::size_t dayPairs() const { return days.keys.size(); }
     bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
 
     /// Prepares the per-entry lookups below for entries 0 to entries - 1; no
@@ -57,22 +57,32 @@ public:
     std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
 
 private:
-    static std::uint64_t landingHash(std::uint32_t entry, std::string_view landing);
-    static std::uint64_t dayHash(std::uint64_t key);
-    void growLandings();
-    void growDays();
+    /// Counts per (entry, value) pair, the entry in the key's high half:
+    /// pairs in the order first seen, with an open-addressing table of their
+    /// numbers + 1 (0: an empty slot), at most half full.
+    struct PairCounts
+    {
+        std::vector<std::uint64_t> keys;
+        std::vector<std::uint32_t> counts;
+        std::vector<std::uint32_t> table;
+        /// Adds clicks to a pair; `recent` is the entry's last pair + 1 (0:
+        /// none), looked at first and updated: a link leads to one page, and a
+        /// log's lines come in time order, so most lines hit it.
+        void add(std::uint64_t key, std::uint32_t clicks, std::uint32_t& recent);
+        void grow();
+    };
+    static std::uint32_t& recentOf(std::vector<std::uint32_t>& recent, std::uint32_t entry);
+    /// The number of a landing page, added when new: a site has far fewer
+    /// pages than its referrers have (referrer, page) pairs, so each page's
+    /// bytes are kept once.
+    std::uint32_t landingNumber(std::string_view landing);
+    void growNames();
 
-    // Landing pairs in the order first seen, with an open-addressing table of
-    // their numbers + 1 (0: empty slot), at most half full.
-    TextList landingText;
-    std::vector<std::uint32_t> landingEntry;
-    std::vector<std::uint32_t> landingCount;
-    std::vector<std::uint32_t> landingTable;
-    // Day pairs: the entry in the high half of the key, the day (moved to
-    // unsigned) in the low half.
-    std::vector<std::uint64_t> dayKey;
-    std::vector<std::uint32_t> dayCount;
-    std::vector<std::uint32_t> dayTable;
+    TextList names;
+    std::vector<std::uint32_t> nameTable;
+    PairCounts landings; // (entry, landing page number)
+    PairCounts days; // (entry, day moved to unsigned)
+    std::vector<std::uint32_t> recentLanding, recentDay; // per entry
     // After index(): each entry's pairs, as ranges of positions.
     std::vector<std::uint32_t> landingStart, landingOrder, dayStart, dayOrder;
 };
