@@ -208,8 +208,13 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
                                                            : "http://r" + std::to_string(random() % 25) + ".example/";
             const char* const agents[] = {"UA (+http://bot.example/)", "Mozilla/5.0 (X11; Linux x86_64)",
                                           "Mozilla/5.0 (compatible; GPTBot/1.2)"};
-            log += "1.1.1.1 - - [x] \"GET /p" + std::to_string(random() % 4) + (random() % 3 ? ".html" : ".jpg")
-                + " HTTP/1.1\" 200 1 \"" + referrer + "\" \"" + agents[random() % 3] + "\"\n";
+            const char* const offsets[] = {"+0000", "+0200", "-0700"};
+            const std::string time = random() % 8 == 0 ? "[x]"
+                                                       : "[0" + std::to_string(1 + random() % 4) + "/Dec/2026:1"
+                    + std::to_string(random() % 3) + ":00:00 " + offsets[random() % 3] + "]";
+            log += "1.1.1.1 - - " + time + " \"GET /p" + std::to_string(random() % 4)
+                + (random() % 3 ? ".html" : ".jpg") + " HTTP/1.1\" 200 1 \"" + referrer + "\" \"" + agents[random() % 3]
+                + "\"\n";
         }
         return log;
     };
@@ -223,14 +228,19 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
                                     round % 2 ? QStringLiteral("--dupes") : QStringLiteral("--no-dupes"),
                                     round % 3 ? QStringLiteral("--types") : QStringLiteral("--no-types"),
                                     round % 4 < 2 ? QStringLiteral("--bots") : QStringLiteral("--no-bots"),
-                                    round % 5 < 3 ? QStringLiteral("--spam") : QStringLiteral("--no-spam")};
+                                    round % 5 < 3 ? QStringLiteral("--spam") : QStringLiteral("--no-spam"),
+                                    round % 4 == 3 ? QStringLiteral("--since=2026-12-02") : QStringLiteral("--https"),
+                                    round % 5 == 4 ? QStringLiteral("--until=2026-12-03T11:00")
+                                                   : QStringLiteral("--https")};
+        // Details are written and merged, and asked of the merge too.
+        const QStringList detailArgs = round % 3 == 1 ? QStringList {QStringLiteral("--details")} : QStringList();
         QStringList logs;
         for (int f = 0; f < 4; ++f)
             logs << write(QStringLiteral("m%1-%2.log").arg(round).arg(f), randomLog());
         if (round % 4 == 0)
             logs.insert(1, dir.filePath(QStringLiteral("gone.log"))); // an unreadable file travels along
         auto json = [&](const QStringList& files, const QString& name) {
-            const Outcome r = run(scanArgs
+            const Outcome r = run(scanArgs + detailArgs
                                   + QStringList {QStringLiteral("--quiet"), QStringLiteral("--format"),
                                                  QStringLiteral("json"), QStringLiteral("--output"), dir.filePath(name)}
                                   + files);
@@ -240,22 +250,23 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
         const QString a = json(logs.mid(0, 2), QStringLiteral("a.json"));
         const QString b = json(logs.mid(2, 1), QStringLiteral("b.json"));
         const QString c = json(logs.mid(3), QStringLiteral("c.json"));
-        for (const QString& format : {QStringLiteral("json"), QStringLiteral("tsv"), QStringLiteral("html")}) {
-            const Outcome whole = run(scanArgs + QStringList {QStringLiteral("--format"), format} + logs);
-            const Outcome merged = run({QStringLiteral("--merge"), QStringLiteral("--format"), format, a, b, c});
+        for (const QString& format : {QStringLiteral("json"), QStringLiteral("tsv"), QStringLiteral("html"),
+                                      QStringLiteral("json --by-site")}) {
+            const QStringList output = detailArgs + format.split(u' ');
+            const Outcome whole = run(scanArgs + QStringList {QStringLiteral("--format")} + output + logs);
+            const Outcome merged = run(QStringList {QStringLiteral("--merge"), QStringLiteral("--format")} + output
+                                       + QStringList {a, b, c});
             EXPECT_EQ(merged.out, whole.out) << format.toStdString();
             EXPECT_EQ(merged.err, whole.err);
             EXPECT_EQ(merged.status, whole.status);
         }
         // (a merge b) merge c and a merge (b merge c) alike.
-        const Outcome ab = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
-                                QStringLiteral("--output"), dir.filePath(QStringLiteral("ab.json")), a, b});
-        const Outcome bc = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
-                                QStringLiteral("--output"), dir.filePath(QStringLiteral("bc.json")), b, c});
-        const Outcome left = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"),
-                                  dir.filePath(QStringLiteral("ab.json")), c});
-        const Outcome right = run({QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json"), a,
-                                   dir.filePath(QStringLiteral("bc.json"))});
+        const QStringList mergeJson
+            = QStringList {QStringLiteral("--merge"), QStringLiteral("--format"), QStringLiteral("json")} + detailArgs;
+        run(mergeJson + QStringList {QStringLiteral("--output"), dir.filePath(QStringLiteral("ab.json")), a, b});
+        run(mergeJson + QStringList {QStringLiteral("--output"), dir.filePath(QStringLiteral("bc.json")), b, c});
+        const Outcome left = run(mergeJson + QStringList {dir.filePath(QStringLiteral("ab.json")), c});
+        const Outcome right = run(mergeJson + QStringList {a, dir.filePath(QStringLiteral("bc.json"))});
         EXPECT_EQ(left.out, right.out);
         EXPECT_FALSE(left.out.empty());
     }
@@ -337,6 +348,58 @@ TEST_F(ScanCommand, CrawlersAndSpamTypedApartOrHiddenWithTheirCounts)
               2);
     EXPECT_EQ(run(base + QStringList {QStringLiteral("--crawler-list"), noSpam, log}).status, 2); // no JSON list
     EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--no-spam"), log}).status, 2);
+}
+
+TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
+{
+    auto line = [](const std::string& time, const std::string& page) {
+        return "1.1.1.1 - - [" + time + "] \"GET " + page + " HTTP/1.1\" 200 1 \"http://r.example/\" \"Mozilla/5.0\"\n";
+    };
+    // The first and the last second of 8 December on the server's clock, whatever its offset.
+    const QString log = write(QStringLiteral("days.log"),
+                              line("07/Dec/2026:23:59:59 +0000", "/a") + line("08/Dec/2026:00:00:00 -1200", "/b")
+                                  + line("08/Dec/2026:23:59:59 +1400", "/b") + line("09/Dec/2026:00:00:00 +0000", "/c")
+                                  + line("no time", "/d"));
+    const QStringList base {QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("json"),
+                            QStringLiteral("--details")};
+    Outcome r = run(base
+                    + QStringList {QStringLiteral("--since"), QStringLiteral("2026-12-08"), QStringLiteral("--until"),
+                                   QStringLiteral("2026-12-08"), log});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonObject o = json(r.out);
+    EXPECT_EQ(o[QStringLiteral("lines_scanned")].toInt(), 5);
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2);
+    EXPECT_EQ(o[QStringLiteral("lines_outside_range")].toInt(), 3); // the day before, the day after, no time
+    QJsonObject row = o[QStringLiteral("rows")].toArray()[0].toObject();
+    // Compared as instants, 23:59:59 +1400 (09:59:59 UTC) comes before 00:00:00 -1200 (12:00 UTC).
+    EXPECT_EQ(row[QStringLiteral("first_seen")].toString(), QStringLiteral("2026-12-08T23:59:59+14:00"));
+    EXPECT_EQ(row[QStringLiteral("last_seen")].toString(), QStringLiteral("2026-12-08T00:00:00-12:00"));
+    EXPECT_EQ(QJsonDocument(row[QStringLiteral("landings")].toArray()).toJson(QJsonDocument::Compact),
+              QByteArray(R"([{"clicks":2,"path":"/b"}])"));
+    EXPECT_EQ(QJsonDocument(row[QStringLiteral("days")].toArray()).toJson(QJsonDocument::Compact),
+              QByteArray(R"([{"clicks":2,"date":"2026-12-08"}])"));
+
+    // A date and time is that second; without a range every line counts, and a row without times has none.
+    r = run(base + QStringList {QStringLiteral("--until"), QStringLiteral("2026-12-07T23:59:58"), log});
+    EXPECT_EQ(json(r.out)[QStringLiteral("links_found")].toInt(), 0);
+    r = run({QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--no-dupes"),
+             log});
+    EXPECT_NE(r.out.find("\t/b\t2026-12-08T00:00:00-12:00\t2026-12-08T00:00:00-12:00\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t/d\t\t\n"), std::string::npos) << r.out;
+    r = run({QStringLiteral("--quiet"), log});
+    EXPECT_NE(r.out.find("First Seen"), std::string::npos);
+
+    for (const char* bad : {"2026-13-01", "08/Dec/2026", "2026-12-08T10", "2026-12-08Z", ""})
+        EXPECT_EQ(run({QStringLiteral("--since"), QString::fromLatin1(bad), log}).status, 2) << bad;
+    run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"),
+         dir.filePath(QStringLiteral("plain.json")), log});
+    EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--details"), dir.filePath(QStringLiteral("plain.json"))})
+                  .status,
+              2);
+    EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--since=2026-12-08"),
+                   dir.filePath(QStringLiteral("plain.json"))})
+                  .status,
+              2);
 }
 
 TEST_F(ScanCommand, FollowsTheStoredSettings)
