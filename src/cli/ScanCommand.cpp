@@ -20,6 +20,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
@@ -291,7 +292,11 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         AppendJsonString(text, row.referrer);
         text += ", \"landing\": ";
         AppendJsonString(text, row.landing);
-        text += ", \"first_seen\": \"" + row.firstSeen.iso() + "\", \"last_seen\": \"" + row.lastSeen.iso() + '"';
+        text += ", \"first_seen\": \"";
+        row.firstSeen.appendIso(text);
+        text += "\", \"last_seen\": \"";
+        row.lastSeen.appendIso(text);
+        text += '"';
         if (!bySite && i < state.lists.size()) {
             text += ", \"bot\": ";
             text += flag(state.lists.isBot(i));
@@ -304,16 +309,25 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             const RowDetails d
                 = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
                                                                    : std::span<const std::size_t>(one));
+            auto appendNumber = [&text](std::uint64_t number) {
+                char digits[24];
+                text.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+            };
             text += ", \"landings\": [";
             for (std::size_t k = 0; k < d.landings.size(); ++k) {
                 text += k ? ", {\"path\": " : "{\"path\": ";
                 AppendJsonString(text, d.landings[k].path);
-                text += ", \"clicks\": " + std::to_string(d.landings[k].clicks) + '}';
+                text += ", \"clicks\": ";
+                appendNumber(d.landings[k].clicks);
+                text += '}';
             }
             text += "], \"days\": [";
             for (std::size_t k = 0; k < d.days.size(); ++k) {
                 text += k ? ", {\"date\": \"" : "{\"date\": \"";
-                text += DayText(d.days[k].day) + "\", \"clicks\": " + std::to_string(d.days[k].clicks) + '}';
+                text += DayText(d.days[k].day);
+                text += "\", \"clicks\": ";
+                appendNumber(d.days[k].clicks);
+                text += '}';
             }
             text += ']';
         }

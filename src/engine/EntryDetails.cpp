@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
 
 namespace backtrail::engine {
@@ -52,17 +51,23 @@ std::uint64_t pairKey(std::uint32_t entry, std::uint32_t value)
 
 } // namespace
 
-std::uint32_t& EntryDetails::recentOf(std::vector<std::uint32_t>& recent, std::uint32_t entry)
+void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
 {
-    if (entry >= recent.size())
-        recent.resize(std::max<std::size_t>(entry + 1, recent.size() * 2), 0);
-    return recent[entry];
-}
-
-void EntryDetails::PairCounts::add(std::uint64_t key, std::uint32_t clicks, std::uint32_t& recent)
-{
-    if (recent != 0 && keys[recent - 1] == key) {
-        counts[recent - 1] = saturatingAdd(counts[recent - 1], clicks);
+    if (entry >= firstValue.size()) {
+        const std::size_t size = std::max<std::size_t>(entry + 1, firstValue.size() * 2);
+        firstValue.resize(size, 0);
+        firstCount.resize(size, 0);
+        recent.resize(size, 0);
+    }
+    if (firstValue[entry] == 0 || firstValue[entry] == value + 1) {
+        firstValue[entry] = value + 1;
+        firstCount[entry] = saturatingAdd(firstCount[entry], clicks);
+        return;
+    }
+    const std::uint64_t key = pairKey(entry, value);
+    std::uint32_t& last = recent[entry];
+    if (last != 0 && keys[last - 1] == key) {
+        counts[last - 1] = saturatingAdd(counts[last - 1], clicks);
         return;
     }
     if ((keys.size() + 1) * 2 > table.size())
@@ -74,15 +79,35 @@ void EntryDetails::PairCounts::add(std::uint64_t key, std::uint32_t clicks, std:
             table[slot] = std::uint32_t(keys.size() + 1);
             keys.push_back(key);
             counts.push_back(clicks);
-            recent = std::uint32_t(keys.size());
+            last = std::uint32_t(keys.size());
             return;
         }
         if (keys[held - 1] == key) {
             counts[held - 1] = saturatingAdd(counts[held - 1], clicks);
-            recent = held;
+            last = held;
             return;
         }
     }
+}
+
+std::size_t EntryDetails::PairCounts::size() const
+{
+    return keys.size()
+        + std::size_t(std::count_if(firstValue.begin(), firstValue.end(), [](std::uint32_t v) { return v != 0; }));
+}
+
+void EntryDetails::PairCounts::flatten()
+{
+    for (std::size_t e = 0; e < firstValue.size(); ++e) {
+        if (firstValue[e] == 0)
+            continue;
+        keys.push_back(pairKey(std::uint32_t(e), firstValue[e] - 1));
+        counts.push_back(firstCount[e]);
+    }
+    firstValue = {};
+    firstCount = {};
+    recent = {};
+    table = {};
 }
 
 void EntryDetails::PairCounts::grow()
@@ -128,13 +153,12 @@ void EntryDetails::growNames()
 
 void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
 {
-    const std::uint32_t number = landingNumber(landing);
-    landings.add(pairKey(entry, number), clicks, recentOf(recentLanding, entry));
+    landings.add(entry, landingNumber(landing), clicks);
 }
 
 void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks)
 {
-    days.add(pairKey(entry, std::uint32_t(day)), clicks, recentOf(recentDay, entry));
+    days.add(entry, std::uint32_t(day), clicks);
 }
 
 void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf)
@@ -143,26 +167,30 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
     std::vector<std::uint32_t> numberOf(later.names.size());
     for (std::size_t n = 0; n < later.names.size(); ++n)
         numberOf[n] = landingNumber(later.names[n]);
+    // Each entry's first pair before its others, as they came.
+    for (std::size_t e = 0; e < later.landings.firstValue.size(); ++e) {
+        if (later.landings.firstValue[e] != 0)
+            landings.add(entryOf[e], numberOf[later.landings.firstValue[e] - 1], later.landings.firstCount[e]);
+    }
     for (std::size_t p = 0; p < later.landings.keys.size(); ++p) {
         const std::uint64_t key = later.landings.keys[p];
-        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
-        landings.add(pairKey(entry, numberOf[std::uint32_t(key)]), later.landings.counts[p],
-                     recentOf(recentLanding, entry));
+        landings.add(entryOf[std::size_t(key >> 32)], numberOf[std::uint32_t(key)], later.landings.counts[p]);
+    }
+    for (std::size_t e = 0; e < later.days.firstValue.size(); ++e) {
+        if (later.days.firstValue[e] != 0)
+            days.add(entryOf[e], later.days.firstValue[e] - 1, later.days.firstCount[e]);
     }
     for (std::size_t p = 0; p < later.days.keys.size(); ++p) {
         const std::uint64_t key = later.days.keys[p];
-        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
-        days.add(pairKey(entry, std::uint32_t(key)), later.days.counts[p], recentOf(recentDay, entry));
+        days.add(entryOf[std::size_t(key >> 32)], std::uint32_t(key), later.days.counts[p]);
     }
 }
 
 void EntryDetails::index(std::size_t entries)
 {
     nameTable = {};
-    landings.table = {};
-    days.table = {};
-    recentLanding = {};
-    recentDay = {};
+    landings.flatten();
+    days.flatten();
     if (entries == 0)
         return;
     std::vector<std::uint32_t> entryOfPair(landings.keys.size());
@@ -177,40 +205,53 @@ void EntryDetails::index(std::size_t entries)
 
 std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t> entries) const
 {
-    std::map<std::string_view, std::uint64_t> sums;
+    // The entries' pairs by page number, pages of several entries summed.
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> pairs;
     for (const std::size_t e : entries) {
         if (e + 1 >= landingStart.size())
             continue;
         for (std::uint32_t k = landingStart[e]; k < landingStart[e + 1]; ++k) {
             const std::size_t p = landingOrder[k];
-            sums[names[std::uint32_t(landings.keys[p])]] += landings.counts[p];
+            pairs.emplace_back(std::uint32_t(landings.keys[p]), landings.counts[p]);
         }
     }
+    if (entries.size() > 1)
+        std::sort(pairs.begin(), pairs.end());
     std::vector<LandingClicks> result;
-    result.reserve(sums.size());
-    for (const auto& [path, clicks] : sums)
-        result.push_back({std::string(path), clicks});
-    // The map gave byte order; a stable sort by clicks keeps it among equals.
-    std::stable_sort(result.begin(), result.end(),
-                     [](const LandingClicks& a, const LandingClicks& b) { return a.clicks > b.clicks; });
+    result.reserve(pairs.size());
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        if (k > 0 && pairs[k].first == pairs[k - 1].first && entries.size() > 1)
+            result.back().clicks += pairs[k].second;
+        else
+            result.push_back({std::string(names[pairs[k].first]), pairs[k].second});
+    }
+    std::sort(result.begin(), result.end(), [](const LandingClicks& a, const LandingClicks& b) {
+        return a.clicks != b.clicks ? a.clicks > b.clicks : a.path < b.path;
+    });
     return result;
 }
 
 std::vector<DayClicks> EntryDetails::daysOf(std::span<const std::size_t> entries) const
 {
-    std::map<std::int32_t, std::uint64_t> sums;
+    std::vector<DayClicks> result;
     for (const std::size_t e : entries) {
         if (e + 1 >= dayStart.size())
             continue;
         for (std::uint32_t k = dayStart[e]; k < dayStart[e + 1]; ++k) {
             const std::size_t p = dayOrder[k];
-            sums[std::int32_t(std::uint32_t(days.keys[p]))] += days.counts[p];
+            result.push_back({std::int32_t(std::uint32_t(days.keys[p])), days.counts[p]});
         }
     }
-    std::vector<DayClicks> result;
-    result.reserve(sums.size());
-    for (const auto& [day, clicks] : sums)
-        result.push_back({day, clicks});
+    std::sort(result.begin(), result.end(), [](const DayClicks& a, const DayClicks& b) { return a.day < b.day; });
+    // Days of several entries summed.
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < result.size(); ++k) {
+        if (kept > 0 && result[kept - 1].day == result[k].day)
+            result[kept - 1].clicks += result[k].clicks;
+        else
+            result[kept++] = result[k];
+    }
+    result.resize(kept);
     return result;
 }
 

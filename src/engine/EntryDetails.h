@@ -43,8 +43,8 @@ public:
     /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here.
     void merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
 
-    std::size_t landingPairs() const { return landings.keys.size(); }
-    std::size_t dayPairs() const { return days.keys.size(); }
+    std::size_t landingPairs() const { return landings.size(); }
+    std::size_t dayPairs() const { return days.size(); }
     bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
 
     /// Prepares the per-entry lookups below for entries 0 to entries - 1; no
@@ -57,21 +57,27 @@ public:
     std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
 
 private:
-    /// Counts per (entry, value) pair, the entry in the key's high half:
-    /// pairs in the order first seen, with an open-addressing table of their
-    /// numbers + 1 (0: an empty slot), at most half full.
+    /// Counts per (entry, value) pair. Each entry's first pair lies beside
+    /// the entry in plain arrays: most referrers lead to one page, and most
+    /// are seen on one day, so most lines never reach the table. Further pairs
+    /// are kept in the order first seen (the entry in the key's high half),
+    /// with an open-addressing table of their numbers + 1 (0: an empty slot),
+    /// at most half full, and each entry's last such pair looked at first (a
+    /// log's lines come in time order).
     struct PairCounts
     {
+        std::vector<std::uint32_t> firstValue; // per entry: value + 1 (0: none yet)
+        std::vector<std::uint32_t> firstCount;
+        std::vector<std::uint32_t> recent; // per entry: its last pair in `keys` + 1
         std::vector<std::uint64_t> keys;
         std::vector<std::uint32_t> counts;
         std::vector<std::uint32_t> table;
-        /// Adds clicks to a pair; `recent` is the entry's last pair + 1 (0:
-        /// none), looked at first and updated: a link leads to one page, and a
-        /// log's lines come in time order, so most lines hit it.
-        void add(std::uint64_t key, std::uint32_t clicks, std::uint32_t& recent);
+        void add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
         void grow();
+        std::size_t size() const;
+        /// Moves the first pairs into `keys` and drops the lookups.
+        void flatten();
     };
-    static std::uint32_t& recentOf(std::vector<std::uint32_t>& recent, std::uint32_t entry);
     /// The number of a landing page, added when new: a site has far fewer
     /// pages than its referrers have (referrer, page) pairs, so each page's
     /// bytes are kept once.
@@ -82,7 +88,6 @@ private:
     std::vector<std::uint32_t> nameTable;
     PairCounts landings; // (entry, landing page number)
     PairCounts days; // (entry, day moved to unsigned)
-    std::vector<std::uint32_t> recentLanding, recentDay; // per entry
     // After index(): each entry's pairs, as ranges of positions.
     std::vector<std::uint32_t> landingStart, landingOrder, dayStart, dayOrder;
 };

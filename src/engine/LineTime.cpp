@@ -219,9 +219,16 @@ std::int64_t LineTime::localKey() const
 
 std::string LineTime::iso() const
 {
+    std::string text;
+    appendIso(text);
+    return text;
+}
+
+void LineTime::appendIso(std::string& out) const
+{
     if (!valid)
-        return {};
-    std::string text(25, '0');
+        return;
+    char text[25];
     auto put = [&](std::size_t at, int value, int width) {
         for (int i = width - 1; i >= 0; --i, value /= 10)
             text[at + std::size_t(i)] = char('0' + value % 10);
@@ -242,7 +249,7 @@ std::string LineTime::iso() const
     put(20, offset / 60, 2);
     text[22] = ':';
     put(23, offset % 60, 2);
-    return text;
+    out.append(text, sizeof text);
 }
 
 void W3cTimeFields::readDirective(std::string_view line)

@@ -35,6 +35,8 @@ struct LineTime
     std::int32_t localDay() const;
     /// "2026-12-08T17:13:23+02:00"; an offset of zero is "+00:00". Empty when no time.
     std::string iso() const;
+    /// The same text appended to `out` (nothing when no time).
+    void appendIso(std::string& out) const;
 
     bool operator==(const LineTime&) const = default;
 };
