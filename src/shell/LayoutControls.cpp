@@ -52,7 +52,8 @@ MainLayout LayoutControls(const LayoutInput& in)
     l.WebBrowser1 = {120, 1140, 6135, 5595};
     l.Command8 = {4800, 60, 0, 795};
 
-    // 1-3: the three status panels span W; the fourth and fifth lie beyond the edge.
+    // 1-3: the three status panels span W; the fifth lies beyond the edge, and the
+    // fourth (the date range) docks at the right edge over the third by itself.
     const float p1Left = 0;
     l.panelWidth[0] = W / 4;
     l.panelWidth[1] = W - 2 * l.panelWidth[0];

@@ -77,6 +77,8 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , startFiles(setup.startFiles)
     , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
 {
+    // The details window shows each row's landing pages and days.
+    scan->setCollectDetails(true);
     setObjectName(QStringLiteral("Form1"));
     // The window's design measures fit a compact 8-point face, as desktop tools commonly use.
     QFont compact = font();
@@ -186,6 +188,10 @@ void MainWindow::buildResultsFrame(QWidget* parent)
     connect(lstResults, &QTreeView::clicked, this, &MainWindow::lstResults_Click);
     connect(lstResults, &QTreeView::doubleClicked, this, &MainWindow::lstResults_DblClick);
     connect(lstResults->header(), &QHeaderView::sectionClicked, this, &MainWindow::lstResults_ColumnClick);
+    // A sort keeps the selected row; new rows or a switch of grouping take the selection away.
+    connect(lstResults->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::selectedRowChanged);
+    connect(results, &QAbstractItemModel::modelReset, this, &MainWindow::selectedRowChanged);
     connect(Command9, &QToolButton::clicked, this, &MainWindow::Command9_Click);
     connect(cmdHtml, &QToolButton::clicked, this, &MainWindow::cmdHtml_Click);
     connect(cmdExpnd, &QToolButton::clicked, this, &MainWindow::cmdExpnd_Click);
@@ -233,6 +239,11 @@ void MainWindow::buildMenus()
         = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide Crawlers"), &MainWindow::mnuActionHideCrawlers_Click);
     mnuActionHideSpam
         = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spam"), &MainWindow::mnuActionHideSpam_Click);
+    mnuActionDateRange
+        = addItem(action, "mnuActionDateRange", QStringLiteral("Date Range..."), &MainWindow::mnuActionDateRange_Click);
+    action->addSeparator();
+    mnuActionDetails
+        = addItem(action, "mnuActionDetails", QStringLiteral("Referrer Details"), &MainWindow::mnuActionDetails_Click);
     QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
     MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
     QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
@@ -240,7 +251,7 @@ void MainWindow::buildMenus()
     QMenu* about = addMenu("mnuAbout", QStringLiteral("About"));
     mnuAboutItem
         = addItem(about, "mnuAboutItem", QStringLiteral("About this software"), &MainWindow::mnuAboutItem_Click);
-    for (QAction* item : {MnuOptionsItem, mnuHelpItem, mnuAboutItem})
+    for (QAction* item : {MnuOptionsItem, mnuHelpItem, mnuAboutItem, mnuActionDateRange, mnuActionDetails})
         item->setEnabled(windows != nullptr);
 }
 
@@ -267,6 +278,9 @@ void MainWindow::Form_Load()
     mnuActionHideSpam->setChecked(engine::Globals().bHideSpam);
     StatusBar1->addPanel();
     StatusBar1->addPanel();
+    // The fourth panel says which dates the scans take, at the right edge whatever the others show.
+    StatusBar1->setPanelDockedRight(kDatesPanel, true);
+    showDateRange();
     LayoutControls();
     frmBrowser->WebBrowser1->Navigate(startPage.isEmpty() ? livery.strWebsite : startPage);
     // Files named on the command line win over the remembered folder.

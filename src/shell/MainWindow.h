@@ -19,6 +19,7 @@ class QTreeView;
 namespace backtrail::engine {
 class Scanner;
 class SettingsStore;
+struct ScanSettings;
 } // namespace backtrail::engine
 
 namespace backtrail::results {
@@ -33,10 +34,18 @@ class BrowserPane;
 namespace backtrail::shell {
 
 class StatusBar;
+class MainWindow;
 
-/// The windows the main window opens besides itself: Options, Help, About and
-/// the browser window. The program hands them in once they exist; without
-/// them the main window runs on its own and offers nothing that needs them.
+/// The status bar's text for the date range the scans take: "Dates:
+/// 2026-12-01 to 2026-12-08", "Dates: from 2026-12-01", "Dates: to
+/// 2026-12-08"; empty for all dates. A bound the scan cannot read is open, as
+/// the scan takes it.
+QString DateRangePanelText(const engine::ScanSettings& settings);
+
+/// The windows the main window opens besides itself: Options, Help, About,
+/// the browser window, the Date Range dialog and the details window. The
+/// program hands them in once they exist; without them the main window runs
+/// on its own and offers nothing that needs them.
 class SecondaryWindows
 {
 public:
@@ -49,6 +58,11 @@ public:
     virtual void showBrowserWindow() = 0;
     /// Dresses a window in the program's skin.
     virtual void applySkin(QWidget* window) = 0;
+    /// Shows the Date Range dialog over `parent` and waits for it; true when
+    /// Ok set the range that scans take from the next one on.
+    virtual bool editDateRange(QWidget* parent) = 0;
+    /// Shows the details window, which follows the main window's selected row.
+    virtual void showDetails(MainWindow& main) = 0;
     /// The main window closes: Options and Help close with it. Returns true
     /// when the browser window stays open, so the program goes on with it.
     virtual bool mainWindowClosing() = 0;
@@ -85,6 +99,9 @@ public:
     /// Sizes and places the controls for the window's present size.
     void LayoutControls();
 
+    /// The status bar's panel that shows the date range, docked at its right edge.
+    static constexpr int kDatesPanel = 4;
+
     engine::Scanner& scanner() { return *scan; }
     results::ResultsModel* resultsModel() const { return results; }
 
@@ -115,10 +132,13 @@ public:
     QAction* mnuActionGroup;
     QAction* mnuActionHideCrawlers;
     QAction* mnuActionHideSpam;
+    QAction* mnuActionDateRange;
+    QAction* mnuActionDetails;
     // The results table's context menu.
     QMenu* mnuResults;
     QAction* mnuResultsOpen;
     QAction* mnuResultsOpenLanding;
+    QAction* mnuResultsDetails;
     QAction* mnuResultsMarkSpam;
     QAction* MnuOptionsItem;
     QAction* mnuHelpItem;
@@ -139,6 +159,17 @@ public:
     void lstResults_Find();
     void lstResults_FindNext();
     void mnuResultsOpenLanding_Click();
+    /// Opens a landing page of the own site (its path) in the browser pane;
+    /// says so when the own domain or the path makes no address.
+    void OpenLandingPage(const QString& path);
+    /// The row of the results table in view order that is selected, or -1.
+    int selectedRow() const;
+    /// Date Range...: the dialog sets the range, the status bar shows it.
+    void mnuActionDateRange_Click();
+    /// Shows in the status bar the date range that the scans take.
+    void showDateRange();
+    /// Details and Referrer Details: the details window of the selected row.
+    void mnuActionDetails_Click();
     void mnuActionGroup_Click(bool checked);
     void mnuActionHideCrawlers_Click(bool checked);
     void mnuActionHideSpam_Click(bool checked);
@@ -172,6 +203,11 @@ public:
     void addResults(engine::ResultTable rows) override;
     void fileUnreadable(const QString& path, const QString& reason) override;
 
+signals:
+    /// Another row of the results table is selected, or none is, or the rows
+    /// changed under the selection (a scan, grouping by site).
+    void selectedRowChanged();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -191,7 +227,6 @@ private:
     void showMessage(const QString& text);
     void openSelectedReferrer(bool reportFailure);
     QString selectedReferrer(bool* found) const;
-    int selectedRow() const;
     void openAddress(const QString& address);
     void updateSortIndicator();
     /// Gives the scanner the shipped lists and the user's spam.txt as it is now.

@@ -8,6 +8,7 @@
 #include "browser/WebBrowser.h"
 #include "engine/CrawlerList.h"
 #include "engine/Grouping.h"
+#include "engine/LineTime.h"
 #include "engine/SavedResults.h"
 #include "engine/ScanDriver.h"
 #include "engine/Settings.h"
@@ -40,6 +41,9 @@ void MainWindow::buildResultsMenu()
     mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open Landing Page"));
     mnuResultsOpenLanding->setObjectName(QStringLiteral("mnuResultsOpenLanding"));
     connect(mnuResultsOpenLanding, &QAction::triggered, this, &MainWindow::mnuResultsOpenLanding_Click);
+    mnuResultsDetails = mnuResults->addAction(QStringLiteral("Details"));
+    mnuResultsDetails->setObjectName(QStringLiteral("mnuResultsDetails"));
+    connect(mnuResultsDetails, &QAction::triggered, this, &MainWindow::mnuActionDetails_Click);
     mnuResults->addSeparator();
     mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as Spam"));
     mnuResultsMarkSpam->setObjectName(QStringLiteral("mnuResultsMarkSpam"));
@@ -88,6 +92,7 @@ void MainWindow::lstResults_ContextMenu(const QPoint& position)
     mnuResultsOpen->setEnabled(row >= 0);
     mnuResultsOpenLanding->setEnabled(row >= 0
                                       && !results->cellBytes(row, results::ResultsModel::LandingColumn).empty());
+    mnuResultsDetails->setEnabled(row >= 0 && windows != nullptr);
     mnuResultsMarkSpam->setEnabled(row >= 0);
     mnuResults->popup(lstResults->viewport()->mapToGlobal(position));
 }
@@ -99,13 +104,54 @@ void MainWindow::mnuResultsOpenLanding_Click()
         showMessage(QStringLiteral("You must select at least one referrer"));
         return;
     }
-    const QString address = results::LandingPageAddress(engine::Globals().strYourWebsite,
-                                                        results->cellText(row, results::ResultsModel::LandingColumn));
+    OpenLandingPage(results->cellText(row, results::ResultsModel::LandingColumn));
+}
+
+void MainWindow::OpenLandingPage(const QString& path)
+{
+    const QString address = results::LandingPageAddress(engine::Globals().strYourWebsite, path);
     if (address.isEmpty()) {
         showMessage(QStringLiteral("This row has no landing page to open."));
         return;
     }
     openAddress(address);
+}
+
+void MainWindow::mnuActionDetails_Click()
+{
+    if (windows)
+        windows->showDetails(*this);
+}
+
+void MainWindow::mnuActionDateRange_Click()
+{
+    if (windows && windows->editDateRange(this))
+        showDateRange();
+}
+
+void MainWindow::showDateRange()
+{
+    StatusBar1->setPanelText(kDatesPanel, DateRangePanelText(engine::Globals()));
+}
+
+QString DateRangePanelText(const engine::ScanSettings& settings)
+{
+    // Each bound as the scan reads it: one it cannot read leaves that end open.
+    auto bound = [](const QString& text, bool isEnd) {
+        const QByteArray bytes = text.toUtf8();
+        return engine::ParseRangeBound(std::string_view(bytes.constData(), std::size_t(bytes.size())), isEnd)
+            ? text
+            : QString();
+    };
+    const QString since = bound(settings.strDateSince, false);
+    const QString until = bound(settings.strDateUntil, true);
+    if (!since.isEmpty() && !until.isEmpty())
+        return QStringLiteral("Dates: %1 to %2").arg(since, until);
+    if (!since.isEmpty())
+        return QStringLiteral("Dates: from ") + since;
+    if (!until.isEmpty())
+        return QStringLiteral("Dates: to ") + until;
+    return {};
 }
 
 void MainWindow::mnuActionGroup_Click(bool checked)

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 namespace backtrail::shell {
 
 namespace {
@@ -29,6 +31,7 @@ void StatusBar::addPanel()
     panels.push_back(label);
     widths.push_back(kDefaultPanelWidth);
     fitsText.push_back(false);
+    dockedRight.push_back(false);
     placePanels();
 }
 
@@ -50,7 +53,7 @@ void StatusBar::setPanelText(int number, const QString& text)
         return;
     label->setText(text);
     label->setToolTip(text);
-    if (fitsText[std::size_t(number - 1)])
+    if (fitsText[std::size_t(number - 1)] || dockedRight[std::size_t(number - 1)])
         placePanels();
     emit panelTextChanged(number, text);
 }
@@ -76,34 +79,60 @@ void StatusBar::setPanelFitsText(int number, bool fits)
     placePanels();
 }
 
-std::vector<int> StatusBar::shownWidths() const
+void StatusBar::setPanelDockedRight(int number, bool docked)
 {
-    std::vector<int> shown = widths;
+    if (!panel(number))
+        return;
+    dockedRight[std::size_t(number - 1)] = docked;
+    placePanels();
+}
+
+bool StatusBar::panelShown(int number) const
+{
+    const QLabel* label = panel(number);
+    return label && !(dockedRight[std::size_t(number - 1)] && label->text().isEmpty());
+}
+
+int StatusBar::textWidth(std::size_t i) const
+{
+    const QMargins margins = panels[i]->contentsMargins();
+    return panels[i]->fontMetrics().horizontalAdvance(panels[i]->text()) + margins.left() + margins.right()
+        + 2 * panels[i]->frameWidth() + kPanelGap;
+}
+
+std::vector<StatusBar::Place> StatusBar::places() const
+{
+    std::vector<Place> shown(panels.size(), Place {0, 0});
+    // The docked panels first, from the right edge leftwards: the last one rightmost.
+    int right = width();
+    for (std::size_t i = panels.size(); i-- > 0;) {
+        if (!docked(i) || panels[i]->text().isEmpty())
+            continue;
+        const int w = std::min(std::max(widths[i], textWidth(i)), std::max(0, right));
+        right -= w;
+        shown[i] = {right, w};
+    }
     int left = 0;
     for (std::size_t i = 0; i < panels.size(); ++i) {
-        if (fitsText[i] && !panels[i]->text().isEmpty()) {
-            const QMargins margins = panels[i]->contentsMargins();
-            const int needed = panels[i]->fontMetrics().horizontalAdvance(panels[i]->text()) + margins.left()
-                + margins.right() + 2 * panels[i]->frameWidth() + kPanelGap;
-            shown[i] = std::max(widths[i], std::min(needed, width() - left));
-        }
-        left += shown[i];
+        if (docked(i))
+            continue;
+        int w = widths[i];
+        if (fitsText[i] && !panels[i]->text().isEmpty())
+            w = std::max(widths[i], std::min(textWidth(i), right - left));
+        shown[i] = {left, w};
+        left += w;
     }
     return shown;
 }
 
 int StatusBar::panelLeft(int number) const
 {
-    const std::vector<int> shown = shownWidths();
-    int left = 0;
-    for (int i = 1; i < number && i <= int(panels.size()); ++i)
-        left += shown[std::size_t(i - 1)];
-    return left;
+    return panel(number) ? places()[std::size_t(number - 1)].left : 0;
 }
 
 int StatusBar::shownPanelWidth(int number) const
 {
-    return panel(number) ? shownWidths()[std::size_t(number - 1)] : 0;
+    return panel(number) ? places()[std::size_t(number - 1)].width : 0;
 }
 
 void StatusBar::resizeEvent(QResizeEvent* event)
@@ -114,11 +143,14 @@ void StatusBar::resizeEvent(QResizeEvent* event)
 
 void StatusBar::placePanels()
 {
-    const std::vector<int> shown = shownWidths();
-    int left = 0;
+    const std::vector<Place> shown = places();
     for (std::size_t i = 0; i < panels.size(); ++i) {
-        panels[i]->setGeometry(left, kPanelGap, std::max(0, shown[i] - kPanelGap), std::max(0, height() - kPanelGap));
-        left += shown[i];
+        panels[i]->setGeometry(shown[i].left, kPanelGap, std::max(0, shown[i].width - kPanelGap),
+                               std::max(0, height() - kPanelGap));
+        if (docked(i)) {
+            panels[i]->setVisible(!panels[i]->text().isEmpty());
+            panels[i]->raise(); // above the panels from the left that reach under it
+        }
     }
 }
 

@@ -43,6 +43,7 @@ Program::~Program()
     UnloadOptionsDialog();
     UnloadHelpWindow();
     UnloadAboutWindow();
+    UnloadDetailsWindow();
     UnloadBrowserWindow();
     main.reset();
 }

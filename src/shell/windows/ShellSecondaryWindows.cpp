@@ -1,16 +1,40 @@
 #include "ShellSecondaryWindows.h"
 
+#include "DateRangeDialog.h"
+#include "DetailsWindow.h"
 #include "ShellWindows.h"
 #include "modLivery.h"
 #include "shell/skin/ModSkin.h"
 #include "shell/skin/ProcessFlags.h"
 #include "shell/skin/SkinEngine.h"
 
+#include "engine/ScanDriver.h"
+#include "results/ResultsModel.h"
+
 namespace backtrail::shell {
 
 WindowBranding BrandingFromLivery(const Livery& livery)
 {
     return {livery.strProgramName, livery.strCompanyName, livery.strWebsite, livery.bUseSkin};
+}
+
+DetailsContent DetailsOfSelection(MainWindow& main)
+{
+    DetailsContent content;
+    const int row = main.selectedRow();
+    const results::ResultsModel& model = *main.resultsModel();
+    if (row < 0)
+        return content;
+    content.selected = true;
+    content.site = model.groupedBySite();
+    content.referrer = model.cellText(row, results::ResultsModel::ReferrerColumn);
+    // A row without clicks stands for one line.
+    const QString clicks = model.cellText(row, results::ResultsModel::ClicksColumn);
+    content.clicks = clicks.isEmpty() ? 1 : clicks.toULongLong();
+    const std::vector<std::size_t> entries = model.entriesOf(row);
+    content.referrers = entries.size();
+    content.details = main.scanner().details(entries);
+    return content;
 }
 
 ShellSecondaryWindows::ShellSecondaryWindows(engine::SettingsStore& settingsStore, BrowserWindowHooks hooks)
@@ -45,10 +69,29 @@ void ShellSecondaryWindows::applySkin(QWidget* window)
     ApplySkin(window);
 }
 
+bool ShellSecondaryWindows::editDateRange(QWidget* parent)
+{
+    DateRangeDialog dialog(store, BrandingFromLivery(Branding()), parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void ShellSecondaryWindows::showDetails(MainWindow& main)
+{
+    DetailsWindow* window = ShowDetailsWindow(BrandingFromLivery(Branding()));
+    // Tied afresh each time: the window may have followed another main window, or be new.
+    QObject::disconnect(followSelection);
+    QObject::disconnect(openLanding);
+    followSelection = QObject::connect(&main, &MainWindow::selectedRowChanged, window,
+                                       [window, &main] { window->showContent(DetailsOfSelection(main)); });
+    openLanding = QObject::connect(window, &DetailsWindow::landingPageActivated, &main, &MainWindow::OpenLandingPage);
+    window->showContent(DetailsOfSelection(main));
+}
+
 bool ShellSecondaryWindows::mainWindowClosing()
 {
     UnloadOptionsDialog();
     UnloadHelpWindow();
+    UnloadDetailsWindow();
     if (browser.visible && browser.visible()) {
         MainWindowClosed() = true;
         return true;

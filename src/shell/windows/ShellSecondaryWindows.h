@@ -3,6 +3,8 @@
 #include "MainWindow.h"
 #include "WindowBranding.h"
 
+#include <QMetaObject>
+
 #include <functional>
 
 namespace backtrail::engine {
@@ -12,9 +14,15 @@ class SettingsStore;
 namespace backtrail::shell {
 
 struct Livery;
+struct DetailsContent;
 
 /// The window branding from the program's branding values.
 WindowBranding BrandingFromLivery(const Livery& livery);
+
+/// What the details window shows of the main window's selected row: the
+/// referrer (or site) and clicks as the list shows them, and the scan's
+/// details of the rows it stands for (a site row's referrers summed).
+DetailsContent DetailsOfSelection(MainWindow& main);
 
 /// The secondary windows as the main window asks for them: Options, Help and
 /// About from this folder, the browser window through the hooks it is given.
@@ -37,7 +45,11 @@ public:
     void showAbout() override;
     void showBrowserWindow() override;
     void applySkin(QWidget* window) override;
-    /// Unloads Options and Help. With the browser window visible, marks the
+    bool editDateRange(QWidget* parent) override;
+    /// Shows the details window (once per process) following `main`'s
+    /// selection; a double-click on a landing page opens it in `main`'s browser pane.
+    void showDetails(MainWindow& main) override;
+    /// Unloads Options, Help and the details window. With the browser window visible, marks the
     /// main window closed and returns true: the program lives on until that
     /// window closes. Otherwise stops the skin engine (when windows are
     /// skinned) and returns false: the program is to end now.
@@ -46,6 +58,9 @@ public:
 private:
     engine::SettingsStore& store;
     BrowserWindowHooks browser;
+    // The details window's ties to the main window it follows.
+    QMetaObject::Connection followSelection;
+    QMetaObject::Connection openLanding;
 };
 
 } // namespace backtrail::shell

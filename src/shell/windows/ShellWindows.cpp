@@ -1,6 +1,7 @@
 #include "ShellWindows.h"
 
 #include "AboutWindow.h"
+#include "DetailsWindow.h"
 #include "HelpDocument.h"
 #include "HelpWindow.h"
 #include "OptionsDialog.h"
@@ -28,6 +29,12 @@ SingleWindow<HelpWindow>& helpSlot()
 SingleWindow<AboutWindow>& aboutSlot()
 {
     static SingleWindow<AboutWindow> slot;
+    return slot;
+}
+
+SingleWindow<DetailsWindow>& detailsSlot()
+{
+    static SingleWindow<DetailsWindow> slot;
     return slot;
 }
 
@@ -61,6 +68,11 @@ AboutWindow* ShowAboutWindow(const WindowBranding& branding)
     return aboutSlot().show([&] { return new AboutWindow(branding); });
 }
 
+DetailsWindow* ShowDetailsWindow(const WindowBranding& branding)
+{
+    return detailsSlot().show([&] { return new DetailsWindow(branding); });
+}
+
 OptionsDialog* OpenOptionsDialog()
 {
     return optionsSlot().get();
@@ -72,6 +84,10 @@ HelpWindow* OpenHelpWindow()
 AboutWindow* OpenAboutWindow()
 {
     return aboutSlot().get();
+}
+DetailsWindow* OpenDetailsWindow()
+{
+    return detailsSlot().get();
 }
 
 void UnloadOptionsDialog()
@@ -85,6 +101,10 @@ void UnloadHelpWindow()
 void UnloadAboutWindow()
 {
     aboutSlot().unload();
+}
+void UnloadDetailsWindow()
+{
+    detailsSlot().unload();
 }
 
 bool HelpWantedAtStartup(const engine::SettingsStore& store)

@@ -9,6 +9,7 @@ class SettingsStore;
 namespace backtrail::shell {
 
 class AboutWindow;
+class DetailsWindow;
 class HelpWindow;
 class OptionsDialog;
 
@@ -30,15 +31,20 @@ HelpWindow* ShowHelpWindow(engine::SettingsStore& store, const WindowBranding& b
 /// About this software: loads and shows the About window.
 AboutWindow* ShowAboutWindow(const WindowBranding& branding);
 
+/// Details: loads and shows the details window (empty until it is given a row).
+DetailsWindow* ShowDetailsWindow(const WindowBranding& branding);
+
 /// The open windows, or null.
 OptionsDialog* OpenOptionsDialog();
 HelpWindow* OpenHelpWindow();
 AboutWindow* OpenAboutWindow();
+DetailsWindow* OpenDetailsWindow();
 
 /// Unload the windows, as the main window does when it closes.
 void UnloadOptionsDialog();
 void UnloadHelpWindow();
 void UnloadAboutWindow();
+void UnloadDetailsWindow();
 
 /// Start-up: the help window opens by itself when "Settings"/"showHelp",
 /// read with default "1", is exactly "1".

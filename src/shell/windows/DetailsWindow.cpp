@@ -1,0 +1,306 @@
+#include "DetailsWindow.h"
+
+#include "Pictures.h"
+#include "shell/skin/ModSkin.h"
+
+#include "engine/EntryDetails.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCursor>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QToolTip>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace backtrail::shell {
+
+namespace {
+
+// Days without clicks are drawn as empty bars while the chart spans at most
+// two years; a longer span shows only the days with clicks.
+constexpr std::int32_t kMaxFilledSpan = 731;
+// Up to this many bars each shows its date below it, level while they fit and
+// upright after that; more bars leave the dates to the axis title.
+constexpr int kLevelLabels = 7;
+constexpr int kUprightLabels = 31;
+// The skin's teal, for the bars.
+constexpr QRgb kBarColour = 0x2f6f7e;
+
+enum Page { MessagePage = 0, DetailsPage = 1 };
+
+QString timeText(const engine::LineTime& time)
+{
+    return time.valid ? QString::fromStdString(time.iso()) : QStringLiteral("\u2014");
+}
+
+QString dayText(std::int32_t day)
+{
+    return QString::fromStdString(engine::DayText(day));
+}
+
+QLabel* valueLabel(QWidget* parent, const char* name)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+} // namespace
+
+std::vector<engine::DayClicks> ChartDays(const std::vector<engine::DayClicks>& days, std::int32_t maxSpan)
+{
+    if (days.empty() || std::int64_t(days.back().day) - days.front().day >= maxSpan)
+        return days;
+    std::vector<engine::DayClicks> filled;
+    filled.reserve(std::size_t(days.back().day - days.front().day + 1));
+    auto next = days.begin();
+    for (std::int32_t day = days.front().day; day <= days.back().day; ++day) {
+        std::uint64_t clicks = 0;
+        for (; next != days.end() && next->day == day; ++next)
+            clicks += next->clicks;
+        filled.push_back({day, clicks});
+    }
+    return filled;
+}
+
+DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , branding(values)
+{
+    setObjectName(QStringLiteral("frmDetails"));
+    setWindowTitle(QStringLiteral("Referrer Details"));
+    setWindowIcon(ProgramIcon());
+
+    // The row: its referrer (or site), clicks, first and last seen.
+    header = new QWidget(this);
+    header->setObjectName(QStringLiteral("fraHeader"));
+    lblReferrerCaption = new QLabel(QStringLiteral("Referrer:"), header);
+    lblReferrerCaption->setObjectName(QStringLiteral("lblReferrerCaption"));
+    txtReferrer = new QLineEdit(header);
+    txtReferrer->setObjectName(QStringLiteral("txtReferrer"));
+    txtReferrer->setReadOnly(true);
+    lblClicks = valueLabel(header, "lblClicks");
+    lblFirstSeen = valueLabel(header, "lblFirstSeen");
+    lblLastSeen = valueLabel(header, "lblLastSeen");
+    auto* form = new QFormLayout(header);
+    form->setContentsMargins(0, 0, 0, 0);
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    form->addRow(lblReferrerCaption, txtReferrer);
+    form->addRow(QStringLiteral("Clicks:"), lblClicks);
+    form->addRow(QStringLiteral("First seen:"), lblFirstSeen);
+    form->addRow(QStringLiteral("Last seen:"), lblLastSeen);
+
+    // Its landing pages above, its days below.
+    landings = new QStandardItemModel(0, 2, this);
+    landings->setObjectName(QStringLiteral("lstLandingsModel"));
+    landings->setHorizontalHeaderLabels({QStringLiteral("Landing Page"), QStringLiteral("Clicks")});
+    lstLandings = new QTreeView(this);
+    lstLandings->setObjectName(QStringLiteral("lstLandings"));
+    lstLandings->setModel(landings);
+    lstLandings->setRootIsDecorated(false);
+    lstLandings->setItemsExpandable(false);
+    lstLandings->setUniformRowHeights(true);
+    lstLandings->setAllColumnsShowFocus(true);
+    lstLandings->setAlternatingRowColors(true);
+    lstLandings->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstLandings->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstLandings->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstLandings->setToolTip(QStringLiteral("Double-click a landing page to open it in the browser"));
+    lstLandings->header()->setStretchLastSection(false);
+    lstLandings->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lstLandings->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    lstLandings->header()->resizeSection(1, 80);
+    lstLandings->setSortingEnabled(true);
+    lstLandings->sortByColumn(1, Qt::DescendingOrder);
+    lstLandings->installEventFilter(this);
+    connect(lstLandings, &QTreeView::doubleClicked, this, &DetailsWindow::activateLanding);
+
+    chtDays = new QChartView(this);
+    chtDays->setObjectName(QStringLiteral("chtDays"));
+    chtDays->setRenderHint(QPainter::Antialiasing);
+    chtDays->setMinimumHeight(200);
+    QChart* chart = chtDays->chart();
+    chart->legend()->hide();
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+
+    parts = new QSplitter(Qt::Vertical, this);
+    parts->setObjectName(QStringLiteral("splDetails"));
+    parts->setChildrenCollapsible(false);
+    parts->addWidget(lstLandings);
+    parts->addWidget(chtDays);
+    parts->setStretchFactor(0, 2);
+    parts->setStretchFactor(1, 3);
+
+    lblMessage = new QLabel(this);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setAlignment(Qt::AlignCenter);
+    lblMessage->setWordWrap(true);
+    lblMessage->setMargin(24);
+
+    body = new QStackedWidget(this);
+    body->setObjectName(QStringLiteral("stkDetails"));
+    body->insertWidget(MessagePage, lblMessage);
+    body->insertWidget(DetailsPage, parts);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(10);
+    layout->addWidget(header);
+    layout->addWidget(body, 1);
+    resize(760, 600);
+
+    if (branding.bUseSkin)
+        ApplySkin(this);
+    showContent({});
+}
+
+void DetailsWindow::showContent(const DetailsContent& content)
+{
+    header->setVisible(content.selected);
+    if (!content.selected) {
+        lblMessage->setText(QStringLiteral("Select a row of the referrer list to see where its visitors landed "
+                                           "and on which days."));
+        body->setCurrentIndex(MessagePage);
+        showLandings({});
+        showDays({});
+        return;
+    }
+    lblReferrerCaption->setText(content.site ? QStringLiteral("Site:") : QStringLiteral("Referrer:"));
+    txtReferrer->setText(content.referrer);
+    txtReferrer->setCursorPosition(0);
+    lblClicks->setText(content.site && content.referrers > 1
+                           ? QStringLiteral("%1 (from %2 referrers)").arg(content.clicks).arg(content.referrers)
+                           : QString::number(content.clicks));
+    lblFirstSeen->setText(timeText(content.details.firstSeen));
+    lblLastSeen->setText(timeText(content.details.lastSeen));
+    showLandings(content.details.landings);
+    showDays(content.details.days);
+    if (content.details.landings.empty()) {
+        lblMessage->setText(QStringLiteral("No landing pages or days were kept for this row. Results opened from "
+                                           "a file have them only when backtrail-scan wrote them with --details."));
+        body->setCurrentIndex(MessagePage);
+    } else {
+        body->setCurrentIndex(DetailsPage);
+    }
+}
+
+void DetailsWindow::showLandings(const std::vector<engine::LandingClicks>& rows)
+{
+    landings->removeRows(0, landings->rowCount());
+    // Filled in the engine's order, most clicks first and equal clicks by
+    // path; the view's sort is stable, so that order stays under equal keys.
+    lstLandings->setSortingEnabled(false);
+    for (const engine::LandingClicks& row : rows) {
+        auto* path = new QStandardItem(QString::fromUtf8(row.path.data(), qsizetype(row.path.size())));
+        path->setToolTip(path->text());
+        auto* clicks = new QStandardItem;
+        clicks->setData(QVariant::fromValue<qulonglong>(row.clicks), Qt::DisplayRole);
+        clicks->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        landings->appendRow({path, clicks});
+    }
+    lstLandings->setSortingEnabled(true); // sorts by the header's column and order
+}
+
+void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days)
+{
+    QChart* chart = chtDays->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+    if (days.empty()) {
+        chart->setTitle(QStringLiteral("No line of this row had a time."));
+        return;
+    }
+    const std::vector<engine::DayClicks> shown = ChartDays(days, kMaxFilledSpan);
+    auto* set = new QBarSet(QStringLiteral("Clicks"));
+    set->setColor(QColor(kBarColour));
+    set->setBorderColor(QColor(kBarColour));
+    QStringList categories;
+    std::uint64_t most = 0;
+    for (const engine::DayClicks& day : shown) {
+        set->append(qreal(day.clicks));
+        categories << dayText(day.day);
+        most = std::max(most, day.clicks);
+    }
+    auto* series = new QBarSeries;
+    series->setObjectName(QStringLiteral("serDays"));
+    series->append(set);
+    series->setBarWidth(shown.size() > 1 ? 0.8 : 0.3);
+    chart->addSeries(series);
+    connect(set, &QBarSet::hovered, this, [set, categories](bool status, int index) {
+        if (status && index >= 0 && index < categories.size())
+            QToolTip::showText(QCursor::pos(),
+                               QStringLiteral("%1: %2 clicks").arg(categories[index]).arg(set->at(index)));
+        else
+            QToolTip::hideText();
+    });
+
+    auto* dates = new QBarCategoryAxis;
+    dates->append(categories);
+    const qsizetype bars = categories.size();
+    const QString span
+        = bars == 1 ? categories.first() : QStringLiteral("%1 to %2").arg(categories.first(), categories.last());
+    const std::int32_t spanDays = shown.back().day - shown.front().day + 1;
+    dates->setTitleText(spanDays == 1 ? span : QStringLiteral("%1 (%2 days)").arg(span).arg(spanDays));
+    dates->setGridLineVisible(false);
+    if (bars > kUprightLabels)
+        dates->setLabelsVisible(false);
+    else if (bars > kLevelLabels)
+        dates->setLabelsAngle(-90);
+    chart->addAxis(dates, Qt::AlignBottom);
+    series->attachAxis(dates);
+
+    // Whole clicks on the value axis, in at most ten steps of 1, 2 or 5 times a power of ten.
+    auto* clicks = new QValueAxis;
+    clicks->setLabelFormat(QStringLiteral("%d"));
+    clicks->setTitleText(QStringLiteral("Clicks"));
+    std::uint64_t step = 1;
+    for (int k = 0; most > step * 10; ++k)
+        step = k % 3 == 1 ? step * 5 / 2 : step * 2;
+    const std::uint64_t top = std::max<std::uint64_t>(1, (most + step - 1) / step * step);
+    clicks->setRange(0, qreal(top));
+    clicks->setTickCount(int(top / step) + 1);
+    chart->addAxis(clicks, Qt::AlignLeft);
+    series->attachAxis(clicks);
+    chart->setTitle(QStringLiteral("Clicks per day"));
+}
+
+void DetailsWindow::activateLanding(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    emit landingPageActivated(landings->item(index.row(), 0)->text());
+}
+
+bool DetailsWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a landing page opens it, as a double-click does.
+    if (watched == lstLandings && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && lstLandings->currentIndex().isValid()) {
+            activateLanding(lstLandings->currentIndex());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace backtrail::shell
