@@ -102,6 +102,7 @@ struct Scanner::Task
     std::int64_t bytes = 0; // the piece's size on disk, for the progress bar
     // What the scan reads with, fixed when it starts.
     const ReferrerMatcher* matcher = nullptr;
+    const SpamList* spam = nullptr;
     bool collapse = true;
     bool hideCrawlers = false;
     bool hideSpam = false;
@@ -213,7 +214,7 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     }
     result.opened = true;
     const ReferrerMatcher& matcher = *task.matcher;
-    const SpamList& spamHosts = spamList();
+    const SpamList& spamHosts = *task.spam;
     // Each task asks its own copy: the copy's cache of answers is the task's alone.
     CrawlerList crawlers = crawlerList;
     ScanPart& part = result.part;
@@ -322,6 +323,8 @@ void Scanner::ScanSelectedFiles()
     const bool hideCrawlers = settings.bHideCrawlers;
     const bool hideSpam = settings.bHideSpam;
     const bool details = collectDetails;
+    // Made here, before any worker reads it.
+    const SpamList& spamHosts = spamList();
     const DateRange range = RangeOf(settings);
     const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
     const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
@@ -343,8 +346,8 @@ void Scanner::ScanSelectedFiles()
         if (!xdirExists(path))
             continue;
         const QFileInfo info(path);
-        Task whole {f,        path,         FilePiece(), true,    info.size(), &matcher,
-                    collapse, hideCrawlers, hideSpam,    details, range};
+        Task whole {f,          path,     FilePiece(),  true,     info.size(), &matcher,
+                    &spamHosts, collapse, hideCrawlers, hideSpam, details,     range};
         // A W3C log names its fields in its first lines, which every piece would need.
         QFile probe(path);
         char first = 0;
@@ -358,8 +361,8 @@ void Scanner::ScanSelectedFiles()
         }
         for (const FilePiece& piece : CutAtLineEnds(path, target)) {
             const std::int64_t end = piece.end < 0 ? size : piece.end;
-            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, collapse,
-                             hideCrawlers, hideSpam, details, range});
+            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, &spamHosts,
+                             collapse, hideCrawlers, hideSpam, details, range});
         }
     }
     firstTask[std::size_t(paths.size())] = tasks.size();
