@@ -37,6 +37,8 @@ constexpr std::int32_t kMaxFilledSpan = 731;
 // upright after that; more bars leave the dates to the axis title.
 constexpr int kLevelLabels = 7;
 constexpr int kUprightLabels = 31;
+// The value axis's steps at most.
+constexpr std::uint64_t kValueSteps = 5;
 // The skin's teal, for the bars.
 constexpr QRgb kBarColour = 0x2f6f7e;
 
@@ -189,8 +191,6 @@ void DetailsWindow::showContent(const DetailsContent& content)
                            : QString::number(content.clicks));
     lblFirstSeen->setText(timeText(content.details.firstSeen));
     lblLastSeen->setText(timeText(content.details.lastSeen));
-    showLandings(content.details.landings);
-    showDays(content.details.days);
     if (content.details.landings.empty()) {
         lblMessage->setText(QStringLiteral("No landing pages or days were kept for this row. Results opened from "
                                            "a file have them only when backtrail-scan wrote them with --details."));
@@ -198,6 +198,8 @@ void DetailsWindow::showContent(const DetailsContent& content)
     } else {
         body->setCurrentIndex(DetailsPage);
     }
+    showLandings(content.details.landings);
+    showDays(content.details.days);
 }
 
 void DetailsWindow::showLandings(const std::vector<engine::LandingClicks>& rows)
@@ -268,12 +270,13 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days)
     chart->addAxis(dates, Qt::AlignBottom);
     series->attachAxis(dates);
 
-    // Whole clicks on the value axis, in at most ten steps of 1, 2 or 5 times a power of ten.
+    // Whole clicks on the value axis, in at most five steps of 1, 2 or 5 times
+    // a power of ten: Qt Charts elides labels that crowd the axis's height.
     auto* clicks = new QValueAxis;
     clicks->setLabelFormat(QStringLiteral("%d"));
     clicks->setTitleText(QStringLiteral("Clicks"));
     std::uint64_t step = 1;
-    for (int k = 0; most > step * 10; ++k)
+    for (int k = 0; most > step * kValueSteps; ++k)
         step = k % 3 == 1 ? step * 5 / 2 : step * 2;
     const std::uint64_t top = std::max<std::uint64_t>(1, (most + step - 1) / step * step);
     clicks->setRange(0, qreal(top));
