@@ -324,7 +324,7 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             text += "], \"days\": [";
             for (std::size_t k = 0; k < d.days.size(); ++k) {
                 text += k ? ", {\"date\": \"" : "{\"date\": \"";
-                text += DayText(d.days[k].day);
+                AppendDayText(text, d.days[k].day);
                 text += "\", \"clicks\": ";
                 appendNumber(d.days[k].clicks);
                 text += '}';

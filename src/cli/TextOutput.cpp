@@ -67,8 +67,32 @@ void AppendJsonString(std::string& out, std::string_view bytes)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
-    forEachValid(out, bytes, [&](char c) {
-        switch (c) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        // Printable ASCII other than the quote and the backslash goes in as it is, a run at a time.
+        std::size_t run = 0;
+        while (run < left && p[run] >= 0x20 && p[run] < 0x7f && p[run] != '"' && p[run] != '\\')
+            ++run;
+        out.append(reinterpret_cast<const char*>(p), run);
+        p += run;
+        left -= run;
+        if (left == 0)
+            break;
+        const std::size_t n = sequenceLength(p, left);
+        if (n == 0) {
+            out += kReplacement;
+            ++p;
+            --left;
+            continue;
+        }
+        if (n > 1) {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+            left -= n;
+            continue;
+        }
+        switch (const char c = char(*p)) {
         case '"':
             out += "\\\"";
             break;
@@ -84,16 +108,14 @@ void AppendJsonString(std::string& out, std::string_view bytes)
         case '\t':
             out += "\\t";
             break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-                out += "\\u00";
-                out += kHex[(c >> 4) & 0xf];
-                out += kHex[c & 0xf];
-            } else {
-                out += c;
-            }
+        default: // the other control characters and DEL
+            out += "\\u00";
+            out += kHex[(c >> 4) & 0xf];
+            out += kHex[c & 0xf];
         }
-    });
+        ++p;
+        --left;
+    }
     out += '"';
 }
 

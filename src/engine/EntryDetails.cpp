@@ -257,11 +257,35 @@ std::vector<DayClicks> EntryDetails::daysOf(std::span<const std::size_t> entries
 
 std::string DayText(std::int32_t day)
 {
+    std::string text;
+    AppendDayText(text, day);
+    return text;
+}
+
+void AppendDayText(std::string& out, std::int32_t day)
+{
     const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {day}}};
-    char text[16];
-    const int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u", int(date.year()), unsigned(date.month()),
-                                unsigned(date.day()));
-    return std::string(text, std::size_t(std::max(0, n)));
+    const int year = int(date.year());
+    if (year < 0 || year > 9999) {
+        char text[16];
+        const int n
+            = std::snprintf(text, sizeof text, "%04d-%02u-%02u", year, unsigned(date.month()), unsigned(date.day()));
+        out.append(text, std::size_t(std::max(0, n)));
+        return;
+    }
+    const unsigned month = unsigned(date.month());
+    const unsigned dayOfMonth = unsigned(date.day());
+    const char text[10] = {char('0' + year / 1000),
+                           char('0' + year / 100 % 10),
+                           char('0' + year / 10 % 10),
+                           char('0' + year % 10),
+                           '-',
+                           char('0' + month / 10),
+                           char('0' + month % 10),
+                           '-',
+                           char('0' + dayOfMonth / 10),
+                           char('0' + dayOfMonth % 10)};
+    out.append(text, sizeof text);
 }
 
 bool ReadDayText(std::string_view text, std::int32_t& day)

@@ -94,6 +94,8 @@ private:
 
 /// "2026-12-08" of a day that DayClicks counts.
 std::string DayText(std::int32_t day);
+/// Appends DayText(day) to `out`.
+void AppendDayText(std::string& out, std::int32_t day);
 /// The day of a "2026-12-08" text; false when it is no valid date.
 bool ReadDayText(std::string_view text, std::int32_t& day);
 

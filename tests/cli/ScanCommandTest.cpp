@@ -425,6 +425,45 @@ TEST(TextOutput, ValidUtf8AndJsonEscapes)
     EXPECT_FALSE(doc.isNull());
 }
 
+// Escaping goes a run of plain bytes at a time; on random bytes it must equal
+// escaping each character of the same text made valid UTF-8, and parse as JSON.
+TEST(TextOutput, JsonEscapesOfRandomBytesMatchOneCharacterAtATime)
+{
+    std::mt19937 random(20261209);
+    const std::string alphabet = std::string("ab/?=\"\\\n\r\t\x01\x1f\x7f ") + std::string(1, '\0')
+        + "\xc3\xa9\xe2\x82\xac\xed\xa0\xf4\x90\xc0\xff";
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 40, ' ');
+        for (char& c : bytes)
+            c = random() % 4 ? alphabet[random() % alphabet.size()] : char(random());
+        std::string valid;
+        cli::AppendValidUtf8(valid, bytes);
+        std::string expected = "\"";
+        for (const char c : valid) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\')
+                expected += std::string("\\") + c;
+            else if (c == '\n')
+                expected += "\\n";
+            else if (c == '\r')
+                expected += "\\r";
+            else if (c == '\t')
+                expected += "\\t";
+            else if (u < 0x20 || u == 0x7f) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\u%04x", u);
+                expected += hex;
+            } else
+                expected += c;
+        }
+        expected += '"';
+        std::string out = "prefix";
+        cli::AppendJsonString(out, bytes);
+        ASSERT_EQ(out, "prefix" + expected) << round;
+        ASSERT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString("[" + expected + "]")).isNull()) << round;
+    }
+}
+
 TEST(RealExecutable, ScansTheSampleAndPrintsJson)
 {
     QTemporaryDir config;

@@ -3,6 +3,7 @@
 // plain line-by-line reference.
 #include "DriverFixture.h"
 
+#include "engine/EntryDetails.h"
 #include "engine/Grouping.h"
 #include "engine/LineTime.h"
 #include "engine/LogReader.h"
@@ -203,5 +204,23 @@ TEST_F(Driver, FirstAndLastSeenRangesAndDetailsAsALineByLineReferenceSays)
             if (!settings.bRemoveDupes || scanner.state().detailsCollected)
                 expectDetails(scanner.details(members[s]), sum);
         }
+    }
+}
+
+// A day's text, from year 0 to 9999, is what the C library prints for the
+// calendar date and reads back as the same day.
+TEST(DayText, EveryFewDaysOfTenThousandYearsAsPrintfWritesAndReadsBack)
+{
+    using namespace std::chrono;
+    for (std::int32_t day = sys_days(year(0) / 1 / 1).time_since_epoch().count();
+         day <= sys_days(year(9999) / 12 / 31).time_since_epoch().count(); day += 7) {
+        const year_month_day date {sys_days {days {day}}};
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u", int(date.year()), unsigned(date.month()),
+                      unsigned(date.day()));
+        ASSERT_EQ(DayText(day), text);
+        std::int32_t back = 0;
+        ASSERT_TRUE(ReadDayText(text, back)) << text;
+        ASSERT_EQ(back, day) << text;
     }
 }
