@@ -28,16 +28,7 @@ QStringList column(const ResultsModel& model, int c)
 
 engine::LineTime at(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
 {
-    engine::LineTime t;
-    t.year = std::int16_t(year);
-    t.month = std::uint8_t(month);
-    t.day = std::uint8_t(day);
-    t.hour = std::uint8_t(hour);
-    t.minute = std::uint8_t(minute);
-    t.second = std::uint8_t(second);
-    t.offsetMinutes = std::int16_t(offsetMinutes);
-    t.valid = true;
-    return t;
+    return engine::MakeLineTime(year, month, day, hour, minute, second, offsetMinutes).value();
 }
 
 engine::ResultTable scanRows()
