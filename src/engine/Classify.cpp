@@ -109,6 +109,11 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
     std::string clicks;
     std::string referrer;
     const std::size_t n = lists.size();
+    rows.reserve(n);
+    // The rows point at the lists' referrers and landing pages rather than
+    // holding copies: most of a large answer is those bytes.
+    rows.shareBytesOf(lists.List1);
+    rows.shareBytesOf(lists.landing);
     for (std::size_t i = 0; i < n; ++i) {
         entry.clear();
         lists.appendEntryText(i, entry);
@@ -120,9 +125,12 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
                 : spam && spam->isSpam(ReferrerHost(referrer)) ? std::string_view("SPM")
                 : i < lists.types.size()                       ? ExtensionCode(lists.types[i])
                                                                : ExtensionTable(lists.List2[i]);
-        rows.append(type, clicks, referrer, lists.landing[i], bot,
-                    i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime(),
-                    i < lists.lastSeen.size() ? lists.lastSeen[i] : LineTime());
+        const std::string_view listed = lists.List1.at(i);
+        const bool same = listed == referrer;
+        rows.appendSharing({type, clicks, same ? listed : std::string_view(referrer), lists.landing[i], bot,
+                            i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime(),
+                            i < lists.lastSeen.size() ? lists.lastSeen[i] : LineTime()},
+                           same);
     }
     return rows;
 }
@@ -130,6 +138,7 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
 ResultTable RetypeSpam(const ResultTable& rows, const SpamList& spam)
 {
     ResultTable retyped;
+    retyped.reserve(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         ResultRow row = rows.row(i);
         if (!row.type.empty() && !row.bot && spam.isSpam(ReferrerHost(row.referrer)))

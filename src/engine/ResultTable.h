@@ -31,6 +31,13 @@ public:
         bots.clear();
         seen.clear();
     }
+    /// Makes room for `count` rows in all.
+    void reserve(std::size_t count)
+    {
+        fields.reserve(count * kFields);
+        bots.reserve(count);
+        seen.reserve(count * 2);
+    }
     /// Adds a row; a row typed "BOT" is a crawler's whatever `bot` says.
     void append(std::string_view type, std::string_view clicks, std::string_view referrer, std::string_view landing,
                 bool bot = false, const LineTime& firstSeen = {}, const LineTime& lastSeen = {})
@@ -46,6 +53,25 @@ public:
     void append(const ResultRow& row)
     {
         append(row.type, row.clicks, row.referrer, row.landing, row.bot, row.firstSeen, row.lastSeen);
+    }
+    /// Makes the table an owner of a list's bytes as they are now, so that
+    /// rows may point at them (appendSharing) and outlive the list.
+    void shareBytesOf(const TextList& list) { fields.shareBytesOf(list); }
+    /// Adds a row as append does, but points at its type (text that lives for
+    /// ever), its landing page and, when `referrerShared`, its referrer (bytes
+    /// of lists the table shares) instead of copying them.
+    void appendSharing(const ResultRow& row, bool referrerShared)
+    {
+        fields.appendShared(row.type);
+        fields.append(row.clicks);
+        if (referrerShared)
+            fields.appendShared(row.referrer);
+        else
+            fields.append(row.referrer);
+        fields.appendShared(row.landing);
+        bots.push_back(row.bot || row.type == "BOT" ? 1 : 0);
+        seen.push_back(row.firstSeen);
+        seen.push_back(row.lastSeen);
     }
     std::size_t size() const { return fields.size() / kFields; }
     bool empty() const { return fields.empty(); }

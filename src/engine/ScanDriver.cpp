@@ -555,6 +555,7 @@ void Scanner::finishScan(ScanPart total, bool spamHidden)
     current.detailsCollected = total.collectsDetails();
     current.details = total.takeDetails();
     current.lists = total.takeEntries();
+    total = ScanPart(); // its lookup table is not needed any more
     current.details.index(current.lists.size());
     if (collapsed)
         ListKillDupes(current, frontEnd);

@@ -44,7 +44,7 @@ void TextList::append(std::string_view text)
         // entry ever straddles two chunks.
         const std::size_t size = std::max(nextChunkSize, text.size());
         nextChunkSize = std::min(kChunkSize, nextChunkSize * 2);
-        chunks.emplace_back(allocateChunk(size));
+        chunks.emplace_back(allocateChunk(size), FreeChunk());
         free = chunks.back().get();
         freeLeft = size;
     }
@@ -69,6 +69,13 @@ void TextList::append(TextList&& later)
     entries.insert(entries.end(), later.entries.begin(), later.entries.end());
     bytes += later.bytes;
     later.clear();
+}
+
+void TextList::shareBytesOf(const TextList& source)
+{
+    // Taken in front of this list's own, so that its last chunk (where it
+    // writes next) stays last.
+    chunks.insert(chunks.begin(), source.chunks.begin(), source.chunks.end());
 }
 
 void TextList::keepOnly(const std::vector<std::size_t>& positions)

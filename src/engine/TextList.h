@@ -28,6 +28,9 @@ public:
     /// Appends all of `later`'s entries after this list's, taking over its
     /// bytes without copying them; `later` is left empty.
     void append(TextList&& later);
+    /// Makes room for `count` entries in all, so that appending up to there
+    /// never moves the entry list.
+    void reserve(std::size_t count) { entries.reserve(count); }
     std::size_t size() const { return entries.size(); }
     bool empty() const { return entries.empty(); }
     /// Entry i; a position at or past the end reads as empty text.
@@ -36,6 +39,16 @@ public:
         return i < entries.size() ? std::string_view(entries[i].data, entries[i].length) : std::string_view();
     }
     std::string_view operator[](std::size_t i) const { return at(i); }
+    /// Makes this list an owner of `source`'s bytes as they are now, so that
+    /// they outlive `source`: entries may then point at them (appendShared).
+    void shareBytesOf(const TextList& source);
+    /// Appends an entry that points at `text` without copying it: bytes that
+    /// live for ever, or bytes of a list this one shares (shareBytesOf).
+    void appendShared(std::string_view text)
+    {
+        entries.push_back({text.data(), text.size()});
+        bytes += text.size();
+    }
     /// Keeps only the entries at the given ascending positions, in that order.
     void keepOnly(const std::vector<std::size_t>& positions);
     /// Bytes held by the entries (not counting the chunks' free space).
@@ -56,7 +69,8 @@ private:
         void operator()(char* chunk) const;
     };
 
-    std::vector<std::unique_ptr<char, FreeChunk>> chunks;
+    // Shared, so that another list's entries may point into them.
+    std::vector<std::shared_ptr<char>> chunks;
     char* free = nullptr;
     std::size_t freeLeft = 0;
     std::size_t nextChunkSize = kFirstChunkSize;

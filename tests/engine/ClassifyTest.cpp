@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +124,51 @@ TEST(FillResults, RowsInListOrderWithTypesAndBots)
     rows = FillResults(lists, false);
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(Str(rows.row(i).type), "");
+}
+
+// Rows point at the lists' bytes instead of copying them: they must read the
+// same after the lists are gone, and a referrer that its own count's text
+// runs through (which the row shows without it) is the row's own copy.
+TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        auto lists = std::make_unique<WorkingLists>();
+        const bool counted = round % 2 == 1;
+        const std::size_t n = 1 + random() % 3000;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t count = 1 + random() % 3;
+            std::string referrer = "http://r" + std::to_string(random() % 500) + ".example/";
+            if (random() % 50 == 0)
+                referrer += CountText(count) + "|tail";
+            lists->List1.append(referrer);
+            lists->List2.append(random() % 2 ? "GET /x.gif" : "GET /y.html");
+            lists->landing.append("/page/" + std::to_string(random() % 40));
+            lists->bot.push_back(std::uint8_t(random() % 2));
+            lists->counts.push_back(count);
+        }
+        lists->countsWritten = counted;
+        ResultTable rows = FillResults(*lists, true);
+        std::vector<std::array<std::string, 4>> expected;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string clicks;
+            std::string referrer;
+            SplitEntry(lists->entryText(i), clicks, referrer);
+            expected.push_back({Str(rows.row(i).type), clicks, referrer, Str(lists->landing[i])});
+        }
+        lists.reset();
+        // Fresh allocations that would take the freed bytes' place.
+        std::vector<std::string> filler(n, std::string(64, '#'));
+        ResultTable moved = std::move(rows);
+        ASSERT_EQ(moved.size(), n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const ResultRow row = moved.row(i);
+            ASSERT_EQ(
+                (std::array<std::string, 4> {Str(row.type), Str(row.clicks), Str(row.referrer), Str(row.landing)}),
+                expected[i])
+                << round << " row " << i;
+        }
+    }
 }
 
 } // namespace
