@@ -32,6 +32,10 @@ constexpr int kLinesPerClockCheck = 512;
 // A plain file is cut into pieces only when it is this large: smaller ones
 // are read whole, next to the other files.
 constexpr std::int64_t kSmallestPiece = std::int64_t(32) << 20;
+// Nor is a piece larger than this: each piece's part holds the different
+// referrers of its bytes until it is merged, and a few are in flight at once,
+// so smaller pieces keep memory near what the answer needs.
+constexpr std::int64_t kLargestPiece = std::int64_t(64) << 20;
 
 std::int64_t uniqueLinks(const ScanState& state)
 {
@@ -354,7 +358,8 @@ void Scanner::ScanSelectedFiles()
         const bool cuttable = workers > 1 && !LogSource::isGzipFile(path) && probe.open(QIODevice::ReadOnly)
             && probe.getChar(&first) && first != '#';
         const std::int64_t size = info.size();
-        const std::int64_t target = pieceBytes > 0 ? pieceBytes : std::max(kSmallestPiece, size / (workers * 4));
+        const std::int64_t target
+            = pieceBytes > 0 ? pieceBytes : std::clamp(size / (workers * 4), kSmallestPiece, kLargestPiece);
         if (!cuttable || size <= target) {
             tasks.push_back(whole);
             continue;
