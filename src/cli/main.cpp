@@ -3,6 +3,7 @@
 #include "ScanCommand.h"
 
 #include "engine/BuildInfo.h"
+#include "engine/HugePages.h"
 #include "engine/Settings.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ extern "C" void onInterrupt(int)
 
 int main(int argc, char** argv)
 {
+    backtrail::engine::ReturnLargeBlocksWhenFreed();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(backtrail::build::kProductName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(backtrail::build::kVersion));

@@ -5,6 +5,10 @@
 #include <new>
 #include <sys/mman.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace backtrail::engine {
 
 /// Memory for large tables that are read at random (the scan's hash table of
@@ -26,6 +30,18 @@ inline void* AllocateLarge(std::size_t bytes)
         throw std::bad_alloc();
     ::madvise(memory, rounded, MADV_HUGEPAGE);
     return memory;
+}
+
+/// Has the C library give every block of 1 MiB and more a mapping of its
+/// own, returned to the system when the block is freed. glibc otherwise raises
+/// that bound each time such a block is freed, so that the tables a scan drops
+/// (its parts, once merged) stay in the heap: a log four times over peaked 60%
+/// above the log once. A program calls this once, first thing.
+inline void ReturnLargeBlocksWhenFreed()
+{
+#ifdef __GLIBC__
+    ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
 }
 
 /// A standard allocator over AllocateLarge.

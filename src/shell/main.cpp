@@ -1,6 +1,7 @@
 #include "shell/windows/Program.h"
 
 #include "engine/BuildInfo.h"
+#include "engine/HugePages.h"
 #include "engine/Settings.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ void allowWebViewAsRoot()
 
 int main(int argc, char* argv[])
 {
+    backtrail::engine::ReturnLargeBlocksWhenFreed();
     allowWebViewAsRoot();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
