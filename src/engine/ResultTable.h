@@ -46,9 +46,7 @@ public:
         fields.append(clicks);
         fields.append(referrer);
         fields.append(landing);
-        bots.push_back(bot || type == "BOT" ? 1 : 0);
-        seen.push_back(firstSeen);
-        seen.push_back(lastSeen);
+        appendFlagsAndTimes(type, bot, firstSeen, lastSeen);
     }
     void append(const ResultRow& row)
     {
@@ -69,9 +67,7 @@ public:
         else
             fields.append(row.referrer);
         fields.appendShared(row.landing);
-        bots.push_back(row.bot || row.type == "BOT" ? 1 : 0);
-        seen.push_back(row.firstSeen);
-        seen.push_back(row.lastSeen);
+        appendFlagsAndTimes(row.type, row.bot, row.firstSeen, row.lastSeen);
     }
     std::size_t size() const { return fields.size() / kFields; }
     bool empty() const { return fields.empty(); }
@@ -82,6 +78,13 @@ public:
     }
 
 private:
+    void appendFlagsAndTimes(std::string_view type, bool bot, const LineTime& firstSeen, const LineTime& lastSeen)
+    {
+        bots.push_back(bot || type == "BOT" ? 1 : 0);
+        seen.push_back(firstSeen);
+        seen.push_back(lastSeen);
+    }
+
     static constexpr std::size_t kFields = 4;
     TextList fields;
     std::vector<std::uint8_t> bots;

@@ -73,9 +73,7 @@ void TextList::append(TextList&& later)
 
 void TextList::shareBytesOf(const TextList& source)
 {
-    // Taken in front of this list's own, so that its last chunk (where it
-    // writes next) stays last.
-    chunks.insert(chunks.begin(), source.chunks.begin(), source.chunks.end());
+    chunks.insert(chunks.end(), source.chunks.begin(), source.chunks.end());
 }
 
 void TextList::keepOnly(const std::vector<std::size_t>& positions)

@@ -6,6 +6,7 @@
 #include "../../results/ModalBoxes.h"
 
 #include "MainWindow.h"
+#include "ScreenPictures.h"
 #include "StatusBar.h"
 #include "shell/windows/DateRangeDialog.h"
 #include "shell/windows/DetailsWindow.h"
@@ -19,7 +20,6 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QEventLoop>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -29,28 +29,7 @@
 using namespace backtrail;
 using namespace backtrail::shell;
 
-namespace {
-
-void settle(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void shoot(const QString& file)
-{
-    QGuiApplication::primaryScreen()->grabWindow(0).save(file);
-}
-
-// A window with its frame, as the window manager draws it.
-void shootWindow(QWidget* window, const QString& file)
-{
-    const QRect frame = window->frameGeometry();
-    QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(file);
-}
-
-} // namespace
+using namespace backtrail::testing;
 
 int main(int argc, char** argv)
 {
@@ -76,9 +55,9 @@ int main(int argc, char** argv)
     setup.startFiles = {log.absoluteFilePath()};
     Program program(setup);
     while (!program.mainWindow())
-        settle(100);
+        Settle(100);
     MainWindow& main = *program.mainWindow();
-    settle(1500);
+    Settle(1500);
     main.cmdGo_Click();
     main.lstResults_ColumnClick(results::ResultsModel::ClicksColumn);
     const results::ResultsModel& rows = *main.resultsModel();
@@ -88,8 +67,8 @@ int main(int argc, char** argv)
             row = r;
     main.lstResults->setCurrentIndex(rows.index(row, 0));
     main.lstResults->scrollTo(rows.index(row, 0));
-    settle(500);
-    shoot(folder + QStringLiteral("/details-main.png"));
+    Settle(500);
+    SaveScreen(folder + QStringLiteral("/details-main.png"));
 
     // The Date Range dialog over the main window, a range set, then the panel that shows it.
     QTimer::singleShot(800, &app, [&] {
@@ -99,29 +78,29 @@ int main(int argc, char** argv)
         dialog->chkAllDates->setChecked(false);
         dialog->dtpSince->setDate(QDate(2015, 5, 17));
         dialog->dtpUntil->setDate(QDate(2015, 5, 19));
-        settle(300);
-        shootWindow(dialog, folder + QStringLiteral("/date-range.png"));
-        shoot(folder + QStringLiteral("/date-range-screen.png"));
+        Settle(300);
+        SaveWindow(dialog, folder + QStringLiteral("/date-range.png"));
+        SaveScreen(folder + QStringLiteral("/date-range-screen.png"));
         dialog->cmdOk->click();
     });
     main.mnuActionDateRange_Click();
-    settle(300);
-    shoot(folder + QStringLiteral("/date-range-panel.png"));
+    Settle(300);
+    SaveScreen(folder + QStringLiteral("/date-range-panel.png"));
 
     main.mnuActionDetails_Click();
-    settle(1500);
+    Settle(1500);
     if (DetailsWindow* details = OpenDetailsWindow()) {
-        shootWindow(details, folder + QStringLiteral("/details.png"));
-        shoot(folder + QStringLiteral("/details-screen.png"));
+        SaveWindow(details, folder + QStringLiteral("/details.png"));
+        SaveScreen(folder + QStringLiteral("/details-screen.png"));
         // Nothing selected: the empty state.
         main.lstResults->clearSelection();
-        settle(300);
-        shootWindow(details, folder + QStringLiteral("/details-empty.png"));
+        Settle(300);
+        SaveWindow(details, folder + QStringLiteral("/details-empty.png"));
         // A site row.
         main.mnuActionGroup->setChecked(true);
         main.lstResults->setCurrentIndex(rows.index(0, 0));
-        settle(500);
-        shootWindow(details, folder + QStringLiteral("/details-site.png"));
+        Settle(500);
+        SaveWindow(details, folder + QStringLiteral("/details-site.png"));
     }
     // The window manager's frame and the layout settle before the program ends.
     QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });

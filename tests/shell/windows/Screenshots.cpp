@@ -1,6 +1,7 @@
 // Shows the splash, Options, Help and About windows one at a time on a real
 // display and saves a picture of the screen for each into the folder given
 // as the first argument. For a person to look at; not run by CTest.
+#include "ScreenPictures.h"
 #include "shell/skin/ModSkin.h"
 #include "shell/skin/SkinEngine.h"
 #include "shell/windows/AboutWindow.h"
@@ -12,31 +13,23 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <memory>
 
 using namespace backtrail;
 using namespace backtrail::shell;
+using namespace backtrail::testing;
 
 namespace {
-
-void settle(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 void shoot(QWidget* window, const QString& file)
 {
     window->move(40, 40);
     window->show();
-    settle(400);
-    QGuiApplication::primaryScreen()->grabWindow(0).save(file);
+    Settle(400);
+    SaveScreen(file);
     window->close();
 }
 
@@ -55,8 +48,8 @@ int main(int argc, char** argv)
     auto splash = std::make_unique<SplashWindow>(hooks);
     splash->findChild<QTimer*>(QStringLiteral("Timer2"))->stop();
     splash->show();
-    settle(400);
-    QGuiApplication::primaryScreen()->grabWindow(0).save(folder + QStringLiteral("/splash.png"));
+    Settle(400);
+    SaveScreen(folder + QStringLiteral("/splash.png"));
     splash->hide();
 
     const WindowBranding branding = WindowBranding::FromBuild();
