@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace backtrail::engine {
@@ -22,19 +23,27 @@ struct ResultRow
 };
 
 /// The result rows of a scan, in working-list order, held as plain bytes.
+/// A row's referrer and landing page are texts of its own (or shared with the
+/// lists it was made from); its type and click count are numbers into a table
+/// of the distinct texts, which stays small: n rows have at most about
+/// sqrt(2n) distinct click counts summing to no more than the clicks.
 class ResultTable
 {
 public:
     void clear()
     {
-        fields.clear();
+        texts.clear();
+        labels.clear();
+        labelIds.clear();
+        rowLabels.clear();
         bots.clear();
         seen.clear();
     }
     /// Makes room for `count` rows in all.
     void reserve(std::size_t count)
     {
-        fields.reserve(count * kFields);
+        texts.reserve(count * 2);
+        rowLabels.reserve(count);
         bots.reserve(count);
         seen.reserve(count * 2);
     }
@@ -42,11 +51,9 @@ public:
     void append(std::string_view type, std::string_view clicks, std::string_view referrer, std::string_view landing,
                 bool bot = false, const LineTime& firstSeen = {}, const LineTime& lastSeen = {})
     {
-        fields.append(type);
-        fields.append(clicks);
-        fields.append(referrer);
-        fields.append(landing);
-        appendFlagsAndTimes(type, bot, firstSeen, lastSeen);
+        texts.append(referrer);
+        texts.append(landing);
+        appendRest(type, clicks, bot, firstSeen, lastSeen);
     }
     void append(const ResultRow& row)
     {
@@ -54,39 +61,56 @@ public:
     }
     /// Makes the table an owner of a list's bytes as they are now, so that
     /// rows may point at them (appendSharing) and outlive the list.
-    void shareBytesOf(const TextList& list) { fields.shareBytesOf(list); }
-    /// Adds a row as append does, but points at its type (text that lives for
-    /// ever), its landing page and, when `referrerShared`, its referrer (bytes
-    /// of lists the table shares) instead of copying them.
+    void shareBytesOf(const TextList& list) { texts.shareBytesOf(list); }
+    /// Adds a row as append does, but points at its landing page and, when
+    /// `referrerShared`, its referrer (bytes of lists the table shares)
+    /// instead of copying them.
     void appendSharing(const ResultRow& row, bool referrerShared)
     {
-        fields.appendShared(row.type);
-        fields.append(row.clicks);
         if (referrerShared)
-            fields.appendShared(row.referrer);
+            texts.appendShared(row.referrer);
         else
-            fields.append(row.referrer);
-        fields.appendShared(row.landing);
-        appendFlagsAndTimes(row.type, row.bot, row.firstSeen, row.lastSeen);
+            texts.append(row.referrer);
+        texts.appendShared(row.landing);
+        appendRest(row.type, row.clicks, row.bot, row.firstSeen, row.lastSeen);
     }
-    std::size_t size() const { return fields.size() / kFields; }
-    bool empty() const { return fields.empty(); }
+    std::size_t size() const { return rowLabels.size(); }
+    bool empty() const { return rowLabels.empty(); }
     ResultRow row(std::size_t i) const
     {
-        const std::size_t f = i * kFields;
-        return {fields[f], fields[f + 1], fields[f + 2], fields[f + 3], bots[i] != 0, seen[2 * i], seen[2 * i + 1]};
+        const Labels& l = rowLabels[i];
+        return {labels[l.type], labels[l.clicks], texts[2 * i],   texts[2 * i + 1],
+                bots[i] != 0,   seen[2 * i],      seen[2 * i + 1]};
     }
 
 private:
-    void appendFlagsAndTimes(std::string_view type, bool bot, const LineTime& firstSeen, const LineTime& lastSeen)
+    struct Labels
     {
+        std::uint32_t type;
+        std::uint32_t clicks;
+    };
+    std::uint32_t labelId(std::string_view text)
+    {
+        if (const auto found = labelIds.find(text); found != labelIds.end())
+            return found->second;
+        const auto id = std::uint32_t(labels.size());
+        labels.append(text);
+        labelIds.emplace(labels[id], id);
+        return id;
+    }
+    void appendRest(std::string_view type, std::string_view clicks, bool bot, const LineTime& firstSeen,
+                    const LineTime& lastSeen)
+    {
+        rowLabels.push_back({labelId(type), labelId(clicks)});
         bots.push_back(bot || type == "BOT" ? 1 : 0);
         seen.push_back(firstSeen);
         seen.push_back(lastSeen);
     }
 
-    static constexpr std::size_t kFields = 4;
-    TextList fields;
+    TextList texts; // the referrer and landing page of each row
+    TextList labels; // each distinct type and click text once
+    std::unordered_map<std::string_view, std::uint32_t> labelIds; // views into labels
+    std::vector<Labels> rowLabels;
     std::vector<std::uint8_t> bots;
     std::vector<LineTime> seen; // first and last seen of each row
 };

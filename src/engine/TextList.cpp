@@ -39,6 +39,7 @@ void TextList::clear()
 
 void TextList::append(std::string_view text)
 {
+    text = text.substr(0, clippedLength(text));
     if (text.size() > freeLeft) {
         // An entry longer than a chunk gets a chunk of its own size, so that no
         // entry ever straddles two chunks.
@@ -50,7 +51,7 @@ void TextList::append(std::string_view text)
     }
     if (!text.empty())
         std::memcpy(free, text.data(), text.size());
-    entries.push_back({free, text.size()});
+    entries.push_back({free, std::uint32_t(text.size())});
     free += text.size();
     freeLeft -= text.size();
     bytes += text.size();

@@ -2,6 +2,7 @@
 
 #include "HugePages.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,10 +14,16 @@ namespace backtrail::engine {
 /// An ordered list of byte strings kept compactly: the bytes live in large
 /// chunks that never move, and each entry is a pointer and a length into them.
 /// Appending never copies earlier entries, so a list of millions of referrers
-/// costs its bytes plus sixteen bytes an entry.
+/// costs its bytes plus twelve bytes an entry.
 class TextList
 {
 public:
+    /// The part of a text a list keeps: all of it up to 4 GiB.
+    static std::uint32_t clippedLength(std::string_view text)
+    {
+        return std::uint32_t(std::min<std::size_t>(text.size(), UINT32_MAX));
+    }
+
     TextList() = default;
     TextList(TextList&&) noexcept = default;
     TextList& operator=(TextList&&) noexcept = default;
@@ -46,8 +53,9 @@ public:
     /// live for ever, or bytes of a list this one shares (shareBytesOf).
     void appendShared(std::string_view text)
     {
-        entries.push_back({text.data(), text.size()});
-        bytes += text.size();
+        const std::uint32_t length = clippedLength(text);
+        entries.push_back({text.data(), length});
+        bytes += length;
     }
     /// Keeps only the entries at the given ascending positions, in that order.
     void keepOnly(const std::vector<std::size_t>& positions);
@@ -55,10 +63,11 @@ public:
     std::size_t textBytes() const { return bytes; }
 
 private:
-    struct Entry
+    // Twelve bytes: a text is at most 4 GiB (a line the reader keeps is far shorter).
+    struct [[gnu::packed]] Entry
     {
         const char* data;
-        std::size_t length;
+        std::uint32_t length;
     };
     // Chunks start small, so that the many short lists of a scan in pieces
     // cost little, and double up to the largest size.
