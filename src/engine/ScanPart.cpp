@@ -154,6 +154,7 @@ void ScanPart::merge(ScanPart&& later)
 WorkingLists ScanPart::takeEntries()
 {
     WorkingLists taken = std::move(lists);
+    taken.distinct = collapsing;
     lists = WorkingLists();
     buckets = {};
     hashes = {};

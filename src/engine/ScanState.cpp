@@ -20,6 +20,7 @@ void WorkingLists::clear()
     lastSeen.clear();
     lastSeen.shrink_to_fit();
     countsWritten = false;
+    distinct = false;
 }
 
 std::string CountText(std::uint32_t count)

@@ -61,6 +61,9 @@ struct WorkingLists
     void appendEntryText(std::size_t i, std::string& out) const;
 
     bool countsWritten = false;
+    /// No two entries have the same referrer and bot flag: the lists come
+    /// from a scan that collapsed equal referrers as it read.
+    bool distinct = false;
 };
 
 /// The click count of an entry as its text: seven digits, zero-filled on the left.

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "engine/ListKillDupes.h"
+#include "engine/ScanPart.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +64,10 @@ TEST(ListKillDupes, AgreesWithThePlainPassOnRandomLists)
 {
     std::mt19937 random(3);
     for (int round = 0; round < 200; ++round) {
-        const std::size_t n = random() % 60;
-        const unsigned distinct = 1 + random() % 12;
+        // Now and then a list long enough for the table to grow several times.
+        const bool longList = round % 25 == 0;
+        const std::size_t n = longList ? 2000 + random() % 3000 : random() % 60;
+        const unsigned distinct = 1 + random() % (longList ? 4000 : 12);
         std::vector<std::string> list1, list2;
         std::vector<std::uint8_t> bot;
         for (std::size_t i = 0; i < n; ++i) {
@@ -86,6 +89,58 @@ TEST(ListKillDupes, AgreesWithThePlainPassOnRandomLists)
             EXPECT_EQ(backtrail::testing::Str(lists.landing[i]), "/" + expected.list2[i]);
             EXPECT_EQ(lists.bot[i], expected.bot[i]);
         }
+    }
+}
+
+// Lists from a scan that collapsed equal referrers as it read skip the pass:
+// the outcome must be the pass's own.
+TEST(ListKillDupes, CollapsedListsComeOutAsThePassWouldMakeThem)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 40; ++round) {
+        ScanPart part(true);
+        const std::size_t n = random() % 3000;
+        const unsigned distinct = 1 + random() % 2000;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string referrer = "http://r" + std::to_string(random() % distinct);
+            const std::string landing = "/p" + std::to_string(i);
+            const bool bot = random() % 4 == 0;
+            const auto type = std::uint8_t(random() % 5);
+            if (random() % 3 == 0) {
+                part.addEntry(referrer, landing, bot, type, 1 + random() % 9);
+            } else {
+                LineTime time;
+                time.valid = random() % 2 == 0;
+                time.day = std::uint8_t(1 + random() % 28);
+                part.add(referrer, landing, bot, time, [&] { return type; });
+            }
+        }
+        WorkingLists collapsed = part.takeEntries();
+        ASSERT_TRUE(collapsed.distinct);
+        WorkingLists passed;
+        for (std::size_t i = 0; i < collapsed.size(); ++i) {
+            passed.List1.append(collapsed.List1[i]);
+            passed.landing.append(collapsed.landing[i]);
+        }
+        passed.bot = collapsed.bot;
+        passed.types = collapsed.types;
+        passed.counts = collapsed.counts;
+        passed.firstSeen = collapsed.firstSeen;
+        passed.lastSeen = collapsed.lastSeen;
+        const bool countsWritten = round % 2 == 0;
+        collapsed.countsWritten = passed.countsWritten = countsWritten;
+        ASSERT_EQ(RemoveDuplicates(collapsed), RemoveDuplicates(passed));
+        ASSERT_EQ(collapsed.size(), passed.size());
+        for (std::size_t i = 0; i < passed.size(); ++i) {
+            EXPECT_EQ(collapsed.entryText(i), passed.entryText(i));
+            EXPECT_EQ(collapsed.landing[i], passed.landing[i]);
+        }
+        EXPECT_EQ(collapsed.bot, passed.bot);
+        EXPECT_EQ(collapsed.types, passed.types);
+        EXPECT_EQ(collapsed.counts, passed.counts);
+        EXPECT_EQ(collapsed.firstSeen, passed.firstSeen);
+        EXPECT_EQ(collapsed.lastSeen, passed.lastSeen);
+        EXPECT_TRUE(collapsed.hasCounts());
     }
 }
 
