@@ -115,19 +115,29 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
     rows.shareBytesOf(lists.List1);
     rows.shareBytesOf(lists.landing);
     for (std::size_t i = 0; i < n; ++i) {
-        entry.clear();
-        lists.appendEntryText(i, entry);
+        const std::string_view listed = lists.List1.at(i);
+        // The entry's text is split at its first "|": an address without one
+        // is the referrer as listed, after its count when it has one.
+        const bool plain = listed.find('|') == std::string_view::npos;
+        if (plain) {
+            clicks.clear();
+            if (lists.hasCounts() && i < lists.counts.size())
+                clicks = CountText(lists.counts[i]);
+        } else {
+            entry.clear();
+            lists.appendEntryText(i, entry);
+            SplitEntry(entry, clicks, referrer);
+        }
+        const std::string_view address = plain ? listed : std::string_view(referrer);
         const bool bot = lists.isBot(i);
         std::string_view type;
-        SplitEntry(entry, clicks, referrer);
         if (bGetFileTypes)
-            type = bot                                         ? std::string_view("BOT")
-                : spam && spam->isSpam(ReferrerHost(referrer)) ? std::string_view("SPM")
-                : i < lists.types.size()                       ? ExtensionCode(lists.types[i])
-                                                               : ExtensionTable(lists.List2[i]);
-        const std::string_view listed = lists.List1.at(i);
-        const bool same = listed == referrer;
-        rows.appendSharing({type, clicks, same ? listed : std::string_view(referrer), lists.landing[i], bot,
+            type = bot                                        ? std::string_view("BOT")
+                : spam && spam->isSpam(ReferrerHost(address)) ? std::string_view("SPM")
+                : i < lists.types.size()                      ? ExtensionCode(lists.types[i])
+                                                              : ExtensionTable(lists.List2[i]);
+        const bool same = listed == address;
+        rows.appendSharing({type, clicks, same ? listed : address, lists.landing[i], bot,
                             i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime(),
                             i < lists.lastSeen.size() ? lists.lastSeen[i] : LineTime()},
                            same);

@@ -7,8 +7,17 @@ namespace backtrail::engine {
 
 namespace {
 
+// A slot: the upper half of the entry's hash, the bot flag, and the entry's
+// number + 1 (0: an empty slot), so that a probe settles most mismatches, the
+// bot flag included, without reading the entry.
 constexpr std::uint64_t kTagMask = 0xffffffff00000000ULL;
-constexpr std::uint64_t kIndexMask = 0xffffffffULL;
+constexpr std::uint64_t kBotBit = 0x80000000ULL;
+constexpr std::uint64_t kIndexMask = kBotBit - 1;
+
+std::uint64_t keyOf(std::uint64_t hash, bool bot)
+{
+    return (hash & kTagMask) | (bot ? kBotBit : 0);
+}
 
 } // namespace
 
@@ -24,18 +33,33 @@ std::size_t ScanPart::find(std::string_view referrer, bool bot, std::uint64_t ha
     if (buckets.empty())
         return kNone;
     const std::size_t mask = buckets.size() - 1;
-    const std::uint64_t tag = hash & kTagMask;
+    const std::uint64_t key = keyOf(hash, bot);
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const std::uint64_t held = buckets[slot];
         if (held == 0)
             return kNone;
-        const std::size_t k = std::size_t(held & kIndexMask) - 1;
-        if ((held & kTagMask) == tag && (lists.bot[k] != 0) == bot && lists.List1[k] == referrer)
-            return k;
+        if ((held & ~kIndexMask) == key && lists.List1[std::size_t(held & kIndexMask) - 1] == referrer)
+            return std::size_t(held & kIndexMask) - 1;
     }
 }
 
-void ScanPart::insert(std::uint64_t hash)
+void ScanPart::prefetch(std::uint64_t hash, bool bot, bool text) const
+{
+    const std::uint64_t held = buckets[hash & (buckets.size() - 1)];
+    if (held != 0 && (held & ~kIndexMask) == keyOf(hash, bot)) {
+        const std::size_t k = std::size_t(held & kIndexMask) - 1;
+        if (text) {
+            // And what a found entry's merge writes.
+            __builtin_prefetch(lists.List1[k].data());
+            __builtin_prefetch(&lists.counts[k]);
+            __builtin_prefetch(&lists.firstSeen[k]);
+            __builtin_prefetch(&lists.lastSeen[k]);
+        } else
+            lists.List1.prefetch(k);
+    }
+}
+
+void ScanPart::insert(std::uint64_t hash, bool bot)
 {
     // The entry about to be appended gets number size().
     if ((size() + 1) * 2 > buckets.size())
@@ -44,7 +68,7 @@ void ScanPart::insert(std::uint64_t hash)
     std::size_t slot = hash & mask;
     while (buckets[slot] != 0)
         slot = (slot + 1) & mask;
-    buckets[slot] = (hash & kTagMask) | std::uint64_t(size() + 1);
+    buckets[slot] = keyOf(hash, bot) | std::uint64_t(size() + 1);
     hashes.push_back(hash);
 }
 
@@ -58,7 +82,7 @@ void ScanPart::grow()
         std::size_t slot = hash & mask;
         while (buckets[slot] != 0)
             slot = (slot + 1) & mask;
-        buckets[slot] = (hash & kTagMask) | std::uint64_t(k + 1);
+        buckets[slot] = keyOf(hash, lists.bot[k] != 0) | std::uint64_t(k + 1);
     }
 }
 
@@ -94,7 +118,7 @@ std::size_t ScanPart::addEntry(std::string_view referrer, std::string_view landi
             KeepLater(lists.lastSeen[found], lastSeen);
             return found;
         }
-        insert(hash);
+        insert(hash, bot);
     }
     append(referrer, landing, bot, type, count, firstSeen, lastSeen);
     return size() - 1;
@@ -129,17 +153,32 @@ void ScanPart::merge(ScanPart&& later)
     const WorkingLists& more = later.lists;
     // Where each of the later part's entries lands here, for its details.
     std::vector<std::uint32_t> entryOf(detailed ? more.size() : 0);
+    // The later part's hashes are known, so each probe's slot, and the entry
+    // it holds, are fetched into the cache a few entries ahead.
+    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kNear = 8;
+    constexpr std::size_t kNearest = 4;
+    const std::vector<std::uint64_t>& hashOfLater = later.hashes;
+    const bool hashed = hashOfLater.size() == more.size();
     for (std::size_t j = 0; j < more.size(); ++j) {
         const std::string_view referrer = more.List1[j];
         const bool bot = more.isBot(j);
-        const std::uint64_t hash = hashOf(referrer, bot);
+        const std::uint64_t hash = hashed ? hashOfLater[j] : hashOf(referrer, bot);
+        if (hashed && !buckets.empty()) {
+            if (j + kAhead < more.size())
+                __builtin_prefetch(&buckets[hashOfLater[j + kAhead] & (buckets.size() - 1)]);
+            if (j + kNear < more.size())
+                prefetch(hashOfLater[j + kNear], more.isBot(j + kNear), false);
+            if (j + kNearest < more.size())
+                prefetch(hashOfLater[j + kNearest], more.isBot(j + kNearest), true);
+        }
         std::size_t found = find(referrer, bot, hash);
         if (found != kNone) {
             bump(found, more.counts[j]);
             KeepEarlier(lists.firstSeen[found], more.firstSeen[j]);
             KeepLater(lists.lastSeen[found], more.lastSeen[j]);
         } else {
-            insert(hash);
+            insert(hash, bot);
             append(referrer, more.landing[j], bot, more.types[j], more.counts[j], more.firstSeen[j], more.lastSeen[j]);
             found = size() - 1;
         }

@@ -72,7 +72,7 @@ public:
                 addDetails(found, landing, time, 1);
                 return;
             }
-            insert(hash);
+            insert(hash, bot);
         }
         append(referrer, landing, bot, typeOf(), 1, time, time);
         addDetails(size() - 1, landing, time, 1);
@@ -105,7 +105,10 @@ private:
     static constexpr std::size_t kNone = ~std::size_t(0);
     static std::uint64_t hashOf(std::string_view text, bool bot);
     std::size_t find(std::string_view referrer, bool bot, std::uint64_t hash) const;
-    void insert(std::uint64_t hash);
+    void insert(std::uint64_t hash, bool bot);
+    /// Fetches into the cache the entry held where a probe for the hash starts
+    /// (its place in the referrer list, or with `text` its bytes).
+    void prefetch(std::uint64_t hash, bool bot, bool text) const;
     void grow();
     void bump(std::size_t entry, std::uint32_t by);
     void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count,
@@ -124,7 +127,8 @@ private:
     EntryDetails detailTables;
     WorkingLists lists;
     // Open addressing over the entries: a slot holds the entry's number + 1 in
-    // its low half (0 when empty) and the upper half of its hash. At most half full.
+    // its low 31 bits (0 when empty), its bot flag, and the upper half of its
+    // hash. At most half full.
     std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> buckets;
     // Each entry's hash, so that growing the table hashes nothing again.
     std::vector<std::uint64_t> hashes;

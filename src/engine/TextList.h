@@ -46,6 +46,12 @@ public:
         return i < entries.size() ? std::string_view(entries[i].data, entries[i].length) : std::string_view();
     }
     std::string_view operator[](std::size_t i) const { return at(i); }
+    /// Fetches entry i's place in the list into the cache.
+    void prefetch(std::size_t i) const
+    {
+        if (i < entries.size())
+            __builtin_prefetch(&entries[i]);
+    }
     /// Makes this list an owner of `source`'s bytes as they are now, so that
     /// they outlive `source`: entries may then point at them (appendShared).
     void shareBytesOf(const TextList& source);
