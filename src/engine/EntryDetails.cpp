@@ -1,5 +1,6 @@
 #include "EntryDetails.h"
 
+#include "HugePages.h"
 #include "LineTime.h"
 
 #include <algorithm>
@@ -18,22 +19,6 @@ constexpr std::size_t kFirstTableSize = 1024;
 std::uint32_t saturatingAdd(std::uint32_t a, std::uint32_t b)
 {
     return std::uint32_t(std::min<std::uint64_t>(std::uint64_t(a) + b, UINT32_MAX));
-}
-
-// The pairs of each entry as ranges of a list of positions: start[e] to
-// start[e + 1] in `order` (a counting sort by entry, keeping the pairs' order).
-void indexByEntry(const std::vector<std::uint32_t>& entryOfPair, std::size_t entries, std::vector<std::uint32_t>& start,
-                  std::vector<std::uint32_t>& order)
-{
-    start.assign(entries + 1, 0);
-    for (const std::uint32_t e : entryOfPair)
-        ++start[std::min<std::size_t>(e, entries - 1) + 1];
-    for (std::size_t e = 0; e < entries; ++e)
-        start[e + 1] += start[e];
-    order.assign(entryOfPair.size(), 0);
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (std::uint32_t p = 0; p < entryOfPair.size(); ++p)
-        order[next[std::min<std::size_t>(entryOfPair[p], entries - 1)]++] = p;
 }
 
 std::uint64_t mixed(std::uint64_t key)
@@ -92,22 +77,48 @@ void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std
 
 std::size_t EntryDetails::PairCounts::size() const
 {
-    return keys.size()
+    return keys.size() + values.size()
         + std::size_t(std::count_if(firstValue.begin(), firstValue.end(), [](std::uint32_t v) { return v != 0; }));
 }
 
-void EntryDetails::PairCounts::flatten()
+void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
 {
+    // A counting sort by entry (a pair of an entry past the last counts as the
+    // last's): each entry's first pair, then its others as they came.
+    const std::size_t last = entries == 0 ? 0 : entries - 1;
+    auto slotOf = [last](std::size_t entry) { return std::min(entry, last); };
+    start.assign(entries + 1, 0);
     for (std::size_t e = 0; e < firstValue.size(); ++e) {
-        if (firstValue[e] == 0)
-            continue;
-        keys.push_back(pairKey(std::uint32_t(e), firstValue[e] - 1));
-        counts.push_back(firstCount[e]);
+        if (firstValue[e] != 0)
+            ++start[slotOf(e) + 1];
     }
-    firstValue = {};
-    firstCount = {};
-    recent = {};
-    table = {};
+    for (const std::uint64_t key : keys)
+        ++start[slotOf(std::size_t(key >> 32)) + 1];
+    for (std::size_t e = 0; e < entries; ++e)
+        start[e + 1] += start[e];
+    const std::size_t pairs = entries == 0 ? 0 : start[entries];
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    std::vector<std::uint32_t> sortedCounts(pairs);
+    values.assign(pairs, 0);
+    auto put = [&](std::size_t entry, std::uint32_t value, std::uint32_t clicks) {
+        const std::uint32_t k = next[slotOf(entry)]++;
+        values[k] = value;
+        sortedCounts[k] = clicks;
+    };
+    if (entries > 0) {
+        for (std::size_t e = 0; e < firstValue.size(); ++e) {
+            if (firstValue[e] != 0)
+                put(e, firstValue[e] - 1, firstCount[e]);
+        }
+        for (std::size_t p = 0; p < keys.size(); ++p)
+            put(std::size_t(keys[p] >> 32), std::uint32_t(keys[p]), counts[p]);
+    }
+    counts = std::move(sortedCounts);
+    Release(keys);
+    Release(firstValue);
+    Release(firstCount);
+    Release(recent);
+    Release(table);
 }
 
 void EntryDetails::PairCounts::grow()
@@ -188,19 +199,9 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
 
 void EntryDetails::index(std::size_t entries)
 {
-    nameTable = {};
-    landings.flatten();
-    days.flatten();
-    if (entries == 0)
-        return;
-    std::vector<std::uint32_t> entryOfPair(landings.keys.size());
-    for (std::size_t p = 0; p < landings.keys.size(); ++p)
-        entryOfPair[p] = std::uint32_t(landings.keys[p] >> 32);
-    indexByEntry(entryOfPair, entries, landingStart, landingOrder);
-    entryOfPair.resize(days.keys.size());
-    for (std::size_t p = 0; p < days.keys.size(); ++p)
-        entryOfPair[p] = std::uint32_t(days.keys[p] >> 32);
-    indexByEntry(entryOfPair, entries, dayStart, dayOrder);
+    Release(nameTable);
+    landings.sortByEntry(entries);
+    days.sortByEntry(entries);
 }
 
 std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t> entries) const
@@ -208,12 +209,10 @@ std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t>
     // The entries' pairs by page number, pages of several entries summed.
     std::vector<std::pair<std::uint32_t, std::uint64_t>> pairs;
     for (const std::size_t e : entries) {
-        if (e + 1 >= landingStart.size())
+        if (e + 1 >= landings.start.size())
             continue;
-        for (std::uint32_t k = landingStart[e]; k < landingStart[e + 1]; ++k) {
-            const std::size_t p = landingOrder[k];
-            pairs.emplace_back(std::uint32_t(landings.keys[p]), landings.counts[p]);
-        }
+        for (std::uint32_t k = landings.start[e]; k < landings.start[e + 1]; ++k)
+            pairs.emplace_back(landings.values[k], landings.counts[k]);
     }
     if (entries.size() > 1)
         std::sort(pairs.begin(), pairs.end());
@@ -235,12 +234,10 @@ std::vector<DayClicks> EntryDetails::daysOf(std::span<const std::size_t> entries
 {
     std::vector<DayClicks> result;
     for (const std::size_t e : entries) {
-        if (e + 1 >= dayStart.size())
+        if (e + 1 >= days.start.size())
             continue;
-        for (std::uint32_t k = dayStart[e]; k < dayStart[e + 1]; ++k) {
-            const std::size_t p = dayOrder[k];
-            result.push_back({std::int32_t(std::uint32_t(days.keys[p])), days.counts[p]});
-        }
+        for (std::uint32_t k = days.start[e]; k < days.start[e + 1]; ++k)
+            result.push_back({std::int32_t(days.values[k]), days.counts[k]});
     }
     std::sort(result.begin(), result.end(), [](const DayClicks& a, const DayClicks& b) { return a.day < b.day; });
     // Days of several entries summed.

@@ -63,20 +63,25 @@ private:
     /// are kept in the order first seen (the entry in the key's high half),
     /// with an open-addressing table of their numbers + 1 (0: an empty slot),
     /// at most half full, and each entry's last such pair looked at first (a
-    /// log's lines come in time order).
+    /// log's lines come in time order). Once indexed, only each entry's range
+    /// of values and counts is left.
     struct PairCounts
     {
         std::vector<std::uint32_t> firstValue; // per entry: value + 1 (0: none yet)
         std::vector<std::uint32_t> firstCount;
         std::vector<std::uint32_t> recent; // per entry: its last pair in `keys` + 1
         std::vector<std::uint64_t> keys;
-        std::vector<std::uint32_t> counts;
+        std::vector<std::uint32_t> counts; // of keys' pairs; once sorted, of values' pairs
         std::vector<std::uint32_t> table;
+        // Once sorted: entry e's pairs are values and counts from start[e] to start[e + 1].
+        std::vector<std::uint32_t> start;
+        std::vector<std::uint32_t> values;
         void add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
         void grow();
         std::size_t size() const;
-        /// Moves the first pairs into `keys` and drops the lookups.
-        void flatten();
+        /// Puts all pairs in entry order for entries 0 to entries - 1, and
+        /// drops the keys and lookups.
+        void sortByEntry(std::size_t entries);
     };
     /// The number of a landing page, added when new: a site has far fewer
     /// pages than its referrers have (referrer, page) pairs, so each page's
@@ -88,8 +93,6 @@ private:
     std::vector<std::uint32_t> nameTable;
     PairCounts landings; // (entry, landing page number)
     PairCounts days; // (entry, day moved to unsigned)
-    // After index(): each entry's pairs, as ranges of positions.
-    std::vector<std::uint32_t> landingStart, landingOrder, dayStart, dayOrder;
 };
 
 /// "2026-12-08" of a day that DayClicks counts.

@@ -44,6 +44,13 @@ inline void ReturnLargeBlocksWhenFreed()
 #endif
 }
 
+/// Frees a container's memory. (Assigning `{}` to a vector empties it but
+/// keeps its memory: the braces pick the initializer-list assignment.)
+template<class Container> void Release(Container& container)
+{
+    Container().swap(container);
+}
+
 /// A standard allocator over AllocateLarge.
 template<class T> struct HugePageAllocator
 {

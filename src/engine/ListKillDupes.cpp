@@ -1,5 +1,6 @@
 #include "ListKillDupes.h"
 
+#include "HugePages.h"
 #include "ScanFrontEnd.h"
 
 #include <bit>
@@ -123,9 +124,9 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
             slot = (slot + 1) & mask;
         }
     }
-    table = {};
-    survivorText = {};
-    survivorKey = {};
+    Release(table);
+    Release(survivorText);
+    Release(survivorKey);
 
     // Entries collapsed while reading stand for their counts of lines; a
     // second pass over counted entries removes entries only.

@@ -195,8 +195,8 @@ WorkingLists ScanPart::takeEntries()
     WorkingLists taken = std::move(lists);
     taken.distinct = collapsing;
     lists = WorkingLists();
-    buckets = {};
-    hashes = {};
+    Release(buckets);
+    Release(hashes);
     return taken;
 }
 
