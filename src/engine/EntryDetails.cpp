@@ -38,19 +38,16 @@ std::uint64_t pairKey(std::uint32_t entry, std::uint32_t value)
 
 void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
 {
-    if (entry >= firstValue.size()) {
-        const std::size_t size = std::max<std::size_t>(entry + 1, firstValue.size() * 2);
-        firstValue.resize(size, 0);
-        firstCount.resize(size, 0);
-        recent.resize(size, 0);
-    }
-    if (firstValue[entry] == 0 || firstValue[entry] == value + 1) {
-        firstValue[entry] = value + 1;
-        firstCount[entry] = saturatingAdd(firstCount[entry], clicks);
+    if (entry >= first.size())
+        first.resize(std::max<std::size_t>(entry + 1, first.size() * 2));
+    First& mine = first[entry];
+    if (mine.value == 0 || mine.value == value + 1) {
+        mine.value = value + 1;
+        mine.count = saturatingAdd(mine.count, clicks);
         return;
     }
     const std::uint64_t key = pairKey(entry, value);
-    std::uint32_t& last = recent[entry];
+    std::uint32_t& last = mine.recent;
     if (last != 0 && keys[last - 1] == key) {
         counts[last - 1] = saturatingAdd(counts[last - 1], clicks);
         return;
@@ -78,7 +75,7 @@ void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std
 std::size_t EntryDetails::PairCounts::size() const
 {
     return keys.size() + values.size()
-        + std::size_t(std::count_if(firstValue.begin(), firstValue.end(), [](std::uint32_t v) { return v != 0; }));
+        + std::size_t(std::count_if(first.begin(), first.end(), [](const First& f) { return f.value != 0; }));
 }
 
 void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
@@ -88,8 +85,8 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
     const std::size_t last = entries == 0 ? 0 : entries - 1;
     auto slotOf = [last](std::size_t entry) { return std::min(entry, last); };
     start.assign(entries + 1, 0);
-    for (std::size_t e = 0; e < firstValue.size(); ++e) {
-        if (firstValue[e] != 0)
+    for (std::size_t e = 0; e < first.size(); ++e) {
+        if (first[e].value != 0)
             ++start[slotOf(e) + 1];
     }
     for (const std::uint64_t key : keys)
@@ -106,19 +103,24 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
         sortedCounts[k] = clicks;
     };
     if (entries > 0) {
-        for (std::size_t e = 0; e < firstValue.size(); ++e) {
-            if (firstValue[e] != 0)
-                put(e, firstValue[e] - 1, firstCount[e]);
+        for (std::size_t e = 0; e < first.size(); ++e) {
+            if (first[e].value != 0)
+                put(e, first[e].value - 1, first[e].count);
         }
         for (std::size_t p = 0; p < keys.size(); ++p)
             put(std::size_t(keys[p] >> 32), std::uint32_t(keys[p]), counts[p]);
     }
     counts = std::move(sortedCounts);
     Release(keys);
-    Release(firstValue);
-    Release(firstCount);
-    Release(recent);
+    Release(first);
     Release(table);
+}
+
+void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
+{
+    prefetch(entry);
+    if (!table.empty())
+        __builtin_prefetch(&table[mixed(pairKey(entry, value)) & (table.size() - 1)]);
 }
 
 void EntryDetails::PairCounts::grow()
@@ -179,20 +181,38 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
     for (std::size_t n = 0; n < later.names.size(); ++n)
         numberOf[n] = landingNumber(later.names[n]);
     // Each entry's first pair before its others, as they came.
-    for (std::size_t e = 0; e < later.landings.firstValue.size(); ++e) {
-        if (later.landings.firstValue[e] != 0)
-            landings.add(entryOf[e], numberOf[later.landings.firstValue[e] - 1], later.landings.firstCount[e]);
+    // Where each first pair goes is known ahead: it is fetched into the cache a few entries early.
+    constexpr std::size_t kAhead = 8;
+    const std::vector<First>& laterLandings = later.landings.first;
+    for (std::size_t e = 0; e < laterLandings.size(); ++e) {
+        if (e + kAhead < entryOf.size())
+            landings.prefetch(entryOf[e + kAhead]);
+        if (laterLandings[e].value != 0)
+            landings.add(entryOf[e], numberOf[laterLandings[e].value - 1], laterLandings[e].count);
     }
-    for (std::size_t p = 0; p < later.landings.keys.size(); ++p) {
-        const std::uint64_t key = later.landings.keys[p];
+    const std::vector<std::uint64_t>& landingKeys = later.landings.keys;
+    for (std::size_t p = 0; p < landingKeys.size(); ++p) {
+        if (p + kAhead < landingKeys.size()) {
+            const std::uint64_t ahead = landingKeys[p + kAhead];
+            landings.prefetch(entryOf[std::size_t(ahead >> 32)], numberOf[std::uint32_t(ahead)]);
+        }
+        const std::uint64_t key = landingKeys[p];
         landings.add(entryOf[std::size_t(key >> 32)], numberOf[std::uint32_t(key)], later.landings.counts[p]);
     }
-    for (std::size_t e = 0; e < later.days.firstValue.size(); ++e) {
-        if (later.days.firstValue[e] != 0)
-            days.add(entryOf[e], later.days.firstValue[e] - 1, later.days.firstCount[e]);
+    const std::vector<First>& laterDays = later.days.first;
+    for (std::size_t e = 0; e < laterDays.size(); ++e) {
+        if (e + kAhead < entryOf.size())
+            days.prefetch(entryOf[e + kAhead]);
+        if (laterDays[e].value != 0)
+            days.add(entryOf[e], laterDays[e].value - 1, laterDays[e].count);
     }
-    for (std::size_t p = 0; p < later.days.keys.size(); ++p) {
-        const std::uint64_t key = later.days.keys[p];
+    const std::vector<std::uint64_t>& dayKeys = later.days.keys;
+    for (std::size_t p = 0; p < dayKeys.size(); ++p) {
+        if (p + kAhead < dayKeys.size()) {
+            const std::uint64_t ahead = dayKeys[p + kAhead];
+            days.prefetch(entryOf[std::size_t(ahead >> 32)], std::uint32_t(ahead));
+        }
+        const std::uint64_t key = dayKeys[p];
         days.add(entryOf[std::size_t(key >> 32)], std::uint32_t(key), later.days.counts[p]);
     }
 }

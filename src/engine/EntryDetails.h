@@ -65,11 +65,15 @@ private:
     /// at most half full, and each entry's last such pair looked at first (a
     /// log's lines come in time order). Once indexed, only each entry's range
     /// of values and counts is left.
+    struct First
+    {
+        std::uint32_t value = 0; // value + 1 (0: none yet)
+        std::uint32_t count = 0;
+        std::uint32_t recent = 0; // the entry's last pair in `keys` + 1
+    };
     struct PairCounts
     {
-        std::vector<std::uint32_t> firstValue; // per entry: value + 1 (0: none yet)
-        std::vector<std::uint32_t> firstCount;
-        std::vector<std::uint32_t> recent; // per entry: its last pair in `keys` + 1
+        std::vector<First> first; // per entry
         std::vector<std::uint64_t> keys;
         std::vector<std::uint32_t> counts; // of keys' pairs; once sorted, of values' pairs
         std::vector<std::uint32_t> table;
@@ -77,6 +81,14 @@ private:
         std::vector<std::uint32_t> start;
         std::vector<std::uint32_t> values;
         void add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
+        /// Fetches what add() reads first for the entry into the cache.
+        void prefetch(std::uint32_t entry) const
+        {
+            if (entry < first.size())
+                __builtin_prefetch(&first[entry]);
+        }
+        /// And the slot where the pair's lookup starts.
+        void prefetch(std::uint32_t entry, std::uint32_t value) const;
         void grow();
         std::size_t size() const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
