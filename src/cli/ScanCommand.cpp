@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <ostream>
 #include <span>
+#include <thread>
 #include <tuple>
 
 namespace backtrail::cli {
@@ -259,7 +260,7 @@ void writeTsv(Output& output, const ResultTable& rows)
 
 void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers)
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads)
 {
     const ScanState& state = scanner.state();
     const ScanCounters& c = state.counters;
@@ -282,57 +283,81 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
     AppendJsonString(text, utf8(status));
     text += ",\n  \"rows\": [";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    auto appendRow = [&](std::string& out, std::size_t i) {
         const ResultRow row = rows.row(i);
-        text += i ? ",\n    {\"type\": " : "\n    {\"type\": ";
-        AppendJsonString(text, row.type);
-        text += ", \"clicks\": ";
-        AppendJsonString(text, row.clicks);
-        text += ", \"referrer\": ";
-        AppendJsonString(text, row.referrer);
-        text += ", \"landing\": ";
-        AppendJsonString(text, row.landing);
-        text += ", \"first_seen\": \"";
-        row.firstSeen.appendIso(text);
-        text += "\", \"last_seen\": \"";
-        row.lastSeen.appendIso(text);
-        text += '"';
+        out += i ? ",\n    {\"type\": " : "\n    {\"type\": ";
+        AppendJsonString(out, row.type);
+        out += ", \"clicks\": ";
+        AppendJsonString(out, row.clicks);
+        out += ", \"referrer\": ";
+        AppendJsonString(out, row.referrer);
+        out += ", \"landing\": ";
+        AppendJsonString(out, row.landing);
+        out += ", \"first_seen\": \"";
+        row.firstSeen.appendIso(out);
+        out += "\", \"last_seen\": \"";
+        row.lastSeen.appendIso(out);
+        out += '"';
         if (!bySite && i < state.lists.size()) {
-            text += ", \"bot\": ";
-            text += flag(state.lists.isBot(i));
-            text += ", \"ext\": ";
-            AppendJsonString(text, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
+            out += ", \"bot\": ";
+            out += flag(state.lists.isBot(i));
+            out += ", \"ext\": ";
+            AppendJsonString(out, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
         }
         if (details) {
             // A site row sums its referrers'; a referrer row is its entry's.
-            const std::vector<std::size_t> one {i};
             const RowDetails d
                 = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
-                                                                   : std::span<const std::size_t>(one));
-            auto appendNumber = [&text](std::uint64_t number) {
+                                                                   : std::span<const std::size_t>(&i, 1));
+            auto appendNumber = [&out](std::uint64_t number) {
                 char digits[24];
-                text.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+                out.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
             };
-            text += ", \"landings\": [";
+            out += ", \"landings\": [";
             for (std::size_t k = 0; k < d.landings.size(); ++k) {
-                text += k ? ", {\"path\": " : "{\"path\": ";
-                AppendJsonString(text, d.landings[k].path);
-                text += ", \"clicks\": ";
+                out += k ? ", {\"path\": " : "{\"path\": ";
+                AppendJsonString(out, d.landings[k].path);
+                out += ", \"clicks\": ";
                 appendNumber(d.landings[k].clicks);
-                text += '}';
+                out += '}';
             }
-            text += "], \"days\": [";
+            out += "], \"days\": [";
             for (std::size_t k = 0; k < d.days.size(); ++k) {
-                text += k ? ", {\"date\": \"" : "{\"date\": \"";
-                AppendDayText(text, d.days[k].day);
-                text += "\", \"clicks\": ";
+                out += k ? ", {\"date\": \"" : "{\"date\": \"";
+                AppendDayText(out, d.days[k].day);
+                out += "\", \"clicks\": ";
                 appendNumber(d.days[k].clicks);
-                text += '}';
+                out += '}';
             }
-            text += ']';
+            out += ']';
         }
-        text += '}';
-        output.writeSome(text);
+        out += '}';
+    };
+    // A large answer's rows are formatted in batches, the second half of each
+    // batch on another thread, and written in order.
+    constexpr std::size_t kBatchRows = 8192;
+    if (threads < 2 || rows.size() <= kBatchRows) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            appendRow(text, i);
+            output.writeSome(text);
+        }
+    } else {
+        std::string second;
+        for (std::size_t begin = 0; begin < rows.size();) {
+            const std::size_t middle = std::min(rows.size(), begin + kBatchRows);
+            const std::size_t end = std::min(rows.size(), middle + kBatchRows);
+            second.clear();
+            std::thread helper([&] {
+                for (std::size_t i = middle; i < end; ++i)
+                    appendRow(second, i);
+            });
+            for (std::size_t i = begin; i < middle; ++i)
+                appendRow(text, i);
+            helper.join();
+            output.write(text);
+            output.write(second);
+            begin = end;
+        }
     }
     text += rows.size() ? "\n  ],\n  \"unreadable\": [" : "],\n  \"unreadable\": [";
     for (std::size_t i = 0; i < problems.size(); ++i) {
@@ -623,7 +648,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         break;
     case Format::Json:
         writeJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite),
-                  parser.isSet(details), siteMembers);
+                  parser.isSet(details), siteMembers, scanner.threadCount());
         break;
     case Format::Html:
         writeHtml(out, state.lists);

@@ -402,6 +402,37 @@ TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
               2);
 }
 
+// Many rows are formatted on several threads: the output must be the one a
+// single thread writes, row for row.
+TEST_F(ScanCommand, ManyRowsPrintAlikeOnOneThreadAndOnSeveral)
+{
+    std::mt19937 random(5);
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i) {
+        bytes += "1.1.1.1 - - [0" + std::to_string(1 + random() % 9) + "/Dec/2026:10:00:00 +0000] \"GET /p"
+            + std::to_string(random() % 7) + " HTTP/1.1\" 200 1 \"http://r" + std::to_string(random() % 25000)
+            + ".example/\" \"" + (random() % 5 ? "Mozilla/5.0" : "Googlebot/2.1") + "\"\n";
+    }
+    const QString log = write(QStringLiteral("many.log"), bytes);
+    for (const QStringList& extra : {QStringList {}, QStringList {QStringLiteral("--details")},
+                                     QStringList {QStringLiteral("--details"), QStringLiteral("--by-site")}}) {
+        const QStringList base
+            = QStringList {QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("json")} + extra;
+        const Outcome one = run(base + QStringList {QStringLiteral("--threads"), QStringLiteral("1"), log});
+        const Outcome several = run(base + QStringList {QStringLiteral("--threads"), QStringLiteral("3"), log});
+        ASSERT_EQ(one.status, 0) << one.err;
+        ASSERT_EQ(several.status, 0) << several.err;
+        const QJsonObject o = json(several.out);
+        if (extra.empty()) {
+            EXPECT_GT(o[QStringLiteral("rows")].toArray().size(), 16384);
+        }
+        if (!extra.contains(QStringLiteral("--by-site"))) {
+            EXPECT_EQ(o[QStringLiteral("rows")].toArray().size(), o[QStringLiteral("unique_links")].toInt());
+        }
+        EXPECT_TRUE(one.out == several.out) << extra.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
 TEST_F(ScanCommand, FollowsTheStoredSettings)
 {
     store.write(u"data", u"strYourWebsite", QStringLiteral("r.example"));
