@@ -35,6 +35,7 @@ public:
         texts.clear();
         labels.clear();
         labelIds.clear();
+        lastType = lastClicks = UINT32_MAX;
         rowLabels.clear();
         bots.clear();
         seen.clear();
@@ -89,19 +90,23 @@ private:
         std::uint32_t type;
         std::uint32_t clicks;
     };
-    std::uint32_t labelId(std::string_view text)
+    // Rows in a row mostly repeat a type or a click count: the last label
+    // asked for is looked at first.
+    std::uint32_t labelId(std::string_view text, std::uint32_t& last)
     {
+        if (last < labels.size() && labels[last] == text)
+            return last;
         if (const auto found = labelIds.find(text); found != labelIds.end())
-            return found->second;
+            return last = found->second;
         const auto id = std::uint32_t(labels.size());
         labels.append(text);
         labelIds.emplace(labels[id], id);
-        return id;
+        return last = id;
     }
     void appendRest(std::string_view type, std::string_view clicks, bool bot, const LineTime& firstSeen,
                     const LineTime& lastSeen)
     {
-        rowLabels.push_back({labelId(type), labelId(clicks)});
+        rowLabels.push_back({labelId(type, lastType), labelId(clicks, lastClicks)});
         bots.push_back(bot || type == "BOT" ? 1 : 0);
         seen.push_back(firstSeen);
         seen.push_back(lastSeen);
@@ -110,6 +115,8 @@ private:
     TextList texts; // the referrer and landing page of each row
     TextList labels; // each distinct type and click text once
     std::unordered_map<std::string_view, std::uint32_t> labelIds; // views into labels
+    std::uint32_t lastType = UINT32_MAX;
+    std::uint32_t lastClicks = UINT32_MAX;
     std::vector<Labels> rowLabels;
     std::vector<std::uint8_t> bots;
     std::vector<LineTime> seen; // first and last seen of each row
