@@ -384,6 +384,11 @@ void Scanner::ScanSelectedFiles()
     std::atomic<std::size_t> nextTask {0};
     std::vector<std::thread> pool;
     const bool threaded = workers > 1 && !tasks.empty();
+    // A worker starts a task only among the first `readAhead` tasks from the
+    // one the caller's thread waits for, so that finished parts do not pile
+    // up in memory while the merging lags (under `lock`).
+    const std::size_t readAhead = std::size_t(workers);
+    std::size_t awaited = 0;
     // The workers start when the first file is reached, after the front end
     // has had its first chance to handle events (a Stop click there stops
     // the scan before its first line, as it would stop the sequential one).
@@ -393,6 +398,11 @@ void Scanner::ScanSelectedFiles()
         for (int w = 0; w < std::min<int>(workers, int(tasks.size())); ++w) {
             pool.emplace_back([&] {
                 for (std::size_t k = nextTask++; k < tasks.size(); k = nextTask++) {
+                    {
+                        std::unique_lock<std::mutex> hold(lock);
+                        while (k >= awaited + readAhead && !stopFlag.load(std::memory_order_relaxed))
+                            readyChanged.wait_for(hold, std::chrono::milliseconds(10));
+                    }
                     runTask(tasks[k], *results[k], false);
                     const std::lock_guard<std::mutex> hold(lock);
                     results[k]->ready.store(true, std::memory_order_release);
@@ -430,6 +440,9 @@ void Scanner::ScanSelectedFiles()
         }
         startWorkers();
         std::unique_lock<std::mutex> hold(lock);
+        // The tasks before k are merged or passed over: the workers may read on.
+        awaited = std::max(awaited, k);
+        readyChanged.notify_all();
         while (!results[k]->ready.load(std::memory_order_acquire)) {
             readyChanged.wait_for(hold, yieldInterval);
             hold.unlock();
