@@ -123,6 +123,29 @@ void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value
         __builtin_prefetch(&table[mixed(pairKey(entry, value)) & (table.size() - 1)]);
 }
 
+void EntryDetails::PairCounts::addAll(const PairCounts& later, const std::vector<std::uint32_t>& entryOf,
+                                      const std::vector<std::uint32_t>* valueOf)
+{
+    auto value = [valueOf](std::uint32_t v) { return valueOf ? (*valueOf)[v] : v; };
+    // Where each pair goes is known ahead: it is fetched into the cache a few pairs early.
+    constexpr std::size_t kAhead = 8;
+    // Each entry's first pair before its others, as they came.
+    for (std::size_t e = 0; e < later.first.size(); ++e) {
+        if (e + kAhead < entryOf.size())
+            prefetch(entryOf[e + kAhead]);
+        if (later.first[e].value != 0)
+            add(entryOf[e], value(later.first[e].value - 1), later.first[e].count);
+    }
+    for (std::size_t p = 0; p < later.keys.size(); ++p) {
+        if (p + kAhead < later.keys.size()) {
+            const std::uint64_t ahead = later.keys[p + kAhead];
+            prefetch(entryOf[std::size_t(ahead >> 32)], value(std::uint32_t(ahead)));
+        }
+        const std::uint64_t key = later.keys[p];
+        add(entryOf[std::size_t(key >> 32)], value(std::uint32_t(key)), later.counts[p]);
+    }
+}
+
 void EntryDetails::PairCounts::grow()
 {
     table.assign(std::max(kFirstTableSize, table.size() * 2), 0);
@@ -180,41 +203,8 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
     std::vector<std::uint32_t> numberOf(later.names.size());
     for (std::size_t n = 0; n < later.names.size(); ++n)
         numberOf[n] = landingNumber(later.names[n]);
-    // Each entry's first pair before its others, as they came.
-    // Where each first pair goes is known ahead: it is fetched into the cache a few entries early.
-    constexpr std::size_t kAhead = 8;
-    const std::vector<First>& laterLandings = later.landings.first;
-    for (std::size_t e = 0; e < laterLandings.size(); ++e) {
-        if (e + kAhead < entryOf.size())
-            landings.prefetch(entryOf[e + kAhead]);
-        if (laterLandings[e].value != 0)
-            landings.add(entryOf[e], numberOf[laterLandings[e].value - 1], laterLandings[e].count);
-    }
-    const std::vector<std::uint64_t>& landingKeys = later.landings.keys;
-    for (std::size_t p = 0; p < landingKeys.size(); ++p) {
-        if (p + kAhead < landingKeys.size()) {
-            const std::uint64_t ahead = landingKeys[p + kAhead];
-            landings.prefetch(entryOf[std::size_t(ahead >> 32)], numberOf[std::uint32_t(ahead)]);
-        }
-        const std::uint64_t key = landingKeys[p];
-        landings.add(entryOf[std::size_t(key >> 32)], numberOf[std::uint32_t(key)], later.landings.counts[p]);
-    }
-    const std::vector<First>& laterDays = later.days.first;
-    for (std::size_t e = 0; e < laterDays.size(); ++e) {
-        if (e + kAhead < entryOf.size())
-            days.prefetch(entryOf[e + kAhead]);
-        if (laterDays[e].value != 0)
-            days.add(entryOf[e], laterDays[e].value - 1, laterDays[e].count);
-    }
-    const std::vector<std::uint64_t>& dayKeys = later.days.keys;
-    for (std::size_t p = 0; p < dayKeys.size(); ++p) {
-        if (p + kAhead < dayKeys.size()) {
-            const std::uint64_t ahead = dayKeys[p + kAhead];
-            days.prefetch(entryOf[std::size_t(ahead >> 32)], std::uint32_t(ahead));
-        }
-        const std::uint64_t key = dayKeys[p];
-        days.add(entryOf[std::size_t(key >> 32)], std::uint32_t(key), later.days.counts[p]);
-    }
+    landings.addAll(later.landings, entryOf, &numberOf);
+    days.addAll(later.days, entryOf, nullptr);
 }
 
 void EntryDetails::index(std::size_t entries)

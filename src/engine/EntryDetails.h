@@ -81,6 +81,10 @@ private:
         std::vector<std::uint32_t> start;
         std::vector<std::uint32_t> values;
         void add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
+        /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here
+        /// and whose value v is `(*valueOf)[v]` (v itself without valueOf).
+        void addAll(const PairCounts& later, const std::vector<std::uint32_t>& entryOf,
+                    const std::vector<std::uint32_t>* valueOf);
         /// Fetches what add() reads first for the entry into the cache.
         void prefetch(std::uint32_t entry) const
         {

@@ -18,12 +18,6 @@ namespace backtrail::engine {
 class TextList
 {
 public:
-    /// The part of a text a list keeps: all of it up to 4 GiB.
-    static std::uint32_t clippedLength(std::string_view text)
-    {
-        return std::uint32_t(std::min<std::size_t>(text.size(), UINT32_MAX));
-    }
-
     TextList() = default;
     TextList(TextList&&) noexcept = default;
     TextList& operator=(TextList&&) noexcept = default;
@@ -69,6 +63,11 @@ public:
     std::size_t textBytes() const { return bytes; }
 
 private:
+    /// The part of a text a list keeps: all of it up to 4 GiB.
+    static std::uint32_t clippedLength(std::string_view text)
+    {
+        return std::uint32_t(std::min<std::size_t>(text.size(), UINT32_MAX));
+    }
     // Twelve bytes: a text is at most 4 GiB (a line the reader keeps is far shorter).
     struct [[gnu::packed]] Entry
     {
