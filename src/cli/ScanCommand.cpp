@@ -305,31 +305,45 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             AppendJsonString(out, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
         }
         if (details) {
-            // A site row sums its referrers'; a referrer row is its entry's.
-            const RowDetails d
-                = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
-                                                                   : std::span<const std::size_t>(&i, 1));
             auto appendNumber = [&out](std::uint64_t number) {
                 char digits[24];
                 out.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
             };
-            out += ", \"landings\": [";
-            for (std::size_t k = 0; k < d.landings.size(); ++k) {
-                out += k ? ", {\"path\": " : "{\"path\": ";
-                AppendJsonString(out, d.landings[k].path);
+            bool firstLanding = true;
+            auto appendLanding = [&](std::string_view path, std::uint64_t clicks) {
+                out += firstLanding ? "{\"path\": " : ", {\"path\": ";
+                firstLanding = false;
+                AppendJsonString(out, path);
                 out += ", \"clicks\": ";
-                appendNumber(d.landings[k].clicks);
+                appendNumber(clicks);
                 out += '}';
-            }
-            out += "], \"days\": [";
-            for (std::size_t k = 0; k < d.days.size(); ++k) {
-                out += k ? ", {\"date\": \"" : "{\"date\": \"";
-                AppendDayText(out, d.days[k].day);
+            };
+            bool firstDay = true;
+            auto appendDay = [&](std::int32_t day, std::uint64_t clicks) {
+                if (firstDay)
+                    out += "], \"days\": [";
+                out += firstDay ? "{\"date\": \"" : ", {\"date\": \"";
+                firstDay = false;
+                AppendDayText(out, day);
                 out += "\", \"clicks\": ";
-                appendNumber(d.days[k].clicks);
+                appendNumber(clicks);
                 out += '}';
+            };
+            out += ", \"landings\": [";
+            if (!bySite && state.detailsCollected) {
+                // A referrer row's own entry, read in place.
+                state.details.visit(i, appendLanding, appendDay);
+            } else {
+                // A site row sums its referrers'.
+                const RowDetails d
+                    = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
+                                                                       : std::span<const std::size_t>(&i, 1));
+                for (const LandingClicks& landing : d.landings)
+                    appendLanding(landing.path, landing.clicks);
+                for (const DayClicks& day : d.days)
+                    appendDay(day.day, day.clicks);
             }
-            out += ']';
+            out += firstDay ? "], \"days\": []" : "]";
         }
         out += '}';
     };

@@ -36,24 +36,21 @@ std::uint64_t pairKey(std::uint32_t entry, std::uint32_t value)
 
 } // namespace
 
-void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
+void EntryDetails::PairCounts::add(First& mine, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
 {
-    if (entry >= first.size())
-        first.resize(std::max<std::size_t>(entry + 1, first.size() * 2));
-    First& mine = first[entry];
     if (mine.value == 0 || mine.value == value + 1) {
         mine.value = value + 1;
         mine.count = saturatingAdd(mine.count, clicks);
         return;
     }
-    const std::uint64_t key = pairKey(entry, value);
     std::uint32_t& last = mine.recent;
-    if (last != 0 && keys[last - 1] == key) {
+    if (last != 0 && mine.recentValue == value) {
         counts[last - 1] = saturatingAdd(counts[last - 1], clicks);
         return;
     }
     if ((keys.size() + 1) * 2 > table.size())
         grow();
+    const std::uint64_t key = pairKey(entry, value);
     const std::size_t mask = table.size() - 1;
     for (std::size_t slot = mixed(key) & mask;; slot = (slot + 1) & mask) {
         const std::uint32_t held = table[slot];
@@ -62,31 +59,34 @@ void EntryDetails::PairCounts::add(std::uint32_t entry, std::uint32_t value, std
             keys.push_back(key);
             counts.push_back(clicks);
             last = std::uint32_t(keys.size());
+            mine.recentValue = value;
             return;
         }
         if (keys[held - 1] == key) {
             counts[held - 1] = saturatingAdd(counts[held - 1], clicks);
             last = held;
+            mine.recentValue = value;
             return;
         }
     }
 }
 
-std::size_t EntryDetails::PairCounts::size() const
+std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& firsts) const
 {
     return keys.size() + values.size()
-        + std::size_t(std::count_if(first.begin(), first.end(), [](const First& f) { return f.value != 0; }));
+        + std::size_t(
+               std::count_if(firsts.begin(), firsts.end(), [this](const Firsts& f) { return (f.*member).value != 0; }));
 }
 
-void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
+void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& firsts)
 {
     // A counting sort by entry (a pair of an entry past the last counts as the
     // last's): each entry's first pair, then its others as they came.
     const std::size_t last = entries == 0 ? 0 : entries - 1;
     auto slotOf = [last](std::size_t entry) { return std::min(entry, last); };
     start.assign(entries + 1, 0);
-    for (std::size_t e = 0; e < first.size(); ++e) {
-        if (first[e].value != 0)
+    for (std::size_t e = 0; e < firsts.size(); ++e) {
+        if ((firsts[e].*member).value != 0)
             ++start[slotOf(e) + 1];
     }
     for (const std::uint64_t key : keys)
@@ -103,46 +103,52 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries)
         sortedCounts[k] = clicks;
     };
     if (entries > 0) {
-        for (std::size_t e = 0; e < first.size(); ++e) {
-            if (first[e].value != 0)
-                put(e, first[e].value - 1, first[e].count);
+        for (std::size_t e = 0; e < firsts.size(); ++e) {
+            const First& mine = firsts[e].*member;
+            if (mine.value != 0)
+                put(e, mine.value - 1, mine.count);
         }
         for (std::size_t p = 0; p < keys.size(); ++p)
             put(std::size_t(keys[p] >> 32), std::uint32_t(keys[p]), counts[p]);
     }
     counts = std::move(sortedCounts);
     Release(keys);
-    Release(first);
     Release(table);
 }
 
 void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
 {
-    prefetch(entry);
     if (!table.empty())
         __builtin_prefetch(&table[mixed(pairKey(entry, value)) & (table.size() - 1)]);
 }
 
-void EntryDetails::PairCounts::addAll(const PairCounts& later, const std::vector<std::uint32_t>& entryOf,
+void EntryDetails::PairCounts::addAll(std::vector<Firsts>& firsts, const PairCounts& later,
+                                      const std::vector<Firsts>& laterFirsts, const std::vector<std::uint32_t>& entryOf,
                                       const std::vector<std::uint32_t>* valueOf)
 {
     auto value = [valueOf](std::uint32_t v) { return valueOf ? (*valueOf)[v] : v; };
     // Where each pair goes is known ahead: it is fetched into the cache a few pairs early.
     constexpr std::size_t kAhead = 8;
     // Each entry's first pair before its others, as they came.
-    for (std::size_t e = 0; e < later.first.size(); ++e) {
-        if (e + kAhead < entryOf.size())
-            prefetch(entryOf[e + kAhead]);
-        if (later.first[e].value != 0)
-            add(entryOf[e], value(later.first[e].value - 1), later.first[e].count);
+    for (std::size_t e = 0; e < laterFirsts.size() && e < entryOf.size(); ++e) {
+        if (e + kAhead < entryOf.size() && entryOf[e + kAhead] < firsts.size())
+            __builtin_prefetch(&firsts[entryOf[e + kAhead]]);
+        const First& theirs = laterFirsts[e].*member;
+        if (theirs.value != 0) {
+            const std::uint32_t entry = entryOf[e];
+            add(firsts[entry].*member, entry, value(theirs.value - 1), theirs.count);
+        }
     }
     for (std::size_t p = 0; p < later.keys.size(); ++p) {
         if (p + kAhead < later.keys.size()) {
             const std::uint64_t ahead = later.keys[p + kAhead];
-            prefetch(entryOf[std::size_t(ahead >> 32)], value(std::uint32_t(ahead)));
+            const std::uint32_t entry = entryOf[std::size_t(ahead >> 32)];
+            __builtin_prefetch(&firsts[entry]);
+            prefetch(entry, value(std::uint32_t(ahead)));
         }
         const std::uint64_t key = later.keys[p];
-        add(entryOf[std::size_t(key >> 32)], value(std::uint32_t(key)), later.counts[p]);
+        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
+        add(firsts[entry].*member, entry, value(std::uint32_t(key)), later.counts[p]);
     }
 }
 
@@ -189,12 +195,13 @@ void EntryDetails::growNames()
 
 void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
 {
-    landings.add(entry, landingNumber(landing), clicks);
+    const std::uint32_t page = landingNumber(landing);
+    landings.add(firstsOf(entry).landing, entry, page, clicks);
 }
 
 void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks)
 {
-    days.add(entry, std::uint32_t(day), clicks);
+    days.add(firstsOf(entry).day, entry, std::uint32_t(day), clicks);
 }
 
 void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf)
@@ -203,15 +210,21 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
     std::vector<std::uint32_t> numberOf(later.names.size());
     for (std::size_t n = 0; n < later.names.size(); ++n)
         numberOf[n] = landingNumber(later.names[n]);
-    landings.addAll(later.landings, entryOf, &numberOf);
-    days.addAll(later.days, entryOf, nullptr);
+    if (later.firsts.empty())
+        return;
+    // Every entry that gets a pair here has its record.
+    if (!entryOf.empty())
+        firstsOf(*std::max_element(entryOf.begin(), entryOf.end()));
+    landings.addAll(firsts, later.landings, later.firsts, entryOf, &numberOf);
+    days.addAll(firsts, later.days, later.firsts, entryOf, nullptr);
 }
 
 void EntryDetails::index(std::size_t entries)
 {
     Release(nameTable);
-    landings.sortByEntry(entries);
-    days.sortByEntry(entries);
+    landings.sortByEntry(entries, firsts);
+    days.sortByEntry(entries, firsts);
+    Release(firsts);
 }
 
 std::vector<LandingClicks> EntryDetails::landingsOf(std::span<const std::size_t> entries) const

@@ -2,6 +2,7 @@
 
 #include "TextList.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -43,8 +44,14 @@ public:
     /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here.
     void merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
 
-    std::size_t landingPairs() const { return landings.size(); }
-    std::size_t dayPairs() const { return days.size(); }
+    std::size_t landingPairs() const { return landings.size(firsts); }
+    std::size_t dayPairs() const { return days.size(firsts); }
+    /// Fetches what counting a line of the entry reads first into the cache.
+    void prefetch(std::uint32_t entry) const
+    {
+        if (entry < firsts.size())
+            __builtin_prefetch(&firsts[entry]);
+    }
     bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
 
     /// Prepares the per-entry lookups below for entries 0 to entries - 1; no
@@ -55,6 +62,48 @@ public:
     std::vector<LandingClicks> landingsOf(std::span<const std::size_t> entries) const;
     /// The days of the given entries with their clicks summed, by date.
     std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
+    /// One entry's landing pages and days in the order of landingsOf and
+    /// daysOf, handed to `onLanding(path, clicks)` and `onDay(day, clicks)`
+    /// without copies (the path is valid while the details are).
+    template<class OnLanding, class OnDay> void visit(std::size_t entry, OnLanding&& onLanding, OnDay&& onDay) const
+    {
+        if (entry + 1 >= landings.start.size() || entry + 1 >= days.start.size())
+            return;
+        // The pairs of one entry are few: their order is sorted out here.
+        constexpr std::size_t kInline = 32;
+        std::uint32_t inlineOrder[kInline];
+        std::vector<std::uint32_t> largeOrder;
+        auto orderOf = [&](std::uint32_t from, std::uint32_t to) {
+            std::uint32_t* order = inlineOrder;
+            if (to - from > kInline) {
+                largeOrder.resize(to - from);
+                order = largeOrder.data();
+            }
+            for (std::uint32_t k = from; k < to; ++k)
+                order[k - from] = k;
+            return order;
+        };
+        const std::uint32_t firstLanding = landings.start[entry];
+        const std::uint32_t endLanding = landings.start[entry + 1];
+        std::uint32_t* order = orderOf(firstLanding, endLanding);
+        std::uint32_t* const orderEnd = order + (endLanding - firstLanding);
+        std::sort(order, orderEnd, [this](std::uint32_t a, std::uint32_t b) {
+            const std::uint32_t ca = landings.counts[a];
+            const std::uint32_t cb = landings.counts[b];
+            return ca != cb ? ca > cb : names[landings.values[a]] < names[landings.values[b]];
+        });
+        for (const std::uint32_t* k = order; k != orderEnd; ++k)
+            onLanding(names[landings.values[*k]], std::uint64_t(landings.counts[*k]));
+        const std::uint32_t firstDay = days.start[entry];
+        const std::uint32_t endDay = days.start[entry + 1];
+        order = orderOf(firstDay, endDay);
+        std::uint32_t* const dayOrderEnd = order + (endDay - firstDay);
+        std::sort(order, dayOrderEnd, [this](std::uint32_t a, std::uint32_t b) {
+            return std::int32_t(days.values[a]) < std::int32_t(days.values[b]);
+        });
+        for (const std::uint32_t* k = order; k != dayOrderEnd; ++k)
+            onDay(std::int32_t(days.values[*k]), std::uint64_t(days.counts[*k]));
+    }
 
 private:
     /// Counts per (entry, value) pair. Each entry's first pair lies beside
@@ -70,35 +119,50 @@ private:
         std::uint32_t value = 0; // value + 1 (0: none yet)
         std::uint32_t count = 0;
         std::uint32_t recent = 0; // the entry's last pair in `keys` + 1
+        std::uint32_t recentValue = 0; // that pair's value
+    };
+    /// An entry's first landing page and first day lie in one record, so
+    /// that a line of a known entry finds both in one cache line.
+    struct alignas(32) Firsts
+    {
+        First landing;
+        First day;
     };
     struct PairCounts
     {
-        std::vector<First> first; // per entry
+        explicit PairCounts(First Firsts::*which)
+            : member(which)
+        {
+        }
+        First Firsts::*member; // this table's first pair in an entry's record
         std::vector<std::uint64_t> keys;
         std::vector<std::uint32_t> counts; // of keys' pairs; once sorted, of values' pairs
         std::vector<std::uint32_t> table;
         // Once sorted: entry e's pairs are values and counts from start[e] to start[e + 1].
         std::vector<std::uint32_t> start;
         std::vector<std::uint32_t> values;
-        void add(std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
-        /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here
-        /// and whose value v is `(*valueOf)[v]` (v itself without valueOf).
-        void addAll(const PairCounts& later, const std::vector<std::uint32_t>& entryOf,
-                    const std::vector<std::uint32_t>* valueOf);
-        /// Fetches what add() reads first for the entry into the cache.
-        void prefetch(std::uint32_t entry) const
-        {
-            if (entry < first.size())
-                __builtin_prefetch(&first[entry]);
-        }
-        /// And the slot where the pair's lookup starts.
+        /// Counts clicks of the pair; `mine` is the entry's first pair.
+        void add(First& mine, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
+        /// Adds the pairs of `later` (whose first pairs are in `laterFirsts`),
+        /// whose entry k is entry `entryOf[k]` here and whose value v is
+        /// `(*valueOf)[v]` (v itself without valueOf).
+        void addAll(std::vector<Firsts>& firsts, const PairCounts& later, const std::vector<Firsts>& laterFirsts,
+                    const std::vector<std::uint32_t>& entryOf, const std::vector<std::uint32_t>* valueOf);
+        /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
         void grow();
-        std::size_t size() const;
+        std::size_t size(const std::vector<Firsts>& firsts) const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
         /// drops the keys and lookups.
-        void sortByEntry(std::size_t entries);
+        void sortByEntry(std::size_t entries, const std::vector<Firsts>& firsts);
     };
+    /// The record of an entry's first pairs, made when new.
+    Firsts& firstsOf(std::uint32_t entry)
+    {
+        if (entry >= firsts.size())
+            firsts.resize(std::max<std::size_t>(entry + 1, firsts.size() * 2));
+        return firsts[entry];
+    }
     /// The number of a landing page, added when new: a site has far fewer
     /// pages than its referrers have (referrer, page) pairs, so each page's
     /// bytes are kept once.
@@ -107,8 +171,9 @@ private:
 
     TextList names;
     std::vector<std::uint32_t> nameTable;
-    PairCounts landings; // (entry, landing page number)
-    PairCounts days; // (entry, day moved to unsigned)
+    std::vector<Firsts> firsts; // per entry, until indexed
+    PairCounts landings {&Firsts::landing}; // (entry, landing page number)
+    PairCounts days {&Firsts::day}; // (entry, day moved to unsigned)
 };
 
 /// "2026-12-08" of a day that DayClicks counts.

@@ -66,6 +66,9 @@ public:
             const std::uint64_t hash = hashOf(referrer, bot);
             const std::size_t found = find(referrer, bot, hash);
             if (found != kNone) {
+                // The entry's details are fetched while its counters are updated.
+                if (detailed)
+                    detailTables.prefetch(std::uint32_t(found));
                 bump(found, 1);
                 KeepEarlier(lists.firstSeen[found], time);
                 KeepLater(lists.lastSeen[found], time);
