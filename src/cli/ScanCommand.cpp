@@ -22,7 +22,10 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <ostream>
 #include <span>
 #include <thread>
@@ -258,6 +261,74 @@ void writeTsv(Output& output, const ResultTable& rows)
     output.write(text);
 }
 
+// Writes texts to an output on a thread of its own, in the order given,
+// holding at most a few of them at once.
+class BatchWriter
+{
+public:
+    explicit BatchWriter(Output& to)
+        : output(to)
+        , thread([this] { run(); })
+    {
+    }
+    ~BatchWriter() { finish(); }
+    BatchWriter(const BatchWriter&) = delete;
+    BatchWriter& operator=(const BatchWriter&) = delete;
+
+    /// Hands the text over (leaving it empty, its memory kept for the next).
+    void write(std::string& text)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return waiting.size() < kMostWaiting; });
+        std::string spare = spares.empty() ? std::string() : std::move(spares.back());
+        if (!spares.empty())
+            spares.pop_back();
+        waiting.push_back(std::move(text));
+        text = std::move(spare);
+        text.clear();
+        changed.notify_all();
+    }
+    /// Waits until everything handed over is written.
+    void finish()
+    {
+        if (!thread.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            done = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+
+private:
+    static constexpr std::size_t kMostWaiting = 4;
+    void run()
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            changed.wait(hold, [&] { return done || !waiting.empty(); });
+            if (waiting.empty())
+                return;
+            std::string text = std::move(waiting.front());
+            waiting.pop_front();
+            hold.unlock();
+            output.write(text);
+            hold.lock();
+            spares.push_back(std::move(text));
+            changed.notify_all();
+        }
+    }
+
+    Output& output;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::string> waiting;
+    std::vector<std::string> spares;
+    bool done = false;
+    std::thread thread; // last: it starts when everything else is ready
+};
+
 void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads)
@@ -356,11 +427,13 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             output.writeSome(text);
         }
     } else {
+        // A third thread writes the batches formatted before while the next
+        // is formatted: a pipe takes its bytes about as slowly as they are made.
+        BatchWriter writer(output);
         std::string second;
         for (std::size_t begin = 0; begin < rows.size();) {
             const std::size_t middle = std::min(rows.size(), begin + kBatchRows);
             const std::size_t end = std::min(rows.size(), middle + kBatchRows);
-            second.clear();
             std::thread helper([&] {
                 for (std::size_t i = middle; i < end; ++i)
                     appendRow(second, i);
@@ -368,10 +441,11 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             for (std::size_t i = begin; i < middle; ++i)
                 appendRow(text, i);
             helper.join();
-            output.write(text);
-            output.write(second);
+            writer.write(text);
+            writer.write(second);
             begin = end;
         }
+        writer.finish();
     }
     text += rows.size() ? "\n  ],\n  \"unreadable\": [" : "],\n  \"unreadable\": [";
     for (std::size_t i = 0; i < problems.size(); ++i) {

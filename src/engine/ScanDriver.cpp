@@ -574,11 +574,34 @@ void Scanner::finishScan(ScanPart total, bool spamHidden)
     current.details = total.takeDetails();
     current.lists = total.takeEntries();
     total = ScanPart(); // its lookup table is not needed any more
-    current.details.index(current.lists.size());
+    // The details are indexed for the rows' entries while the rows are made
+    // (on another core when there is one: neither reads what the other writes).
+    const std::size_t entries = current.lists.size();
+    std::thread indexing;
+    if (threadCount() > 1 && !current.details.empty()) {
+        try {
+            indexing = std::thread([this, entries] { current.details.index(entries); });
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!indexing.joinable())
+        current.details.index(entries);
+    struct Joining
+    {
+        std::thread& thread;
+        ~Joining()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joining {indexing};
     if (collapsed)
         ListKillDupes(current, frontEnd);
     // With spam hidden no entry is spam: the rows need not be looked up again.
-    frontEnd.addResults(FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList()));
+    ResultTable rows = FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList());
+    if (indexing.joinable())
+        indexing.join();
+    frontEnd.addResults(std::move(rows));
     if (current.counters.StopRequested)
         return;
     frontEnd.setStatus(CompletionText(current));
