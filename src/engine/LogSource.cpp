@@ -77,23 +77,23 @@ public:
         s.avail_out = std::uint32_t(std::min<std::size_t>(size, 1u << 30));
         const std::uint32_t wanted = s.avail_out;
         while (s.avail_out == wanted) {
-            if (s.avail_in == 0) {
+            if (s.avail_in == 0 && !inputEnded) {
                 const ssize_t got = readFile(fd, input.data(), input.size());
                 if (got < 0) {
                     error = systemError(errno);
                     return fail(wanted);
                 }
                 if (got == 0) {
-                    if (betweenMembers) {
-                        finished = true;
-                        break;
-                    }
-                    error = QStringLiteral("the compressed data ends early");
-                    return fail(wanted);
+                    inputEnded = true;
+                } else {
+                    taken += got;
+                    s.next_in = input.data();
+                    s.avail_in = std::uint32_t(got);
                 }
-                taken += got;
-                s.next_in = input.data();
-                s.avail_in = std::uint32_t(got);
+            }
+            if (s.avail_in == 0 && inputEnded && betweenMembers) {
+                finished = true;
+                break;
             }
             if (betweenMembers) {
                 // Another member follows only when it starts with the gzip magic;
@@ -104,9 +104,17 @@ public:
                 }
                 betweenMembers = false;
             }
+            // With the file read to its end, the inflater may still hold
+            // bytes it has not handed out: the data ends early only when it
+            // has none left.
+            const std::uint32_t roomBefore = s.avail_out;
             const int result = isal_inflate(&s);
             if (result != ISAL_DECOMP_OK && result != ISAL_END_INPUT) {
                 error = QStringLiteral("the compressed data is damaged");
+                return fail(wanted);
+            }
+            if (inputEnded && s.avail_in == 0 && s.avail_out == roomBefore && s.block_state != ISAL_BLOCK_FINISH) {
+                error = QStringLiteral("the compressed data ends early");
                 return fail(wanted);
             }
             if (s.block_state == ISAL_BLOCK_FINISH) {
@@ -146,6 +154,7 @@ private:
     std::unique_ptr<inflate_state> state;
     std::vector<std::uint8_t> input;
     bool betweenMembers = false;
+    bool inputEnded = false; // the file is read to its end
     bool finished = false;
     bool failed = false;
 };
