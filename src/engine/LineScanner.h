@@ -4,6 +4,7 @@
 #include "LogSource.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -22,7 +23,8 @@ inline constexpr std::size_t kMaxLineBytes = std::size_t(64) << 20;
 /// line's first "://" or npos (found by one search over the whole block, so
 /// lines without an address cost a line-end search only). `onLine` returns false to
 /// stop reading. Returns false when the source failed; lines handed out before
-/// the failure stay handed out.
+/// the failure stay handed out. A source held in memory is cut where it lies
+/// (its lines must be shorter than kMaxLineBytes).
 class LineScanner
 {
 public:
@@ -33,6 +35,30 @@ public:
 
     template<class OnLine> bool run(LogSource& source, OnLine&& onLine)
     {
+        if (const std::optional<std::string_view> bytes = source.inMemory()) {
+            // Bytes already in memory are cut where they lie.
+            const char* p = bytes->data();
+            const char* const end = p + bytes->size();
+            const char* nextCr = nullptr;
+            const char* nextScheme = nullptr;
+            while (p < end) {
+                if (nextCr < p)
+                    nextCr = find(p, end, '\r');
+                const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
+                const char* lineEnd = lf ? lf : nextCr;
+                if (nextScheme < p)
+                    nextScheme = findScheme(p, end);
+                const std::string_view line(p, std::size_t(lineEnd - p));
+                if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
+                    return true;
+                if (lineEnd == end)
+                    break;
+                p = lineEnd + 1;
+                if (*lineEnd == '\r' && p < end && *p == '\n')
+                    ++p;
+            }
+            return true;
+        }
         std::size_t filled = 0;
         bool skipping = false; // inside the unkept tail of an over-long line
         bool pendingCr = false; // the last block ended in CR, and a LF may follow

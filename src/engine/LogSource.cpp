@@ -38,6 +38,44 @@ public:
     bool compressed() const override { return false; }
 };
 
+class BytesSource final : public LogSource
+{
+public:
+    BytesSource(std::string_view text, LogSource* next)
+        : LogSource(-1)
+        , bytes(text)
+        , rest(next)
+    {
+    }
+    std::int64_t read(char* buffer, std::size_t size) override
+    {
+        if (at < bytes.size()) {
+            const std::size_t count = std::min(size, bytes.size() - at);
+            std::memcpy(buffer, bytes.data() + at, count);
+            at += count;
+            return std::int64_t(count);
+        }
+        if (!rest)
+            return 0;
+        const std::int64_t got = rest->read(buffer, size);
+        if (got < 0)
+            error = rest->errorText();
+        return got;
+    }
+    bool compressed() const override { return rest && rest->compressed(); }
+    std::optional<std::string_view> inMemory() const override
+    {
+        if (rest)
+            return std::nullopt;
+        return bytes;
+    }
+
+private:
+    std::string_view bytes;
+    std::size_t at = 0;
+    LogSource* rest;
+};
+
 /// Reads up to `size` bytes of a file: the count, 0 at its end, -1 with errno set.
 ssize_t readFile(int fd, void* buffer, std::size_t size)
 {
@@ -243,7 +281,7 @@ private:
     void start()
     {
         started = true;
-        if (openSources.load() >= int(std::thread::hardware_concurrency()))
+        if (!ownThread || openSources.load() >= int(std::thread::hardware_concurrency()))
             return;
         try {
             for (Block& block : ring)
@@ -336,6 +374,11 @@ std::int64_t LogSource::readRaw(char* buffer, std::size_t size)
     }
     taken += got;
     return got;
+}
+
+std::unique_ptr<LogSource> LogSource::fromBytes(std::string_view bytes, LogSource* rest)
+{
+    return std::make_unique<BytesSource>(bytes, rest);
 }
 
 bool LogSource::isGzipFile(const QString& path)

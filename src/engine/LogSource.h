@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace backtrail::engine {
 
@@ -30,9 +32,18 @@ public:
     /// (errorText() says which). Bytes read before a failure stay valid.
     virtual std::int64_t read(char* buffer, std::size_t size) = 0;
     virtual bool compressed() const = 0;
+    /// All the bytes, when the source holds them in memory.
+    virtual std::optional<std::string_view> inMemory() const { return std::nullopt; }
+    /// Keeps all the work of reading on the thread that reads (no gzip
+    /// stream is inflated ahead on a thread of its own). Before the first read.
+    void readOnCallerThread() { ownThread = false; }
     QString errorText() const { return error; }
     /// Bytes taken from the file so far (compressed bytes for a gzip file).
     std::int64_t fileBytesRead() const { return taken; }
+
+    /// A source that hands out `bytes` and then, when `rest` is given, what
+    /// `rest` reads (both must outlive it): a piece of a stream read before.
+    static std::unique_ptr<LogSource> fromBytes(std::string_view bytes, LogSource* rest = nullptr);
 
     /// True when the file starts with the gzip magic bytes 1F 8B.
     static bool isGzipFile(const QString& path);
@@ -43,6 +54,7 @@ protected:
     int fd;
     QString error;
     std::int64_t taken = 0;
+    bool ownThread = true;
 };
 
 } // namespace backtrail::engine

@@ -21,6 +21,7 @@
 
 namespace backtrail::engine {
 
+class LogSource;
 class ScanFrontEnd;
 class SpamList;
 
@@ -128,7 +129,15 @@ private:
     void beginScan();
     void ScanSelectedFiles();
     void SetProgressRange(const QString& path);
-    void runTask(const Task& task, TaskResult& result, bool yieldWhileReading);
+    /// Reads a task into its result; `helpers` threads more may help with a gzip file.
+    void runTask(const Task& task, TaskResult& result, bool yieldWhileReading, int helpers = 0);
+    /// Reads the lines of a source into the result's part; false when the source failed.
+    bool scanLines(const Task& task, LogSource& source, TaskResult& result, bool midFile, bool yieldWhileReading,
+                   CrawlerList& crawlers);
+    /// Reads a gzip file cut into pieces at line ends as it is inflated, each
+    /// piece read by whichever of this thread and `helpers` more is free, and
+    /// merged in order: the result is that of reading the file in one piece.
+    void scanInPieces(const Task& task, TaskResult& result, std::unique_ptr<LogSource> source, int helpers);
     void finishScan(ScanPart total, bool spamHidden);
     void showProgress();
     void setCounters(const ScanPart& total);

@@ -19,13 +19,7 @@ namespace {
 /// The text compressed by the gzip program at the given level, as one member.
 std::string gzipMember(const std::string& plain, int level)
 {
-    QProcess gzip;
-    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-n"), QStringLiteral("-c"), QStringLiteral("-%1").arg(level)});
-    EXPECT_TRUE(gzip.waitForStarted());
-    gzip.write(plain.data(), qint64(plain.size()));
-    gzip.closeWriteChannel();
-    EXPECT_TRUE(gzip.waitForFinished());
-    return gzip.readAllStandardOutput().toStdString();
+    return backtrail::testing::GzipMember(plain, level);
 }
 
 /// Random log text: lines of random length with address-like, binary and

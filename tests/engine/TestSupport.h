@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -25,6 +26,20 @@ inline void WriteBytes(const QString& path, std::string_view bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error("cannot write test file");
     file.write(bytes.data(), qint64(bytes.size()));
+}
+
+/// The text compressed by the gzip program at the given level, as one member.
+inline std::string GzipMember(const std::string& plain, int level = 6)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-n"), QStringLiteral("-c"), QStringLiteral("-%1").arg(level)});
+    if (!gzip.waitForStarted())
+        throw std::runtime_error("cannot start gzip");
+    gzip.write(plain.data(), qint64(plain.size()));
+    gzip.closeWriteChannel();
+    if (!gzip.waitForFinished() || gzip.exitCode() != 0)
+        throw std::runtime_error("gzip failed");
+    return gzip.readAllStandardOutput().toStdString();
 }
 
 /// A front end that records what the scan tells it; the file list is a folder
