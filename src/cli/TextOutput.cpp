@@ -1,5 +1,8 @@
 #include "TextOutput.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace backtrail::cli {
 
 namespace {
@@ -56,6 +59,29 @@ template<class OnAscii> void forEachValid(std::string& out, std::string_view byt
     }
 }
 
+// True when none of the 8 bytes at p needs escaping: each is printable
+// ASCII (0x20 to 0x7e) other than the quote and the backslash.
+bool plainWord(const unsigned char* p)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    std::uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    // A byte with its high bit set, or one that 0x01 added to makes 0x80 (0x7f):
+    // the sum's high bit is set exactly for the bytes 0x7f to 0xff.
+    const std::uint64_t high = (x | ((x & ~kHighs) + kOnes)) & kHighs;
+    // Bytes whose low 7 bits are below 0x20: with the high bit set first,
+    // subtracting 0x20 clears it exactly for those (and borrows from no
+    // other byte).
+    const std::uint64_t low = ~((x | kHighs) - 0x20 * kOnes) & kHighs;
+    // Bytes equal to c: zero after the exclusive or, found the same way.
+    auto hasByte = [&](unsigned char c) {
+        const std::uint64_t v = x ^ (c * kOnes);
+        return ~((v | kHighs) - kOnes) & ~v & kHighs;
+    };
+    return (high | low | hasByte('"') | hasByte('\\')) == 0;
+}
+
 } // namespace
 
 void AppendValidUtf8(std::string& out, std::string_view bytes)
@@ -72,6 +98,8 @@ void AppendJsonString(std::string& out, std::string_view bytes)
     while (left > 0) {
         // Printable ASCII other than the quote and the backslash goes in as it is, a run at a time.
         std::size_t run = 0;
+        while (run + 8 <= left && plainWord(p + run))
+            run += 8;
         while (run < left && p[run] >= 0x20 && p[run] < 0x7f && p[run] != '"' && p[run] != '\\')
             ++run;
         out.append(reinterpret_cast<const char*>(p), run);
