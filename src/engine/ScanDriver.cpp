@@ -663,6 +663,41 @@ void Scanner::ScanSelectedFiles()
         }
     };
 
+    // Merges a part into another; in a threaded scan on a thread of its own
+    // while the caller's thread goes on yielding to the front end, for a
+    // large part takes longer than the front end may wait.
+    auto mergeYielding = [&](ScanPart& into, ScanPart&& more) {
+        std::atomic<bool> merged {false};
+        std::thread merger;
+        if (threaded) {
+            try {
+                merger = std::thread([&] {
+                    into.merge(std::move(more));
+                    const std::lock_guard<std::mutex> hold(lock);
+                    merged.store(true, std::memory_order_release);
+                    readyChanged.notify_all();
+                });
+            } catch (const std::system_error&) {
+            }
+        }
+        if (!merger.joinable()) {
+            into.merge(std::move(more));
+            return;
+        }
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                readyChanged.wait_for(hold, yieldInterval, [&] { return merged.load(std::memory_order_acquire); });
+            }
+            if (merged.load(std::memory_order_acquire))
+                break;
+            frontEnd.yieldToEvents();
+            if (current.counters.StopRequested)
+                stopFlag.store(true, std::memory_order_relaxed);
+        }
+        merger.join();
+    };
+
     ScanPart total(collapse, details);
     bool stopped = false;
     for (int f = 0; f < paths.size(); ++f) {
@@ -718,7 +753,7 @@ void Scanner::ScanSelectedFiles()
                 needsWholeRead = true;
             if (r.namedFields || k == begin)
                 fieldsSoFar = r.endFields;
-            file.merge(std::move(r.part));
+            mergeYielding(file, std::move(r.part));
             if (r.stopped) {
                 stopped = true;
                 break;
@@ -747,7 +782,7 @@ void Scanner::ScanSelectedFiles()
             failed = !redo.stopped && !redo.readToEnd;
             failure = redo.error;
         }
-        total.merge(std::move(file));
+        mergeYielding(total, std::move(file));
         setCounters(total);
         if (stopped) {
             frontEnd.setStatus(QStringLiteral("Cancelled"));

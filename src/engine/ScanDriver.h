@@ -64,7 +64,8 @@ struct RowDetails
 /// the parts in file and piece order and reports each file as the sequential
 /// scan would, so the outcome is the same whatever the number of threads.
 /// With one thread everything runs on the caller's thread. The caller's thread
-/// yields to the front end every 15 ms or so, so a window stays responsive and
+/// yields to the front end every 10 ms or so (merging a large part included,
+/// which then runs on a thread of its own), so a window stays responsive and
 /// a Stop click lands while the workers read; every worker looks at the stop
 /// flag before each line, and what a stopped scan keeps is exactly what the
 /// sequential scan would have read up to some line.
@@ -94,7 +95,7 @@ public:
 
     const ScanState& state() const { return current; }
 
-    /// How long the reader goes between two yields (15 ms unless set; 0
+    /// How long the reader goes between two yields (10 ms unless set; 0
     /// yields every few hundred lines, which tests use to stop mid-file).
     void setYieldInterval(std::chrono::nanoseconds interval) { yieldInterval = interval; }
     /// Threads that read (0, the default: one for each core; 1: the
@@ -155,7 +156,7 @@ private:
     // Lines and links before the piece read on the caller's thread, for its running counters.
     std::int64_t linesBefore = 0;
     std::int64_t linksBefore = 0;
-    std::chrono::nanoseconds yieldInterval = std::chrono::milliseconds(15);
+    std::chrono::nanoseconds yieldInterval = std::chrono::milliseconds(10);
 };
 
 } // namespace backtrail::engine
