@@ -302,7 +302,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMostWaiting = 4;
+    static constexpr std::size_t kMostWaiting = 2;
     void run()
     {
         std::unique_lock<std::mutex> hold(lock);
@@ -420,7 +420,7 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
     };
     // A large answer's rows are formatted in batches, the second half of each
     // batch on another thread, and written in order.
-    constexpr std::size_t kBatchRows = 8192;
+    constexpr std::size_t kBatchRows = 4096;
     if (threads < 2 || rows.size() <= kBatchRows) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             appendRow(text, i);
