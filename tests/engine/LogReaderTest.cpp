@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 using namespace backtrail::engine;
@@ -35,14 +36,11 @@ std::vector<std::string> naiveLines(std::string_view bytes)
     return lines;
 }
 
-std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
+std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
 {
-    QString error;
-    auto source = LogSource::open(path, &error);
-    EXPECT_TRUE(source) << error.toStdString();
     std::vector<std::string> lines;
     LineScanner scanner(blockSize);
-    EXPECT_TRUE(scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
+    EXPECT_TRUE(scanner.run(source, [&](std::string_view line, std::size_t scheme) {
         lines.emplace_back(line);
         if (schemes)
             schemes->push_back(scheme != std::string_view::npos);
@@ -52,6 +50,24 @@ std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, s
         return true;
     }));
     return lines;
+}
+
+std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
+{
+    QString error;
+    auto source = LogSource::open(path, &error);
+    EXPECT_TRUE(source) << error.toStdString();
+    if (!source)
+        return {};
+    return scanSource(*source, blockSize, schemes);
+}
+
+// The same bytes held in memory, cut where they lie.
+std::vector<std::string> scanBytes(std::string_view bytes, std::vector<bool>* schemes = nullptr)
+{
+    const std::unique_ptr<LogSource> source = LogSource::fromBytes(bytes);
+    EXPECT_TRUE(source->inMemory().has_value());
+    return scanSource(*source, 16, schemes);
 }
 
 class LineRule : public ::testing::Test
@@ -77,6 +93,7 @@ TEST_F(LineRule, TerminatorsAndEdges)
         WriteBytes(path(), bytes);
         for (const std::size_t block : {std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(1) << 20})
             EXPECT_EQ(scanLines(path(), block), expected) << "block " << block;
+        EXPECT_EQ(scanBytes(bytes), expected) << "in memory";
     }
 }
 
@@ -95,6 +112,9 @@ TEST_F(LineRule, MatchesPlainSplitterOnRandomBytesAndBlockSizes)
         ASSERT_EQ(lines, naiveLines(bytes)) << "round " << round;
         for (std::size_t i = 0; i < lines.size(); ++i)
             EXPECT_EQ(schemes[i], lines[i].find("://") != std::string::npos);
+        std::vector<bool> schemesInMemory;
+        EXPECT_EQ(scanBytes(bytes, &schemesInMemory), lines) << "round " << round << ", in memory";
+        EXPECT_EQ(schemesInMemory, schemes);
     }
 }
 
