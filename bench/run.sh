@@ -15,6 +15,7 @@
 #   duplicate removal of 1,000,000 entries  under 0.1 s
 #   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
 #   details: scan with --details / scan without  <= 1.25
+#   window scan / backtrail-scan                 <= 1.1  (with BACKTRAIL_BENCH_WINDOW=1)
 #   peak memory with --details              <= 100 MB + 2 x bytes of the unique (referrer, landing page)
 #                                              pairs + 16 bytes a (referrer, day) pair
 # The visitors figure times --no-bots --no-spam with the shipped crawler and
@@ -195,3 +196,17 @@ echo "peak memory with --details: $(mb "$details_kb"), limit 100 MB + 2 x $(mb $
 ratio_line "peak / limit, --details" "$details_kb" "$details_limit_kb" "<=" 1.0
 
 "$build/bench/bench-dedupe"
+
+# The window's scan against backtrail-scan on the same log, on Qt's offscreen
+# platform (a Release build with the tests, in "$build-window"; it takes a
+# while the first time, so only when asked: BACKTRAIL_BENCH_WINDOW=1).
+if [ "${BACKTRAIL_BENCH_WINDOW:-0}" = 1 ]; then
+  window_build="$build-window"
+  cmake -S . -B "$window_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBACKTRAIL_BUILD_TESTS=ON >/dev/null
+  cmake --build "$window_build" --target shell_window_bench backtrail-scan -- -j2 >/dev/null
+  window_out="$(QT_QPA_PLATFORM=offscreen "$window_build/tests/shell/shell_window_bench" --rows 1000 --log "$log" 2>/dev/null)"
+  echo "$window_out" | grep -E '^(backtrail-scan|window scan|longest wait)'
+  window_s=$(echo "$window_out" | sed -n 's/^window scan: \([0-9.]*\) s.*/\1/p')
+  cli_s=$(echo "$window_out" | sed -n 's/^backtrail-scan: \([0-9.]*\) s.*/\1/p')
+  ratio_line "window scan / backtrail-scan" "$window_s" "$cli_s" "<=" 1.1
+fi
