@@ -477,6 +477,8 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
+            // Its lookup is fetched while the rest of the line is read.
+            const std::uint64_t referrerHash = part.textHash(referrer.text);
             // When: a line outside the date range (or without a time while one is set) is no referrer line.
             const LineTime time = FindLineTime(line, timeFields);
             // Before the piece names its W3C fields, a time can only come from the
@@ -508,7 +510,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             // quoted request; an empty one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && landing.empty())
                 result.landingsNeedEarlierFields = true;
-            part.add(referrer.text, landing, bot, time, [&] {
+            part.add(referrer.text, referrerHash, landing, bot, time, [&] {
                 ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
                 return ExtensionIndex(remainder);
             });

@@ -23,9 +23,8 @@ std::uint64_t keyOf(std::uint64_t hash, bool bot)
 
 std::uint64_t ScanPart::hashOf(std::string_view text, bool bot)
 {
-    // A crawler's entry hashes apart from the people's entry of the same referrer.
     const std::uint64_t hash = std::hash<std::string_view>()(text);
-    return bot ? hash ^ 0x9e3779b97f4a7c15ULL : hash;
+    return bot ? hash ^ kBotHash : hash;
 }
 
 std::size_t ScanPart::find(std::string_view referrer, bool bot, std::uint64_t hash) const

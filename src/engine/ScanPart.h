@@ -5,7 +5,9 @@
 #include "ScanState.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace backtrail::engine {
@@ -61,9 +63,16 @@ public:
     template<class TypeOf>
     void add(std::string_view referrer, std::string_view landing, bool bot, const LineTime& time, TypeOf&& typeOf)
     {
+        add(referrer, textHash(referrer), landing, bot, time, std::forward<TypeOf>(typeOf));
+    }
+    /// The same, with the referrer's textHash() worked out before.
+    template<class TypeOf>
+    void add(std::string_view referrer, std::uint64_t referrerHash, std::string_view landing, bool bot,
+             const LineTime& time, TypeOf&& typeOf)
+    {
         ++links;
         if (collapsing) {
-            const std::uint64_t hash = hashOf(referrer, bot);
+            const std::uint64_t hash = bot ? referrerHash ^ kBotHash : referrerHash;
             const std::size_t found = find(referrer, bot, hash);
             if (found != kNone) {
                 // The entry's details are fetched while its counters are updated.
@@ -79,6 +88,22 @@ public:
         }
         append(referrer, landing, bot, typeOf(), 1, time, time);
         addDetails(size() - 1, landing, time, 1);
+    }
+
+    /// The hash add() looks a referrer up by, with where its lookup starts
+    /// (as a person's line and as a crawler's) fetched into the cache: work
+    /// done between this and add() hides the fetch.
+    std::uint64_t textHash(std::string_view referrer) const
+    {
+        if (!collapsing)
+            return 0; // a part that keeps every entry looks nothing up
+        const std::uint64_t hash = std::hash<std::string_view>()(referrer);
+        if (!buckets.empty()) {
+            const std::size_t mask = buckets.size() - 1;
+            __builtin_prefetch(&buckets[hash & mask]);
+            __builtin_prefetch(&buckets[(hash ^ kBotHash) & mask]);
+        }
+        return hash;
     }
 
     /// Appends `later` after this part: lines and links add up, `later`'s new
@@ -106,6 +131,8 @@ public:
 
 private:
     static constexpr std::size_t kNone = ~std::size_t(0);
+    // A crawler's entry hashes apart from the people's entry of the same referrer.
+    static constexpr std::uint64_t kBotHash = 0x9e3779b97f4a7c15ULL;
     static std::uint64_t hashOf(std::string_view text, bool bot);
     std::size_t find(std::string_view referrer, bool bot, std::uint64_t hash) const;
     void insert(std::uint64_t hash, bool bot);
