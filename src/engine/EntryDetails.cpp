@@ -71,22 +71,22 @@ void EntryDetails::PairCounts::add(First& mine, std::uint32_t entry, std::uint32
     }
 }
 
-std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& firsts) const
+std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& records) const
 {
     return keys.size() + values.size()
-        + std::size_t(
-               std::count_if(firsts.begin(), firsts.end(), [this](const Firsts& f) { return (f.*member).value != 0; }));
+        + std::size_t(std::count_if(records.begin(), records.end(),
+                                    [this](const Firsts& f) { return (f.*member).value != 0; }));
 }
 
-void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& firsts)
+void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& records)
 {
     // A counting sort by entry (a pair of an entry past the last counts as the
     // last's): each entry's first pair, then its others as they came.
     const std::size_t last = entries == 0 ? 0 : entries - 1;
     auto slotOf = [last](std::size_t entry) { return std::min(entry, last); };
     start.assign(entries + 1, 0);
-    for (std::size_t e = 0; e < firsts.size(); ++e) {
-        if ((firsts[e].*member).value != 0)
+    for (std::size_t e = 0; e < records.size(); ++e) {
+        if ((records[e].*member).value != 0)
             ++start[slotOf(e) + 1];
     }
     for (const std::uint64_t key : keys)
@@ -103,8 +103,8 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vecto
         sortedCounts[k] = clicks;
     };
     if (entries > 0) {
-        for (std::size_t e = 0; e < firsts.size(); ++e) {
-            const First& mine = firsts[e].*member;
+        for (std::size_t e = 0; e < records.size(); ++e) {
+            const First& mine = records[e].*member;
             if (mine.value != 0)
                 put(e, mine.value - 1, mine.count);
         }
@@ -122,33 +122,34 @@ void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value
         __builtin_prefetch(&table[mixed(pairKey(entry, value)) & (table.size() - 1)]);
 }
 
-void EntryDetails::PairCounts::addAll(std::vector<Firsts>& firsts, const PairCounts& later,
-                                      const std::vector<Firsts>& laterFirsts, const std::vector<std::uint32_t>& entryOf,
+void EntryDetails::PairCounts::addAll(std::vector<Firsts>& records, const PairCounts& later,
+                                      const std::vector<Firsts>& laterRecords,
+                                      const std::vector<std::uint32_t>& entryOf,
                                       const std::vector<std::uint32_t>* valueOf)
 {
     auto value = [valueOf](std::uint32_t v) { return valueOf ? (*valueOf)[v] : v; };
     // Where each pair goes is known ahead: it is fetched into the cache a few pairs early.
     constexpr std::size_t kAhead = 8;
     // Each entry's first pair before its others, as they came.
-    for (std::size_t e = 0; e < laterFirsts.size() && e < entryOf.size(); ++e) {
-        if (e + kAhead < entryOf.size() && entryOf[e + kAhead] < firsts.size())
-            __builtin_prefetch(&firsts[entryOf[e + kAhead]]);
-        const First& theirs = laterFirsts[e].*member;
+    for (std::size_t e = 0; e < laterRecords.size() && e < entryOf.size(); ++e) {
+        if (e + kAhead < entryOf.size() && entryOf[e + kAhead] < records.size())
+            __builtin_prefetch(&records[entryOf[e + kAhead]]);
+        const First& theirs = laterRecords[e].*member;
         if (theirs.value != 0) {
             const std::uint32_t entry = entryOf[e];
-            add(firsts[entry].*member, entry, value(theirs.value - 1), theirs.count);
+            add(records[entry].*member, entry, value(theirs.value - 1), theirs.count);
         }
     }
     for (std::size_t p = 0; p < later.keys.size(); ++p) {
         if (p + kAhead < later.keys.size()) {
             const std::uint64_t ahead = later.keys[p + kAhead];
             const std::uint32_t entry = entryOf[std::size_t(ahead >> 32)];
-            __builtin_prefetch(&firsts[entry]);
+            __builtin_prefetch(&records[entry]);
             prefetch(entry, value(std::uint32_t(ahead)));
         }
         const std::uint64_t key = later.keys[p];
         const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
-        add(firsts[entry].*member, entry, value(std::uint32_t(key)), later.counts[p]);
+        add(records[entry].*member, entry, value(std::uint32_t(key)), later.counts[p]);
     }
 }
 

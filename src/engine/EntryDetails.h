@@ -143,18 +143,18 @@ private:
         std::vector<std::uint32_t> values;
         /// Counts clicks of the pair; `mine` is the entry's first pair.
         void add(First& mine, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
-        /// Adds the pairs of `later` (whose first pairs are in `laterFirsts`),
+        /// Adds the pairs of `later` (whose first pairs are in `laterRecords`),
         /// whose entry k is entry `entryOf[k]` here and whose value v is
         /// `(*valueOf)[v]` (v itself without valueOf).
-        void addAll(std::vector<Firsts>& firsts, const PairCounts& later, const std::vector<Firsts>& laterFirsts,
+        void addAll(std::vector<Firsts>& records, const PairCounts& later, const std::vector<Firsts>& laterRecords,
                     const std::vector<std::uint32_t>& entryOf, const std::vector<std::uint32_t>* valueOf);
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
         void grow();
-        std::size_t size(const std::vector<Firsts>& firsts) const;
+        std::size_t size(const std::vector<Firsts>& records) const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
         /// drops the keys and lookups.
-        void sortByEntry(std::size_t entries, const std::vector<Firsts>& firsts);
+        void sortByEntry(std::size_t entries, const std::vector<Firsts>& records);
     };
     /// The record of an entry's first pairs, made when new.
     Firsts& firstsOf(std::uint32_t entry)
