@@ -35,33 +35,15 @@ public:
 
     template<class OnLine> bool run(LogSource& source, OnLine&& onLine)
     {
+        bool skipping = false; // inside the unkept tail of an over-long line
+        bool pendingCr = false; // the last block ended in CR, and a LF may follow
         if (const std::optional<std::string_view> bytes = source.inMemory()) {
             // Bytes already in memory are cut where they lie.
-            const char* p = bytes->data();
-            const char* const end = p + bytes->size();
-            const char* nextCr = nullptr;
-            const char* nextScheme = nullptr;
-            while (p < end) {
-                if (nextCr < p)
-                    nextCr = find(p, end, '\r');
-                const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
-                const char* lineEnd = lf ? lf : nextCr;
-                if (nextScheme < p)
-                    nextScheme = findScheme(p, end);
-                const std::string_view line(p, std::size_t(lineEnd - p));
-                if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
-                    return true;
-                if (lineEnd == end)
-                    break;
-                p = lineEnd + 1;
-                if (*lineEnd == '\r' && p < end && *p == '\n')
-                    ++p;
-            }
+            if (!bytes->empty())
+                cutLines(bytes->data(), bytes->data() + bytes->size(), true, skipping, pendingCr, onLine);
             return true;
         }
         std::size_t filled = 0;
-        bool skipping = false; // inside the unkept tail of an over-long line
-        bool pendingCr = false; // the last block ended in CR, and a LF may follow
         for (;;) {
             if (filled == buffer.size())
                 buffer.resize(buffer.size() * 2);
@@ -77,39 +59,9 @@ public:
                 if (*p == '\n')
                     ++p;
             }
-            const char* nextCr = nullptr; // first CR at or after p, or end
-            const char* nextScheme = nullptr; // first "://" at or after p, or end
-            for (;;) {
-                if (nextCr < p)
-                    nextCr = find(p, end, '\r');
-                const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
-                const char* lineEnd = lf ? lf : nextCr;
-                if (lineEnd == end) {
-                    if (!atEnd)
-                        break; // a partial line: keep it for the next block
-                    if (p == end)
-                        return true;
-                }
-                if (skipping) {
-                    skipping = false;
-                } else {
-                    if (nextScheme < p)
-                        nextScheme = findScheme(p, end);
-                    const std::string_view line(p, std::size_t(lineEnd - p));
-                    if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
-                        return true;
-                }
-                if (lineEnd == end)
-                    return true;
-                p = lineEnd + 1;
-                if (*lineEnd == '\r') {
-                    if (p == end && !atEnd) {
-                        pendingCr = true;
-                    } else if (p < end && *p == '\n') {
-                        ++p;
-                    }
-                }
-            }
+            p = cutLines(p, end, atEnd, skipping, pendingCr, onLine);
+            if (!p)
+                return true;
             // Roll the partial line to the front of the buffer.
             std::size_t left = std::size_t(end - p);
             if (left >= kMaxLineBytes && !skipping) {
@@ -127,6 +79,49 @@ public:
     }
 
 private:
+    // Hands out the lines of [p, end): all of them at the end of the source,
+    // otherwise those whose line end is in the block. Returns where the
+    // partial line left over starts, or null when reading is over (the end
+    // reached, or onLine asked to stop).
+    template<class OnLine>
+    static const char* cutLines(const char* p, const char* const end, bool atEnd, bool& skipping, bool& pendingCr,
+                                OnLine& onLine)
+    {
+        const char* nextCr = nullptr; // first CR at or after p, or end
+        const char* nextScheme = nullptr; // first "://" at or after p, or end
+        for (;;) {
+            if (nextCr < p)
+                nextCr = find(p, end, '\r');
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
+            const char* lineEnd = lf ? lf : nextCr;
+            if (lineEnd == end) {
+                if (!atEnd)
+                    return p; // a partial line: kept for the next block
+                if (p == end)
+                    return nullptr;
+            }
+            if (skipping) {
+                skipping = false;
+            } else {
+                if (nextScheme < p)
+                    nextScheme = findScheme(p, end);
+                const std::string_view line(p, std::size_t(lineEnd - p));
+                if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
+                    return nullptr;
+            }
+            if (lineEnd == end)
+                return nullptr;
+            p = lineEnd + 1;
+            if (*lineEnd == '\r') {
+                if (p == end && !atEnd) {
+                    pendingCr = true;
+                } else if (p < end && *p == '\n') {
+                    ++p;
+                }
+            }
+        }
+    }
+
     static const char* find(const char* from, const char* end, char c)
     {
         const void* hit = std::memchr(from, c, std::size_t(end - from));
