@@ -293,6 +293,9 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
         carried.clear();
         auto bytes = [&] { return std::string_view(buffer.data(), used); };
         const bool first = std::exchange(firstPiece, false);
+        // The bytes before this hold no line end to cut after (but for a CR
+        // at its very end, whose next byte was not known yet).
+        std::size_t searched = 0;
         for (;;) {
             if (used >= pieceSize) {
                 // A piece is cut only below the longest line kept whole, so
@@ -302,11 +305,13 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
                     allTaken = true;
                     return LogSource::fromBytes(bytes(), source.get());
                 }
-                if (const std::size_t cut = lastLineEnd(bytes(), false); cut > 0) {
-                    carried.assign(buffer, cut, used - cut);
-                    used = cut;
+                const std::size_t from = searched > 0 ? searched - 1 : 0;
+                if (const std::size_t cut = lastLineEnd(bytes().substr(from), false); cut > 0) {
+                    carried.assign(buffer, from + cut, used - from - cut);
+                    used = from + cut;
                     return LogSource::fromBytes(bytes());
                 }
+                searched = used;
             }
             if (buffer.size() < used + block)
                 buffer.resize(buffer.size() * 2);

@@ -3,6 +3,7 @@
 // Stop the sequential scan of a prefix of the lines.
 #include "DriverFixture.h"
 
+#include "engine/LineScanner.h"
 #include "engine/ScanPart.h"
 
 #include <random>
@@ -152,6 +153,27 @@ TEST_F(ThreadedScan, EqualsTheSequentialScanWhateverTheThreadsAndPieces)
         EXPECT_EQ(threaded.texts, sequential.texts);
         EXPECT_EQ(threaded.unreadable, sequential.unreadable);
     }
+}
+
+// A gzip file whose pieces would have to hold a line longer than the longest
+// kept whole is read on from that line in one piece: the line is cut where
+// the sequential scan cuts it.
+TEST_F(ThreadedScan, AGzipLineLongerThanTheCapIsCutAsInOnePiece)
+{
+    std::mt19937 random(3);
+    std::string log = randomLog(random, 300);
+    log += "\n1.1.1.1 - - [17/May/2015:10:05:03 +0000] \"GET /long HTTP/1.1\" 200 1 \"http://long.example/";
+    log.append(kMaxLineBytes + 1000, 'x');
+    log += "\" \"UA\"\n" + randomLog(random, 300);
+    addFile(QStringLiteral("long.log.gz"), GzipMember(log, 1));
+    settings.bRemoveDupes = true;
+    const Outcome sequential = scan(1, 0);
+    const Outcome threaded = scan(2, 4096);
+    EXPECT_EQ(threaded.rows, sequential.rows);
+    EXPECT_EQ(threaded.counters.LinesScanned, sequential.counters.LinesScanned);
+    EXPECT_EQ(threaded.counters.LinksFound, sequential.counters.LinksFound);
+    EXPECT_EQ(threaded.texts, sequential.texts);
+    EXPECT_EQ(sequential.counters.LinesScanned, lineCount(log));
 }
 
 TEST_F(ThreadedScan, AStoppedScanKeepsWhatTheSequentialScanOfAPrefixKeeps)
