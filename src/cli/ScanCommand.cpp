@@ -380,41 +380,41 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
                 char digits[24];
                 out.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
             };
-            bool firstLanding = true;
+            bool firstItem = true;
             auto appendLanding = [&](std::string_view path, std::uint64_t clicks) {
-                out += firstLanding ? "{\"path\": " : ", {\"path\": ";
-                firstLanding = false;
+                out += firstItem ? "{\"path\": " : ", {\"path\": ";
+                firstItem = false;
                 AppendJsonString(out, path);
                 out += ", \"clicks\": ";
                 appendNumber(clicks);
                 out += '}';
             };
-            bool firstDay = true;
             auto appendDay = [&](std::int32_t day, std::uint64_t clicks) {
-                if (firstDay)
-                    out += "], \"days\": [";
-                out += firstDay ? "{\"date\": \"" : ", {\"date\": \"";
-                firstDay = false;
+                out += firstItem ? "{\"date\": \"" : ", {\"date\": \"";
+                firstItem = false;
                 AppendDayText(out, day);
                 out += "\", \"clicks\": ";
                 appendNumber(clicks);
                 out += '}';
             };
+            // A referrer row's own entry is read in place; a site row sums its referrers'.
+            const bool inPlace = !bySite && state.detailsCollected;
+            const RowDetails d = inPlace
+                ? RowDetails()
+                : scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
+                                                                   : std::span<const std::size_t>(&i, 1));
             out += ", \"landings\": [";
-            if (!bySite && state.detailsCollected) {
-                // A referrer row's own entry, read in place.
-                state.details.visit(i, appendLanding, appendDay);
-            } else {
-                // A site row sums its referrers'.
-                const RowDetails d
-                    = scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
-                                                                       : std::span<const std::size_t>(&i, 1));
-                for (const LandingClicks& landing : d.landings)
-                    appendLanding(landing.path, landing.clicks);
-                for (const DayClicks& day : d.days)
-                    appendDay(day.day, day.clicks);
-            }
-            out += firstDay ? "], \"days\": []" : "]";
+            if (inPlace)
+                state.details.visitLandings(i, appendLanding);
+            for (const LandingClicks& landing : d.landings)
+                appendLanding(landing.path, landing.clicks);
+            out += "], \"days\": [";
+            firstItem = true;
+            if (inPlace)
+                state.details.visitDays(i, appendDay);
+            for (const DayClicks& day : d.days)
+                appendDay(day.day, day.clicks);
+            out += ']';
         }
         out += '}';
     };

@@ -62,47 +62,29 @@ public:
     std::vector<LandingClicks> landingsOf(std::span<const std::size_t> entries) const;
     /// The days of the given entries with their clicks summed, by date.
     std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
-    /// One entry's landing pages and days in the order of landingsOf and
-    /// daysOf, handed to `onLanding(path, clicks)` and `onDay(day, clicks)`
-    /// without copies (the path is valid while the details are).
-    template<class OnLanding, class OnDay> void visit(std::size_t entry, OnLanding&& onLanding, OnDay&& onDay) const
+    /// One entry's landing pages in the order of landingsOf, handed to
+    /// `onLanding(path, clicks)` without copies (the path is valid while the
+    /// details are).
+    template<class OnLanding> void visitLandings(std::size_t entry, OnLanding&& onLanding) const
     {
-        if (entry + 1 >= landings.start.size() || entry + 1 >= days.start.size())
-            return;
-        // The pairs of one entry are few: their order is sorted out here.
-        constexpr std::size_t kInline = 32;
-        std::uint32_t inlineOrder[kInline];
-        std::vector<std::uint32_t> largeOrder;
-        auto orderOf = [&](std::uint32_t from, std::uint32_t to) {
-            std::uint32_t* order = inlineOrder;
-            if (to - from > kInline) {
-                largeOrder.resize(to - from);
-                order = largeOrder.data();
-            }
-            for (std::uint32_t k = from; k < to; ++k)
-                order[k - from] = k;
-            return order;
-        };
-        const std::uint32_t firstLanding = landings.start[entry];
-        const std::uint32_t endLanding = landings.start[entry + 1];
-        std::uint32_t* order = orderOf(firstLanding, endLanding);
-        std::uint32_t* const orderEnd = order + (endLanding - firstLanding);
-        std::sort(order, orderEnd, [this](std::uint32_t a, std::uint32_t b) {
-            const std::uint32_t ca = landings.counts[a];
-            const std::uint32_t cb = landings.counts[b];
-            return ca != cb ? ca > cb : names[landings.values[a]] < names[landings.values[b]];
-        });
-        for (const std::uint32_t* k = order; k != orderEnd; ++k)
-            onLanding(names[landings.values[*k]], std::uint64_t(landings.counts[*k]));
-        const std::uint32_t firstDay = days.start[entry];
-        const std::uint32_t endDay = days.start[entry + 1];
-        order = orderOf(firstDay, endDay);
-        std::uint32_t* const dayOrderEnd = order + (endDay - firstDay);
-        std::sort(order, dayOrderEnd, [this](std::uint32_t a, std::uint32_t b) {
-            return std::int32_t(days.values[a]) < std::int32_t(days.values[b]);
-        });
-        for (const std::uint32_t* k = order; k != dayOrderEnd; ++k)
-            onDay(std::int32_t(days.values[*k]), std::uint64_t(days.counts[*k]));
+        inOrder(
+            landings, entry,
+            [this](std::uint32_t a, std::uint32_t b) {
+                const std::uint32_t ca = landings.counts[a];
+                const std::uint32_t cb = landings.counts[b];
+                return ca != cb ? ca > cb : names[landings.values[a]] < names[landings.values[b]];
+            },
+            [&](std::uint32_t k) { onLanding(names[landings.values[k]], std::uint64_t(landings.counts[k])); });
+    }
+    /// One entry's days in the order of daysOf, handed to `onDay(day, clicks)`.
+    template<class OnDay> void visitDays(std::size_t entry, OnDay&& onDay) const
+    {
+        inOrder(
+            days, entry,
+            [this](std::uint32_t a, std::uint32_t b) {
+                return std::int32_t(days.values[a]) < std::int32_t(days.values[b]);
+            },
+            [&](std::uint32_t k) { onDay(std::int32_t(days.values[k]), std::uint64_t(days.counts[k])); });
     }
 
 private:
@@ -156,6 +138,29 @@ private:
         /// drops the keys and lookups.
         void sortByEntry(std::size_t entries, const std::vector<Firsts>& records);
     };
+    /// Hands the positions of one indexed entry's pairs to `each`, in the
+    /// order `less` gives them (the pairs of one entry are few).
+    template<class Less, class Each>
+    static void inOrder(const PairCounts& pairs, std::size_t entry, Less less, Each each)
+    {
+        if (entry + 1 >= pairs.start.size())
+            return;
+        const std::uint32_t from = pairs.start[entry];
+        const std::uint32_t to = pairs.start[entry + 1];
+        constexpr std::size_t kInline = 32;
+        std::uint32_t inlineOrder[kInline];
+        std::vector<std::uint32_t> largeOrder;
+        std::uint32_t* order = inlineOrder;
+        if (to - from > kInline) {
+            largeOrder.resize(to - from);
+            order = largeOrder.data();
+        }
+        for (std::uint32_t k = from; k < to; ++k)
+            order[k - from] = k;
+        std::sort(order, order + (to - from), less);
+        for (std::uint32_t i = 0; i < to - from; ++i)
+            each(order[i]);
+    }
     /// The record of an entry's first pairs, made when new.
     Firsts& firstsOf(std::uint32_t entry)
     {

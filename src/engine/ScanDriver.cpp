@@ -371,7 +371,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
             }
             const std::unique_ptr<LogSource> piece = takePiece(buffer);
             // A piece that reads on from the stream holds it until it is done.
-            if (!piece->compressed())
+            if (piece->inMemory())
                 reading.unlock();
             const bool complete = scanLines(task, *piece, *into, index > 0, false, crawlers);
             into->readToEnd = complete && !into->stopped;

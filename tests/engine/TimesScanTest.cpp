@@ -183,14 +183,12 @@ TEST_F(Driver, FirstAndLastSeenRangesAndDetailsAsALineByLineReferenceSays)
             if (scanner.state().detailsCollected) {
                 // Read in place, one entry's details come in the same order.
                 RowDetails visited;
-                scanner.state().details.visit(
-                    i,
-                    [&](std::string_view path, std::uint64_t clicks) {
-                        visited.landings.push_back({std::string(path), clicks});
-                    },
-                    [&](std::int32_t day, std::uint64_t clicks) {
-                        visited.days.push_back({day, clicks});
-                    });
+                scanner.state().details.visitLandings(i, [&](std::string_view path, std::uint64_t clicks) {
+                    visited.landings.push_back({std::string(path), clicks});
+                });
+                scanner.state().details.visitDays(i, [&](std::int32_t day, std::uint64_t clicks) {
+                    visited.days.push_back({day, clicks});
+                });
                 EXPECT_EQ(visited.landings, details.landings);
                 EXPECT_EQ(visited.days, details.days);
             }
