@@ -109,11 +109,10 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
     std::string clicks;
     std::string referrer;
     const std::size_t n = lists.size();
+    // The rows share the lists' referrers, landing pages and times rather than
+    // holding copies: most of a large answer is those.
+    rows.shareEntriesOf(lists);
     rows.reserve(n);
-    // The rows point at the lists' referrers and landing pages rather than
-    // holding copies: most of a large answer is those bytes.
-    rows.shareBytesOf(lists.List1);
-    rows.shareBytesOf(lists.landing);
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view listed = lists.List1.at(i);
         // The entry's text is split at its first "|": an address without one
@@ -136,11 +135,9 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
                 : spam && spam->isSpam(ReferrerHost(address)) ? std::string_view("SPM")
                 : i < lists.types.size()                      ? ExtensionCode(lists.types[i])
                                                               : ExtensionTable(lists.List2[i]);
-        const bool same = listed == address;
-        rows.appendSharing({type, clicks, same ? listed : address, lists.landing[i], bot,
-                            i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime(),
-                            i < lists.lastSeen.size() ? lists.lastSeen[i] : LineTime()},
-                           same);
+        if (address != listed)
+            rows.setReferrer(i, address);
+        rows.appendLabels(type, clicks, bot);
     }
     return rows;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "LineTime.h"
+#include "ScanState.h"
+#include "SharedColumn.h"
 #include "TextList.h"
 
 #include <cstdint>
@@ -23,65 +25,77 @@ struct ResultRow
 };
 
 /// The result rows of a scan, in working-list order, held as plain bytes.
-/// A row's referrer and landing page are texts of its own (or shared with the
-/// lists it was made from); its type and click count are numbers into a table
-/// of the distinct texts, which stays small: n rows have at most about
-/// sqrt(2n) distinct click counts summing to no more than the clicks.
+/// A row's referrer and landing page are texts of its own, or those of the
+/// working-list entry it was made from, shared rather than copied (as are its
+/// times); its type and click count are a number into a table of the distinct
+/// pairs of them, which stays small: n rows have at most about sqrt(2n)
+/// distinct click counts summing to no more than the clicks.
 class ResultTable
 {
 public:
-    void clear()
-    {
-        texts.clear();
-        labels.clear();
-        labelIds.clear();
-        lastType = lastClicks = UINT32_MAX;
-        rowLabels.clear();
-        bots.clear();
-        seen.clear();
-    }
+    void clear() { *this = ResultTable(); }
     /// Makes room for `count` rows in all.
     void reserve(std::size_t count)
     {
-        texts.reserve(count * 2);
+        if (!entriesShared) {
+            referrers.reserve(count);
+            landings.reserve(count);
+            firstSeen.reserve(count);
+            lastSeen.reserve(count);
+        }
         rowLabels.reserve(count);
         bots.reserve(count);
-        seen.reserve(count * 2);
     }
     /// Adds a row; a row typed "BOT" is a crawler's whatever `bot` says.
+    /// (Not for a table that shares entries: see shareEntriesOf.)
     void append(std::string_view type, std::string_view clicks, std::string_view referrer, std::string_view landing,
-                bool bot = false, const LineTime& firstSeen = {}, const LineTime& lastSeen = {})
+                bool bot = false, const LineTime& first = {}, const LineTime& last = {})
     {
-        texts.append(referrer);
-        texts.append(landing);
-        appendRest(type, clicks, bot, firstSeen, lastSeen);
+        referrers.append(referrer);
+        landings.append(landing);
+        firstSeen.push_back(first);
+        lastSeen.push_back(last);
+        appendLabels(type, clicks, bot);
     }
     void append(const ResultRow& row)
     {
         append(row.type, row.clicks, row.referrer, row.landing, row.bot, row.firstSeen, row.lastSeen);
     }
-    /// Makes the table an owner of a list's bytes as they are now, so that
-    /// rows may point at them (appendSharing) and outlive the list.
-    void shareBytesOf(const TextList& list) { texts.shareBytesOf(list); }
-    /// Adds a row as append does, but points at its landing page and, when
-    /// `referrerShared`, its referrer (bytes of lists the table shares)
-    /// instead of copying them.
-    void appendSharing(const ResultRow& row, bool referrerShared)
+    /// Makes an empty table whose row i will show entry i of `lists`: its
+    /// referrer, landing page and times are the entry's, shared with the lists
+    /// (which may change or go afterwards without the rows seeing it). Rows are
+    /// then added with appendLabels(), in entry order, and a row whose
+    /// referrer differs from the entry's gets it with setReferrer().
+    void shareEntriesOf(const WorkingLists& lists)
     {
-        if (referrerShared)
-            texts.appendShared(row.referrer);
-        else
-            texts.append(row.referrer);
-        texts.appendShared(row.landing);
-        appendRest(row.type, row.clicks, row.bot, row.firstSeen, row.lastSeen);
+        clear();
+        entriesShared = true;
+        referrers = lists.List1.share();
+        landings = lists.landing.share();
+        firstSeen = lists.firstSeen;
+        lastSeen = lists.lastSeen;
     }
+    /// Adds the next row's type, click count and bot flag (a row typed "BOT"
+    /// is a crawler's whatever `bot` says).
+    void appendLabels(std::string_view type, std::string_view clicks, bool bot)
+    {
+        rowLabels.push_back(labelPairId(labelId(type, lastType), labelId(clicks, lastClicks)));
+        bots.push_back(bot || type == "BOT");
+    }
+    /// Gives row i (whose referrer is shared) a referrer of its own.
+    void setReferrer(std::size_t i, std::string_view referrer) { referrers.set(i, referrer); }
     std::size_t size() const { return rowLabels.size(); }
     bool empty() const { return rowLabels.empty(); }
     ResultRow row(std::size_t i) const
     {
-        const Labels& l = rowLabels[i];
-        return {labels[l.type], labels[l.clicks], texts[2 * i],   texts[2 * i + 1],
-                bots[i] != 0,   seen[2 * i],      seen[2 * i + 1]};
+        const Labels& l = labelPairs[rowLabels[i]];
+        return {labels[l.type],
+                labels[l.clicks],
+                referrers[i],
+                landings[i],
+                bots[i],
+                i < firstSeen.size() ? firstSeen[i] : LineTime(),
+                i < lastSeen.size() ? lastSeen[i] : LineTime()};
     }
 
 private:
@@ -103,23 +117,35 @@ private:
         labelIds.emplace(labels[id], id);
         return last = id;
     }
-    void appendRest(std::string_view type, std::string_view clicks, bool bot, const LineTime& firstSeen,
-                    const LineTime& lastSeen)
+    std::uint32_t labelPairId(std::uint32_t type, std::uint32_t clicks)
     {
-        rowLabels.push_back({labelId(type, lastType), labelId(clicks, lastClicks)});
-        bots.push_back(bot || type == "BOT" ? 1 : 0);
-        seen.push_back(firstSeen);
-        seen.push_back(lastSeen);
+        const std::uint64_t key = std::uint64_t(type) << 32 | clicks;
+        if (lastPair < labelPairs.size() && key == lastPairKey)
+            return lastPair;
+        lastPairKey = key;
+        if (const auto found = labelPairIds.find(key); found != labelPairIds.end())
+            return lastPair = found->second;
+        lastPair = std::uint32_t(labelPairs.size());
+        labelPairs.push_back({type, clicks});
+        labelPairIds.emplace(key, lastPair);
+        return lastPair;
     }
 
-    TextList texts; // the referrer and landing page of each row
+    bool entriesShared = false;
+    TextList referrers;
+    TextList landings;
+    SharedColumn<LineTime> firstSeen;
+    SharedColumn<LineTime> lastSeen;
     TextList labels; // each distinct type and click text once
     std::unordered_map<std::string_view, std::uint32_t> labelIds; // views into labels
     std::uint32_t lastType = UINT32_MAX;
     std::uint32_t lastClicks = UINT32_MAX;
-    std::vector<Labels> rowLabels;
-    std::vector<std::uint8_t> bots;
-    std::vector<LineTime> seen; // first and last seen of each row
+    std::vector<Labels> labelPairs; // each distinct (type, clicks) pair once
+    std::unordered_map<std::uint64_t, std::uint32_t> labelPairIds;
+    std::uint64_t lastPairKey = 0;
+    std::uint32_t lastPair = UINT32_MAX;
+    std::vector<std::uint32_t> rowLabels; // a row's (type, clicks) pair
+    std::vector<bool> bots;
 };
 
 } // namespace backtrail::engine

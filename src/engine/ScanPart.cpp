@@ -1,6 +1,7 @@
 #include "ScanPart.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace backtrail::engine {
@@ -95,13 +96,54 @@ void ScanPart::append(std::string_view referrer, std::string_view landing, bool 
                       std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen)
 {
     lists.List1.append(referrer);
-    lists.landing.append(landing);
+    appendLanding(landing);
     lists.bot.push_back(bot ? 1 : 0);
     lists.types.push_back(type);
     lists.firstSeen.push_back(firstSeen);
-    lists.lastSeen.push_back(lastSeen);
+    if (collapsing || !lists.lastSeen.empty())
+        lists.lastSeen.push_back(lastSeen);
+    else if (!(lastSeen == firstSeen)) {
+        // The first entry whose lines were not one line: its times part.
+        lists.lastSeen = lists.firstSeen;
+        lists.lastSeen[size() - 1] = lastSeen;
+    }
     if (collapsing)
         lists.counts.push_back(count);
+}
+
+std::size_t ScanPart::landingSlot(std::string_view landing)
+{
+    // Length and the first and last eight bytes tell most pages of a site apart.
+    std::uint64_t h = landing.size();
+    if (landing.size() >= 8) {
+        std::uint64_t first;
+        std::uint64_t last;
+        std::memcpy(&first, landing.data(), 8);
+        std::memcpy(&last, landing.data() + landing.size() - 8, 8);
+        h ^= first * 0x9e3779b97f4a7c15ULL ^ last * 0xc2b2ae3d27d4eb4fULL;
+    } else {
+        for (const char c : landing)
+            h = h * 0x100000001b3ULL ^ std::uint8_t(c);
+    }
+    h ^= h >> 29;
+    return std::size_t((h * 0xbf58476d1ce4e5b9ULL) >> 56) % kRecentLandings;
+}
+
+void ScanPart::appendLanding(std::string_view landing)
+{
+    std::string_view& recent = recentLandings[landingSlot(landing)];
+    if (!landing.empty() && recent == landing) {
+        lists.landing.appendShared(recent);
+        return;
+    }
+    lists.landing.append(landing);
+    recent = lists.landing[lists.landing.size() - 1];
+}
+
+void ScanPart::fillLastSeen(WorkingLists& entries)
+{
+    if (entries.lastSeen.size() < entries.firstSeen.size())
+        entries.lastSeen = entries.firstSeen;
 }
 
 std::size_t ScanPart::addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
@@ -144,8 +186,12 @@ void ScanPart::merge(ScanPart&& later)
         lists.landing.append(std::move(later.lists.landing));
         appendAll(lists.bot, later.lists.bot);
         appendAll(lists.types, later.lists.types);
-        appendAll(lists.firstSeen, later.lists.firstSeen);
-        appendAll(lists.lastSeen, later.lists.lastSeen);
+        if (!lists.lastSeen.empty() || !later.lists.lastSeen.empty()) {
+            fillLastSeen(lists);
+            fillLastSeen(later.lists);
+            lists.lastSeen.append(later.lists.lastSeen);
+        }
+        lists.firstSeen.append(later.lists.firstSeen);
         later = ScanPart(false);
         return;
     }
@@ -192,6 +238,8 @@ void ScanPart::merge(ScanPart&& later)
 WorkingLists ScanPart::takeEntries()
 {
     WorkingLists taken = std::move(lists);
+    recentLandings = {}; // they point at bytes the taken lists hold
+    fillLastSeen(taken);
     taken.distinct = collapsing;
     lists = WorkingLists();
     Release(buckets);

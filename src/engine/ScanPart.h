@@ -4,6 +4,7 @@
 #include "HugePages.h"
 #include "ScanState.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -122,7 +123,10 @@ public:
 
     std::size_t size() const { return lists.size(); }
     /// The entries in first-occurrence order; counts hold each entry's clicks
-    /// while collapsing (and are empty otherwise).
+    /// while collapsing (and are empty otherwise). A part that does not
+    /// collapse keeps one time for each entry in firstSeen, and lastSeen empty,
+    /// while each entry's first and last are the same (the lines of a log);
+    /// takeEntries() gives both lists of times.
     const WorkingLists& entries() const { return lists; }
     /// Hands the entries over as a scan's working lists; the part is left empty.
     WorkingLists takeEntries();
@@ -140,6 +144,12 @@ private:
     /// (its place in the referrer list, or with `text` its bytes).
     void prefetch(std::uint64_t hash, bool bot, bool text) const;
     void grow();
+    /// Appends an entry's landing page; a page among those appended lately is
+    /// not copied again but pointed at.
+    void appendLanding(std::string_view landing);
+    static std::size_t landingSlot(std::string_view landing);
+    /// Gives lastSeen a time for every entry: those of firstSeen, shared.
+    static void fillLastSeen(WorkingLists& entries);
     void bump(std::size_t entry, std::uint32_t by);
     void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count,
                 const LineTime& firstSeen, const LineTime& lastSeen);
@@ -162,6 +172,11 @@ private:
     std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> buckets;
     // Each entry's hash, so that growing the table hashes nothing again.
     std::vector<std::uint64_t> hashes;
+    // The landing pages appended lately, by landingSlot(): a site's lines go
+    // to few pages, whose bytes each entry would otherwise copy. Views into
+    // the landing list's bytes.
+    static constexpr std::size_t kRecentLandings = 256;
+    std::array<std::string_view, kRecentLandings> recentLandings {};
 };
 
 } // namespace backtrail::engine

@@ -16,9 +16,7 @@ void WorkingLists::clear()
     counts.clear();
     counts.shrink_to_fit();
     firstSeen.clear();
-    firstSeen.shrink_to_fit();
     lastSeen.clear();
-    lastSeen.shrink_to_fit();
     countsWritten = false;
     distinct = false;
 }

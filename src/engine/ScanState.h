@@ -2,6 +2,7 @@
 
 #include "EntryDetails.h"
 #include "LineTime.h"
+#include "SharedColumn.h"
 #include "TextList.h"
 
 #include <cstdint>
@@ -46,9 +47,10 @@ struct WorkingLists
     /// entry then stands for as many referrer lines as its count says.
     std::vector<std::uint32_t> counts;
     /// When each entry's lines were first and last seen (no time: no line of
-    /// the entry had one).
-    std::vector<LineTime> firstSeen;
-    std::vector<LineTime> lastSeen;
+    /// the entry had one). Lists of entries that stand for one line each share
+    /// one column for both.
+    SharedColumn<LineTime> firstSeen;
+    SharedColumn<LineTime> lastSeen;
 
     void clear();
     std::size_t size() const { return List1.size(); }

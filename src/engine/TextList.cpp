@@ -30,7 +30,6 @@ void TextList::clear()
 {
     chunks.clear();
     entries.clear();
-    entries.shrink_to_fit();
     free = nullptr;
     freeLeft = 0;
     nextChunkSize = kFirstChunkSize;
@@ -38,6 +37,32 @@ void TextList::clear()
 }
 
 void TextList::append(std::string_view text)
+{
+    const Entry entry = store(text);
+    entries.push_back(entry);
+    bytes += entry.length;
+}
+
+void TextList::set(std::size_t i, std::string_view text)
+{
+    const Entry entry = store(text);
+    bytes += entry.length;
+    bytes -= entries[i].length;
+    entries[i] = entry;
+}
+
+TextList TextList::share() const
+{
+    // The copy has no free space of its own: what it appends goes to new
+    // chunks, never to the space this list goes on filling.
+    TextList copy;
+    copy.chunks = chunks;
+    copy.entries = entries;
+    copy.bytes = bytes;
+    return copy;
+}
+
+TextList::Entry TextList::store(std::string_view text)
 {
     text = text.substr(0, clippedLength(text));
     if (text.size() > freeLeft) {
@@ -51,10 +76,10 @@ void TextList::append(std::string_view text)
     }
     if (!text.empty())
         std::memcpy(free, text.data(), text.size());
-    entries.push_back({free, std::uint32_t(text.size())});
+    const Entry entry {free, std::uint32_t(text.size())};
     free += text.size();
     freeLeft -= text.size();
-    bytes += text.size();
+    return entry;
 }
 
 void TextList::append(TextList&& later)
@@ -67,7 +92,7 @@ void TextList::append(TextList&& later)
     // This list's free space stays where it is; the chunks taken over are full as far as it matters.
     for (auto& chunk : later.chunks)
         chunks.push_back(std::move(chunk));
-    entries.insert(entries.end(), later.entries.begin(), later.entries.end());
+    entries.append(later.entries);
     bytes += later.bytes;
     later.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HugePages.h"
+#include "SharedColumn.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +15,8 @@ namespace backtrail::engine {
 /// An ordered list of byte strings kept compactly: the bytes live in large
 /// chunks that never move, and each entry is a pointer and a length into them.
 /// Appending never copies earlier entries, so a list of millions of referrers
-/// costs its bytes plus twelve bytes an entry.
+/// costs its bytes plus twelve bytes an entry. share() makes a second list of
+/// the same entries at no cost: the two part as soon as either changes.
 class TextList
 {
 public:
@@ -26,6 +28,11 @@ public:
 
     void clear();
     void append(std::string_view text);
+    /// Replaces entry i (which must exist) with a copy of `text`.
+    void set(std::size_t i, std::string_view text);
+    /// A list of the same entries that shares this one's bytes and entry list
+    /// instead of copying them.
+    TextList share() const;
     /// Appends all of `later`'s entries after this list's, taking over its
     /// bytes without copying them; `later` is left empty.
     void append(TextList&& later);
@@ -88,7 +95,10 @@ private:
     char* free = nullptr;
     std::size_t freeLeft = 0;
     std::size_t nextChunkSize = kFirstChunkSize;
-    std::vector<Entry, HugePageAllocator<Entry>> entries;
+    /// Copies `text` into the chunks and returns its entry.
+    Entry store(std::string_view text);
+
+    SharedColumn<Entry, HugePageAllocator<Entry>> entries;
     std::size_t bytes = 0;
 };
 

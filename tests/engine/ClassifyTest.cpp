@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <memory>
@@ -146,16 +147,36 @@ TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
             lists->landing.append("/page/" + std::to_string(random() % 40));
             lists->bot.push_back(std::uint8_t(random() % 2));
             lists->counts.push_back(count);
+            LineTime time;
+            time.valid = true;
+            time.second = std::uint8_t(random() % 60);
+            lists->firstSeen.push_back(time);
+            time.minute = std::uint8_t(random() % 60);
+            lists->lastSeen.push_back(time);
         }
         lists->countsWritten = counted;
         ResultTable rows = FillResults(*lists, true);
         std::vector<std::array<std::string, 4>> expected;
+        std::vector<std::pair<LineTime, LineTime>> times;
         for (std::size_t i = 0; i < n; ++i) {
             std::string clicks;
             std::string referrer;
             SplitEntry(lists->entryText(i), clicks, referrer);
             expected.push_back({Str(rows.row(i).type), clicks, referrer, Str(lists->landing[i])});
+            times.emplace_back(lists->firstSeen[i], lists->lastSeen[i]);
         }
+        // The lists change after the rows were made (as duplicate removal or a
+        // new scan changes them), then go.
+        std::vector<std::size_t> kept;
+        for (std::size_t i = 0; i < n; i += 2)
+            kept.push_back(n - 1 - i);
+        std::reverse(kept.begin(), kept.end());
+        lists->List1.keepOnly(kept);
+        lists->landing.set(0, "/changed");
+        lists->landing.append("/more");
+        lists->firstSeen[0].year = 1999;
+        lists->lastSeen.push_back(LineTime());
+        lists->firstSeen = SharedColumn<LineTime>::Vector(3);
         lists.reset();
         // Fresh allocations that would take the freed bytes' place.
         std::vector<std::string> filler(n, std::string(64, '#'));
@@ -167,6 +188,8 @@ TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
                 (std::array<std::string, 4> {Str(row.type), Str(row.clicks), Str(row.referrer), Str(row.landing)}),
                 expected[i])
                 << round << " row " << i;
+            ASSERT_EQ(row.firstSeen, times[i].first);
+            ASSERT_EQ(row.lastSeen, times[i].second);
         }
     }
 }

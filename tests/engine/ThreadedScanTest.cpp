@@ -6,6 +6,7 @@
 #include "engine/LineScanner.h"
 #include "engine/ScanPart.h"
 
+#include <optional>
 #include <random>
 
 using namespace backtrail::engine;
@@ -218,7 +219,9 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
     std::mt19937 random(99);
     for (int round = 0; round < 200; ++round) {
         const bool collapse = random() % 2 == 0;
-        std::vector<std::tuple<std::string, std::string, bool, std::uint8_t, LineTime>> lines;
+        // Some entries come as results read back, whose last time may follow the first.
+        std::vector<std::tuple<std::string, std::string, bool, std::uint8_t, LineTime, std::optional<LineTime>>> lines;
+        const bool readBack = random() % 3 == 0;
         for (int i = int(random() % 300); i > 0; --i) {
             // Few distinct seconds and offsets, so that instants tie; some lines without a time.
             LineTime time;
@@ -228,17 +231,25 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
             time.day = std::uint8_t(1 + random() % 3);
             time.hour = std::uint8_t(random() % 3);
             time.offsetMinutes = std::int16_t(60 * (int(random() % 3) - 1));
+            std::optional<LineTime> last;
+            if (readBack && random() % 4 == 0) {
+                last = time;
+                last->hour = std::uint8_t(time.hour + random() % 2);
+            }
             lines.emplace_back("http://r" + std::to_string(random() % 30) + ".example/",
-                               "/p" + std::to_string(random() % 5), random() % 5 == 0, std::uint8_t(random() % 32),
-                               time);
+                               "/p" + std::to_string(100 + random() % 600), random() % 5 == 0, std::uint8_t(random() % 32),
+                               time, last);
         }
         auto partOf = [&](std::size_t from, std::size_t to) {
             ScanPart part(collapse, true);
             for (std::size_t i = from; i < to; ++i) {
                 part.countLine();
-                const auto& [referrer, landing, bot, type, time] = lines[i];
+                const auto& [referrer, landing, bot, type, time, last] = lines[i];
                 const std::uint8_t kind = type; // clang 14 cannot capture a structured binding
-                part.add(referrer, landing, bot, time, [kind] { return kind; });
+                if (last)
+                    part.addEntry(referrer, landing, bot, type, 1, time, *last);
+                else
+                    part.add(referrer, landing, bot, time, [kind] { return kind; });
             }
             return part;
         };
@@ -258,13 +269,13 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
         ScanPart whole = partOf(0, lines.size());
         EntryDetails wholeDetails = whole.takeDetails();
         wholeDetails.index(whole.size());
+        const WorkingLists w = whole.takeEntries();
         for (ScanPart* merged : {&a, &left}) {
             EntryDetails details = merged->takeDetails();
             details.index(merged->size());
             ASSERT_EQ(merged->lines, whole.lines);
             ASSERT_EQ(merged->links, whole.links);
-            const WorkingLists& m = merged->entries();
-            const WorkingLists& w = whole.entries();
+            const WorkingLists m = merged->takeEntries();
             ASSERT_EQ(m.size(), w.size());
             for (std::size_t i = 0; i < w.size(); ++i) {
                 EXPECT_EQ(m.List1[i], w.List1[i]);
@@ -273,6 +284,13 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
                 EXPECT_EQ(m.types[i], w.types[i]);
                 EXPECT_EQ(m.firstSeen[i], w.firstSeen[i]);
                 EXPECT_EQ(m.lastSeen[i], w.lastSeen[i]);
+                if (!collapse) {
+                    // An entry for each line: its own landing page and times.
+                    const auto& [referrer, landing, bot, type, time, last] = lines[i];
+                    EXPECT_EQ(m.landing[i], landing);
+                    EXPECT_EQ(m.firstSeen[i], time);
+                    EXPECT_EQ(m.lastSeen[i], last.value_or(time));
+                }
                 if (collapse) {
                     EXPECT_EQ(m.counts[i], w.counts[i]);
                     const std::size_t entry[] = {i};
