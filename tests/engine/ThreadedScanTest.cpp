@@ -237,8 +237,8 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
                 last->hour = std::uint8_t(time.hour + random() % 2);
             }
             lines.emplace_back("http://r" + std::to_string(random() % 30) + ".example/",
-                               "/p" + std::to_string(100 + random() % 600), random() % 5 == 0, std::uint8_t(random() % 32),
-                               time, last);
+                               "/p" + std::to_string(100 + random() % 600), random() % 5 == 0,
+                               std::uint8_t(random() % 32), time, last);
         }
         auto partOf = [&](std::size_t from, std::size_t to) {
             ScanPart part(collapse, true);
