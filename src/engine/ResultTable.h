@@ -82,6 +82,29 @@ public:
         rowLabels.push_back(labelPairId(labelId(type, lastType), labelId(clicks, lastClicks)));
         bots.push_back(bot || type == "BOT");
     }
+    /// A table of the same rows that shares this one's texts and times
+    /// instead of copying them.
+    ResultTable share() const
+    {
+        ResultTable copy;
+        copy.entriesShared = entriesShared;
+        copy.referrers = referrers.share();
+        copy.landings = landings.share();
+        copy.firstSeen = firstSeen;
+        copy.lastSeen = lastSeen;
+        copy.labels = labels.share();
+        copy.labelIds = labelIds; // views into bytes both tables hold
+        copy.labelPairs = labelPairs;
+        copy.labelPairIds = labelPairIds;
+        copy.rowLabels = rowLabels;
+        copy.bots = bots;
+        return copy;
+    }
+    /// Gives row i another type (its bot flag stays).
+    void setType(std::size_t i, std::string_view type)
+    {
+        rowLabels[i] = labelPairId(labelId(type, lastType), labelPairs[rowLabels[i]].clicks);
+    }
     /// Gives row i (whose referrer is shared) a referrer of its own.
     void setReferrer(std::size_t i, std::string_view referrer) { referrers.set(i, referrer); }
     std::size_t size() const { return rowLabels.size(); }

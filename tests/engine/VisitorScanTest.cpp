@@ -216,4 +216,6 @@ TEST(RetypeSpam, MarksPeoplesRowsOfAListedSiteAndLeavesTheRest)
     EXPECT_EQ(Str(retyped.row(2).type), "JPG");
     EXPECT_EQ(Str(retyped.row(3).type), "");
     EXPECT_EQ(Str(retyped.row(0).clicks), "0000002");
+    EXPECT_EQ(Str(retyped.row(0).referrer), "http://www.Fresh-Spam.test/a");
+    EXPECT_EQ(Str(rows.row(0).type), "HTM"); // the rows retyped stay as they were
 }
