@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
 
 namespace backtrail::engine {
 
@@ -102,43 +105,69 @@ void SplitEntry(std::string_view entry, std::string& clicks, std::string& referr
     referrer.append(entry.substr(from));
 }
 
-ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam)
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam, int threads)
 {
-    ResultTable rows;
-    std::string entry;
-    std::string clicks;
-    std::string referrer;
     const std::size_t n = lists.size();
+    // The labels of rows [from, to) into `into`; referrers that differ from
+    // the entry as listed into `own`.
+    using OwnReferrers = std::vector<std::pair<std::size_t, std::string>>;
+    auto label = [&](std::size_t from, std::size_t to, ResultTable& into, OwnReferrers& own) {
+        std::string entry;
+        std::string clicks;
+        std::string referrer;
+        for (std::size_t i = from; i < to; ++i) {
+            const std::string_view listed = lists.List1.at(i);
+            // The entry's text is split at its first "|": an address without one
+            // is the referrer as listed, after its count when it has one.
+            const bool plain = listed.find('|') == std::string_view::npos;
+            if (plain) {
+                clicks.clear();
+                if (lists.hasCounts() && i < lists.counts.size())
+                    clicks = CountText(lists.counts[i]);
+            } else {
+                entry.clear();
+                lists.appendEntryText(i, entry);
+                SplitEntry(entry, clicks, referrer);
+            }
+            const std::string_view address = plain ? listed : std::string_view(referrer);
+            const bool bot = lists.isBot(i);
+            std::string_view type;
+            if (bGetFileTypes)
+                type = bot                                        ? std::string_view("BOT")
+                    : spam && spam->isSpam(ReferrerHost(address)) ? std::string_view("SPM")
+                    : i < lists.types.size()                      ? ExtensionCode(lists.types[i])
+                                                                  : ExtensionTable(lists.List2[i]);
+            if (address != listed)
+                own.emplace_back(i, address);
+            into.appendLabels(type, clicks, bot);
+        }
+    };
     // The rows share the lists' referrers, landing pages and times rather than
     // holding copies: most of a large answer is those.
+    ResultTable rows;
     rows.shareEntriesOf(lists);
     rows.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view listed = lists.List1.at(i);
-        // The entry's text is split at its first "|": an address without one
-        // is the referrer as listed, after its count when it has one.
-        const bool plain = listed.find('|') == std::string_view::npos;
-        if (plain) {
-            clicks.clear();
-            if (lists.hasCounts() && i < lists.counts.size())
-                clicks = CountText(lists.counts[i]);
-        } else {
-            entry.clear();
-            lists.appendEntryText(i, entry);
-            SplitEntry(entry, clicks, referrer);
+    OwnReferrers own;
+    // A large table's second half is labelled on another core.
+    constexpr std::size_t kLeastRowsToShare = std::size_t(1) << 16;
+    const std::size_t half = threads > 1 && n >= kLeastRowsToShare ? n / 2 : n;
+    ResultTable later;
+    OwnReferrers laterOwn;
+    std::thread helper;
+    if (half < n) {
+        try {
+            helper = std::thread(label, half, n, std::ref(later), std::ref(laterOwn));
+        } catch (const std::system_error&) {
+            label(half, n, later, laterOwn);
         }
-        const std::string_view address = plain ? listed : std::string_view(referrer);
-        const bool bot = lists.isBot(i);
-        std::string_view type;
-        if (bGetFileTypes)
-            type = bot                                        ? std::string_view("BOT")
-                : spam && spam->isSpam(ReferrerHost(address)) ? std::string_view("SPM")
-                : i < lists.types.size()                      ? ExtensionCode(lists.types[i])
-                                                              : ExtensionTable(lists.List2[i]);
-        if (address != listed)
-            rows.setReferrer(i, address);
-        rows.appendLabels(type, clicks, bot);
     }
+    label(0, half, rows, own);
+    if (helper.joinable())
+        helper.join();
+    rows.appendLabelsOf(later);
+    own.insert(own.end(), laterOwn.begin(), laterOwn.end());
+    for (const auto& [i, referrer] : own)
+        rows.setReferrer(i, referrer);
     return rows;
 }
 

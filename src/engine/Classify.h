@@ -32,7 +32,8 @@ class SpamList;
 /// Turns every working-list entry into a result row, in working-list order.
 /// With type codes on, a crawler's row (its bot flag) is typed "BOT", and
 /// otherwise a row whose referrer's host `spam` lists is typed "SPM".
-ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam = nullptr);
+/// `threads` above 1 lets a large table's rows be made on two cores.
+ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const SpamList* spam = nullptr, int threads = 1);
 
 /// The rows again with the type codes that `spam` now gives: people's rows
 /// whose referrer's host is listed become "SPM". Rows without a type (type

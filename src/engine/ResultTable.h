@@ -100,6 +100,19 @@ public:
         copy.bots = bots;
         return copy;
     }
+    /// Appends the rows of `later`, a table of labels alone (made with
+    /// appendLabels and no entries), as the labels of the next rows.
+    void appendLabelsOf(const ResultTable& later)
+    {
+        std::vector<std::uint32_t> pairOf(later.labelPairs.size());
+        for (std::size_t k = 0; k < pairOf.size(); ++k)
+            pairOf[k] = labelPairId(labelId(later.labels[later.labelPairs[k].type], lastType),
+                                    labelId(later.labels[later.labelPairs[k].clicks], lastClicks));
+        rowLabels.reserve(rowLabels.size() + later.rowLabels.size());
+        for (const std::uint32_t pair : later.rowLabels)
+            rowLabels.push_back(pairOf[pair]);
+        bots.insert(bots.end(), later.bots.begin(), later.bots.end());
+    }
     /// Gives row i another type (its bot flag stays).
     void setType(std::size_t i, std::string_view type)
     {

@@ -843,7 +843,8 @@ void Scanner::finishScan(ScanPart total, bool spamHidden)
     if (collapsed)
         ListKillDupes(current, frontEnd);
     // With spam hidden no entry is spam: the rows need not be looked up again.
-    ResultTable rows = FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList());
+    ResultTable rows
+        = FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList(), threadCount());
     if (indexing.joinable())
         indexing.join();
     frontEnd.addResults(std::move(rows));

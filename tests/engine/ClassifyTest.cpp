@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "engine/Classify.h"
+#include "engine/SpamList.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,42 @@ TEST(FillResults, RowsInListOrderWithTypesAndBots)
 // Rows point at the lists' bytes instead of copying them: they must read the
 // same after the lists are gone, and a referrer that its own count's text
 // runs through (which the row shows without it) is the row's own copy.
+// A large table made on two cores: the same rows as on one.
+TEST(FillResults, TwoCoresMakeTheRowsOfOne)
+{
+    std::mt19937 random(11);
+    SpamList spam;
+    spam.addHost("s3.example");
+    spam.addHost("s7.example");
+    for (const bool counted : {false, true}) {
+        WorkingLists lists;
+        const std::size_t n = 70000 + random() % 5000;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string referrer = "http://s" + std::to_string(random() % 10) + ".example/" + std::to_string(i);
+            if (random() % 500 == 0)
+                referrer += "0000002|tail";
+            lists.List1.append(referrer);
+            lists.landing.append("/p" + std::to_string(random() % 9));
+            lists.bot.push_back(std::uint8_t(random() % 4 == 0));
+            lists.types.push_back(std::uint8_t(random() % 6));
+            lists.counts.push_back(std::uint32_t(1 + random() % 40));
+        }
+        lists.countsWritten = counted;
+        const ResultTable one = FillResults(lists, true, &spam, 1);
+        const ResultTable two = FillResults(lists, true, &spam, 2);
+        ASSERT_EQ(one.size(), n);
+        ASSERT_EQ(two.size(), n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const ResultRow a = one.row(i);
+            const ResultRow b = two.row(i);
+            ASSERT_EQ((std::array<std::string, 4> {Str(a.type), Str(a.clicks), Str(a.referrer), Str(a.landing)}),
+                      (std::array<std::string, 4> {Str(b.type), Str(b.clicks), Str(b.referrer), Str(b.landing)}))
+                << i;
+            ASSERT_EQ(a.bot, b.bot) << i;
+        }
+    }
+}
+
 TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
 {
     std::mt19937 random(7);
