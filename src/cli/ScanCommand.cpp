@@ -365,9 +365,18 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         out += ", \"landing\": ";
         AppendJsonString(out, row.landing);
         out += ", \"first_seen\": \"";
+        const std::size_t firstAt = out.size();
         row.firstSeen.appendIso(out);
+        const std::size_t firstLength = out.size() - firstAt;
         out += "\", \"last_seen\": \"";
-        row.lastSeen.appendIso(out);
+        if (row.lastSeen == row.firstSeen && firstLength <= 32) {
+            // Most rows were seen once: the same text again.
+            char same[32];
+            out.copy(same, firstLength, firstAt);
+            out.append(same, firstLength);
+        } else {
+            row.lastSeen.appendIso(out);
+        }
         out += '"';
         if (!bySite && i < state.lists.size()) {
             out += ", \"bot\": ";

@@ -2,6 +2,7 @@
 
 #include "engine/LogReader.h"
 
+#include <array>
 #include <cstring>
 
 namespace backtrail::engine {
@@ -236,27 +237,35 @@ void LineTime::appendIso(std::string& out) const
 {
     if (!valid)
         return;
+    // Two digits at a time: a large answer writes two times a row.
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs {};
+        for (int i = 0; i < 100; ++i) {
+            pairs[std::size_t(2 * i)] = char('0' + i / 10);
+            pairs[std::size_t(2 * i + 1)] = char('0' + i % 10);
+        }
+        return pairs;
+    }();
     char text[25];
-    auto put = [&](std::size_t at, int value, int width) {
-        for (int i = width - 1; i >= 0; --i, value /= 10)
-            text[at + std::size_t(i)] = char('0' + value % 10);
-    };
-    put(0, year, 4);
+    auto put2 = [&](std::size_t at, int value) { std::memcpy(text + at, &kPairs[std::size_t(2 * value)], 2); };
+    const int y = year < 0 ? 0 : year % 10000;
+    put2(0, y / 100);
+    put2(2, y % 100);
     text[4] = '-';
-    put(5, month, 2);
+    put2(5, month % 100);
     text[7] = '-';
-    put(8, day, 2);
+    put2(8, day % 100);
     text[10] = 'T';
-    put(11, hour, 2);
+    put2(11, hour % 100);
     text[13] = ':';
-    put(14, minute, 2);
+    put2(14, minute % 100);
     text[16] = ':';
-    put(17, second, 2);
+    put2(17, second % 100);
     const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     text[19] = offsetMinutes < 0 ? '-' : '+';
-    put(20, offset / 60, 2);
+    put2(20, offset / 60 % 100);
     text[22] = ':';
-    put(23, offset % 60, 2);
+    put2(23, offset % 60);
     out.append(text, sizeof text);
 }
 
