@@ -142,10 +142,11 @@ const CrawlerList& CrawlerList::Shipped()
 
 bool CrawlerList::isCrawler(std::string_view userAgent)
 {
-    if (const auto hit = newer.find(userAgent); hit != newer.end())
+    const Asked asked {std::hash<std::string_view>()(userAgent), userAgent};
+    if (const auto hit = newer.find(asked); hit != newer.end())
         return hit->second;
     bool answer = false;
-    if (const auto hit = older.find(userAgent); hit != older.end())
+    if (const auto hit = older.find(asked); hit != older.end())
         answer = hit->second;
     else
         answer = compiled->match(userAgent);
@@ -154,7 +155,7 @@ bool CrawlerList::isCrawler(std::string_view userAgent)
             older = std::move(newer);
             newer = Cache();
         }
-        newer.emplace(userAgent, answer);
+        newer.emplace(Known {asked.hash, std::string(userAgent)}, answer);
     }
     return answer;
 }

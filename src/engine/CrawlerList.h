@@ -87,12 +87,33 @@ private:
     struct Compiled;
     explicit CrawlerList(std::shared_ptr<const Compiled> patterns);
 
-    struct TextHash
+    // A cached user agent keeps its hash: a lookup hashes the text it asks
+    // for once, and tells the texts in a bucket apart by their hashes first.
+    struct Known
+    {
+        std::size_t hash;
+        std::string text;
+    };
+    struct Asked
+    {
+        std::size_t hash;
+        std::string_view text;
+    };
+    struct KnownHash
     {
         using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
+        std::size_t operator()(const Known& known) const noexcept { return known.hash; }
+        std::size_t operator()(const Asked& asked) const noexcept { return asked.hash; }
     };
-    using Cache = std::unordered_map<std::string, bool, TextHash, std::equal_to<>>;
+    struct SameText
+    {
+        using is_transparent = void;
+        template<class A, class B> bool operator()(const A& a, const B& b) const noexcept
+        {
+            return a.hash == b.hash && std::string_view(a.text) == std::string_view(b.text);
+        }
+    };
+    using Cache = std::unordered_map<Known, bool, KnownHash, SameText>;
 
     std::shared_ptr<const Compiled> compiled;
     Cache newer;
