@@ -34,6 +34,32 @@ constexpr std::array<ExtensionTest, 31> kTests {{
     {{".svg", {}}, "SVG"},      {{".xls", {}}, "XLS"}, {{".exe", {}}, "EXE"},
 }};
 
+// The tests' texts by the letter after their dot, each letter's in test
+// order: a dot needs to look only at the texts its next letter starts.
+struct TextsByLetter
+{
+    struct Text
+    {
+        std::uint8_t test;
+        std::string_view tail; // the text after its dot
+    };
+    std::array<std::array<Text, 8>, 26> texts {};
+    std::array<std::uint8_t, 26> counts {};
+};
+
+constexpr TextsByLetter kTextsByLetter = [] {
+    TextsByLetter byLetter;
+    for (std::size_t t = 0; t < kTests.size(); ++t) {
+        for (const std::string_view text : kTests[t].texts) {
+            if (text.size() < 2)
+                continue;
+            const std::size_t letter = std::size_t(text[1] - 'a');
+            byLetter.texts[letter][byLetter.counts[letter]++] = {std::uint8_t(t), text.substr(1)};
+        }
+    }
+    return byLetter;
+}();
+
 } // namespace
 
 std::uint8_t ExtensionIndex(std::string_view remainder)
@@ -53,14 +79,14 @@ std::uint8_t ExtensionIndex(std::string_view remainder)
         }
         if (length < 2 || after[0] < 'a' || after[0] > 'z')
             continue;
-        for (std::size_t t = 0; t < best; ++t) {
-            for (const std::string_view text : kTests[t].texts) {
-                const std::string_view tail = text.substr(std::min<std::size_t>(1, text.size()));
-                if (!tail.empty() && tail.size() <= length && tail[0] == after[0]
-                    && std::memcmp(tail.data(), after, tail.size()) == 0) {
-                    best = t;
-                    break;
-                }
+        const std::size_t letter = std::size_t(after[0] - 'a');
+        for (std::size_t k = 0; k < kTextsByLetter.counts[letter]; ++k) {
+            const TextsByLetter::Text& text = kTextsByLetter.texts[letter][k];
+            if (text.test >= best)
+                break;
+            if (text.tail.size() <= length && std::memcmp(text.tail.data(), after, text.tail.size()) == 0) {
+                best = text.test;
+                break;
             }
         }
     }

@@ -84,6 +84,31 @@ TEST(ExtensionTable, EveryTestEverySpellingAndTheOrderTheyAreTriedIn)
         EXPECT_EQ(Str(ExtensionTable(remainder)), "HTM") << remainder;
 }
 
+// Random remainders against the rule itself: the first test any of whose
+// texts occurs, in any letter case, decides.
+TEST(ExtensionTable, RandomRemaindersAgainstTheRule)
+{
+    std::mt19937 random(3);
+    const std::string alphabet = ".jpegzimsifaphntxrvocwlduPGJEZMSIFATX 0/";
+    for (int round = 0; round < 20000; ++round) {
+        std::string remainder;
+        for (int i = int(random() % 24); i > 0; --i)
+            remainder += alphabet[random() % alphabet.size()];
+        std::string lower = remainder;
+        for (char& c : lower)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        std::string expected = "HTM";
+        for (const ExtensionTest& test : kExtensionTests) {
+            if (std::any_of(test.texts.begin(), test.texts.end(),
+                            [&](const std::string& text) { return lower.find(text) != std::string::npos; })) {
+                expected = test.code;
+                break;
+            }
+        }
+        ASSERT_EQ(Str(ExtensionTable(remainder)), expected) << remainder;
+    }
+}
+
 TEST(SplitEntry, CountPrefixAndBareEntries)
 {
     std::string clicks, referrer;
