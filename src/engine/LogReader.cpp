@@ -1,6 +1,11 @@
 #include "LogReader.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace backtrail::engine {
 
@@ -74,6 +79,40 @@ std::size_t CaseInsensitiveFinder::find(std::string_view text, std::size_t from)
         return n == 0 && from <= text.size() ? from : std::string_view::npos;
     if (n == 0)
         return from;
+#if defined(__SSE2__)
+    if (n >= 2) {
+        // Sixteen places at a time: those where the needle's first and last
+        // bytes stand (letters in either case) are checked in full.
+        auto edge = [](unsigned char c, __m128i& value, __m128i& fold) {
+            const bool letter = c >= 'a' && c <= 'z';
+            value = _mm_set1_epi8(char(c));
+            fold = _mm_set1_epi8(letter ? 0x20 : 0);
+        };
+        __m128i firstValue;
+        __m128i firstFold;
+        __m128i lastValue;
+        __m128i lastFold;
+        edge(static_cast<unsigned char>(lower.front()), firstValue, firstFold);
+        edge(static_cast<unsigned char>(lower.back()), lastValue, lastFold);
+        const char* const base = text.data();
+        const char* const lastStart = base + (text.size() - n);
+        const char* p = base + from;
+        for (; p + 15 <= lastStart; p += 16) {
+            const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+            unsigned mask
+                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(atFirst, firstFold), firstValue),
+                                                           _mm_cmpeq_epi8(_mm_or_si128(atLast, lastFold), lastValue))));
+            while (mask != 0) {
+                const char* at = p + std::countr_zero(mask);
+                if (matchesAt(at))
+                    return std::size_t(at - base);
+                mask &= mask - 1;
+            }
+        }
+        from = std::size_t(p - base);
+    }
+#endif
     // Candidate anchor positions lie in [first, last).
     const char* const base = text.data();
     const char* first = base + from + anchor;

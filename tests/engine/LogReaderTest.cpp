@@ -136,19 +136,28 @@ TEST_F(LineRule, LineLongerThanTheCapIsCutAndCountsOnce)
 TEST(CaseInsensitiveFinder, AgreesWithPlainSearch)
 {
     std::mt19937 random(11);
-    const std::string alphabet = "aAbB.:/-zZ";
+    const std::string alphabet = "aAbB.:/-zZ\r@`";
     auto lower = [](std::string s) {
         for (char& c : s)
             c = char(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
-    for (int round = 0; round < 2000; ++round) {
-        std::string text(random() % 40, ' ');
+    for (int round = 0; round < 4000; ++round) {
+        std::string text(random() % (round % 2 ? 40 : 200), ' ');
         for (char& c : text)
             c = alphabet[random() % alphabet.size()];
         std::string needle(random() % 4, ' ');
         for (char& c : needle)
             c = alphabet[random() % alphabet.size()];
+        if (round % 3 == 0 && !text.empty()) {
+            // A longer needle taken from the text, its letters' case flipped at random.
+            const std::size_t at = random() % text.size();
+            needle = text.substr(at, 2 + random() % 30);
+            for (char& c : needle) {
+                if (std::isalpha(static_cast<unsigned char>(c)) && random() % 2)
+                    c = char(c ^ 0x20);
+            }
+        }
         const std::size_t from = random() % (text.size() + 2);
         const std::size_t expected = from > text.size() ? std::string::npos : lower(text).find(lower(needle), from);
         EXPECT_EQ(CaseInsensitiveFinder(needle).find(text, from), expected) << text << " / " << needle;
