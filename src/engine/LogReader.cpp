@@ -279,29 +279,68 @@ ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std:
     return result;
 }
 
+namespace {
+
+// The first of [from, end) that is `a`, `b` or `c`, or end.
+const char* FindAnyOf(const char* from, const char* end, char a, char b, char c)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
+    for (; end - from >= 16; from += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)), _mm_cmpeq_epi8(block, vc))));
+        if (mask != 0)
+            return from + std::countr_zero(mask);
+    }
+#endif
+    for (; from < end; ++from) {
+        if (*from == a || *from == b || *from == c)
+            return from;
+    }
+    return end;
+}
+
+} // namespace
+
 ReferrerMatcher::Referrer ReferrerMatcher::cutAt(std::string_view line, std::size_t start)
 {
+    // The referrer ends at the first double quote after its first byte (combined
+    // logs quote it and follow it by the quoted user agent), else at the first
+    // ")" (a crawler's address in its user agent), else after the first blank
+    // (kept as part of the referrer), else at the end of the line. A blank does
+    // not end it where a ")" follows: then a quote before that ")" ends it, or
+    // else the ")" does.
     Referrer result;
     const std::string_view rest = line.substr(start);
-    // The last byte of the referrer: the first ")", else the first blank (kept
-    // as part of the referrer), else the end of the line.
-    const std::size_t paren = rest.find(')');
-    std::size_t last = paren;
-    if (last == std::string_view::npos) {
-        last = rest.find(' ');
-        if (last == std::string_view::npos)
-            last = rest.size() - 1;
-    }
-    // A double quote up to that end closes the address: combined logs quote the
-    // referrer and follow it by the quoted user agent.
-    const std::size_t quote = rest.find('"', 1);
-    if (quote != std::string_view::npos && quote <= last) {
-        result.text = rest.substr(0, quote);
-    } else if (paren != std::string_view::npos) {
-        result.text = rest.substr(0, paren);
+    const char* const begin = rest.data();
+    const char* const end = begin + rest.size();
+    auto upTo = [&](const char* at) { return rest.substr(0, std::size_t(at - begin)); };
+    const char* hit = FindAnyOf(begin, end, '"', ')', ' ');
+    if (hit == begin && *hit == '"')
+        hit = FindAnyOf(begin + 1, end, '"', ')', ' ');
+    if (hit == end) {
+        result.text = rest;
+    } else if (*hit == '"') {
+        result.text = upTo(hit);
+    } else if (*hit == ')') {
+        result.text = upTo(hit);
         result.closedByParen = true;
     } else {
-        result.text = rest.substr(0, last + 1);
+        const char* const blank = hit;
+        const char* const next = FindAnyOf(blank + 1, end, '"', ')', ')');
+        if (next == end) {
+            result.text = upTo(blank + 1);
+        } else if (*next == ')') {
+            result.text = upTo(next);
+            result.closedByParen = true;
+        } else if (std::memchr(next + 1, ')', std::size_t(end - next - 1)) != nullptr) {
+            result.text = upTo(next); // a quote before a later ")"
+        } else {
+            result.text = upTo(blank + 1);
+        }
     }
     return result;
 }

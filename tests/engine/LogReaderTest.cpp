@@ -205,6 +205,39 @@ TEST(ExtractReferrer, CutsTheAddressAsTheLogLineCarriesIt)
     }
 }
 
+// Random tails after an address against the rule read plainly: the referrer
+// runs to the first ")" (a crawler's), else to the first blank (kept), else to
+// the end; a double quote after its first byte that comes no later ends it there.
+TEST(ExtractReferrer, RandomTailsAgainstTheRule)
+{
+    std::mt19937 random(17);
+    const std::string alphabet = "ab/\" ) (x";
+    const ReferrerMatcher matcher("mysite.example", false);
+    for (int round = 0; round < 20000; ++round) {
+        std::string line = round % 2 ? "http://" : "x http://";
+        for (int i = int(random() % (round % 3 ? 12 : 60)); i > 0; --i)
+            line += alphabet[random() % alphabet.size()];
+        const std::string_view rest = std::string_view(line).substr(line.find("http"));
+        const std::size_t paren = rest.find(')');
+        std::size_t last = paren;
+        if (last == std::string_view::npos)
+            last = rest.find(' ') == std::string_view::npos ? rest.size() - 1 : rest.find(' ');
+        const std::size_t quote = rest.find('"', 1);
+        std::string_view expected = rest.substr(0, last + 1);
+        bool bot = false;
+        if (quote != std::string_view::npos && quote <= last) {
+            expected = rest.substr(0, quote);
+        } else if (paren != std::string_view::npos) {
+            expected = rest.substr(0, paren);
+            bot = true;
+        }
+        std::string remainder;
+        const auto referrer = matcher.ExtractReferrer(line, remainder);
+        ASSERT_EQ(referrer.text, expected) << line;
+        ASSERT_EQ(referrer.closedByParen, bot) << line;
+    }
+}
+
 TEST(IsReferrerLine, OwnDomainSchemesAndCase)
 {
     const ReferrerMatcher plain("MySite.example", false);
