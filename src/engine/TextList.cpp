@@ -97,11 +97,6 @@ void TextList::append(TextList&& later)
     later.clear();
 }
 
-void TextList::shareBytesOf(const TextList& source)
-{
-    chunks.insert(chunks.end(), source.chunks.begin(), source.chunks.end());
-}
-
 void TextList::keepOnly(const std::vector<std::size_t>& positions)
 {
     std::size_t out = 0;

@@ -53,11 +53,8 @@ public:
         if (i < entries.size())
             __builtin_prefetch(&entries[i]);
     }
-    /// Makes this list an owner of `source`'s bytes as they are now, so that
-    /// they outlive `source`: entries may then point at them (appendShared).
-    void shareBytesOf(const TextList& source);
     /// Appends an entry that points at `text` without copying it: bytes that
-    /// live for ever, or bytes of a list this one shares (shareBytesOf).
+    /// live for ever, or bytes this list holds already (an earlier entry's).
     void appendShared(std::string_view text)
     {
         const std::uint32_t length = clippedLength(text);
