@@ -83,8 +83,6 @@ public:
         items.reset();
         shared = false;
     }
-    /// True while another column may share these values.
-    bool sharing() const { return shared && items.use_count() > 1; }
 
     friend bool operator==(const SharedColumn& a, const SharedColumn& b)
     {
