@@ -29,78 +29,78 @@ std::uint64_t mixed(std::uint64_t key)
     return key;
 }
 
-std::uint64_t pairKey(std::uint32_t entry, std::uint32_t value)
+std::size_t slotOf(std::uint32_t entry, std::uint32_t value, std::size_t mask)
 {
-    return (std::uint64_t(entry) << 32) | value;
+    return std::size_t(mixed((std::uint64_t(entry) << 32) | value)) & mask;
 }
 
 } // namespace
 
-void EntryDetails::PairCounts::add(First& mine, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
+void EntryDetails::PairCounts::add(std::vector<Firsts>& records, std::uint32_t entry, std::uint32_t value,
+                                   std::uint32_t clicks)
 {
+    First& mine = records[entry].*member;
     if (mine.value == 0 || mine.value == value + 1) {
         mine.value = value + 1;
         mine.count = saturatingAdd(mine.count, clicks);
         return;
     }
-    std::uint32_t& last = mine.recent;
-    if (last != 0 && mine.recentValue == value) {
-        counts[last - 1] = saturatingAdd(counts[last - 1], clicks);
+    if (mine.recent != 0 && mine.recentValue == value) {
+        Slot& last = table[mine.recent - 1];
+        last.count = saturatingAdd(last.count, clicks);
         return;
     }
-    if ((keys.size() + 1) * 2 > table.size())
-        grow();
-    const std::uint64_t key = pairKey(entry, value);
+    if ((held + 1) * 4 > table.size() * 3)
+        grow(records);
     const std::size_t mask = table.size() - 1;
-    for (std::size_t slot = mixed(key) & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t held = table[slot];
-        if (held == 0) {
-            table[slot] = std::uint32_t(keys.size() + 1);
-            keys.push_back(key);
-            counts.push_back(clicks);
-            last = std::uint32_t(keys.size());
-            mine.recentValue = value;
-            return;
+    for (std::size_t slot = slotOf(entry, value, mask);; slot = (slot + 1) & mask) {
+        Slot& pair = table[slot];
+        if (pair.entry == 0) {
+            pair = {entry + 1, value, clicks};
+            ++held;
+        } else if (pair.entry == entry + 1 && pair.value == value) {
+            pair.count = saturatingAdd(pair.count, clicks);
+        } else {
+            continue;
         }
-        if (keys[held - 1] == key) {
-            counts[held - 1] = saturatingAdd(counts[held - 1], clicks);
-            last = held;
-            mine.recentValue = value;
-            return;
-        }
+        mine.recent = std::uint32_t(slot + 1);
+        mine.recentValue = value;
+        return;
     }
 }
 
 std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& records) const
 {
-    return keys.size() + values.size()
-        + std::size_t(std::count_if(records.begin(), records.end(),
-                                    [this](const Firsts& f) { return (f.*member).value != 0; }));
+    return held + values.size() + std::size_t(std::count_if(records.begin(), records.end(), [this](const Firsts& f) {
+               return (f.*member).value != 0;
+           }));
 }
 
 void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& records)
 {
     // A counting sort by entry (a pair of an entry past the last counts as the
-    // last's): each entry's first pair, then its others as they came.
+    // last's): each entry's first pair, then its others in table order.
     const std::size_t last = entries == 0 ? 0 : entries - 1;
-    auto slotOf = [last](std::size_t entry) { return std::min(entry, last); };
+    auto rowOf = [last](std::size_t entry) { return std::min(entry, last); };
     start.assign(entries + 1, 0);
     for (std::size_t e = 0; e < records.size(); ++e) {
         if ((records[e].*member).value != 0)
-            ++start[slotOf(e) + 1];
+            ++start[rowOf(e) + 1];
     }
-    for (const std::uint64_t key : keys)
-        ++start[slotOf(std::size_t(key >> 32)) + 1];
+    for (const Slot& pair : table) {
+        if (pair.entry != 0)
+            ++start[rowOf(pair.entry - 1) + 1];
+    }
     for (std::size_t e = 0; e < entries; ++e)
         start[e + 1] += start[e];
     const std::size_t pairs = entries == 0 ? 0 : start[entries];
     std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    std::vector<std::uint32_t> sortedCounts(pairs);
+    counts.assign(pairs, 0);
     values.assign(pairs, 0);
     auto put = [&](std::size_t entry, std::uint32_t value, std::uint32_t clicks) {
-        const std::uint32_t k = next[slotOf(entry)]++;
+        const std::uint32_t k = next[rowOf(entry)]++;
         values[k] = value;
-        sortedCounts[k] = clicks;
+        counts[k] = clicks;
     };
     if (entries > 0) {
         for (std::size_t e = 0; e < records.size(); ++e) {
@@ -108,18 +108,22 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vecto
             if (mine.value != 0)
                 put(e, mine.value - 1, mine.count);
         }
-        for (std::size_t p = 0; p < keys.size(); ++p)
-            put(std::size_t(keys[p] >> 32), std::uint32_t(keys[p]), counts[p]);
+        for (const Slot& pair : table) {
+            if (pair.entry != 0)
+                put(pair.entry - 1, pair.value, pair.count);
+        }
     }
-    counts = std::move(sortedCounts);
-    Release(keys);
     Release(table);
+    held = 0;
 }
 
 void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
 {
-    if (!table.empty())
-        __builtin_prefetch(&table[mixed(pairKey(entry, value)) & (table.size() - 1)]);
+    if (table.empty())
+        return;
+    const Slot* slot = &table[slotOf(entry, value, table.size() - 1)];
+    __builtin_prefetch(slot);
+    __builtin_prefetch(reinterpret_cast<const char*>(slot) + sizeof(Slot) - 1);
 }
 
 void EntryDetails::PairCounts::addAll(std::vector<Firsts>& records, const PairCounts& later,
@@ -130,39 +134,43 @@ void EntryDetails::PairCounts::addAll(std::vector<Firsts>& records, const PairCo
     auto value = [valueOf](std::uint32_t v) { return valueOf ? (*valueOf)[v] : v; };
     // Where each pair goes is known ahead: it is fetched into the cache a few pairs early.
     constexpr std::size_t kAhead = 8;
-    // Each entry's first pair before its others, as they came.
+    // Each entry's first pair before its others.
     for (std::size_t e = 0; e < laterRecords.size() && e < entryOf.size(); ++e) {
         if (e + kAhead < entryOf.size() && entryOf[e + kAhead] < records.size())
             __builtin_prefetch(&records[entryOf[e + kAhead]]);
         const First& theirs = laterRecords[e].*member;
-        if (theirs.value != 0) {
-            const std::uint32_t entry = entryOf[e];
-            add(records[entry].*member, entry, value(theirs.value - 1), theirs.count);
-        }
+        if (theirs.value != 0)
+            add(records, entryOf[e], value(theirs.value - 1), theirs.count);
     }
-    for (std::size_t p = 0; p < later.keys.size(); ++p) {
-        if (p + kAhead < later.keys.size()) {
-            const std::uint64_t ahead = later.keys[p + kAhead];
-            const std::uint32_t entry = entryOf[std::size_t(ahead >> 32)];
+    const std::size_t slots = later.table.size();
+    for (std::size_t p = 0; p < slots; ++p) {
+        if (p + kAhead < slots && later.table[p + kAhead].entry != 0) {
+            const Slot& ahead = later.table[p + kAhead];
+            const std::uint32_t entry = entryOf[ahead.entry - 1];
             __builtin_prefetch(&records[entry]);
-            prefetch(entry, value(std::uint32_t(ahead)));
+            prefetch(entry, value(ahead.value));
         }
-        const std::uint64_t key = later.keys[p];
-        const std::uint32_t entry = entryOf[std::size_t(key >> 32)];
-        add(records[entry].*member, entry, value(std::uint32_t(key)), later.counts[p]);
+        const Slot& pair = later.table[p];
+        if (pair.entry != 0)
+            add(records, entryOf[pair.entry - 1], value(pair.value), pair.count);
     }
 }
 
-void EntryDetails::PairCounts::grow()
+void EntryDetails::PairCounts::grow(std::vector<Firsts>& records)
 {
-    table.assign(std::max(kFirstTableSize, table.size() * 2), 0);
+    std::vector<Slot, HugePageAllocator<Slot>> old(std::max(kFirstTableSize, table.size() * 2));
+    old.swap(table); // the larger table is now `table`
     const std::size_t mask = table.size() - 1;
-    for (std::uint32_t p = 0; p < keys.size(); ++p) {
-        std::size_t slot = mixed(keys[p]) & mask;
-        while (table[slot] != 0)
+    for (const Slot& pair : old) {
+        if (pair.entry == 0)
+            continue;
+        std::size_t slot = slotOf(pair.entry - 1, pair.value, mask);
+        while (table[slot].entry != 0)
             slot = (slot + 1) & mask;
-        table[slot] = p + 1;
+        table[slot] = pair;
     }
+    for (Firsts& record : records)
+        (record.*member).recent = 0;
 }
 
 std::uint32_t EntryDetails::landingNumber(std::string_view landing)
@@ -197,16 +205,53 @@ void EntryDetails::growNames()
 void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
 {
     const std::uint32_t page = landingNumber(landing);
-    landings.add(firstsOf(entry).landing, entry, page, clicks);
+    firstsOf(entry);
+    landings.add(firsts, entry, page, clicks);
 }
 
 void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks)
 {
-    days.add(firstsOf(entry).day, entry, std::uint32_t(day), clicks);
+    firstsOf(entry);
+    days.add(firsts, entry, std::uint32_t(day), clicks);
 }
 
-void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf)
+void EntryDetails::addLine(std::uint32_t entry, std::string_view landing, bool hasDay, std::int32_t day,
+                           std::uint32_t clicks)
 {
+    const QueuedLine line {entry, landingNumber(landing), day, clicks, hasDay};
+    __builtin_prefetch(&firstsOf(entry));
+    landings.prefetch(entry, line.page);
+    if (hasDay)
+        days.prefetch(entry, std::uint32_t(day));
+    if (queued == kQueuedLines) {
+        count(queue[oldest]);
+        queue[oldest] = line;
+        oldest = (oldest + 1) % kQueuedLines;
+    } else {
+        queue[(oldest + queued++) % kQueuedLines] = line;
+    }
+}
+
+void EntryDetails::count(const QueuedLine& line)
+{
+    landings.add(firsts, line.entry, line.page, line.clicks);
+    if (line.hasDay)
+        days.add(firsts, line.entry, std::uint32_t(line.day), line.clicks);
+}
+
+void EntryDetails::flush()
+{
+    for (; queued > 0; --queued) {
+        count(queue[oldest]);
+        oldest = (oldest + 1) % kQueuedLines;
+    }
+    oldest = 0;
+}
+
+void EntryDetails::merge(EntryDetails& later, const std::vector<std::uint32_t>& entryOf)
+{
+    flush();
+    later.flush();
     // The later part's page numbers, as this part numbers the same pages.
     std::vector<std::uint32_t> numberOf(later.names.size());
     for (std::size_t n = 0; n < later.names.size(); ++n)
@@ -222,6 +267,7 @@ void EntryDetails::merge(const EntryDetails& later, const std::vector<std::uint3
 
 void EntryDetails::index(std::size_t entries)
 {
+    flush();
     Release(nameTable);
     landings.sortByEntry(entries, firsts);
     days.sortByEntry(entries, firsts);

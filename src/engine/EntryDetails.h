@@ -1,8 +1,10 @@
 #pragma once
 
+#include "HugePages.h"
 #include "TextList.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -41,17 +43,20 @@ public:
     /// Counts clicks of an entry on a landing page, and on a day (none: a line without time).
     void addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks);
     void addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks);
-    /// Adds the pairs of `later`, whose entry k is entry `entryOf[k]` here.
-    void merge(const EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
+    /// Counts one line of an entry: its clicks on a landing page and, when it
+    /// has a time, on its day. The line waits in a short queue while what
+    /// counting it reads is fetched into the cache, so that the fetches of
+    /// several lines overlap: it is counted by flush(), which index() and
+    /// merge() call first. The other members see only counted lines.
+    void addLine(std::uint32_t entry, std::string_view landing, bool hasDay, std::int32_t day, std::uint32_t clicks);
+    /// Counts the lines that addLine() queued.
+    void flush();
+    /// Adds the pairs of `later` (flushed first), whose entry k is entry
+    /// `entryOf[k]` here.
+    void merge(EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
 
     std::size_t landingPairs() const { return landings.size(firsts); }
     std::size_t dayPairs() const { return days.size(firsts); }
-    /// Fetches what counting a line of the entry reads first into the cache.
-    void prefetch(std::uint32_t entry) const
-    {
-        if (entry < firsts.size())
-            __builtin_prefetch(&firsts[entry]);
-    }
     bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
 
     /// Prepares the per-entry lookups below for entries 0 to entries - 1; no
@@ -91,16 +96,15 @@ private:
     /// Counts per (entry, value) pair. Each entry's first pair lies beside
     /// the entry in plain arrays: most referrers lead to one page, and most
     /// are seen on one day, so most lines never reach the table. Further pairs
-    /// are kept in the order first seen (the entry in the key's high half),
-    /// with an open-addressing table of their numbers + 1 (0: an empty slot),
-    /// at most half full, and each entry's last such pair looked at first (a
-    /// log's lines come in time order). Once indexed, only each entry's range
-    /// of values and counts is left.
+    /// are kept in an open-addressing table whose slot holds the pair and its
+    /// count, so that counting a known pair reads one place; each entry's
+    /// last such pair is looked at first (a log's lines come in time order).
+    /// Once indexed, only each entry's range of values and counts is left.
     struct First
     {
         std::uint32_t value = 0; // value + 1 (0: none yet)
         std::uint32_t count = 0;
-        std::uint32_t recent = 0; // the entry's last pair in `keys` + 1
+        std::uint32_t recent = 0; // the slot of the entry's last pair in the table + 1 (0: none)
         std::uint32_t recentValue = 0; // that pair's value
     };
     /// An entry's first landing page and first day lie in one record, so
@@ -116,15 +120,23 @@ private:
             : member(which)
         {
         }
+        /// A pair and its clicks; entry 0 marks an empty slot.
+        struct Slot
+        {
+            std::uint32_t entry = 0; // entry + 1
+            std::uint32_t value = 0;
+            std::uint32_t count = 0;
+        };
         First Firsts::*member; // this table's first pair in an entry's record
-        std::vector<std::uint64_t> keys;
-        std::vector<std::uint32_t> counts; // of keys' pairs; once sorted, of values' pairs
-        std::vector<std::uint32_t> table;
+        // At most three quarters full, its size a power of two.
+        std::vector<Slot, HugePageAllocator<Slot>> table;
+        std::size_t held = 0; // pairs in the table
         // Once sorted: entry e's pairs are values and counts from start[e] to start[e + 1].
         std::vector<std::uint32_t> start;
         std::vector<std::uint32_t> values;
-        /// Counts clicks of the pair; `mine` is the entry's first pair.
-        void add(First& mine, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
+        std::vector<std::uint32_t> counts;
+        /// Counts clicks of the pair (the entry's record must exist).
+        void add(std::vector<Firsts>& records, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
         /// Adds the pairs of `later` (whose first pairs are in `laterRecords`),
         /// whose entry k is entry `entryOf[k]` here and whose value v is
         /// `(*valueOf)[v]` (v itself without valueOf).
@@ -132,10 +144,11 @@ private:
                     const std::vector<std::uint32_t>& entryOf, const std::vector<std::uint32_t>* valueOf);
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
-        void grow();
+        /// Doubles the table; the entries' last pairs are forgotten.
+        void grow(std::vector<Firsts>& records);
         std::size_t size(const std::vector<Firsts>& records) const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
-        /// drops the keys and lookups.
+        /// drops the table.
         void sortByEntry(std::size_t entries, const std::vector<Firsts>& records);
     };
     /// Hands the positions of one indexed entry's pairs to `each`, in the
@@ -173,6 +186,21 @@ private:
     /// bytes are kept once.
     std::uint32_t landingNumber(std::string_view landing);
     void growNames();
+
+    /// A line that addLine() queued.
+    struct QueuedLine
+    {
+        std::uint32_t entry;
+        std::uint32_t page;
+        std::int32_t day;
+        std::uint32_t clicks;
+        bool hasDay;
+    };
+    void count(const QueuedLine& line);
+    static constexpr std::size_t kQueuedLines = 8;
+    std::array<QueuedLine, kQueuedLines> queue {};
+    std::size_t queued = 0; // lines in the queue
+    std::size_t oldest = 0; // where the first of them is
 
     TextList names;
     std::vector<std::uint32_t> nameTable;

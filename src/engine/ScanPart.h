@@ -76,9 +76,6 @@ public:
             const std::uint64_t hash = bot ? referrerHash ^ kBotHash : referrerHash;
             const std::size_t found = find(referrer, bot, hash);
             if (found != kNone) {
-                // The entry's details are fetched while its counters are updated.
-                if (detailed)
-                    detailTables.prefetch(std::uint32_t(found));
                 bump(found, 1);
                 KeepEarlier(lists.firstSeen[found], time);
                 KeepLater(lists.lastSeen[found], time);
@@ -119,7 +116,11 @@ public:
     std::size_t addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
                          std::uint32_t count, const LineTime& firstSeen = {}, const LineTime& lastSeen = {});
     /// Each entry's clicks per landing page and day, while collectsDetails().
-    EntryDetails& details() { return detailTables; }
+    EntryDetails& details()
+    {
+        detailTables.flush();
+        return detailTables;
+    }
 
     std::size_t size() const { return lists.size(); }
     /// The entries in first-occurrence order; counts hold each entry's clicks
@@ -131,7 +132,11 @@ public:
     /// Hands the entries over as a scan's working lists; the part is left empty.
     WorkingLists takeEntries();
     /// Hands the details over (before takeEntries).
-    EntryDetails takeDetails() { return std::move(detailTables); }
+    EntryDetails takeDetails()
+    {
+        detailTables.flush();
+        return std::move(detailTables);
+    }
 
 private:
     static constexpr std::size_t kNone = ~std::size_t(0);
@@ -157,9 +162,7 @@ private:
     {
         if (!detailed)
             return;
-        detailTables.addLanding(std::uint32_t(entry), landing, clicks);
-        if (time.valid)
-            detailTables.addDay(std::uint32_t(entry), time.localDay(), clicks);
+        detailTables.addLine(std::uint32_t(entry), landing, time.valid, time.valid ? time.localDay() : 0, clicks);
     }
 
     bool collapsing;
