@@ -1,4 +1,5 @@
 #include "CrawlerList.h"
+#include "TextHash.h"
 
 #include "ShippedLists.h"
 
@@ -142,7 +143,7 @@ const CrawlerList& CrawlerList::Shipped()
 
 bool CrawlerList::isCrawler(std::string_view userAgent)
 {
-    const Asked asked {std::hash<std::string_view>()(userAgent), userAgent};
+    const Asked asked {TextHash(userAgent), userAgent};
     if (const auto hit = newer.find(asked); hit != newer.end())
         return hit->second;
     bool answer = false;

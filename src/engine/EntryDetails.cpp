@@ -2,6 +2,7 @@
 
 #include "HugePages.h"
 #include "LineTime.h"
+#include "TextHash.h"
 
 #include <algorithm>
 #include <bit>
@@ -178,7 +179,7 @@ std::uint32_t EntryDetails::landingNumber(std::string_view landing)
     if ((names.size() + 1) * 2 > nameTable.size())
         growNames();
     const std::size_t mask = nameTable.size() - 1;
-    for (std::size_t slot = std::hash<std::string_view>()(landing) & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = TextHash(landing) & mask;; slot = (slot + 1) & mask) {
         const std::uint32_t held = nameTable[slot];
         if (held == 0) {
             nameTable[slot] = std::uint32_t(names.size() + 1);
@@ -195,7 +196,7 @@ void EntryDetails::growNames()
     nameTable.assign(std::max(kFirstTableSize, nameTable.size() * 2), 0);
     const std::size_t mask = nameTable.size() - 1;
     for (std::uint32_t n = 0; n < names.size(); ++n) {
-        std::size_t slot = std::hash<std::string_view>()(names[n]) & mask;
+        std::size_t slot = TextHash(names[n]) & mask;
         while (nameTable[slot] != 0)
             slot = (slot + 1) & mask;
         nameTable[slot] = n + 1;

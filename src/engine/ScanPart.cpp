@@ -24,7 +24,7 @@ std::uint64_t keyOf(std::uint64_t hash, bool bot)
 
 std::uint64_t ScanPart::hashOf(std::string_view text, bool bot)
 {
-    const std::uint64_t hash = std::hash<std::string_view>()(text);
+    const std::uint64_t hash = TextHash(text);
     return bot ? hash ^ kBotHash : hash;
 }
 

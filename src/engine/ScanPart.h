@@ -3,6 +3,7 @@
 #include "EntryDetails.h"
 #include "HugePages.h"
 #include "ScanState.h"
+#include "TextHash.h"
 
 #include <array>
 #include <cstdint>
@@ -95,7 +96,7 @@ public:
     {
         if (!collapsing)
             return 0; // a part that keeps every entry looks nothing up
-        const std::uint64_t hash = std::hash<std::string_view>()(referrer);
+        const std::uint64_t hash = TextHash(referrer);
         if (!buckets.empty()) {
             const std::size_t mask = buckets.size() - 1;
             __builtin_prefetch(&buckets[hash & mask]);
