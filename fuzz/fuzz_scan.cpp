@@ -36,6 +36,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <span>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -323,6 +324,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int threads = 1 + (blockChoice >> 6);
     const std::size_t largestRead = 1 + std::size_t(input.take());
     const int stopAtYield = input.take();
+    // Each entry's clicks per landing page and day, counted as the lines are read.
+    const bool details = domainChoice & 8;
 
     ScanSettings settings;
     settings.bRemoveDupes = flags & 1;
@@ -367,6 +370,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (yieldOften)
         scanner.setYieldInterval(std::chrono::nanoseconds(0));
     scanner.setThreads(threads);
+    scanner.setCollectDetails(details);
     scanner.setPieceBytes(threads > 1 ? std::int64_t(16 + 7 * largestRead) : 0);
     FUZZ_CHECK(scanner.StartScan());
     FUZZ_CHECK(!scanner.running());
@@ -402,6 +406,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < lists.size(); ++i)
         FUZZ_CHECK(IsAddress(lists.List1[i], settings.bHttps));
+    // An entry's landing pages hold all of its clicks, its days those of its lines with a time.
+    FUZZ_CHECK(state.detailsCollected == (details && settings.bRemoveDupes));
+    for (std::size_t i = 0; details && i < lists.size(); ++i) {
+        const RowDetails row = scanner.details(std::span<const std::size_t>(&i, 1));
+        std::uint64_t onPages = 0;
+        for (const LandingClicks& landing : row.landings)
+            onPages += landing.clicks;
+        std::uint64_t onDays = 0;
+        for (const DayClicks& day : row.days)
+            onDays += day.clicks;
+        const std::uint64_t clicks = lists.hasCounts() ? lists.counts[i] : 1;
+        FUZZ_CHECK(onPages == clicks);
+        FUZZ_CHECK(onDays <= clicks && (onDays > 0) == lists.firstSeen[i].valid);
+    }
 
     if (stopped) {
         FUZZ_CHECK(frontEnd.completed == 0 && frontEnd.statistics == 0);
