@@ -143,22 +143,69 @@ const CrawlerList& CrawlerList::Shipped()
 
 bool CrawlerList::isCrawler(std::string_view userAgent)
 {
-    const Asked asked {TextHash(userAgent), userAgent};
-    if (const auto hit = newer.find(asked); hit != newer.end())
-        return hit->second;
-    bool answer = false;
-    if (const auto hit = older.find(asked); hit != older.end())
-        answer = hit->second;
-    else
-        answer = compiled->match(userAgent);
+    const std::uint64_t hash = TextHash(userAgent);
+    if (const bool* hit = newer.find(hash, userAgent))
+        return *hit;
+    const bool* olderHit = older.find(hash, userAgent);
+    const bool answer = olderHit ? *olderHit : compiled->match(userAgent);
     if (userAgent.size() <= kLongestCachedUserAgent) {
         if (newer.size() >= cacheLimit) {
             older = std::move(newer);
             newer = Cache();
         }
-        newer.emplace(Known {asked.hash, std::string(userAgent)}, answer);
+        newer.insert(hash, userAgent, answer);
     }
     return answer;
+}
+
+const bool* CrawlerList::Cache::find(std::uint64_t hash, std::string_view text) const
+{
+    if (table.empty())
+        return nullptr;
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = table[at];
+        if (!slot.used)
+            return nullptr;
+        if (slot.hash == hash && slot.length == text.size()
+            && std::string_view(bytes).substr(slot.offset, slot.length) == text)
+            return &slot.answer;
+    }
+}
+
+void CrawlerList::Cache::insert(std::uint64_t hash, std::string_view text, bool answer)
+{
+    if ((count + 1) * 2 > table.size())
+        grow();
+    const std::size_t mask = table.size() - 1;
+    std::size_t at = hash & mask;
+    while (table[at].used)
+        at = (at + 1) & mask;
+    table[at] = {hash, std::uint32_t(bytes.size()), std::uint32_t(text.size()), true, answer};
+    bytes.append(text);
+    ++count;
+}
+
+void CrawlerList::Cache::grow()
+{
+    std::vector<Slot> old(std::max<std::size_t>(64, table.size() * 2));
+    old.swap(table); // the larger table is now `table`
+    const std::size_t mask = table.size() - 1;
+    for (const Slot& slot : old) {
+        if (!slot.used)
+            continue;
+        std::size_t at = slot.hash & mask;
+        while (table[at].used)
+            at = (at + 1) & mask;
+        table[at] = slot;
+    }
+}
+
+void CrawlerList::Cache::clear()
+{
+    table.clear();
+    bytes.clear();
+    count = 0;
 }
 
 bool CrawlerList::matches(std::string_view userAgent) const

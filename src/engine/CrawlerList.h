@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace backtrail::engine {
@@ -87,33 +86,34 @@ private:
     struct Compiled;
     explicit CrawlerList(std::shared_ptr<const Compiled> patterns);
 
-    // A cached user agent keeps its hash: a lookup hashes the text it asks
-    // for once, and tells the texts in a bucket apart by their hashes first.
-    struct Known
+    // User agents asked about lately, with their answers: an open-addressing
+    // table, at most half full, whose slots hold a text's hash, where its
+    // bytes lie in one buffer, and the answer. A lookup hashes the text once
+    // and reads its slot and the bytes it compares.
+    class Cache
     {
-        std::size_t hash;
-        std::string text;
-    };
-    struct Asked
-    {
-        std::size_t hash;
-        std::string_view text;
-    };
-    struct KnownHash
-    {
-        using is_transparent = void;
-        std::size_t operator()(const Known& known) const noexcept { return known.hash; }
-        std::size_t operator()(const Asked& asked) const noexcept { return asked.hash; }
-    };
-    struct SameText
-    {
-        using is_transparent = void;
-        template<class A, class B> bool operator()(const A& a, const B& b) const noexcept
+    public:
+        /// The answer cached for the text (whose hash this is), or null.
+        const bool* find(std::uint64_t hash, std::string_view text) const;
+        /// Caches an answer for a text that is not cached yet.
+        void insert(std::uint64_t hash, std::string_view text, bool answer);
+        std::size_t size() const { return count; }
+        void clear();
+
+    private:
+        struct Slot
         {
-            return a.hash == b.hash && std::string_view(a.text) == std::string_view(b.text);
-        }
+            std::uint64_t hash = 0;
+            std::uint32_t offset = 0; // in bytes
+            std::uint32_t length = 0;
+            bool used = false;
+            bool answer = false;
+        };
+        void grow();
+        std::vector<Slot> table;
+        std::string bytes;
+        std::size_t count = 0;
     };
-    using Cache = std::unordered_map<Known, bool, KnownHash, SameText>;
 
     std::shared_ptr<const Compiled> compiled;
     Cache newer;
