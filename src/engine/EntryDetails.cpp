@@ -213,7 +213,7 @@ void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std
 void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t clicks)
 {
     firstsOf(entry);
-    days.add(firsts, entry, std::uint32_t(day), clicks);
+    days.add(firsts, entry, dayValue(day), clicks);
 }
 
 void EntryDetails::addLine(std::uint32_t entry, std::string_view landing, bool hasDay, std::int32_t day,
@@ -223,7 +223,7 @@ void EntryDetails::addLine(std::uint32_t entry, std::string_view landing, bool h
     __builtin_prefetch(&firstsOf(entry));
     landings.prefetch(entry, line.page);
     if (hasDay)
-        days.prefetch(entry, std::uint32_t(day));
+        days.prefetch(entry, dayValue(day));
     if (queued == kQueuedLines) {
         count(queue[oldest]);
         queue[oldest] = line;
@@ -237,7 +237,7 @@ void EntryDetails::count(const QueuedLine& line)
 {
     landings.add(firsts, line.entry, line.page, line.clicks);
     if (line.hasDay)
-        days.add(firsts, line.entry, std::uint32_t(line.day), line.clicks);
+        days.add(firsts, line.entry, dayValue(line.day), line.clicks);
 }
 
 void EntryDetails::flush()
@@ -308,7 +308,7 @@ std::vector<DayClicks> EntryDetails::daysOf(std::span<const std::size_t> entries
         if (e + 1 >= days.start.size())
             continue;
         for (std::uint32_t k = days.start[e]; k < days.start[e + 1]; ++k)
-            result.push_back({std::int32_t(days.values[k]), days.counts[k]});
+            result.push_back({dayOf(days.values[k]), days.counts[k]});
     }
     std::sort(result.begin(), result.end(), [](const DayClicks& a, const DayClicks& b) { return a.day < b.day; });
     // Days of several entries summed.

@@ -85,14 +85,16 @@ public:
     template<class OnDay> void visitDays(std::size_t entry, OnDay&& onDay) const
     {
         inOrder(
-            days, entry,
-            [this](std::uint32_t a, std::uint32_t b) {
-                return std::int32_t(days.values[a]) < std::int32_t(days.values[b]);
-            },
-            [&](std::uint32_t k) { onDay(std::int32_t(days.values[k]), std::uint64_t(days.counts[k])); });
+            days, entry, [this](std::uint32_t a, std::uint32_t b) { return days.values[a] < days.values[b]; },
+            [&](std::uint32_t k) { onDay(dayOf(days.values[k]), std::uint64_t(days.counts[k])); });
     }
 
 private:
+    /// A day as the tables keep it: moved up by 2^31, so that the days before
+    /// 1970 keep their order and none of them is the value that a first
+    /// pair's "value + 1" would wrap to 0 (none yet).
+    static std::uint32_t dayValue(std::int32_t day) { return std::uint32_t(day) ^ 0x80000000U; }
+    static std::int32_t dayOf(std::uint32_t value) { return std::int32_t(value ^ 0x80000000U); }
     /// Counts per (entry, value) pair. Each entry's first pair lies beside
     /// the entry in plain arrays: most referrers lead to one page, and most
     /// are seen on one day, so most lines never reach the table. Further pairs
@@ -206,7 +208,7 @@ private:
     std::vector<std::uint32_t> nameTable;
     std::vector<Firsts> firsts; // per entry, until indexed
     PairCounts landings {&Firsts::landing}; // (entry, landing page number)
-    PairCounts days {&Firsts::day}; // (entry, day moved to unsigned)
+    PairCounts days {&Firsts::day}; // (entry, dayValue(day))
 };
 
 /// "2026-12-08" of a day that DayClicks counts.

@@ -54,7 +54,8 @@ TEST(EntryDetails, QueuedLinesGrowthAndMergeAgainstAPlainCount)
             const std::uint32_t entry = random() % 3 == 0 ? std::uint32_t(n / 7) % entries : random() % entries;
             const std::string page = random() % 11 == 0 ? std::string() : "/p" + std::to_string(random() % pages);
             const bool hasDay = random() % 13 != 0;
-            const std::int32_t day = std::int32_t(19000 + (n / 500 + random() % 3) % dayCount);
+            // Days before 1970 too (day -1 is 1969-12-31).
+            const std::int32_t day = std::int32_t((n / 500 + random() % 3) % dayCount) - 2;
             const std::uint32_t clicks = random() % 17 == 0 ? 1 + random() % 1000 : 1;
             const bool toSecond = random() % 2 == 0;
             EntryDetails& into = toSecond ? second : first;
