@@ -219,11 +219,11 @@ void EntryDetails::addDay(std::uint32_t entry, std::int32_t day, std::uint32_t c
 void EntryDetails::addLine(std::uint32_t entry, std::string_view landing, bool hasDay, std::int32_t day,
                            std::uint32_t clicks)
 {
-    const QueuedLine line {entry, landingNumber(landing), day, clicks, hasDay};
+    const QueuedLine line {entry, landingNumber(landing), dayValue(day), clicks, hasDay};
     __builtin_prefetch(&firstsOf(entry));
     landings.prefetch(entry, line.page);
     if (hasDay)
-        days.prefetch(entry, dayValue(day));
+        days.prefetch(entry, line.day);
     if (queued == kQueuedLines) {
         count(queue[oldest]);
         queue[oldest] = line;
@@ -237,7 +237,7 @@ void EntryDetails::count(const QueuedLine& line)
 {
     landings.add(firsts, line.entry, line.page, line.clicks);
     if (line.hasDay)
-        days.add(firsts, line.entry, dayValue(line.day), line.clicks);
+        days.add(firsts, line.entry, line.day, line.clicks);
 }
 
 void EntryDetails::flush()

@@ -194,7 +194,7 @@ private:
     {
         std::uint32_t entry;
         std::uint32_t page;
-        std::int32_t day;
+        std::uint32_t day; // dayValue()
         std::uint32_t clicks;
         bool hasDay;
     };
