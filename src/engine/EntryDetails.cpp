@@ -72,9 +72,9 @@ void EntryDetails::PairCounts::add(std::vector<Firsts>& records, std::uint32_t e
 
 std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& records) const
 {
-    return held + values.size() + std::size_t(std::count_if(records.begin(), records.end(), [this](const Firsts& f) {
-               return (f.*member).value != 0;
-           }));
+    return held + merged.size() + values.size()
+        + std::size_t(std::count_if(records.begin(), records.end(),
+                                    [this](const Firsts& f) { return (f.*member).value != 0; }));
 }
 
 void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& records)
@@ -92,6 +92,8 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vecto
         if (pair.entry != 0)
             ++start[rowOf(pair.entry - 1) + 1];
     }
+    for (const Slot& pair : merged)
+        ++start[rowOf(pair.entry - 1) + 1];
     for (std::size_t e = 0; e < entries; ++e)
         start[e + 1] += start[e];
     const std::size_t pairs = entries == 0 ? 0 : start[entries];
@@ -113,9 +115,62 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vecto
             if (pair.entry != 0)
                 put(pair.entry - 1, pair.value, pair.count);
         }
+        for (const Slot& pair : merged)
+            put(pair.entry - 1, pair.value, pair.count);
     }
     Release(table);
     held = 0;
+    if (merged.empty() || entries == 0) {
+        Release(merged);
+        return;
+    }
+    Release(merged);
+    // A pair that came in several ways is there several times: each entry's
+    // pairs are put in value order and equal ones summed, moving the entries
+    // after it down over the room this frees.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> mine;
+    std::uint32_t kept = 0;
+    for (std::size_t e = 0; e < entries; ++e) {
+        const std::uint32_t from = start[e];
+        const std::uint32_t to = start[e + 1];
+        start[e] = kept;
+        if (to - from == 1) {
+            values[kept] = values[from];
+            counts[kept++] = counts[from];
+            continue;
+        }
+        mine.clear();
+        for (std::uint32_t k = from; k < to; ++k)
+            mine.emplace_back(values[k], counts[k]);
+        std::sort(mine.begin(), mine.end());
+        for (const auto& [value, count] : mine) {
+            if (kept > start[e] && values[kept - 1] == value) {
+                counts[kept - 1] = saturatingAdd(counts[kept - 1], count);
+            } else {
+                values[kept] = value;
+                counts[kept++] = count;
+            }
+        }
+    }
+    start[entries] = kept;
+    values.resize(kept);
+    counts.resize(kept);
+}
+
+void EntryDetails::PairCounts::sumMerged()
+{
+    std::sort(merged.begin(), merged.end(),
+              [](const Slot& a, const Slot& b) { return a.entry != b.entry ? a.entry < b.entry : a.value < b.value; });
+    std::size_t kept = 0;
+    for (const Slot& pair : merged) {
+        if (kept > 0 && merged[kept - 1].entry == pair.entry && merged[kept - 1].value == pair.value)
+            merged[kept - 1].count = saturatingAdd(merged[kept - 1].count, pair.count);
+        else
+            merged[kept++] = pair;
+    }
+    merged.resize(kept);
+    merged.shrink_to_fit();
+    sumAt = std::max(sumAt, kept * 2);
 }
 
 void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
@@ -127,34 +182,27 @@ void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value
     __builtin_prefetch(reinterpret_cast<const char*>(slot) + sizeof(Slot) - 1);
 }
 
-void EntryDetails::PairCounts::addAll(std::vector<Firsts>& records, const PairCounts& later,
-                                      const std::vector<Firsts>& laterRecords,
+void EntryDetails::PairCounts::addAll(const PairCounts& later, const std::vector<Firsts>& laterRecords,
                                       const std::vector<std::uint32_t>& entryOf,
                                       const std::vector<std::uint32_t>* valueOf)
 {
     auto value = [valueOf](std::uint32_t v) { return valueOf ? (*valueOf)[v] : v; };
-    // Where each pair goes is known ahead: it is fetched into the cache a few pairs early.
-    constexpr std::size_t kAhead = 8;
-    // Each entry's first pair before its others.
+    const std::size_t needed = merged.size() + later.size(laterRecords);
+    if (needed > merged.capacity())
+        merged.reserve(std::max(needed, merged.capacity() * 2));
     for (std::size_t e = 0; e < laterRecords.size() && e < entryOf.size(); ++e) {
-        if (e + kAhead < entryOf.size() && entryOf[e + kAhead] < records.size())
-            __builtin_prefetch(&records[entryOf[e + kAhead]]);
         const First& theirs = laterRecords[e].*member;
         if (theirs.value != 0)
-            add(records, entryOf[e], value(theirs.value - 1), theirs.count);
+            merged.push_back({entryOf[e] + 1, value(theirs.value - 1), theirs.count});
     }
-    const std::size_t slots = later.table.size();
-    for (std::size_t p = 0; p < slots; ++p) {
-        if (p + kAhead < slots && later.table[p + kAhead].entry != 0) {
-            const Slot& ahead = later.table[p + kAhead];
-            const std::uint32_t entry = entryOf[ahead.entry - 1];
-            __builtin_prefetch(&records[entry]);
-            prefetch(entry, value(ahead.value));
+    for (const auto* from : {&later.table, &later.merged}) {
+        for (const Slot& pair : *from) {
+            if (pair.entry != 0)
+                merged.push_back({entryOf[pair.entry - 1] + 1, value(pair.value), pair.count});
         }
-        const Slot& pair = later.table[p];
-        if (pair.entry != 0)
-            add(records, entryOf[pair.entry - 1], value(pair.value), pair.count);
     }
+    if (merged.size() >= sumAt)
+        sumMerged();
 }
 
 void EntryDetails::PairCounts::grow(std::vector<Firsts>& records)
@@ -257,13 +305,8 @@ void EntryDetails::merge(EntryDetails& later, const std::vector<std::uint32_t>& 
     std::vector<std::uint32_t> numberOf(later.names.size());
     for (std::size_t n = 0; n < later.names.size(); ++n)
         numberOf[n] = landingNumber(later.names[n]);
-    if (later.firsts.empty())
-        return;
-    // Every entry that gets a pair here has its record.
-    if (!entryOf.empty())
-        firstsOf(*std::max_element(entryOf.begin(), entryOf.end()));
-    landings.addAll(firsts, later.landings, later.firsts, entryOf, &numberOf);
-    days.addAll(firsts, later.days, later.firsts, entryOf, nullptr);
+    landings.addAll(later.landings, later.firsts, entryOf, &numberOf);
+    days.addAll(later.days, later.firsts, entryOf, nullptr);
 }
 
 void EntryDetails::index(std::size_t entries)

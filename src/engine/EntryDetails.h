@@ -52,9 +52,21 @@ public:
     /// Counts the lines that addLine() queued.
     void flush();
     /// Adds the pairs of `later` (flushed first), whose entry k is entry
-    /// `entryOf[k]` here.
+    /// `entryOf[k]` here. They are not looked up but kept in a list beside
+    /// the tables (a merge reads and writes in order, and a scan merges each
+    /// of its pieces), and summed with the tables' pairs by index(); the list
+    /// is summed in itself whenever it has doubled since, so that its memory
+    /// follows the distinct pairs.
     void merge(EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
+    /// How long the list of merged pairs may grow before it is first summed
+    /// (a test makes it short).
+    void setMergedPairsBound(std::size_t pairs)
+    {
+        landings.sumAt = pairs;
+        days.sumAt = pairs;
+    }
 
+    /// The distinct pairs once indexed; before, merged pairs not yet summed count once each.
     std::size_t landingPairs() const { return landings.size(firsts); }
     std::size_t dayPairs() const { return days.size(firsts); }
     bool empty() const { return landingPairs() == 0 && dayPairs() == 0; }
@@ -133,17 +145,23 @@ private:
         // At most three quarters full, its size a power of two.
         std::vector<Slot, HugePageAllocator<Slot>> table;
         std::size_t held = 0; // pairs in the table
+        // The pairs that merges brought, in the order they came; a pair may be
+        // here several times, and in the table or a record too.
+        std::vector<Slot, HugePageAllocator<Slot>> merged;
+        std::size_t sumAt = std::size_t(1) << 22; // merged's length that has it summed
         // Once sorted: entry e's pairs are values and counts from start[e] to start[e + 1].
         std::vector<std::uint32_t> start;
         std::vector<std::uint32_t> values;
         std::vector<std::uint32_t> counts;
         /// Counts clicks of the pair (the entry's record must exist).
         void add(std::vector<Firsts>& records, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
-        /// Adds the pairs of `later` (whose first pairs are in `laterRecords`),
-        /// whose entry k is entry `entryOf[k]` here and whose value v is
-        /// `(*valueOf)[v]` (v itself without valueOf).
-        void addAll(std::vector<Firsts>& records, const PairCounts& later, const std::vector<Firsts>& laterRecords,
+        /// Adds the pairs of `later` (whose first pairs are in `laterRecords`)
+        /// to the merged list, where later's entry k is entry `entryOf[k]`
+        /// here and its value v is `(*valueOf)[v]` (v itself without valueOf).
+        void addAll(const PairCounts& later, const std::vector<Firsts>& laterRecords,
                     const std::vector<std::uint32_t>& entryOf, const std::vector<std::uint32_t>* valueOf);
+        /// Sums the merged list's equal pairs.
+        void sumMerged();
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
         /// Doubles the table; the entries' last pairs are forgotten.
