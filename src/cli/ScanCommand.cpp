@@ -20,6 +20,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
@@ -329,6 +330,27 @@ private:
     std::thread thread; // last: it starts when everything else is ready
 };
 
+// What many rows repeat, made once for each thread that formats rows:
+// the text of a landing page item up to its clicks, and a day's date, by
+// number in small direct-mapped caches.
+struct Repeated
+{
+    static constexpr std::size_t kSlots = 4096;
+    struct Page
+    {
+        std::uint32_t number = UINT32_MAX;
+        std::string text; // {"path": "...", "clicks":<space>
+    };
+    struct Day
+    {
+        std::int32_t day = 0;
+        bool made = false;
+        std::array<char, 10> text {};
+    };
+    std::vector<Page> pages = std::vector<Page>(kSlots);
+    std::vector<Day> days = std::vector<Day>(kSlots);
+};
+
 void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads)
@@ -354,21 +376,22 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
     AppendJsonString(text, utf8(status));
     text += ",\n  \"rows\": [";
-    auto appendRow = [&](std::string& out, std::size_t i) {
+    using namespace std::string_view_literals;
+    auto appendRow = [&](std::string& out, std::size_t i, Repeated& repeated) {
         const ResultRow row = rows.row(i);
-        out += i ? ",\n    {\"type\": " : "\n    {\"type\": ";
+        out += i ? ",\n    {\"type\": "sv : "\n    {\"type\": "sv;
         AppendJsonString(out, row.type);
-        out += ", \"clicks\": ";
+        out += ", \"clicks\": "sv;
         AppendJsonString(out, row.clicks);
-        out += ", \"referrer\": ";
+        out += ", \"referrer\": "sv;
         AppendJsonString(out, row.referrer);
-        out += ", \"landing\": ";
+        out += ", \"landing\": "sv;
         AppendJsonString(out, row.landing);
-        out += ", \"first_seen\": \"";
+        out += ", \"first_seen\": \""sv;
         const std::size_t firstAt = out.size();
         row.firstSeen.appendIso(out);
         const std::size_t firstLength = out.size() - firstAt;
-        out += "\", \"last_seen\": \"";
+        out += "\", \"last_seen\": \""sv;
         if (row.lastSeen == row.firstSeen && firstLength <= 32) {
             // Most rows were seen once: the same text again.
             char same[32];
@@ -379,9 +402,7 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         }
         out += '"';
         if (!bySite && i < state.lists.size()) {
-            out += ", \"bot\": ";
-            out += flag(state.lists.isBot(i));
-            out += ", \"ext\": ";
+            out += state.lists.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;
             AppendJsonString(out, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
         }
         if (details) {
@@ -391,18 +412,44 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             };
             bool firstItem = true;
             auto appendLanding = [&](std::string_view path, std::uint64_t clicks) {
-                out += firstItem ? "{\"path\": " : ", {\"path\": ";
+                out += firstItem ? "{\"path\": "sv : ", {\"path\": "sv;
                 firstItem = false;
                 AppendJsonString(out, path);
-                out += ", \"clicks\": ";
+                out += ", \"clicks\": "sv;
+                appendNumber(clicks);
+                out += '}';
+            };
+            auto appendLandingNumber = [&](std::uint32_t page, std::uint64_t clicks) {
+                Repeated::Page& cached = repeated.pages[page % Repeated::kSlots];
+                if (cached.number != page) {
+                    cached.number = page;
+                    cached.text.assign("{\"path\": "sv);
+                    AppendJsonString(cached.text, state.details.landingName(page));
+                    cached.text += ", \"clicks\": "sv;
+                }
+                if (!firstItem)
+                    out += ", "sv;
+                firstItem = false;
+                out += cached.text;
                 appendNumber(clicks);
                 out += '}';
             };
             auto appendDay = [&](std::int32_t day, std::uint64_t clicks) {
-                out += firstItem ? "{\"date\": \"" : ", {\"date\": \"";
+                out += firstItem ? "{\"date\": \""sv : ", {\"date\": \""sv;
                 firstItem = false;
-                AppendDayText(out, day);
-                out += "\", \"clicks\": ";
+                Repeated::Day& cached = repeated.days[std::uint32_t(day) % Repeated::kSlots];
+                if (!cached.made || cached.day != day) {
+                    std::string date;
+                    AppendDayText(date, day);
+                    cached.made = date.size() == cached.text.size();
+                    cached.day = day;
+                    std::copy_n(date.begin(), std::min(date.size(), cached.text.size()), cached.text.begin());
+                    if (!cached.made)
+                        out += date;
+                }
+                if (cached.made)
+                    out.append(cached.text.data(), cached.text.size());
+                out += "\", \"clicks\": "sv;
                 appendNumber(clicks);
                 out += '}';
             };
@@ -412,12 +459,12 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
                 ? RowDetails()
                 : scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
                                                                    : std::span<const std::size_t>(&i, 1));
-            out += ", \"landings\": [";
+            out += ", \"landings\": ["sv;
             if (inPlace)
-                state.details.visitLandings(i, appendLanding);
+                state.details.visitLandingNumbers(i, appendLandingNumber);
             for (const LandingClicks& landing : d.landings)
                 appendLanding(landing.path, landing.clicks);
-            out += "], \"days\": [";
+            out += "], \"days\": ["sv;
             firstItem = true;
             if (inPlace)
                 state.details.visitDays(i, appendDay);
@@ -430,9 +477,10 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
     // A large answer's rows are formatted in batches, the second half of each
     // batch on another thread, and written in order.
     constexpr std::size_t kBatchRows = 4096;
+    Repeated repeated;
     if (threads < 2 || rows.size() <= kBatchRows) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            appendRow(text, i);
+            appendRow(text, i, repeated);
             output.writeSome(text);
         }
     } else {
@@ -440,15 +488,16 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         // is formatted: a pipe takes its bytes about as slowly as they are made.
         BatchWriter writer(output);
         std::string second;
+        Repeated repeatedSecond;
         for (std::size_t begin = 0; begin < rows.size();) {
             const std::size_t middle = std::min(rows.size(), begin + kBatchRows);
             const std::size_t end = std::min(rows.size(), middle + kBatchRows);
             std::thread helper([&] {
                 for (std::size_t i = middle; i < end; ++i)
-                    appendRow(second, i);
+                    appendRow(second, i, repeatedSecond);
             });
             for (std::size_t i = begin; i < middle; ++i)
-                appendRow(text, i);
+                appendRow(text, i, repeated);
             helper.join();
             writer.write(text);
             writer.write(second);

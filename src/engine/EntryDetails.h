@@ -84,6 +84,12 @@ public:
     /// details are).
     template<class OnLanding> void visitLandings(std::size_t entry, OnLanding&& onLanding) const
     {
+        visitLandingNumbers(entry, [&](std::uint32_t page, std::uint64_t clicks) { onLanding(names[page], clicks); });
+    }
+    /// The same with each landing page as its number, `onLanding(page, clicks)`:
+    /// landingName(page) is its path. Every entry numbers pages alike.
+    template<class OnLanding> void visitLandingNumbers(std::size_t entry, OnLanding&& onLanding) const
+    {
         inOrder(
             landings, entry,
             [this](std::uint32_t a, std::uint32_t b) {
@@ -91,8 +97,9 @@ public:
                 const std::uint32_t cb = landings.counts[b];
                 return ca != cb ? ca > cb : names[landings.values[a]] < names[landings.values[b]];
             },
-            [&](std::uint32_t k) { onLanding(names[landings.values[k]], std::uint64_t(landings.counts[k])); });
+            [&](std::uint32_t k) { onLanding(landings.values[k], std::uint64_t(landings.counts[k])); });
     }
+    std::string_view landingName(std::uint32_t page) const { return names[page]; }
     /// One entry's days in the order of daysOf, handed to `onDay(day, clicks)`.
     template<class OnDay> void visitDays(std::size_t entry, OnDay&& onDay) const
     {

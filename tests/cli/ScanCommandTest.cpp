@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -403,15 +405,31 @@ TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
 }
 
 // Many rows are formatted on several threads: the output must be the one a
-// single thread writes, row for row.
+// single thread writes, row for row, and each row's landing pages and days
+// those its lines add up to (thousands of pages and days, more than the
+// writer keeps made up).
 TEST_F(ScanCommand, ManyRowsPrintAlikeOnOneThreadAndOnSeveral)
 {
     std::mt19937 random(5);
     std::string bytes;
+    static const char* const kMonths[]
+        = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // Each row's clicks per page and per date, by referrer and bot flag.
+    std::map<std::pair<QString, bool>, std::pair<std::map<QString, int>, std::map<QString, int>>> want;
     for (int i = 0; i < 40000; ++i) {
-        bytes += "1.1.1.1 - - [0" + std::to_string(1 + random() % 9) + "/Dec/2026:10:00:00 +0000] \"GET /p"
-            + std::to_string(random() % 7) + " HTTP/1.1\" 200 1 \"http://r" + std::to_string(random() % 25000)
-            + ".example/\" \"" + (random() % 5 ? "Mozilla/5.0" : "Googlebot/2.1") + "\"\n";
+        const int year = 1990 + int(random() % 40);
+        const int month = 1 + int(random() % 12);
+        const int day = 1 + int(random() % 28);
+        const std::string page = "/p" + std::to_string(random() % 7 ? random() % 7 : random() % 9000);
+        const std::string referrer = "http://r" + std::to_string(random() % 25000) + ".example/";
+        const bool bot = random() % 5 == 0;
+        char date[16];
+        std::snprintf(date, sizeof date, "%02d/%s/%d", day, kMonths[month - 1], year);
+        bytes += "1.1.1.1 - - [" + std::string(date) + ":10:00:00 +0000] \"GET " + page + " HTTP/1.1\" 200 1 \""
+            + referrer + "\" \"" + (bot ? "Googlebot/2.1" : "Mozilla/5.0") + "\"\n";
+        auto& [pages, days] = want[{QString::fromStdString(referrer), bot}];
+        ++pages[QString::fromStdString(page)];
+        ++days[QString::asprintf("%04d-%02d-%02d", year, month, day)];
     }
     const QString log = write(QStringLiteral("many.log"), bytes);
     for (const QStringList& extra : {QStringList {}, QStringList {QStringLiteral("--details")},
@@ -430,6 +448,24 @@ TEST_F(ScanCommand, ManyRowsPrintAlikeOnOneThreadAndOnSeveral)
             EXPECT_EQ(o[QStringLiteral("rows")].toArray().size(), o[QStringLiteral("unique_links")].toInt());
         }
         EXPECT_TRUE(one.out == several.out) << extra.join(QLatin1Char(' ')).toStdString();
+        if (extra.size() != 1)
+            continue;
+        std::size_t checked = 0;
+        for (const auto& value : o[QStringLiteral("rows")].toArray()) {
+            const QJsonObject row = value.toObject();
+            const auto& [pages, days]
+                = want[{row[QStringLiteral("referrer")].toString(), row[QStringLiteral("bot")].toBool()}];
+            std::map<QString, int> gotPages;
+            std::map<QString, int> gotDays;
+            for (const auto& landing : row[QStringLiteral("landings")].toArray())
+                gotPages[landing[QStringLiteral("path")].toString()] += landing[QStringLiteral("clicks")].toInt();
+            for (const auto& date : row[QStringLiteral("days")].toArray())
+                gotDays[date[QStringLiteral("date")].toString()] += date[QStringLiteral("clicks")].toInt();
+            EXPECT_EQ(gotPages, pages) << row[QStringLiteral("referrer")].toString().toStdString();
+            EXPECT_EQ(gotDays, days) << row[QStringLiteral("referrer")].toString().toStdString();
+            ++checked;
+        }
+        EXPECT_EQ(checked, want.size());
     }
 }
 
