@@ -829,7 +829,7 @@ void Scanner::finishScan(ScanPart total, bool spamHidden)
         } catch (const std::system_error&) {
         }
     }
-    if (!indexing.joinable())
+    if (!indexing.joinable() && !current.details.empty())
         current.details.index(entries);
     struct Joining
     {
