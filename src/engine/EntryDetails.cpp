@@ -37,8 +37,7 @@ std::size_t slotOf(std::uint32_t entry, std::uint32_t value, std::size_t mask)
 
 } // namespace
 
-void EntryDetails::PairCounts::add(std::vector<Firsts>& records, std::uint32_t entry, std::uint32_t value,
-                                   std::uint32_t clicks)
+void EntryDetails::PairCounts::add(FirstsList& records, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks)
 {
     First& mine = records[entry].*member;
     if (mine.value == 0 || mine.value == value + 1) {
@@ -70,14 +69,14 @@ void EntryDetails::PairCounts::add(std::vector<Firsts>& records, std::uint32_t e
     }
 }
 
-std::size_t EntryDetails::PairCounts::size(const std::vector<Firsts>& records) const
+std::size_t EntryDetails::PairCounts::size(const FirstsList& records) const
 {
     return held + merged.size() + values.size()
         + std::size_t(std::count_if(records.begin(), records.end(),
                                     [this](const Firsts& f) { return (f.*member).value != 0; }));
 }
 
-void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vector<Firsts>& records)
+void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const FirstsList& records)
 {
     // A counting sort by entry (a pair of an entry past the last counts as the
     // last's): each entry's first pair, then its others in table order.
@@ -97,7 +96,7 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const std::vecto
     for (std::size_t e = 0; e < entries; ++e)
         start[e + 1] += start[e];
     const std::size_t pairs = entries == 0 ? 0 : start[entries];
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> next(start.begin(), start.end() - 1);
     counts.assign(pairs, 0);
     values.assign(pairs, 0);
     auto put = [&](std::size_t entry, std::uint32_t value, std::uint32_t clicks) {
@@ -182,7 +181,7 @@ void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value
     __builtin_prefetch(reinterpret_cast<const char*>(slot) + sizeof(Slot) - 1);
 }
 
-void EntryDetails::PairCounts::addAll(const PairCounts& later, const std::vector<Firsts>& laterRecords,
+void EntryDetails::PairCounts::addAll(const PairCounts& later, const FirstsList& laterRecords,
                                       const std::vector<std::uint32_t>& entryOf,
                                       const std::vector<std::uint32_t>* valueOf)
 {
@@ -205,7 +204,7 @@ void EntryDetails::PairCounts::addAll(const PairCounts& later, const std::vector
         sumMerged();
 }
 
-void EntryDetails::PairCounts::grow(std::vector<Firsts>& records)
+void EntryDetails::PairCounts::grow(FirstsList& records)
 {
     std::vector<Slot, HugePageAllocator<Slot>> old(std::max(kFirstTableSize, table.size() * 2));
     old.swap(table); // the larger table is now `table`

@@ -135,6 +135,8 @@ private:
         First landing;
         First day;
     };
+    /// Per entry; large, so in huge pages (a scan's pieces each grow one).
+    using FirstsList = std::vector<Firsts, HugePageAllocator<Firsts>>;
     struct PairCounts
     {
         explicit PairCounts(First Firsts::*which)
@@ -157,26 +159,26 @@ private:
         std::vector<Slot, HugePageAllocator<Slot>> merged;
         std::size_t sumAt = std::size_t(1) << 22; // merged's length that has it summed
         // Once sorted: entry e's pairs are values and counts from start[e] to start[e + 1].
-        std::vector<std::uint32_t> start;
-        std::vector<std::uint32_t> values;
-        std::vector<std::uint32_t> counts;
+        std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> start;
+        std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> values;
+        std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>> counts;
         /// Counts clicks of the pair (the entry's record must exist).
-        void add(std::vector<Firsts>& records, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
+        void add(FirstsList& records, std::uint32_t entry, std::uint32_t value, std::uint32_t clicks);
         /// Adds the pairs of `later` (whose first pairs are in `laterRecords`)
         /// to the merged list, where later's entry k is entry `entryOf[k]`
         /// here and its value v is `(*valueOf)[v]` (v itself without valueOf).
-        void addAll(const PairCounts& later, const std::vector<Firsts>& laterRecords,
-                    const std::vector<std::uint32_t>& entryOf, const std::vector<std::uint32_t>* valueOf);
+        void addAll(const PairCounts& later, const FirstsList& laterRecords, const std::vector<std::uint32_t>& entryOf,
+                    const std::vector<std::uint32_t>* valueOf);
         /// Sums the merged list's equal pairs.
         void sumMerged();
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
         /// Doubles the table; the entries' last pairs are forgotten.
-        void grow(std::vector<Firsts>& records);
-        std::size_t size(const std::vector<Firsts>& records) const;
+        void grow(FirstsList& records);
+        std::size_t size(const FirstsList& records) const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
         /// drops the table.
-        void sortByEntry(std::size_t entries, const std::vector<Firsts>& records);
+        void sortByEntry(std::size_t entries, const FirstsList& records);
     };
     /// Hands the positions of one indexed entry's pairs to `each`, in the
     /// order `less` gives them (the pairs of one entry are few).
@@ -187,6 +189,17 @@ private:
             return;
         const std::uint32_t from = pairs.start[entry];
         const std::uint32_t to = pairs.start[entry + 1];
+        if (to - from <= 2) {
+            // Most entries have one or two pairs.
+            if (to - from == 2 && less(from + 1, from)) {
+                each(from + 1);
+                each(from);
+            } else {
+                for (std::uint32_t k = from; k < to; ++k)
+                    each(k);
+            }
+            return;
+        }
         constexpr std::size_t kInline = 32;
         std::uint32_t inlineOrder[kInline];
         std::vector<std::uint32_t> largeOrder;
@@ -231,7 +244,7 @@ private:
 
     TextList names;
     std::vector<std::uint32_t> nameTable;
-    std::vector<Firsts> firsts; // per entry, until indexed
+    FirstsList firsts; // per entry, until indexed
     PairCounts landings {&Firsts::landing}; // (entry, landing page number)
     PairCounts days {&Firsts::day}; // (entry, dayValue(day))
 };
