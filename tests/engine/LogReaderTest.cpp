@@ -166,6 +166,25 @@ TEST(CaseInsensitiveFinder, AgreesWithPlainSearch)
     EXPECT_EQ(CaseInsensitiveFinder("\xc3\xa9").find("\xc3\x89"), std::string::npos);
 }
 
+TEST(FindSchemeSeparator, AgreesWithPlainSearch)
+{
+    std::mt19937 random(12);
+    const std::string alphabet = "::/a.";
+    for (int round = 0; round < 4000; ++round) {
+        std::string text(random() % (round % 2 ? 40 : 120), ' ');
+        for (char& c : text)
+            c = alphabet[random() % alphabet.size()];
+        // Searched from anywhere, up to anywhere after.
+        const std::size_t from = random() % (text.size() + 1);
+        const std::size_t to = from + random() % (text.size() - from + 1);
+        const std::string_view part = std::string_view(text).substr(from, to - from);
+        const std::size_t expected = part.find("://");
+        const char* found = FindSchemeSeparator(text.data() + from, text.data() + to);
+        EXPECT_EQ(found, expected == std::string_view::npos ? text.data() + to : text.data() + from + expected)
+            << text << " [" << from << ", " << to << ")";
+    }
+}
+
 struct ExtractCase
 {
     const char* name;
