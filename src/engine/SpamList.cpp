@@ -46,7 +46,12 @@ std::string_view ReferrerHost(std::string_view referrer)
 {
     const std::size_t scheme = referrer.find("://");
     const std::string_view rest = scheme == std::string_view::npos ? referrer : referrer.substr(scheme + 3);
-    return rest.substr(0, rest.find_first_of("/?#: "));
+    // A plain loop: find_first_of calls memchr over its set for every byte.
+    std::size_t end = 0;
+    while (end < rest.size() && rest[end] != '/' && rest[end] != '?' && rest[end] != '#' && rest[end] != ':'
+           && rest[end] != ' ')
+        ++end;
+    return rest.substr(0, end);
 }
 
 std::string SpamList::NormalHost(std::string_view line)

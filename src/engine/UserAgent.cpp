@@ -1,6 +1,11 @@
 #include "UserAgent.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace backtrail::engine {
 
@@ -8,11 +13,34 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// The first double quote of the line from `from` on, npos when none. Quotes
+// stand tens of bytes apart, where an inline loop over sixteen bytes at a
+// time beats a memchr call.
+std::size_t findQuote(std::string_view line, std::size_t from)
+{
+    const char* const bytes = line.data();
+    const std::size_t size = line.size();
+#if defined(__SSE2__)
+    const __m128i quotes = _mm_set1_epi8('"');
+    for (; from + 16 <= size; from += 16) {
+        const unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + from)), quotes)));
+        if (mask != 0)
+            return from + std::size_t(std::countr_zero(mask));
+    }
+#endif
+    for (; from < size; ++from) {
+        if (bytes[from] == '"')
+            return from;
+    }
+    return npos;
+}
+
 // Where the line's quoted request opens: the first double quote followed by
 // capital letters and one blank (the rule LandingPath follows); npos when none.
 std::size_t quotedRequestOpening(std::string_view line)
 {
-    for (std::size_t q = line.find('"'); q != npos; q = line.find('"', q + 1)) {
+    for (std::size_t q = findQuote(line, 0); q != npos; q = findQuote(line, q + 1)) {
         std::size_t j = q + 1;
         while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
             ++j;
@@ -27,12 +55,11 @@ std::size_t quotedRequestOpening(std::string_view line)
 std::size_t closingQuote(std::string_view line, std::size_t opening)
 {
     // A quote is escaped when an odd run of backslashes inside the field stands
-    // before it; quotes are searched with memchr, backslashes looked at only there.
+    // before it; backslashes are looked at only there.
     for (std::size_t from = opening + 1; from < line.size();) {
-        const void* hit = std::memchr(line.data() + from, '"', line.size() - from);
-        if (!hit)
+        const std::size_t quote = findQuote(line, from);
+        if (quote == npos)
             return npos;
-        const std::size_t quote = std::size_t(static_cast<const char*>(hit) - line.data());
         std::size_t backslashes = 0;
         while (quote - backslashes > opening + 1 && line[quote - backslashes - 1] == '\\')
             ++backslashes;
@@ -48,7 +75,7 @@ UserAgentSpan quotedUserAgent(std::string_view line, std::size_t requestOpening)
     UserAgentSpan span;
     std::size_t closing = closingQuote(line, requestOpening);
     while (closing != npos) {
-        const std::size_t opening = line.find('"', closing + 1);
+        const std::size_t opening = findQuote(line, closing + 1);
         if (opening == npos)
             break;
         closing = closingQuote(line, opening);
