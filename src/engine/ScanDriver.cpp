@@ -223,8 +223,12 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     }
     // Each task asks its own copy: the copy's cache of answers is the task's alone.
     CrawlerList crawlers = crawlerList;
+    const bool compressed = source->compressed();
+    reserveEntries(result.part, compressed, task.bytes);
     const bool readToEnd
         = scanLines(task, *source, result, !task.whole && task.piece.begin > 0, yieldWhileReading, crawlers);
+    if (readToEnd && !result.stopped)
+        noteEntries(result.part, compressed, task.bytes);
     result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);
     if (result.stopped)
         return;
@@ -526,8 +530,26 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     return readToEnd;
 }
 
+void Scanner::reserveEntries(ScanPart& part, bool compressed, std::int64_t bytes) const
+{
+    const std::int64_t entries = entriesRead[compressed].load(std::memory_order_relaxed);
+    const std::int64_t read = bytesRead[compressed].load(std::memory_order_relaxed);
+    if (entries > 0 && read > 0 && bytes > 0)
+        part.reserve(std::size_t(double(entries) / double(read) * double(bytes)));
+}
+
+void Scanner::noteEntries(const ScanPart& part, bool compressed, std::int64_t bytes)
+{
+    entriesRead[compressed].fetch_add(std::int64_t(part.size()), std::memory_order_relaxed);
+    bytesRead[compressed].fetch_add(bytes, std::memory_order_relaxed);
+}
+
 void Scanner::ScanSelectedFiles()
 {
+    for (int k = 0; k < 2; ++k) {
+        entriesRead[k].store(0, std::memory_order_relaxed);
+        bytesRead[k].store(0, std::memory_order_relaxed);
+    }
     // What the reading depends on is fixed as the scan starts: every piece of
     // every file must be read alike.
     const bool collapse = settings.bRemoveDupes;

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -139,6 +140,10 @@ private:
     /// piece read by whichever of this thread and `helpers` more is free, and
     /// merged in order: the result is that of reading the file in one piece.
     void scanInPieces(const Task& task, TaskResult& result, std::unique_ptr<LogSource> source, int helpers);
+    /// Makes room in a part for the entries its bytes will likely hold, as
+    /// those read before had them; and counts a part read.
+    void reserveEntries(ScanPart& part, bool compressed, std::int64_t bytes) const;
+    void noteEntries(const ScanPart& part, bool compressed, std::int64_t bytes);
     void finishScan(ScanPart total, bool spamHidden);
     void showProgress();
     void setCounters(const ScanPart& total);
@@ -147,6 +152,10 @@ private:
     const ScanSettings& settings;
     ScanState current;
     std::atomic<bool> stopFlag {false};
+    /// Entries and file bytes of the tasks read so far, plain and compressed
+    /// apart: a task's part makes room for as many entries a byte from the start.
+    std::array<std::atomic<std::int64_t>, 2> entriesRead {};
+    std::array<std::atomic<std::int64_t>, 2> bytesRead {};
     bool scanning = false;
     int threads = 0;
     std::int64_t pieceBytes = 0;

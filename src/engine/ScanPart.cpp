@@ -1,6 +1,7 @@
 #include "ScanPart.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -72,9 +73,30 @@ void ScanPart::insert(std::uint64_t hash, bool bot)
     hashes.push_back(hash);
 }
 
-void ScanPart::grow()
+void ScanPart::reserve(std::size_t entries)
 {
-    const std::size_t newSize = std::max<std::size_t>(4096, buckets.size() * 2);
+    // Not past what a part may number (and a wrong hint costs memory only).
+    entries = std::min<std::size_t>(entries, std::size_t(1) << 28);
+    if (entries <= size())
+        return;
+    if (collapsing) {
+        if (entries * 2 > buckets.size())
+            grow(std::bit_ceil(entries * 2));
+        hashes.reserve(entries);
+        lists.counts.reserve(entries);
+    }
+    lists.List1.reserve(entries);
+    lists.landing.reserve(entries);
+    lists.bot.reserve(entries);
+    lists.types.reserve(entries);
+    lists.firstSeen.reserve(entries);
+    if (collapsing)
+        lists.lastSeen.reserve(entries);
+}
+
+void ScanPart::grow(std::size_t atLeast)
+{
+    const std::size_t newSize = std::max<std::size_t>({4096, buckets.size() * 2, atLeast});
     buckets.assign(newSize, 0);
     const std::size_t mask = newSize - 1;
     for (std::size_t k = 0; k < size(); ++k) {

@@ -105,6 +105,10 @@ public:
         return hash;
     }
 
+    /// Makes room for about `entries` entries (a hint: the part grows past
+    /// it when it must).
+    void reserve(std::size_t entries);
+
     /// Appends `later` after this part: lines and links add up, `later`'s new
     /// entries follow this part's, the counts of shared entries add up, and what
     /// a shared entry keeps (landing page, bot flag, type) comes from this part.
@@ -149,7 +153,7 @@ private:
     /// Fetches into the cache the entry held where a probe for the hash starts
     /// (its place in the referrer list, or with `text` its bytes).
     void prefetch(std::uint64_t hash, bool bot, bool text) const;
-    void grow();
+    void grow(std::size_t atLeast = 0);
     /// Appends an entry's landing page; a page among those appended lately is
     /// not copied again but pointed at.
     void appendLanding(std::string_view landing);
