@@ -245,6 +245,9 @@ namespace {
 constexpr std::size_t kInflatedPiece = std::size_t(32) << 20;
 // Pieces taken and not yet merged, at most.
 constexpr std::size_t kPiecesInFlight = 4;
+// A thread's buffer for the pieces it takes, kept from piece to piece: in
+// huge pages, whose first touch costs far less than that of 8,000 small ones.
+using PieceBuffer = std::vector<char, HugePageAllocator<char>>;
 
 // Where a piece of `bytes` may end: just after its last line end, a CR that
 // may be the first half of a CR LF counting only when the next byte is known
@@ -289,7 +292,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
     // from piece to piece; its size is its capacity, `used` the piece.
     const std::size_t pieceSize = pieceBytes > 0 ? std::size_t(pieceBytes) : kInflatedPiece;
     const std::size_t block = std::min(pieceSize, std::size_t(1) << 20);
-    auto takePiece = [&](std::string& buffer) -> std::unique_ptr<LogSource> {
+    auto takePiece = [&](PieceBuffer& buffer) -> std::unique_ptr<LogSource> {
         if (buffer.size() < pieceSize + block)
             buffer.resize(pieceSize + block);
         std::size_t used = carried.size();
@@ -311,7 +314,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
                 }
                 const std::size_t from = searched > 0 ? searched - 1 : 0;
                 if (const std::size_t cut = lastLineEnd(bytes().substr(from), false); cut > 0) {
-                    carried.assign(buffer, from + cut, used - from - cut);
+                    carried.assign(buffer.data() + from + cut, used - from - cut);
                     used = from + cut;
                     return LogSource::fromBytes(bytes());
                 }
@@ -354,7 +357,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
     };
 
     auto work = [&](CrawlerList crawlers) {
-        std::string buffer;
+        PieceBuffer buffer;
         for (;;) {
             std::unique_lock<std::mutex> reading(readLock);
             if (allTaken)
