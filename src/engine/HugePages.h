@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -14,12 +15,15 @@ namespace backtrail::engine {
 /// Memory for large tables that are read at random (the scan's hash table of
 /// referrers, its entry lists): blocks of 2 MiB and more are aligned to and
 /// asked for as huge pages, so that a lookup costs one TLB entry instead of a
-/// page walk. Smaller blocks come from malloc.
-inline void* AllocateLarge(std::size_t bytes)
+/// page walk. Smaller blocks come from malloc, aligned to `alignment` (a
+/// power of two) when that is more than malloc's own.
+inline void* AllocateLarge(std::size_t bytes, std::size_t alignment = alignof(std::max_align_t))
 {
     constexpr std::size_t kHugePage = std::size_t(2) << 20;
     if (bytes < kHugePage) {
-        void* small = std::malloc(bytes == 0 ? 1 : bytes);
+        void* small = alignment <= alignof(std::max_align_t)
+            ? std::malloc(bytes == 0 ? 1 : bytes)
+            : std::aligned_alloc(alignment, (std::max<std::size_t>(bytes, 1) + alignment - 1) / alignment * alignment);
         if (!small)
             throw std::bad_alloc();
         return small;
@@ -57,7 +61,7 @@ template<class T> struct HugePageAllocator
     using value_type = T;
     HugePageAllocator() = default;
     template<class U> HugePageAllocator(const HugePageAllocator<U>&) noexcept { }
-    T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T), alignof(T))); }
     void deallocate(T* p, std::size_t) noexcept { std::free(p); }
     template<class U> bool operator==(const HugePageAllocator<U>&) const noexcept { return true; }
 };
