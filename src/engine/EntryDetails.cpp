@@ -119,11 +119,10 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const FirstsList
     }
     Release(table);
     held = 0;
-    if (merged.empty() || entries == 0) {
-        Release(merged);
-        return;
-    }
+    const bool mayRepeat = !merged.empty() && entries > 0;
     Release(merged);
+    if (!mayRepeat)
+        return;
     // A pair that came in several ways is there several times: each entry's
     // pairs are put in value order and equal ones summed, moving the entries
     // after it down over the room this frees.

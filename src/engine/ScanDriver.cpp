@@ -537,14 +537,22 @@ void Scanner::reserveEntries(ScanPart& part, bool compressed, std::int64_t bytes
 {
     const std::int64_t entries = entriesRead[compressed].load(std::memory_order_relaxed);
     const std::int64_t read = bytesRead[compressed].load(std::memory_order_relaxed);
-    if (entries > 0 && read > 0 && bytes > 0)
-        part.reserve(std::size_t(double(entries) / double(read) * double(bytes)));
+    if (entries <= 0 || read <= 0 || bytes <= 0)
+        return;
+    // Never more than the largest part so far had: a small file of distinct
+    // referrers before a large one must not make the large one's table huge.
+    const double likely = double(entries) / double(read) * double(bytes);
+    part.reserve(std::size_t(std::min(likely, double(largestPart[compressed].load(std::memory_order_relaxed)))));
 }
 
 void Scanner::noteEntries(const ScanPart& part, bool compressed, std::int64_t bytes)
 {
     entriesRead[compressed].fetch_add(std::int64_t(part.size()), std::memory_order_relaxed);
     bytesRead[compressed].fetch_add(bytes, std::memory_order_relaxed);
+    std::int64_t largest = largestPart[compressed].load(std::memory_order_relaxed);
+    while (std::int64_t(part.size()) > largest
+           && !largestPart[compressed].compare_exchange_weak(largest, std::int64_t(part.size()),
+                                                             std::memory_order_relaxed)) { }
 }
 
 void Scanner::ScanSelectedFiles()
@@ -552,6 +560,7 @@ void Scanner::ScanSelectedFiles()
     for (int k = 0; k < 2; ++k) {
         entriesRead[k].store(0, std::memory_order_relaxed);
         bytesRead[k].store(0, std::memory_order_relaxed);
+        largestPart[k].store(0, std::memory_order_relaxed);
     }
     // What the reading depends on is fixed as the scan starts: every piece of
     // every file must be read alike.

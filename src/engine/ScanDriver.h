@@ -152,10 +152,12 @@ private:
     const ScanSettings& settings;
     ScanState current;
     std::atomic<bool> stopFlag {false};
-    /// Entries and file bytes of the tasks read so far, plain and compressed
-    /// apart: a task's part makes room for as many entries a byte from the start.
+    /// Entries and file bytes of the tasks read so far, and the most entries
+    /// one of them had, plain and compressed apart: a task's part makes room
+    /// for as many entries a byte from the start.
     std::array<std::atomic<std::int64_t>, 2> entriesRead {};
     std::array<std::atomic<std::int64_t>, 2> bytesRead {};
+    std::array<std::atomic<std::int64_t>, 2> largestPart {};
     bool scanning = false;
     int threads = 0;
     std::int64_t pieceBytes = 0;
