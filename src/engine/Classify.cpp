@@ -75,20 +75,19 @@ std::uint8_t ExtensionIndex(std::string_view remainder)
     const char* const bytes = remainder.data();
     const std::size_t size = remainder.size();
     auto atDot = [&](std::size_t dot) {
-        // Every extension has two bytes or more and starts with a letter, so
-        // the dots of addresses and versions end here.
-        if (dot + 2 >= size)
+        // The (at most four) bytes after the dot, in lower case; every extension
+        // starts with a letter, so the dots of addresses and versions end here.
+        const char next = char(bytes[dot + 1 < size ? dot + 1 : dot] | 0x20);
+        if (dot + 2 >= size || next < 'a' || next > 'z')
             return;
-        const char next = char(bytes[dot + 1] | 0x20);
-        if (next < 'a' || next > 'z')
-            return;
-        // The (two to four) bytes after the dot, in lower case.
         char after[4];
         std::size_t length = 0;
         for (; length < 4 && dot + 1 + length < size; ++length) {
             const unsigned char c = static_cast<unsigned char>(bytes[dot + 1 + length]);
             after[length] = char((c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c);
         }
+        if (length < 2 || after[0] < 'a' || after[0] > 'z')
+            return;
         const std::size_t letter = std::size_t(after[0] - 'a');
         for (std::size_t k = 0; k < kTextsByLetter.counts[letter]; ++k) {
             const TextsByLetter::Text& text = kTextsByLetter.texts[letter][k];
