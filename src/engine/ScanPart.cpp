@@ -96,7 +96,11 @@ void ScanPart::reserve(std::size_t entries)
 
 void ScanPart::grow(std::size_t atLeast)
 {
-    const std::size_t newSize = std::max<std::size_t>({4096, buckets.size() * 2, atLeast});
+    rehash(std::max<std::size_t>({4096, buckets.size() * 2, atLeast}));
+}
+
+void ScanPart::rehash(std::size_t newSize)
+{
     buckets.assign(newSize, 0);
     const std::size_t mask = newSize - 1;
     for (std::size_t k = 0; k < size(); ++k) {
@@ -217,6 +221,14 @@ void ScanPart::merge(ScanPart&& later)
         later = ScanPart(false);
         return;
     }
+    if (later.size() > 2 * size()) {
+        // Far more entries come than are here: this part's few are put
+        // before the later part's many, which stay where they are.
+        later.takeEarlier(std::move(*this));
+        *this = std::move(later);
+        later = ScanPart(true, detailed);
+        return;
+    }
     const WorkingLists& more = later.lists;
     // Where each of the later part's entries lands here, for its details.
     std::vector<std::uint32_t> entryOf(detailed ? more.size() : 0);
@@ -255,6 +267,89 @@ void ScanPart::merge(ScanPart&& later)
     if (detailed)
         detailTables.merge(later.detailTables, entryOf);
     later = ScanPart(true, detailed);
+}
+
+namespace {
+
+// Keeps the values at the given ascending positions, in that order, after all of `earlier`'s.
+template<class Vector> void keepAfter(Vector& values, const Vector& earlier, const std::vector<std::size_t>& positions)
+{
+    std::size_t out = 0;
+    for (const std::size_t p : positions)
+        values[out++] = values[p];
+    values.resize(out);
+    values.insert(values.begin(), earlier.begin(), earlier.end());
+}
+
+} // namespace
+
+void ScanPart::takeEarlier(ScanPart&& earlier)
+{
+    // Counters were added to `earlier` by the caller; they are taken over here.
+    lines = earlier.lines;
+    links = earlier.links;
+    hiddenCrawlerLines = earlier.hiddenCrawlerLines;
+    hiddenSpamLines = earlier.hiddenSpamLines;
+    outsideRangeLines = earlier.outsideRangeLines;
+    WorkingLists& first = earlier.lists;
+    const std::size_t before = earlier.size();
+    if (earlier.hashes.size() != before) {
+        earlier.hashes.clear();
+        for (std::size_t i = 0; i < before; ++i)
+            earlier.hashes.push_back(hashOf(first.List1[i], first.isBot(i)));
+    }
+    // An entry here that the earlier part has too is counted into the
+    // earlier one's, which keeps its landing page, bot flag and type; the
+    // others keep their order after the earlier part's.
+    constexpr std::uint32_t kNotShared = UINT32_MAX;
+    std::vector<std::uint32_t> entryOf(size(), kNotShared);
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t i = 0; i < before; ++i) {
+        if (i + kAhead < before && !buckets.empty())
+            __builtin_prefetch(&buckets[earlier.hashes[i + kAhead] & (buckets.size() - 1)]);
+        const bool bot = first.isBot(i);
+        const std::size_t found = find(first.List1[i], bot, earlier.hashes[i]);
+        if (found == kNone)
+            continue;
+        entryOf[found] = std::uint32_t(i);
+        earlier.bump(i, lists.counts[found]);
+        KeepEarlier(first.firstSeen[i], lists.firstSeen[found]);
+        KeepLater(first.lastSeen[i], lists.lastSeen[found]);
+    }
+    std::vector<std::size_t> kept;
+    kept.reserve(size());
+    for (std::size_t j = 0; j < entryOf.size(); ++j) {
+        if (entryOf[j] == kNotShared) {
+            entryOf[j] = std::uint32_t(before + kept.size());
+            kept.push_back(j);
+        }
+    }
+    // Column by column, so that at most one column is ever doubled.
+    lists.List1.keepOnly(kept);
+    lists.List1.prepend(std::move(first.List1));
+    lists.landing.keepOnly(kept);
+    lists.landing.prepend(std::move(first.landing));
+    keepAfter(lists.bot, first.bot, kept);
+    Release(first.bot);
+    keepAfter(lists.types, first.types, kept);
+    Release(first.types);
+    keepAfter(lists.counts, first.counts, kept);
+    Release(first.counts);
+    keepAfter(hashes, earlier.hashes, kept);
+    Release(earlier.hashes);
+    lists.firstSeen.keepOnly(kept);
+    lists.firstSeen.prepend(first.firstSeen);
+    first.firstSeen.clear();
+    lists.lastSeen.keepOnly(kept);
+    lists.lastSeen.prepend(first.lastSeen);
+    first.lastSeen.clear();
+    // Every entry's number has changed.
+    Release(earlier.buckets);
+    rehash(std::max<std::size_t>({4096, buckets.size(), std::bit_ceil((size() + 1) * 2)}));
+    if (detailed) {
+        earlier.detailTables.merge(detailTables, entryOf);
+        detailTables = std::move(earlier.detailTables);
+    }
 }
 
 WorkingLists ScanPart::takeEntries()

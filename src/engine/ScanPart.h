@@ -154,6 +154,11 @@ private:
     /// (its place in the referrer list, or with `text` its bytes).
     void prefetch(std::uint64_t hash, bool bot, bool text) const;
     void grow(std::size_t atLeast = 0);
+    /// Puts every entry in a table of the given size (a power of two).
+    void rehash(std::size_t tableSize);
+    /// merge() turned about: `earlier`'s entries (with its counters added
+    /// already) are put before this part's, which are not copied.
+    void takeEarlier(ScanPart&& earlier);
     /// Appends an entry's landing page; a page among those appended lately is
     /// not copied again but pointed at.
     void appendLanding(std::string_view landing);

@@ -77,6 +77,29 @@ public:
         Vector& mine = own();
         mine.insert(mine.end(), later.begin(), later.end());
     }
+    /// Keeps only the values at the given ascending positions, in that order.
+    void keepOnly(const std::vector<std::size_t>& positions)
+    {
+        if (positions.size() == size())
+            return; // every position, in order
+        Vector& mine = own();
+        std::size_t out = 0;
+        for (const std::size_t p : positions)
+            mine[out++] = mine[p];
+        mine.resize(out);
+    }
+    /// Puts all of `earlier`'s values before this column's.
+    void prepend(const SharedColumn& earlier)
+    {
+        if (earlier.empty())
+            return;
+        if (empty()) {
+            *this = earlier;
+            return;
+        }
+        Vector& mine = own();
+        mine.insert(mine.begin(), earlier.begin(), earlier.end());
+    }
     /// Empties the column and lets its memory go (as far as no copy shares it).
     void clear()
     {

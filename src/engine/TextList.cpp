@@ -97,15 +97,22 @@ void TextList::append(TextList&& later)
     later.clear();
 }
 
+void TextList::prepend(TextList&& earlier)
+{
+    // This list's free space stays where it is; the chunks taken over are full as far as it matters.
+    for (auto& chunk : earlier.chunks)
+        chunks.push_back(std::move(chunk));
+    entries.prepend(earlier.entries);
+    bytes += earlier.bytes;
+    earlier.clear();
+}
+
 void TextList::keepOnly(const std::vector<std::size_t>& positions)
 {
-    std::size_t out = 0;
     std::size_t kept = 0;
-    for (const std::size_t p : positions) {
-        entries[out++] = entries[p];
+    for (const std::size_t p : positions)
         kept += entries[p].length;
-    }
-    entries.resize(out);
+    entries.keepOnly(positions);
     bytes = kept;
 }
 

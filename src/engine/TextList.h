@@ -36,6 +36,9 @@ public:
     /// Appends all of `later`'s entries after this list's, taking over its
     /// bytes without copying them; `later` is left empty.
     void append(TextList&& later);
+    /// Puts all of `earlier`'s entries before this list's, taking over its
+    /// bytes without copying them; `earlier` is left empty.
+    void prepend(TextList&& earlier);
     /// Makes room for `count` entries in all, so that appending up to there
     /// never moves the entry list.
     void reserve(std::size_t count) { entries.reserve(count); }

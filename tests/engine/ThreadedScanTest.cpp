@@ -222,6 +222,9 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
         // Some entries come as results read back, whose last time may follow the first.
         std::vector<std::tuple<std::string, std::string, bool, std::uint8_t, LineTime, std::optional<LineTime>>> lines;
         const bool readBack = random() % 3 == 0;
+        // Few referrers, or so many that a later part often has far more
+        // entries than the one it is merged into.
+        const unsigned referrers = random() % 2 == 0 ? 30 : 500;
         for (int i = int(random() % 300); i > 0; --i) {
             // Few distinct seconds and offsets, so that instants tie; some lines without a time.
             LineTime time;
@@ -236,7 +239,7 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
                 last = time;
                 last->hour = std::uint8_t(time.hour + random() % 2);
             }
-            lines.emplace_back("http://r" + std::to_string(random() % 30) + ".example/",
+            lines.emplace_back("http://r" + std::to_string(random() % referrers) + ".example/",
                                "/p" + std::to_string(100 + random() % 600), random() % 5 == 0,
                                std::uint8_t(random() % 32), time, last);
         }
