@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace backtrail::engine {
@@ -34,6 +35,13 @@ public:
     }
 
     template<class OnLine> bool run(LogSource& source, OnLine&& onLine)
+    {
+        return run(source, std::forward<OnLine>(onLine), [] {});
+    }
+    /// The same; `beforeReuse()` is called whenever the bytes of the lines
+    /// handed out so far are about to be overwritten (their views are valid
+    /// until then, and after the end of reading until the scanner goes).
+    template<class OnLine, class BeforeReuse> bool run(LogSource& source, OnLine&& onLine, BeforeReuse&& beforeReuse)
     {
         bool skipping = false; // inside the unkept tail of an over-long line
         bool pendingCr = false; // the last block ended in CR, and a LF may follow
@@ -73,6 +81,7 @@ public:
             }
             if (skipping)
                 left = 0; // the tail holds no line end: all of it belongs to the unkept part
+            beforeReuse();
             std::memmove(buffer.data(), p, left);
             filled = left;
         }

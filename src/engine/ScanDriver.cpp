@@ -16,6 +16,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -476,8 +477,44 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         return true;
     };
 
+    // Referrer lines are counted a few referrer lines after they are read,
+    // so that the lookups of several lines are under way at once: while the
+    // lines after it are read, a line's slot in the lookup table is fetched,
+    // then its entry's place, then the entry's text.
+    struct Pending
+    {
+        std::string_view line;
+        std::size_t start = 0;
+        std::string_view referrer;
+        std::uint64_t hash = 0;
+        std::string_view landing;
+        LineTime time;
+        bool bot = false;
+        std::string scratch; // what the landing page may be made in
+    };
+    constexpr std::size_t kPending = 8;
+    constexpr std::size_t kEntryAge = 2; // lines after its own when its entry's place is fetched
+    constexpr std::size_t kTextAge = 5; // and when the entry's text is
+    std::array<Pending, kPending> pending;
+    std::size_t oldest = 0;
+    std::size_t waiting = 0;
+    auto countOldest = [&] {
+        Pending& p = pending[oldest];
+        part.add(p.referrer, p.hash, p.landing, p.bot, p.time, [&] {
+            ReferrerMatcher::Remainder(p.line, p.start, p.referrer, remainder);
+            return ExtensionIndex(remainder);
+        });
+        oldest = (oldest + 1) % kPending;
+        --waiting;
+    };
+    auto countWaiting = [&] {
+        while (waiting > 0)
+            countOldest();
+    };
+    auto aged = [&](std::size_t age) -> const Pending& { return pending[(oldest + waiting - 1 - age) % kPending]; };
+
     LineScanner scanner;
-    const bool readToEnd = scanner.run(*source, [&](std::string_view line, std::size_t scheme) {
+    auto readLine = [&](std::string_view line, std::size_t scheme) {
         if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
             result.stopped = true;
             return false;
@@ -489,7 +526,6 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
-            // Its lookup is fetched while the rest of the line is read.
             const std::uint64_t referrerHash = part.textHash(referrer.text);
             // When: a line outside the date range (or without a time while one is set) is no referrer line.
             const LineTime time = FindLineTime(line, timeFields);
@@ -517,18 +553,31 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
                 ++part.hiddenSpamLines;
                 return countedLine();
             }
-            const std::string_view landing = LandingPath(line, fields, scratch);
+            if (waiting == kPending)
+                countOldest();
+            Pending& p = pending[(oldest + waiting) % kPending];
+            ++waiting;
+            p.landing = LandingPath(line, fields, p.scratch);
             // Before the piece names its W3C fields, a landing page can only come from a
             // quoted request; an empty one may need the fields an earlier piece named.
-            if (midFile && !result.namedFields && landing.empty())
+            if (midFile && !result.namedFields && p.landing.empty())
                 result.landingsNeedEarlierFields = true;
-            part.add(referrer.text, referrerHash, landing, bot, time, [&] {
-                ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
-                return ExtensionIndex(remainder);
-            });
+            p.line = line;
+            p.start = start;
+            p.referrer = referrer.text;
+            p.hash = referrerHash;
+            p.time = time;
+            p.bot = bot;
+            part.prefetchEntry(referrerHash, bot, ScanPart::Lookup::Slot);
+            if (waiting > kEntryAge)
+                part.prefetchEntry(aged(kEntryAge).hash, aged(kEntryAge).bot, ScanPart::Lookup::Place);
+            if (waiting > kTextAge)
+                part.prefetchEntry(aged(kTextAge).hash, aged(kTextAge).bot, ScanPart::Lookup::Text);
         }
         return countedLine();
-    });
+    };
+    const bool readToEnd = scanner.run(*source, readLine, countWaiting);
+    countWaiting();
     result.endFields = fields;
     return readToEnd;
 }

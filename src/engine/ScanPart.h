@@ -89,20 +89,28 @@ public:
         addDetails(size() - 1, landing, time, 1);
     }
 
-    /// The hash add() looks a referrer up by, with where its lookup starts
-    /// (as a person's line and as a crawler's) fetched into the cache: work
-    /// done between this and add() hides the fetch.
+    /// The hash add() looks a referrer up by.
     std::uint64_t textHash(std::string_view referrer) const
     {
-        if (!collapsing)
-            return 0; // a part that keeps every entry looks nothing up
-        const std::uint64_t hash = TextHash(referrer);
-        if (!buckets.empty()) {
-            const std::size_t mask = buckets.size() - 1;
-            __builtin_prefetch(&buckets[hash & mask]);
-            __builtin_prefetch(&buckets[(hash ^ kBotHash) & mask]);
-        }
-        return hash;
+        return collapsing ? TextHash(referrer) : 0; // a part that keeps every entry looks nothing up
+    }
+
+    /// What add() reads to look a referrer line up, in the order it reads it.
+    enum class Lookup { Slot, Place, Text };
+    /// Fetches into the cache, for a referrer line that add() is to count
+    /// later (by its textHash()), one step of its lookup: the slot in the
+    /// lookup table, the entry's place in the lists, or the entry's text and
+    /// what a line of it updates. Each step reads what the one before fetched,
+    /// so it is worth its while once that has arrived.
+    void prefetchEntry(std::uint64_t referrerHash, bool bot, Lookup step) const
+    {
+        if (!collapsing || buckets.empty())
+            return;
+        const std::uint64_t hash = bot ? referrerHash ^ kBotHash : referrerHash;
+        if (step == Lookup::Slot)
+            __builtin_prefetch(&buckets[hash & (buckets.size() - 1)]);
+        else
+            prefetch(hash, bot, step == Lookup::Text);
     }
 
     /// Makes room for about `entries` entries (a hint: the part grows past
