@@ -39,16 +39,29 @@ std::vector<std::string> naiveLines(std::string_view bytes)
 std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
 {
     std::vector<std::string> lines;
+    // The lines handed out are views that must hold their bytes until the
+    // scanner says it reuses them.
+    std::vector<std::pair<std::string_view, std::size_t>> views;
+    auto checkViews = [&] {
+        for (const auto& [view, index] : views)
+            EXPECT_EQ(view, lines[index]) << "line " << index << " changed before the scanner said so";
+        views.clear();
+    };
     LineScanner scanner(blockSize);
-    EXPECT_TRUE(scanner.run(source, [&](std::string_view line, std::size_t scheme) {
-        lines.emplace_back(line);
-        if (schemes)
-            schemes->push_back(scheme != std::string_view::npos);
-        if (scheme != std::string_view::npos) {
-            EXPECT_EQ(scheme, line.find("://"));
-        }
-        return true;
-    }));
+    EXPECT_TRUE(scanner.run(
+        source,
+        [&](std::string_view line, std::size_t scheme) {
+            lines.emplace_back(line);
+            views.emplace_back(line, lines.size() - 1);
+            if (schemes)
+                schemes->push_back(scheme != std::string_view::npos);
+            if (scheme != std::string_view::npos) {
+                EXPECT_EQ(scheme, line.find("://"));
+            }
+            return true;
+        },
+        checkViews));
+    checkViews();
     return lines;
 }
 
