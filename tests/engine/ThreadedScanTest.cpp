@@ -310,4 +310,34 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
     }
 }
 
+TEST(ScanPartMerge, AFewEntriesMergedBeforeManyLeaveTheManyWhereTheyLie)
+{
+    // A short log before a long one: the long one's entries are not copied,
+    // so the merge never holds them twice.
+    for (const bool details : {false, true}) {
+        ScanPart few(true, details);
+        ScanPart many(true, details);
+        LineTime time;
+        time.valid = true;
+        for (int i = 0; i < 50; ++i)
+            few.add("http://r" + std::to_string(i * 7) + ".example/", "/a", i % 5 == 0, time, [] { return 1; });
+        for (int i = 0; i < 2000; ++i)
+            many.add("http://r" + std::to_string(i) + ".example/", "/b", i % 5 == 0, time, [] { return 2; });
+        std::vector<const char*> bytes;
+        for (std::size_t i = 0; i < many.size(); ++i)
+            bytes.push_back(many.entries().List1[i].data());
+        few.merge(std::move(many));
+        ASSERT_EQ(few.size(), 50u + 2000u - 50u);
+        std::size_t at = 50;
+        for (int i = 0; i < 2000; ++i) {
+            if (i % 7 == 0 && i / 7 < 50)
+                continue; // the earlier part's entry stays, with both counts
+            EXPECT_EQ(few.entries().List1[at].data(), bytes[std::size_t(i)]) << "entry " << i << " was copied";
+            ++at;
+        }
+        EXPECT_EQ(few.entries().counts[1], 2u);
+        EXPECT_EQ(few.entries().types[1], 1u);
+    }
+}
+
 } // namespace
