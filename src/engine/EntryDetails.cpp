@@ -171,6 +171,29 @@ void EntryDetails::PairCounts::sumMerged()
     sumAt = std::max(sumAt, kept * 2);
 }
 
+void EntryDetails::PairCounts::renumber(FirstsList& records, const std::vector<std::uint32_t>& entryOf,
+                                        std::uint32_t earlier)
+{
+    for (Slot& pair : merged)
+        pair.entry = entryOf[pair.entry - 1] + 1;
+    for (std::size_t e = 0; e < records.size() && e < entryOf.size(); ++e) {
+        First& mine = records[e].*member;
+        mine.recent = 0;
+        if (mine.value != 0 && entryOf[e] < earlier) {
+            merged.push_back({entryOf[e] + 1, mine.value - 1, mine.count});
+            mine = First();
+        }
+    }
+    for (const Slot& pair : table) {
+        if (pair.entry != 0)
+            merged.push_back({entryOf[pair.entry - 1] + 1, pair.value, pair.count});
+    }
+    Release(table);
+    held = 0;
+    if (merged.size() >= sumAt)
+        sumMerged();
+}
+
 void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
 {
     if (table.empty())
@@ -293,6 +316,29 @@ void EntryDetails::flush()
         oldest = (oldest + 1) % kQueuedLines;
     }
     oldest = 0;
+}
+
+void EntryDetails::renumber(const std::vector<std::uint32_t>& entryOf, std::uint32_t earlier)
+{
+    flush();
+    landings.renumber(firsts, entryOf, earlier);
+    days.renumber(firsts, entryOf, earlier);
+    // The records of the entries that keep their order move up, the last first
+    // (an entry's new number is never below its old one).
+    const std::size_t records = std::min(firsts.size(), entryOf.size());
+    std::size_t needed = firsts.size();
+    for (std::size_t e = 0; e < records; ++e) {
+        if (entryOf[e] >= earlier)
+            needed = std::max<std::size_t>(needed, entryOf[e] + 1);
+    }
+    firsts.resize(needed);
+    for (std::size_t e = records; e-- > 0;) {
+        if (entryOf[e] < earlier)
+            continue; // emptied above; its number's record may still be to move
+        const Firsts record = firsts[e];
+        firsts[e] = Firsts();
+        firsts[entryOf[e]] = record;
+    }
 }
 
 void EntryDetails::merge(EntryDetails& later, const std::vector<std::uint32_t>& entryOf)

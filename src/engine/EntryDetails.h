@@ -58,6 +58,12 @@ public:
     /// is summed in itself whenever it has doubled since, so that its memory
     /// follows the distinct pairs.
     void merge(EntryDetails& later, const std::vector<std::uint32_t>& entryOf);
+    /// Numbers entry k of these details `entryOf[k]` instead, for a part whose
+    /// entries come after `earlier` new ones: an entry numbered below
+    /// `earlier` is one of those (its pairs are then added to theirs by a
+    /// merge()), and the others keep their order. Nothing is copied but the
+    /// pairs beyond each entry's first.
+    void renumber(const std::vector<std::uint32_t>& entryOf, std::uint32_t earlier);
     /// How long the list of merged pairs may grow before it is first summed
     /// (a test makes it short).
     void setMergedPairsBound(std::size_t pairs)
@@ -171,6 +177,9 @@ private:
                     const std::vector<std::uint32_t>* valueOf);
         /// Sums the merged list's equal pairs.
         void sumMerged();
+        /// The pairs' part of renumber(): the table's pairs and those of the
+        /// entries numbered below `earlier` go to the merged list.
+        void renumber(FirstsList& records, const std::vector<std::uint32_t>& entryOf, std::uint32_t earlier);
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
         /// Doubles the table; the entries' last pairs are forgotten.

@@ -347,8 +347,13 @@ void ScanPart::takeEarlier(ScanPart&& earlier)
     Release(earlier.buckets);
     rehash(std::max<std::size_t>({4096, buckets.size(), std::bit_ceil((size() + 1) * 2)}));
     if (detailed) {
-        earlier.detailTables.merge(detailTables, entryOf);
-        detailTables = std::move(earlier.detailTables);
+        // This part's pairs stay where they are, numbered anew; the earlier
+        // part's few are added to them.
+        detailTables.renumber(entryOf, std::uint32_t(before));
+        std::vector<std::uint32_t> same(before);
+        for (std::size_t i = 0; i < before; ++i)
+            same[i] = std::uint32_t(i);
+        detailTables.merge(earlier.detailTables, same);
     }
 }
 
