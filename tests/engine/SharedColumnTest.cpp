@@ -20,7 +20,7 @@ TEST(SharedColumn, CopiesChangeAsIfEachHeldItsOwnValues)
         for (int step = 0; step < 400; ++step) {
             const std::size_t a = random() % 4;
             const std::size_t b = random() % 4;
-            switch (random() % 7) {
+            switch (random() % 9) {
             case 0:
                 columns[a] = columns[b];
                 expected[a] = expected[b];
@@ -55,6 +55,27 @@ TEST(SharedColumn, CopiesChangeAsIfEachHeldItsOwnValues)
                     expected[a].resize(size);
                 }
                 break;
+            case 5: {
+                std::vector<std::size_t> kept;
+                std::vector<int> left;
+                for (std::size_t i = 0; i < expected[a].size(); ++i) {
+                    if (random() % 3 != 0) {
+                        kept.push_back(i);
+                        left.push_back(expected[a][i]);
+                    }
+                }
+                columns[a].keepOnly(kept);
+                expected[a] = left;
+                break;
+            }
+            case 6: {
+                if (expected[a].size() + expected[b].size() > 200)
+                    break; // each time may double a column
+                const SharedColumn<int> before = columns[b];
+                columns[a].prepend(before);
+                expected[a].insert(expected[a].begin(), expected[b].begin(), expected[b].end());
+                break;
+            }
             default:
                 columns[a].push_back(step);
                 expected[a].push_back(step);
@@ -65,7 +86,8 @@ TEST(SharedColumn, CopiesChangeAsIfEachHeldItsOwnValues)
     }
 }
 
-// A shared text list and the list it came from part as either changes.
+// A shared text list and the list it came from part as either changes, also
+// when one is put in front of the other.
 TEST(SharedColumn, SharedTextListsPartOnChange)
 {
     std::mt19937 random(6);
@@ -75,11 +97,20 @@ TEST(SharedColumn, SharedTextListsPartOnChange)
         for (int step = 0; step < 300; ++step) {
             const std::size_t a = random() % 2;
             const std::string text(random() % 40, char('a' + step % 26));
-            switch (random() % 5) {
+            switch (random() % 6) {
             case 0:
                 lists[a] = lists[1 - a].share();
                 expected[a] = expected[1 - a];
                 break;
+            case 4: {
+                // The other list's entries put first, their bytes shared, not copied
+                // (while the lists are short: each time doubles them).
+                if (expected[a].size() + expected[1 - a].size() > 200)
+                    break;
+                lists[a].prepend(lists[1 - a].share());
+                expected[a].insert(expected[a].begin(), expected[1 - a].begin(), expected[1 - a].end());
+                break;
+            }
             case 1:
                 if (!expected[a].empty()) {
                     const std::size_t i = random() % expected[a].size();
