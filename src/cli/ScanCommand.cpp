@@ -8,6 +8,7 @@
 #include "engine/FileRoutines.h"
 #include "engine/Grouping.h"
 #include "engine/LineTime.h"
+#include "engine/OwnSite.h"
 #include "engine/SavedResults.h"
 #include "engine/ScanDriver.h"
 #include "engine/ScanFrontEnd.h"
@@ -550,7 +551,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     const QCommandLineOption domain(QStringLiteral("domain"),
-                                    QStringLiteral("Own domain: lines that mention it are not referrer lines."),
+                                    QStringLiteral("Own domain. ") + QLatin1String(engine::kOwnDomainHelp),
                                     QStringLiteral("TEXT"));
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("Output format: table (default), tsv, json or html."),

@@ -212,30 +212,39 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
 }
 
 ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo)
-    : domain(ownDomain)
+    : own(ownDomain)
     , https(httpsToo)
 {
+}
+
+std::size_t ReferrerMatcher::schemeBefore(std::string_view line, std::size_t separator) const
+{
+    if (separator >= 4 && StartsWithIgnoringCase(line.substr(separator - 4), "http"))
+        return 4;
+    if (https && separator >= 5 && StartsWithIgnoringCase(line.substr(separator - 5), "https"))
+        return 5;
+    return 0;
 }
 
 std::size_t ReferrerMatcher::addressStart(std::string_view line, std::size_t from) const
 {
     const char* const base = line.data();
     const char* const end = base + line.size();
-    // A "://" at `at` starts an address when "http" (or "https") stands before it.
     for (const char* hit = FindSchemeSeparator(base + std::min(from, line.size()), end); hit != end;
          hit = FindSchemeSeparator(hit + 1, end)) {
         const std::size_t at = std::size_t(hit - base);
-        if (at >= 4 && StartsWithIgnoringCase(line.substr(at - 4), "http"))
-            return at - 4;
-        if (https && at >= 5 && StartsWithIgnoringCase(line.substr(at - 5), "https"))
-            return at - 5;
+        if (const std::size_t scheme = schemeBefore(line, at))
+            return at - scheme;
     }
     return std::string_view::npos;
 }
 
 bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
 {
-    return addressStart(line) != std::string_view::npos && !domain.containedIn(line);
+    const char* const separator = FindSchemeSeparator(line.data(), line.data() + line.size());
+    Referrer referrer;
+    std::size_t start = 0;
+    return findReferrer(line, std::size_t(separator - line.data()), referrer, start);
 }
 
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
@@ -261,11 +270,26 @@ bool ReferrerMatcher::takeReferrer(std::string_view line, std::size_t scheme, Re
 bool ReferrerMatcher::findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
                                    std::size_t& start) const
 {
-    if (scheme == std::string_view::npos)
+    if (scheme >= line.size())
         return false;
-    // The separator's offset bounds the scheme's start from below: "https" is five bytes.
-    start = addressStart(line, scheme >= 5 ? scheme - 5 : 0);
-    if (start == std::string_view::npos || domain.containedIn(line))
+    // The referrer is the first address; the line is the own site's when any
+    // of its addresses is. The separator's offset bounds the first scheme's
+    // start from below: "https" is five bytes.
+    start = std::string_view::npos;
+    const char* const base = line.data();
+    const char* const end = base + line.size();
+    for (const char* hit = FindSchemeSeparator(base + (scheme >= 5 ? scheme - 5 : 0), end); hit != end;
+         hit = FindSchemeSeparator(hit + 1, end)) {
+        const std::size_t at = std::size_t(hit - base);
+        const std::size_t length = schemeBefore(line, at);
+        if (length == 0)
+            continue;
+        if (own.holds(line.substr(at + 3)))
+            return false;
+        if (start == std::string_view::npos)
+            start = at - length;
+    }
+    if (start == std::string_view::npos)
         return false;
     referrer = cutAt(line, start);
     return true;
@@ -281,23 +305,35 @@ ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std:
 
 namespace {
 
-// The first of [from, end) that is `a`, `b` or `c`, or end.
-const char* FindAnyOf(const char* from, const char* end, char a, char b, char c)
+// A double quote or a control byte (a tab, say, between a W3C log's fields)
+// ends an address alike.
+bool EndsLikeAQuote(char c)
+{
+    return c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// The first of [from, end) that ends an address like a quote or is ")" (or,
+// with `blankToo`, a blank), or end.
+const char* FindAddressStop(const char* from, const char* end, bool blankToo)
 {
 #if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
-    const __m128i vc = _mm_set1_epi8(c);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i paren = _mm_set1_epi8(')');
+    const __m128i blank = _mm_set1_epi8(blankToo ? ' ' : ')');
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
+    const __m128i del = _mm_set1_epi8(0x7F);
     for (; end - from >= 16; from += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)), _mm_cmpeq_epi8(block, vc))));
-        if (mask != 0)
+        const __m128i control
+            = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(block, lastControl), block), _mm_cmpeq_epi8(block, del));
+        const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, paren)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(block, blank), control));
+        if (const unsigned mask = unsigned(_mm_movemask_epi8(stops)); mask != 0)
             return from + std::countr_zero(mask);
     }
 #endif
     for (; from < end; ++from) {
-        if (*from == a || *from == b || *from == c)
+        if (*from == ')' || (blankToo && *from == ' ') || EndsLikeAQuote(*from))
             return from;
     }
     return end;
@@ -307,30 +343,31 @@ const char* FindAnyOf(const char* from, const char* end, char a, char b, char c)
 
 ReferrerMatcher::Referrer ReferrerMatcher::cutAt(std::string_view line, std::size_t start)
 {
-    // The referrer ends at the first double quote after its first byte (combined
-    // logs quote it and follow it by the quoted user agent), else at the first
-    // ")" (a crawler's address in its user agent), else after the first blank
-    // (kept as part of the referrer), else at the end of the line. A blank does
-    // not end it where a ")" follows: then a quote before that ")" ends it, or
+    // The referrer ends at the first double quote or control byte after its
+    // first byte (combined logs quote it and follow it by the quoted user
+    // agent; W3C logs may put a tab after it), else at the first ")" (a
+    // crawler's address in its user agent), else after the first blank (kept
+    // as part of the referrer), else at the end of the line. A blank does not
+    // end it where a ")" follows: then a quote before that ")" ends it, or
     // else the ")" does.
     Referrer result;
     const std::string_view rest = line.substr(start);
     const char* const begin = rest.data();
     const char* const end = begin + rest.size();
     auto upTo = [&](const char* at) { return rest.substr(0, std::size_t(at - begin)); };
-    const char* hit = FindAnyOf(begin, end, '"', ')', ' ');
-    if (hit == begin && *hit == '"')
-        hit = FindAnyOf(begin + 1, end, '"', ')', ' ');
+    const char* hit = FindAddressStop(begin, end, true);
+    if (hit == begin && EndsLikeAQuote(*hit))
+        hit = FindAddressStop(begin + 1, end, true);
     if (hit == end) {
         result.text = rest;
-    } else if (*hit == '"') {
+    } else if (EndsLikeAQuote(*hit)) {
         result.text = upTo(hit);
     } else if (*hit == ')') {
         result.text = upTo(hit);
         result.closedByParen = true;
     } else {
         const char* const blank = hit;
-        const char* const next = FindAnyOf(blank + 1, end, '"', ')', ')');
+        const char* const next = FindAddressStop(blank + 1, end, false);
         if (next == end) {
             result.text = upTo(blank + 1);
         } else if (*next == ')') {

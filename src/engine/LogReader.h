@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OwnSite.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -80,21 +82,22 @@ struct W3cFields
     void readDirective(std::string_view line);
 };
 
-/// Splits a line on blanks, runs of blanks counting as one, as W3C logs
-/// separate their fields: calls onField(index, field) for each field and
-/// returns the number of fields.
+/// Splits a line on blanks and tabs, a run of them counting as one, as W3C
+/// logs separate their fields (IIS with blanks, CloudFront with tabs): calls
+/// onField(index, field) for each field and returns the number of fields.
 template<class OnField> int ForEachW3cField(std::string_view text, OnField&& onField)
 {
+    auto separates = [](char c) { return c == ' ' || c == '\t'; };
     int index = 0;
     std::size_t p = 0;
     while (p < text.size()) {
-        if (text[p] == ' ') {
+        if (separates(text[p])) {
             ++p;
             continue;
         }
-        std::size_t e = text.find(' ', p);
-        if (e == std::string_view::npos)
-            e = text.size();
+        std::size_t e = p + 1;
+        while (e < text.size() && !separates(text[e]))
+            ++e;
         onField(index++, text.substr(p, e - p));
         p = e;
     }
@@ -112,7 +115,8 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
 class ReferrerMatcher
 {
 public:
-    /// `ownDomain` is the own domain's bytes; `https` also accepts "https://" addresses.
+    /// `ownDomain` is the own domain setting's bytes (see OwnSite); `https`
+    /// also accepts "https://" addresses.
     ReferrerMatcher(std::string_view ownDomain, bool https);
 
     /// Where the line's referrer starts: the first "http://" (or, with https on,
@@ -120,8 +124,9 @@ public:
     /// `from` may name where the line's first "://" is, when the caller knows it.
     std::size_t addressStart(std::string_view line, std::size_t from = 0) const;
 
-    /// True when the line holds an address and does not mention the own
-    /// domain anywhere; an empty own domain is in every line.
+    /// True when the line holds an address and none of its addresses (each
+    /// "http://", and "https://" with https on) is the own site's; with an
+    /// empty own domain every address is the own site's.
     bool IsReferrerLine(std::string_view line) const;
 
     struct Referrer
@@ -147,7 +152,10 @@ public:
 private:
     static Referrer cutAt(std::string_view line, std::size_t start);
     Referrer extractAt(std::string_view line, std::size_t start, std::string& remainder) const;
-    CaseInsensitiveFinder domain;
+    // The length of the scheme that stands before the "://" at `separator`
+    // ("http" 4, "https" 5 with https on), 0 when it starts no address.
+    std::size_t schemeBefore(std::string_view line, std::size_t separator) const;
+    OwnSite own;
     bool https;
 };
 

@@ -1,15 +1,21 @@
 #include "TestSupport.h"
 
+#include "PlainReferrerRule.h"
+
 #include "engine/LineScanner.h"
+#include "engine/LineTime.h"
 #include "engine/LogReader.h"
 #include "engine/LogSource.h"
+#include "engine/UserAgent.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 
 using namespace backtrail::engine;
+using backtrail::testing::PlainReferrerStart;
 using backtrail::testing::Str;
 using backtrail::testing::WriteBytes;
 
@@ -239,12 +245,14 @@ TEST(ExtractReferrer, CutsTheAddressAsTheLogLineCarriesIt)
 
 // Random tails after an address against the rule read plainly: the referrer
 // runs to the first ")" (a crawler's), else to the first blank (kept), else to
-// the end; a double quote after its first byte that comes no later ends it there.
+// the end; a double quote or a control byte (a tab) after its first byte that
+// comes no later ends it there.
 TEST(ExtractReferrer, RandomTailsAgainstTheRule)
 {
     std::mt19937 random(17);
-    const std::string alphabet = "ab/\" ) (x";
+    const std::string alphabet = std::string("ab/\" ) (x\t", 10) + '\x01';
     const ReferrerMatcher matcher("mysite.example", false);
+    auto quoteLike = [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; };
     for (int round = 0; round < 20000; ++round) {
         std::string line = round % 2 ? "http://" : "x http://";
         for (int i = int(random() % (round % 3 ? 12 : 60)); i > 0; --i)
@@ -254,7 +262,8 @@ TEST(ExtractReferrer, RandomTailsAgainstTheRule)
         std::size_t last = paren;
         if (last == std::string_view::npos)
             last = rest.find(' ') == std::string_view::npos ? rest.size() - 1 : rest.find(' ');
-        const std::size_t quote = rest.find('"', 1);
+        const auto quoteAt = std::find_if(rest.begin() + 1, rest.end(), quoteLike);
+        const std::size_t quote = quoteAt == rest.end() ? std::string_view::npos : std::size_t(quoteAt - rest.begin());
         std::string_view expected = rest.substr(0, last + 1);
         bool bot = false;
         if (quote != std::string_view::npos && quote <= last) {
@@ -270,22 +279,173 @@ TEST(ExtractReferrer, RandomTailsAgainstTheRule)
     }
 }
 
-TEST(IsReferrerLine, OwnDomainSchemesAndCase)
+TEST(IsReferrerLine, OwnSiteByTheHostOfEachAddress)
 {
     const ReferrerMatcher plain("MySite.example", false);
     EXPECT_TRUE(plain.IsReferrerLine("GET / \"http://other.example/\""));
-    EXPECT_FALSE(plain.IsReferrerLine("GET /mysite.EXAMPLE/ \"http://other.example/\"")); // own domain anywhere
     EXPECT_FALSE(plain.IsReferrerLine("\"https://other.example/\"")); // https off
     EXPECT_FALSE(plain.IsReferrerLine("ftp://other.example/"));
     EXPECT_FALSE(ReferrerMatcher("", false).IsReferrerLine("http://other.example/")); // empty own domain
+    struct Case
+    {
+        const char* line;
+        bool referrer;
+    };
+    const Case cases[] = {
+        // The site's name where no address of it stands: a path, a host field, a search engine's redirect.
+        {R"(1.2.3.4 - - [x] "GET /mysite.EXAMPLE/ HTTP/1.1" 200 1 "http://other.example/" "UA")", true},
+        {"2026-12-08 10:00:00 GET /a - mysite.example http://other.example/ Mozilla", true},
+        {R"("GET /p HTTP/1.1" "http://www.google.com/url?sa=t&url=http%3A%2F%2Fwww.mysite.example%2Fp%2F" "UA")", true},
+        {R"("GET /p HTTP/1.1" "http://l.facebook.com/l.php?u=http%3A%2F%2Fmysite.example%2F" "UA")", true},
+        // Its addresses: whatever comes before, a subdomain, www on either side, a port.
+        {R"("GET http://other.example/ HTTP/1.1" 200 1 "http://mysite.example/" "UA")", false},
+        {R"("http://blog.MYSITE.example/")", false},
+        {R"("http://www.mysite.example:8080/")", false},
+        {R"("http://www.google.com/search?q=http://mysite.example/a")", false},
+        // Look-alikes are other sites.
+        {R"("http://mysite.example.evil.com/")", true},
+        {R"("http://notmysite.example/")", true},
+        {R"("http://mysite.example@evil.com/")", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(plain.IsReferrerLine(c.line), c.referrer) << c.line;
 
     const ReferrerMatcher https("mysite.example", true);
     EXPECT_TRUE(https.IsReferrerLine("\"HTTPS://other.example/\""));
+    EXPECT_FALSE(https.IsReferrerLine("\"HTTPS://www.mysite.example/\" \"http://other.example/\""));
     std::string remainder;
     EXPECT_EQ(Str(https.ExtractReferrer("a https://s.example/ http://p.example/", remainder).text),
               "https://s.example/ ");
     EXPECT_EQ(Str(https.ExtractReferrer("a http://p.example/ https://s.example/", remainder).text),
               "http://p.example/ ");
+    // A CloudFront line: the tab after the referrer ends it.
+    EXPECT_EQ(Str(https.ExtractReferrer("GET\thttps://example.com/\tMozilla/5.0%2520(Windows)", remainder).text),
+              "https://example.com/");
+
+    const ReferrerMatcher blog("https://Example.org/blog", false);
+    EXPECT_FALSE(blog.IsReferrerLine("\"http://www.example.org/blog/post\""));
+    EXPECT_TRUE(blog.IsReferrerLine("\"http://www.example.org/shop\""));
+}
+
+// Random lines, with the own site's name in addresses, queries, requests,
+// user agents and host fields, against the rule written plainly.
+TEST(IsReferrerLine, RandomLinesAgainstThePlainRule)
+{
+    std::mt19937 random(24);
+    const std::vector<std::string> settings = {"mysite.example",
+                                               "www.mysite.example",
+                                               "http://MySite.Example/",
+                                               "mysite.example:8080",
+                                               "mysite.example/blog",
+                                               "blog.mysite.example",
+                                               " www.mysite.example ",
+                                               "[::1]:80",
+                                               "",
+                                               "https://mysite.example/Blog/"};
+    const std::vector<std::string> schemes
+        = {"http://", "HTTP://", "https://", "ftp://", "http%3A%2F%2F", "", "xhttp://"};
+    const std::vector<std::string> hosts = {"mysite.example",
+                                            "MySite.Example",
+                                            "www.mysite.example",
+                                            "blog.mysite.example",
+                                            "mysite.example.evil.com",
+                                            "notmysite.example",
+                                            "other.example",
+                                            "user@mysite.example",
+                                            "mysite.example@evil.com",
+                                            "[::1]",
+                                            "mysite.example.",
+                                            "WWW.blog.mysite.example",
+                                            "www.",
+                                            "mysite.example:8080",
+                                            "[::1]:80"};
+    const std::vector<std::string> tails = {"", "/", "/blog", "/blog/x", "/BLOG", "?q=1", "#f", ":80/blog", "/a b"};
+    const std::vector<std::string> fillers = {
+        " ", "\"", "\t", ")", "(", "\x01", "GET ", "/mysite.example/", "=", "&u=", ":", "mysite.example", "\\", "\x7f"};
+    for (int round = 0; round < 20000; ++round) {
+        std::string line;
+        for (int part = int(random() % 6); part >= 0; --part) {
+            if (random() % 2) {
+                line += schemes[random() % schemes.size()] + hosts[random() % hosts.size()]
+                    + tails[random() % tails.size()];
+            } else {
+                line += fillers[random() % fillers.size()];
+            }
+        }
+        const std::string& setting = settings[random() % settings.size()];
+        for (const bool https : {false, true}) {
+            const ReferrerMatcher matcher(setting, https);
+            const std::size_t start = PlainReferrerStart(line, setting, https);
+            ASSERT_EQ(matcher.IsReferrerLine(line), start != std::string::npos)
+                << line << " / " << setting << " / https " << https;
+            if (start == std::string::npos)
+                continue;
+            std::string remainder;
+            EXPECT_EQ(matcher.ExtractReferrer(line, remainder).text.data(), line.data() + start) << line;
+        }
+    }
+}
+
+// W3C lines with their fields in random order, separated by random runs of
+// blanks and tabs: each field the scan reads comes from its own field.
+TEST(W3cFields, FieldsInAnyOrderSeparatedByBlanksOrTabs)
+{
+    std::mt19937 random(25);
+    const ReferrerMatcher matcher("mysite.example", true);
+    for (int round = 0; round < 2000; ++round) {
+        const bool withQuery = random() % 2;
+        const bool withReferrer = random() % 4 != 0;
+        std::vector<std::pair<std::string, std::string>> fields = {
+            {"date", "2026-12-08"},
+            {"time", "17:13:" + std::to_string(10 + round % 50)},
+            {"cs-uri-stem", "/a/b" + std::to_string(round) + ".html"},
+            {"cs-uri-query", withQuery ? "x=1" : "-"},
+            {"cs(User-Agent)", "Mozilla/5.0+(Windows+NT+10.0)"},
+            {"cs(Referer)", withReferrer ? "https://ref.example/p" + std::to_string(round) : "-"},
+            {"cs-host", "www.mysite.example"},
+            {"c-ip", "10.0.0.1"},
+        };
+        std::shuffle(fields.begin(), fields.end(), random);
+        auto separator = [&] {
+            std::string run;
+            for (int n = 1 + int(random() % 3); n > 0; --n)
+                run += random() % 2 ? '\t' : ' ';
+            return run;
+        };
+        std::string directive = "#Fields:";
+        std::string line = random() % 2 ? "" : separator();
+        std::vector<std::string> afterField;
+        for (const auto& [name, value] : fields) {
+            directive += separator() + name;
+            afterField.push_back(separator());
+            line += value + afterField.back();
+        }
+        W3cFields names;
+        names.readDirective(directive);
+        W3cTimeFields times;
+        times.readDirective(directive);
+        std::string scratch;
+        const std::string landing = "/a/b" + std::to_string(round) + ".html" + (withQuery ? "?x=1" : "");
+        EXPECT_EQ(Str(LandingPath(line, names, scratch)), landing) << line;
+        EXPECT_EQ(Str(UserAgentText(line, FindUserAgent(line, names), scratch)), "Mozilla/5.0 (Windows NT 10.0)");
+        const LineTime time = FindLineTime(line, times);
+        EXPECT_TRUE(time.valid) << line;
+        EXPECT_EQ(time.second, 10 + round % 50);
+        ASSERT_EQ(matcher.IsReferrerLine(line), withReferrer) << line; // the host field is no address
+        if (!withReferrer)
+            continue;
+        const std::size_t at = std::size_t(
+            std::find_if(fields.begin(), fields.end(), [](const auto& f) { return f.first == "cs(Referer)"; })
+            - fields.begin());
+        std::string remainder;
+        const std::string_view referrer = matcher.ExtractReferrer(line, remainder).text;
+        EXPECT_EQ(referrer.substr(0, fields[at].second.size()), fields[at].second) << line;
+        // A tab ends it; a blank is kept, and ends it only where no ")" follows.
+        const bool tab = afterField[at].front() == '\t';
+        if (tab || at + 1 == fields.size()) {
+            EXPECT_EQ(Str(referrer), fields[at].second + (tab ? "" : " ")) << line;
+        }
+    }
 }
 
 TEST(LandingPath, QuotedRequestsAndW3cFields)

@@ -192,6 +192,7 @@ void ResultsExtrasTest::landingAndSiteAddresses()
     QCOMPARE(LandingPageAddress(" https://www.my.example/ ", "/"), QStringLiteral("http://www.my.example/"));
     QCOMPARE(LandingPageAddress("HTTP://my.example", "/p"), QStringLiteral("http://my.example/p"));
     QCOMPARE(LandingPageAddress("my.example", "p"), QStringLiteral("http://my.example/p"));
+    QCOMPARE(LandingPageAddress("my.example/blog/", "/blog/post"), QStringLiteral("http://my.example/blog/post"));
     QCOMPARE(LandingPageAddress("my.example", ""), QString());
     QCOMPARE(LandingPageAddress("", "/p"), QString());
     QCOMPARE(results::SiteAddress("alpha.example"), QStringLiteral("http://alpha.example/"));

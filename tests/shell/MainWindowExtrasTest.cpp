@@ -111,11 +111,11 @@ void MainWindowExtrasTest::init()
     dir = std::make_unique<QTemporaryDir>();
     logs = dir->path() + "/logs";
     QDir().mkpath(logs);
-    // Every address a test opens lies on 127.0.0.1; the own site is its port 7.
+    // Every address a test opens lies on this machine: referrers on 127.0.0.1, the own site on localhost.
     writeFile(logs + "/a.log",
               logLine("/index.html", "http://127.0.0.1:9/alpha") + logLine("/pic.jpg", "http://127.0.0.1:9/alpha")
                   + logLine("/tool.zip?v=2", "http://127.0.0.1:9/Beta")
-                  + logLine("/index.html", "http://127.0.0.1:7/inner"));
+                  + logLine("/index.html", "http://localhost:7/inner"));
     writeFile(logs + "/g.log",
               logLine("/1", "http://www.Alpha.example/1") + logLine("/1", "http://www.Alpha.example/1")
                   + logLine("/2", "http://alpha.example:8080/2") + logLine("/3", "http://127.0.0.1:9/z")
@@ -123,7 +123,7 @@ void MainWindowExtrasTest::init()
                   + logLine("/4", "http://beta.example/"));
     store = std::make_unique<engine::IniSettingsStore>(dir->path() + "/settings.ini");
     QVERIFY(store->write(u"data", u"path", logs));
-    QVERIFY(store->write(u"data", u"strYourWebsite", "127.0.0.1:7"));
+    QVERIFY(store->write(u"data", u"strYourWebsite", "localhost:7"));
     QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
     lastSuggested.clear();
     csvAnswer.clear();
@@ -189,8 +189,8 @@ void MainWindowExtrasTest::contextMenuOpensTheLandingPageOfTheOwnSite()
     QCOMPARE(panel(2), QStringLiteral("http://127.0.0.1:9/Beta"));
     menu->hide();
     landing->trigger();
-    QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:7/tool.zip?v=2"));
-    QCOMPARE(panel(3), QStringLiteral("connecting http://127.0.0.1:7/tool.zip?v=2"));
+    QCOMPARE(address()->text(), QStringLiteral("http://localhost:7/tool.zip?v=2"));
+    QCOMPARE(panel(3), QStringLiteral("connecting http://localhost:7/tool.zip?v=2"));
     open->trigger();
     QCOMPARE(address()->text(), QStringLiteral("http://127.0.0.1:9/Beta"));
 

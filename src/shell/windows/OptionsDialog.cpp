@@ -6,6 +6,7 @@
 #include "shell/skin/ModSkin.h"
 #include "shell/skin/SkinLabel.h"
 
+#include "engine/OwnSite.h"
 #include "engine/Settings.h"
 
 #include <QCheckBox>
@@ -54,6 +55,7 @@ OptionsDialog::OptionsDialog(engine::SettingsStore& settingsStore, const WindowB
     Label1 = plainLabel(this, "Label1", QStringLiteral("Enter your domain:"), grid.rect(120, 60, 1815, 195));
     Text1 = place(new QLineEdit(this), "Text1", grid.rect(60, 300, 4575, 315));
     Text1->setText(QString::fromLatin1(engine::kPlaceholderDomain));
+    Text1->setToolTip(QLatin1String(engine::kOwnDomainHelp));
     Label2 = plainLabel(this, "Label2",
                         QStringLiteral("[i.e. ") + QLatin1String(kExampleDomain)
                             + QStringLiteral(", without http:// or www]"),
