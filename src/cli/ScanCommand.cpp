@@ -564,7 +564,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No progress and no completion text."));
     const QCommandLineOption merge(QStringLiteral("merge"),
                                    QStringLiteral("Merge results that --format json wrote (the FILEs), in this order, "
-                                                  "into what one scan of all their files gives."));
+                                                  "into what one scan of all their files gives; results written with "
+                                                  "--details keep them. The results keep every byte of the logs: a "
+                                                  "byte that is no UTF-8 is written as a lone surrogate, \\udc80 to "
+                                                  "\\udcff."));
     const QCommandLineOption threads(QStringLiteral("threads"),
                                      QStringLiteral("Read with N threads (default: one for each core; 1: one after "
                                                     "another on one thread)."),
@@ -664,6 +667,11 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
                                   .arg(option->names().first(), parser.value(*option)));
         *value = parser.value(*option);
     }
+    if (const std::optional<std::int64_t> from = ParseRangeBound(utf8(settings.strDateSince), false),
+        to = ParseRangeBound(utf8(settings.strDateUntil), true);
+        from && to && *from > *to)
+        return usageError(QStringLiteral("the date range is empty: --since %1 comes after --until %2")
+                              .arg(settings.strDateSince, settings.strDateUntil));
     const QString formatName = parser.value(format);
     Format chosen;
     if (formatName == u"table")
@@ -744,6 +752,14 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
             streams.err << "backtrail-scan: " << utf8(file.fileName()) << ": " << utf8(crawlers.error()) << '\n';
             return int(ExitStatus::Usage);
         }
+        // A pattern that does not compile would tell no crawler, without a word.
+        for (const CrawlerList::Rejected& entry : crawlers.rejected()) {
+            streams.err << "backtrail-scan: " << utf8(file.fileName()) << ": entry " << entry.entry + 1 << ": "
+                        << (entry.pattern.empty() ? std::string() : "pattern '" + entry.pattern + "': ") << entry.reason
+                        << '\n';
+        }
+        if (!crawlers.rejected().empty())
+            return int(ExitStatus::Usage);
     }
     QString spamError;
     const QStringList userSpam
@@ -772,7 +788,9 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
     scanner.setVisitorLists(crawlers, std::move(spamHosts));
-    scanner.setCollectDetails(parser.isSet(details));
+    // Results written with their details carry them into the merge.
+    const bool withDetails = parser.isSet(details) || (merging && merged.details);
+    scanner.setCollectDetails(withDetails);
     frontEnd.attach(scanner);
     if (merging)
         scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
@@ -794,8 +812,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         writeTsv(out, rows);
         break;
     case Format::Json:
-        writeJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite),
-                  parser.isSet(details), siteMembers, scanner.threadCount());
+        writeJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, parser.isSet(bySite), withDetails,
+                  siteMembers, scanner.threadCount());
         break;
     case Format::Html:
         writeHtml(out, state.lists);

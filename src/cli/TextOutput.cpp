@@ -109,7 +109,12 @@ void AppendJsonString(std::string& out, std::string_view bytes)
             break;
         const std::size_t n = sequenceLength(p, left);
         if (n == 0) {
-            out += kReplacement;
+            // A byte that is no UTF-8 is kept as a lone surrogate, U+DC80 to
+            // U+DCFF (as Python's surrogateescape does): the results read back
+            // give the log's bytes.
+            out += "\\udc";
+            out += kHex[*p >> 4];
+            out += kHex[*p & 0xF];
             ++p;
             --left;
             continue;

@@ -10,7 +10,10 @@ namespace backtrail::cli {
 void AppendValidUtf8(std::string& out, std::string_view bytes);
 
 /// Appends a JSON string literal (quotes included) of the bytes, as valid UTF-8
-/// with control characters, quotes and backslashes escaped.
+/// with control characters, quotes and backslashes escaped. A byte that is not
+/// part of well-formed UTF-8 is written as the escape of a lone surrogate,
+/// "\udc80" to "\udcff" for the bytes 0x80 to 0xFF, so that every byte can be
+/// read back (SavedResults does).
 void AppendJsonString(std::string& out, std::string_view bytes);
 
 /// Appends bytes for a terminal or a TSV cell: valid UTF-8, with tabs and

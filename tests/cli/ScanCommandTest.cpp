@@ -157,7 +157,8 @@ TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
     QJsonObject o = json(r.out);
     ASSERT_EQ(o[QStringLiteral("rows")].toArray().size(), 2);
     const QJsonObject row = o[QStringLiteral("rows")].toArray()[0].toObject();
-    EXPECT_EQ(row[QStringLiteral("referrer")].toString(), QString::fromUtf8("http://r.example/\xEF\xBF\xBD<b>"));
+    // The byte that is no UTF-8 is kept, as a lone surrogate.
+    EXPECT_EQ(row[QStringLiteral("referrer")].toString(), QStringLiteral("http://r.example/") + QChar(0xDCFF) + "<b>");
     EXPECT_EQ(row[QStringLiteral("type")].toString(), QString());
     EXPECT_EQ(row[QStringLiteral("clicks")].toString(), QString());
     EXPECT_EQ(row[QStringLiteral("landing")].toString(), QStringLiteral("/a.gif"));
@@ -224,6 +225,7 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
             const std::string referrer = random() % 6 == 0 ? "-"
                 : random() % 5 == 0                        ? "http://mine.example/x"
                 : random() % 7 == 0                        ? "http://s" + std::to_string(random() % 3) + ".spam.test/"
+                : random() % 9 == 0                        ? "http://latin.example/\xe9t\xe9" // bytes that are no UTF-8
                                                            : "http://r" + std::to_string(random() % 25) + ".example/";
             const char* const agents[] = {"UA (+http://bot.example/)", "Mozilla/5.0 (X11; Linux x86_64)",
                                           "Mozilla/5.0 (compatible; GPTBot/1.2)"};
@@ -251,8 +253,9 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
                                     round % 4 == 3 ? QStringLiteral("--since=2026-12-02") : QStringLiteral("--https"),
                                     round % 5 == 4 ? QStringLiteral("--until=2026-12-03T11:00")
                                                    : QStringLiteral("--https")};
-        // Details are written and merged, and asked of the merge too.
+        // Details are written and merged, and asked of the merge too, or carried into it unasked.
         const QStringList detailArgs = round % 3 == 1 ? QStringList {QStringLiteral("--details")} : QStringList();
+        const QStringList mergeDetailArgs = round % 2 ? QStringList() : detailArgs;
         QStringList logs;
         for (int f = 0; f < 4; ++f)
             logs << write(QStringLiteral("m%1-%2.log").arg(round).arg(f), randomLog());
@@ -271,10 +274,11 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
         const QString c = json(logs.mid(3), QStringLiteral("c.json"));
         for (const QString& format : {QStringLiteral("json"), QStringLiteral("tsv"), QStringLiteral("html"),
                                       QStringLiteral("json --by-site")}) {
-            const QStringList output = detailArgs + format.split(u' ');
-            const Outcome whole = run(scanArgs + QStringList {QStringLiteral("--format")} + output + logs);
-            const Outcome merged = run(QStringList {QStringLiteral("--merge"), QStringLiteral("--format")} + output
-                                       + QStringList {a, b, c});
+            const QStringList output = QStringList {QStringLiteral("--format")} + format.split(u' ');
+            const Outcome whole = run(scanArgs + detailArgs + output + logs);
+            ASSERT_LE(whole.status, 1) << whole.err;
+            const Outcome merged
+                = run(QStringList {QStringLiteral("--merge")} + mergeDetailArgs + output + QStringList {a, b, c});
             EXPECT_EQ(merged.out, whole.out) << format.toStdString();
             EXPECT_EQ(merged.err, whole.err);
             EXPECT_EQ(merged.status, whole.status);
@@ -366,6 +370,13 @@ TEST_F(ScanCommand, CrawlersAndSpamTypedApartOrHiddenWithTheirCounts)
                   .status,
               2);
     EXPECT_EQ(run(base + QStringList {QStringLiteral("--crawler-list"), noSpam, log}).status, 2); // no JSON list
+    // A pattern that does not compile is named, not passed over.
+    const QString badPattern
+        = write(QStringLiteral("bad.json"), R"~([{"pattern": "Googlebot"}, {"pattern": "bot(?=x)"}, {"url": "x"}])~");
+    r = run(base + QStringList {QStringLiteral("--crawler-list"), badPattern, log});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("entry 2: pattern 'bot(?=x)'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("entry 3: "), std::string::npos) << r.err;
     EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--no-spam"), log}).status, 2);
 }
 
@@ -410,6 +421,13 @@ TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
 
     for (const char* bad : {"2026-13-01", "08/Dec/2026", "2026-12-08T10", "2026-12-08Z", ""})
         EXPECT_EQ(run({QStringLiteral("--since"), QString::fromLatin1(bad), log}).status, 2) << bad;
+    // An empty range is refused; one day, or one minute, is not.
+    const Outcome empty = run({QStringLiteral("--since=2026-12-09"), QStringLiteral("--until=2026-12-08"), log});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.err.find("the date range is empty"), std::string::npos) << empty.err;
+    EXPECT_EQ(run({QStringLiteral("--since=2026-12-08"), QStringLiteral("--until=2026-12-08"), log}).status, 0);
+    EXPECT_EQ(run({QStringLiteral("--since=2026-12-08T10:00"), QStringLiteral("--until=2026-12-08T10:00"), log}).status,
+              0);
     run({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"),
          dir.filePath(QStringLiteral("plain.json")), log});
     EXPECT_EQ(run({QStringLiteral("--merge"), QStringLiteral("--details"), dir.filePath(QStringLiteral("plain.json"))})
