@@ -12,30 +12,9 @@ namespace backtrail::engine {
 
 namespace {
 
-// A text of the results as the log's bytes: UTF-8, where a lone surrogate
-// U+DC80 to U+DCFF stands for the byte 0x80 to 0xFF that was no UTF-8.
 QByteArray bytesOf(const QJsonValue& value)
 {
-    const QString text = value.toString();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    qsizetype plain = 0; // start of the run not yet converted
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i;
-            continue;
-        }
-        if (unit < 0xDC80 || unit > 0xDCFF)
-            continue;
-        bytes += QStringView(text).mid(plain, i - plain).toUtf8();
-        bytes += char(unit - 0xDC00);
-        plain = i + 1;
-    }
-    if (plain == 0)
-        return text.toUtf8();
-    bytes += QStringView(text).mid(plain).toUtf8();
-    return bytes;
+    return ResultsTextBytes(value.toString());
 }
 
 std::uint32_t clicksOf(const QJsonValue& value, bool* ok)
@@ -79,6 +58,29 @@ bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& deta
 }
 
 } // namespace
+
+QByteArray ResultsTextBytes(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    qsizetype plain = 0; // start of the run not yet converted
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+            continue;
+        }
+        if (unit < 0xDC80 || unit > 0xDCFF)
+            continue;
+        bytes += QStringView(text).mid(plain, i - plain).toUtf8();
+        bytes += char(unit - 0xDC00);
+        plain = i + 1;
+    }
+    if (plain == 0)
+        return text.toUtf8();
+    bytes += QStringView(text).mid(plain).toUtf8();
+    return bytes;
+}
 
 bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error)
 {

@@ -27,6 +27,11 @@ struct SavedResults
     QList<QPair<QString, QString>> unreadable; ///< path and reason
 };
 
+/// A text of the results as the log's bytes: its UTF-8, where a lone
+/// surrogate U+DC80 to U+DCFF stands for the byte 0x80 to 0xFF that was no
+/// UTF-8 in the log (as the scanner writes such bytes).
+QByteArray ResultsTextBytes(const QString& text);
+
 /// Reads results from JSON text. False, with `error` saying what is wrong,
 /// when the text is not such results.
 bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error);

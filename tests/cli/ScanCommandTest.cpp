@@ -2,6 +2,7 @@
 #include "../engine/PlainReferrerRule.h"
 #include "TextOutput.h"
 
+#include "engine/SavedResults.h"
 #include "engine/Settings.h"
 
 #include <QDir>
@@ -519,21 +520,46 @@ TEST(TextOutput, ValidUtf8AndJsonEscapes)
 {
     std::string out;
     cli::AppendJsonString(out, std::string("a\"\\\n\x01\xc3\xa9\xe2\x82\xac\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80z", 20));
-    std::string replacements;
-    for (int i = 0; i < 9; ++i)
-        replacements += "\xEF\xBF\xBD"; // one U+FFFD for each byte outside a well-formed sequence
-    EXPECT_EQ(out, "\"a\\\"\\\\\\n\\u0001\xc3\xa9\xe2\x82\xac" + replacements + "z\"");
+    // Each byte outside a well-formed sequence as the escape of a lone surrogate.
+    EXPECT_EQ(
+        out,
+        "\"a\\\"\\\\\\n\\u0001\xc3\xa9\xe2\x82\xac\\udced\\udca0\\udc80\\udcc0\\udcaf\\udcf4\\udc90\\udc80\\udc80z\"");
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + out + "]"));
     EXPECT_FALSE(doc.isNull());
 }
 
+// The length of the well-formed UTF-8 sequence at bytes[i], 0 when none
+// starts there: the code point decoded the plain way, then overlong forms,
+// surrogates and code points past U+10FFFF refused.
+std::size_t PlainSequenceLength(std::string_view bytes, std::size_t i)
+{
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : lead >> 3 == 30 ? 4 : 0;
+    if (length <= 1)
+        return length;
+    if (i + length > bytes.size())
+        return 0; // cut short
+    std::uint32_t point = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[i + k]);
+        if (next >> 6 != 2)
+            return 0;
+        point = point << 6 | (next & 0x3F);
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || (point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF)
+        return 0;
+    return length;
+}
+
 // Escaping goes a run of plain bytes at a time; on random bytes it must equal
-// escaping each character of the same text made valid UTF-8, and parse as JSON.
+// escaping each character at a time, each byte outside well-formed UTF-8 as a
+// lone surrogate, parse as JSON, and read back as the same bytes.
 TEST(TextOutput, JsonEscapesOfRandomBytesMatchOneCharacterAtATime)
 {
     std::mt19937 random(20261209);
     const std::string alphabet = std::string("ab/?=\"\\\n\r\t\x01\x1f\x7f ") + std::string(1, '\0')
-        + "\xc3\xa9\xe2\x82\xac\xed\xa0\xf4\x90\xc0\xff";
+        + "\xc3\xa9\xe2\x82\xac\xed\xa0\xf4\x90\xc0\xff\xf0\x9f\x98\x80";
     for (int round = 0; round < 2000; ++round) {
         // Long runs of plain bytes now and then, escapes anywhere among them.
         const bool plainMostly = random() % 2;
@@ -542,31 +568,40 @@ TEST(TextOutput, JsonEscapesOfRandomBytesMatchOneCharacterAtATime)
             c = plainMostly && random() % 16 ? char('!' + random() % 94)
                 : random() % 4               ? alphabet[random() % alphabet.size()]
                                              : char(random());
-        std::string valid;
-        cli::AppendValidUtf8(valid, bytes);
         std::string expected = "\"";
-        for (const char c : valid) {
+        for (std::size_t i = 0; i < bytes.size();) {
+            const std::size_t n = PlainSequenceLength(bytes, i);
+            const char c = bytes[i];
             const auto u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\')
+            char hex[8];
+            if (n == 0) {
+                std::snprintf(hex, sizeof hex, "\\udc%02x", u);
+                expected += hex;
+            } else if (n > 1) {
+                expected += bytes.substr(i, n);
+            } else if (c == '"' || c == '\\') {
                 expected += std::string("\\") + c;
-            else if (c == '\n')
+            } else if (c == '\n') {
                 expected += "\\n";
-            else if (c == '\r')
+            } else if (c == '\r') {
                 expected += "\\r";
-            else if (c == '\t')
+            } else if (c == '\t') {
                 expected += "\\t";
-            else if (u < 0x20 || u == 0x7f) {
-                char hex[8];
+            } else if (u < 0x20 || u == 0x7f) {
                 std::snprintf(hex, sizeof hex, "\\u%04x", u);
                 expected += hex;
-            } else
+            } else {
                 expected += c;
+            }
+            i += n == 0 ? 1 : n;
         }
         expected += '"';
         std::string out = "prefix";
         cli::AppendJsonString(out, bytes);
         ASSERT_EQ(out, "prefix" + expected) << round;
-        ASSERT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString("[" + expected + "]")).isNull()) << round;
+        const QJsonDocument read = QJsonDocument::fromJson(QByteArray::fromStdString("[" + expected + "]"));
+        ASSERT_FALSE(read.isNull()) << round;
+        EXPECT_EQ(engine::ResultsTextBytes(read.array().at(0).toString()).toStdString(), bytes) << round;
     }
 }
 
