@@ -18,7 +18,6 @@
 #   peak memory, duplicates kept            <= 100 MB + 1.5 x bytes of all referrers and landing pages
 #   scan of a gzip copy / zcat | grep -c    <= 0.5
 #   ten rotated gzip files / zcat | grep -c <= 0.3
-#   duplicate removal of 1,000,000 entries  under 0.1 s
 #   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
 #   details: scan with --details / scan without  <= 1.25
 #   window scan / backtrail-scan                 <= 1.1  (with BACKTRAIL_BENCH_WINDOW=1)
@@ -38,7 +37,7 @@ size_mb="${1:-1024}"
 build="${BACKTRAIL_BENCH_BUILD_DIR:-build-bench}"
 case "$build" in /*) ;; *) build="$(pwd)/$build" ;; esac
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBACKTRAIL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target backtrail-scan generate-log bench-dedupe -- -j2 >/dev/null
+cmake --build "$build" --target backtrail-scan generate-log -- -j2 >/dev/null
 scan="$build/src/cli/backtrail-scan"
 [ -x "$scan" ] || { echo "bench: no scanner at $scan" >&2; exit 1; }
 work="$(mktemp -d "${TMPDIR:-/tmp}/backtrail-bench.XXXXXX")"
@@ -245,7 +244,6 @@ details_limit_kb=$(((100 * 1024 * 1024 + 2 * pair_bytes + 16 * day_pairs) / 1024
 echo "peak memory with --details: $(mb "$details_kb"), limit 100 MB + 2 x $(mb $((pair_bytes / 1024))) of unique (referrer, landing page) pairs + 16 B x ${day_pairs} (referrer, day) pairs = $(mb "$details_limit_kb")"
 ratio_line "peak / limit, --details" "$details_kb" "$details_limit_kb" "<=" 1.0
 
-"$build/bench/bench-dedupe"
 
 # The window's scan against backtrail-scan on the same log, on Qt's offscreen
 # platform (a Release build with the tests, in "$build-window"; it takes a

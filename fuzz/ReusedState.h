@@ -28,10 +28,9 @@ public:
         s.progress = engine::Progress();
         engine::WorkingLists& lists = s.lists;
         lists.List1.keepOnly({});
-        lists.List2.keepOnly({});
         lists.landing.keepOnly({});
         lists.bot.clear();
-        lists.types.clear();
+        lists.List2.clear();
         lists.counts.clear();
         lists.countsWritten = false;
         return s;

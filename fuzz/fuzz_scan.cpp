@@ -120,7 +120,7 @@ bool IsAddress(std::string_view entry, bool https)
 void CheckListsInStep(const WorkingLists& lists)
 {
     // A scan keeps each entry's type instead of its remainder.
-    FUZZ_CHECK(lists.List1.size() == lists.List2.size() || lists.List1.size() == lists.types.size());
+    FUZZ_CHECK(lists.List1.size() == lists.List2.size());
     FUZZ_CHECK(lists.landing.size() == lists.List1.size());
     FUZZ_CHECK(lists.bot.size() == lists.List1.size());
 }
@@ -168,9 +168,7 @@ bool SameEntries(const WorkingLists& lists, const Entries& expected, bool counte
     for (std::size_t i = 0; i < lists.size(); ++i) {
         if (lists.List1[i] != expected.referrer[i] || lists.landing[i] != expected.landing[i])
             return false;
-        const bool sameRest = lists.List2.size() == lists.size() ? lists.List2[i] == expected.rest[i]
-                                                                 : lists.types[i] == ExtensionIndex(expected.rest[i]);
-        if (!sameRest)
+        if (lists.List2[i] != ExtensionIndex(expected.rest[i]))
             return false;
     }
     return true;
@@ -202,7 +200,10 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
             fields.readDirective(line);
 
         ReferrerMatcher::Referrer referrer;
-        const bool taken = matcher.takeReferrer(line, scheme, referrer, remainder);
+        std::size_t start = 0;
+        const bool taken = matcher.findReferrer(line, scheme, referrer, start);
+        if (taken)
+            ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
         FUZZ_CHECK(taken == matcher.IsReferrerLine(line));
         // A line any of whose addresses is the own site's is never a referrer line.
         const std::size_t plainStart = backtrail::testing::PlainReferrerStart(line, domain, settings.bHttps);
@@ -224,7 +225,7 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
         const UserAgentSpan agent = FindUserAgent(line, fields);
         std::string agentScratch;
         const bool bot = referrer.closedByParen || agent.contains(matcher.addressStart(line))
-            || (agent.found() && CrawlerList::Shipped().matches(UserAgentField(line, fields, agentScratch)));
+            || (agent.found() && CrawlerList::Shipped().matches(UserAgentText(line, agent, agentScratch)));
         lists.bot.push_back(bot ? 1 : 0);
         lists.landing.emplace_back(LandingPath(line, fields, scratch));
         return true;

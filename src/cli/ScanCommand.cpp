@@ -404,7 +404,7 @@ void writeJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         out += '"';
         if (!bySite && i < state.lists.size()) {
             out += state.lists.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;
-            AppendJsonString(out, ExtensionCode(i < state.lists.types.size() ? state.lists.types[i] : 255));
+            AppendJsonString(out, ExtensionCode(i < state.lists.List2.size() ? state.lists.List2[i] : 255));
         }
         if (details) {
             auto appendNumber = [&out](std::uint64_t number) {

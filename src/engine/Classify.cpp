@@ -185,8 +185,7 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
             if (bGetFileTypes)
                 type = bot                                        ? std::string_view("BOT")
                     : spam && spam->isSpam(ReferrerHost(address)) ? std::string_view("SPM")
-                    : i < lists.types.size()                      ? ExtensionCode(lists.types[i])
-                                                                  : ExtensionTable(lists.List2[i]);
+                                                                  : ExtensionCode(lists.List2[i]);
             if (address != listed)
                 own.emplace_back(i, address);
             into.appendLabels(type, clicks, bot);

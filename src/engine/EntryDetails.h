@@ -85,14 +85,8 @@ public:
     std::vector<LandingClicks> landingsOf(std::span<const std::size_t> entries) const;
     /// The days of the given entries with their clicks summed, by date.
     std::vector<DayClicks> daysOf(std::span<const std::size_t> entries) const;
-    /// One entry's landing pages in the order of landingsOf, handed to
-    /// `onLanding(path, clicks)` without copies (the path is valid while the
-    /// details are).
-    template<class OnLanding> void visitLandings(std::size_t entry, OnLanding&& onLanding) const
-    {
-        visitLandingNumbers(entry, [&](std::uint32_t page, std::uint64_t clicks) { onLanding(names[page], clicks); });
-    }
-    /// The same with each landing page as its number, `onLanding(page, clicks)`:
+    /// One entry's landing pages in the order of landingsOf, each as its
+    /// number, handed to `onLanding(page, clicks)` without copies:
     /// landingName(page) is its path. Every entry numbers pages alike.
     template<class OnLanding> void visitLandingNumbers(std::size_t entry, OnLanding&& onLanding) const
     {

@@ -197,14 +197,6 @@ bool isoTime(const char* begin, const char* t, const char* end, LineTime& time)
 
 } // namespace
 
-std::optional<LineTime> MakeLineTime(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
-{
-    LineTime time;
-    if (!makeTime(year, month, day, hour, minute, second, offsetMinutes, time))
-        return std::nullopt;
-    return time;
-}
-
 std::int32_t DaysFromCivil(int year, unsigned month, unsigned day)
 {
     // Howard Hinnant's days_from_civil: years counted from March, in 400-year eras.

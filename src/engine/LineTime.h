@@ -58,10 +58,6 @@ inline void KeepLater(LineTime& last, const LineTime& time)
 /// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
 std::int32_t DaysFromCivil(int year, unsigned month, unsigned day);
 
-/// The time of the given values, or none when they name no second that
-/// exists (a 31st of April, an hour of 25, an offset of a day or more).
-std::optional<LineTime> MakeLineTime(int year, int month, int day, int hour, int minute, int second, int offsetMinutes);
-
 /// The positions of a W3C log's date and time fields that its latest
 /// "#Fields:" line names; read the way W3cFields reads the other fields.
 struct W3cTimeFields

@@ -8,13 +8,12 @@ namespace backtrail::engine {
 
 class ScanFrontEnd;
 
-/// Collapses equal List1 entries (exact byte comparison, and the same bot
-/// flag: a crawler's entry stays apart from people's) into the first
-/// occurrence, writes each survivor's click count, and keeps List2 and the
-/// side lists in step. Survivors keep first-occurrence order. Returns the
-/// number of entries removed. One pass over a hash table of positions.
-/// Entries that already carry counts (collapsed while reading) add their
-/// counts, and each stands for that many removed lines but one.
+/// Duplicate removal of lists that a scan collapsed as it read them (equal
+/// referrers, and the same bot flag: a crawler's entry stays apart from
+/// people's, in first-occurrence order, each with its count): every entry
+/// survives, and its count is now the click count its row shows. Returns the
+/// number of referrer lines the entries stand for beyond one each; a second
+/// call returns 0.
 std::uint32_t RemoveDuplicates(WorkingLists& lists);
 
 /// Duplicate removal as a scan runs it: writes "Removing Duplicates...  Please

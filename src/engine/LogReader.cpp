@@ -257,16 +257,6 @@ ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line
     return extractAt(line, start, remainder);
 }
 
-bool ReferrerMatcher::takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
-                                   std::string& remainder) const
-{
-    std::size_t start = 0;
-    if (!findReferrer(line, scheme, referrer, start))
-        return false;
-    Remainder(line, start, referrer.text, remainder);
-    return true;
-}
-
 bool ReferrerMatcher::findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
                                    std::size_t& start) const
 {

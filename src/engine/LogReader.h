@@ -139,12 +139,10 @@ public:
     /// the line without any occurrence of the referrer into `remainder`.
     Referrer ExtractReferrer(std::string_view line, std::string& remainder) const;
 
-    /// Both steps at once for the reader: false when the line is no referrer
-    /// line; `scheme` is the offset of the line's first "://" (npos: none).
-    bool takeReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::string& remainder) const;
-
-    /// The same without the remainder, which the reader makes only when it
-    /// needs it: `start` is where the referrer starts in the line.
+    /// Both steps at once for the reader, without the remainder, which the
+    /// reader makes only when it needs it: false when the line is no referrer
+    /// line; `scheme` is the offset of the line's first "://" (npos: none),
+    /// `start` where the referrer starts in the line.
     bool findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::size_t& start) const;
     /// The line without any occurrence of the referrer that starts at `start`.
     static void Remainder(std::string_view line, std::size_t start, std::string_view referrer, std::string& remainder);

@@ -88,7 +88,7 @@ void ScanPart::reserve(std::size_t entries)
     lists.List1.reserve(entries);
     lists.landing.reserve(entries);
     lists.bot.reserve(entries);
-    lists.types.reserve(entries);
+    lists.List2.reserve(entries);
     lists.firstSeen.reserve(entries);
     if (collapsing)
         lists.lastSeen.reserve(entries);
@@ -124,7 +124,7 @@ void ScanPart::append(std::string_view referrer, std::string_view landing, bool 
     lists.List1.append(referrer);
     appendLanding(landing);
     lists.bot.push_back(bot ? 1 : 0);
-    lists.types.push_back(type);
+    lists.List2.push_back(type);
     lists.firstSeen.push_back(firstSeen);
     if (collapsing || !lists.lastSeen.empty())
         lists.lastSeen.push_back(lastSeen);
@@ -211,7 +211,7 @@ void ScanPart::merge(ScanPart&& later)
         lists.List1.append(std::move(later.lists.List1));
         lists.landing.append(std::move(later.lists.landing));
         appendAll(lists.bot, later.lists.bot);
-        appendAll(lists.types, later.lists.types);
+        appendAll(lists.List2, later.lists.List2);
         if (!lists.lastSeen.empty() || !later.lists.lastSeen.empty()) {
             fillLastSeen(lists);
             fillLastSeen(later.lists);
@@ -258,7 +258,7 @@ void ScanPart::merge(ScanPart&& later)
             KeepLater(lists.lastSeen[found], more.lastSeen[j]);
         } else {
             insert(hash, bot);
-            append(referrer, more.landing[j], bot, more.types[j], more.counts[j], more.firstSeen[j], more.lastSeen[j]);
+            append(referrer, more.landing[j], bot, more.List2[j], more.counts[j], more.firstSeen[j], more.lastSeen[j]);
             found = size() - 1;
         }
         if (detailed)
@@ -331,8 +331,8 @@ void ScanPart::takeEarlier(ScanPart&& earlier)
     lists.landing.prepend(std::move(first.landing));
     keepAfter(lists.bot, first.bot, kept);
     Release(first.bot);
-    keepAfter(lists.types, first.types, kept);
-    Release(first.types);
+    keepAfter(lists.List2, first.List2, kept);
+    Release(first.List2);
     keepAfter(lists.counts, first.counts, kept);
     Release(first.counts);
     keepAfter(hashes, earlier.hashes, kept);

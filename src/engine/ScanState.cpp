@@ -8,11 +8,10 @@ void WorkingLists::clear()
 {
     List1.clear();
     List2.clear();
+    List2.shrink_to_fit();
     landing.clear();
     bot.clear();
     bot.shrink_to_fit();
-    types.clear();
-    types.shrink_to_fit();
     counts.clear();
     counts.shrink_to_fit();
     firstSeen.clear();

@@ -29,19 +29,17 @@ struct ScanCounters
 };
 
 /// The working lists of a scan. Entry i of each list belongs to the same log
-/// line: List1 holds the referrer, List2 the rest of the line, and the two
-/// side lists whether the referrer was closed by ")" (a crawler's address in
-/// its user agent) and the page that the line requested.
+/// line: List1 holds the referrer, List2 what the rest of the line gives the
+/// row, and the side lists whether the line was a crawler's and the page that
+/// the line requested.
 struct WorkingLists
 {
     TextList List1;
-    TextList List2;
+    /// The rest of each referrer line (the line without its referrer) as all
+    /// that the rows need of it: the type number ExtensionIndex gives it.
+    std::vector<std::uint8_t> List2;
     TextList landing;
     std::vector<std::uint8_t> bot;
-    /// The type of each entry as ExtensionIndex gave it for the entry's remainder.
-    /// A scan keeps this instead of List2, which stays empty then; an entry
-    /// without one is typed from its List2 remainder.
-    std::vector<std::uint8_t> types;
     /// Click counts written by duplicate removal; empty until it runs. A scan
     /// that collapses equal referrers as it reads fills them before that: each
     /// entry then stands for as many referrer lines as its count says.

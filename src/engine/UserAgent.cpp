@@ -113,11 +113,6 @@ UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields)
     return w3cUserAgent(line, fields);
 }
 
-std::string_view UserAgentField(std::string_view line, const W3cFields& fields, std::string& scratch)
-{
-    return UserAgentText(line, FindUserAgent(line, fields), scratch);
-}
-
 std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch)
 {
     if (!span.found())
@@ -131,11 +126,6 @@ std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span,
             c = ' ';
     }
     return scratch;
-}
-
-bool StartsInsideUserAgent(std::string_view line, const W3cFields& fields, std::size_t position)
-{
-    return FindUserAgent(line, fields).contains(position);
 }
 
 } // namespace backtrail::engine

@@ -36,18 +36,10 @@ struct UserAgentSpan
 /// Any other line has none.
 UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields);
 
-/// The user agent's text as written by the browser: the quoted field without
-/// its quotes, or the W3C field with each "+" read as a blank (the W3C format
-/// writes blanks as "+"; the text then lives in `scratch`). Empty when the line
-/// has no user agent field.
-std::string_view UserAgentField(std::string_view line, const W3cFields& fields, std::string& scratch);
-
-/// The text of a span that FindUserAgent gave, as UserAgentField reads it.
+/// The user agent's text of a span that FindUserAgent gave, as written by the
+/// browser: the quoted field without its quotes, or the W3C field with each
+/// "+" read as a blank (the W3C format writes blanks as "+"; the text then
+/// lives in `scratch`). Empty when the line has no user agent field.
 std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch);
-
-/// True when `position` (for example where a referrer starts) lies inside the
-/// line's user agent field: an address there is the crawler's own, written
-/// into its user agent, and no referrer.
-bool StartsInsideUserAgent(std::string_view line, const W3cFields& fields, std::size_t position);
 
 } // namespace backtrail::engine

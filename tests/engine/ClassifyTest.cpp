@@ -135,7 +135,7 @@ TEST(FillResults, RowsInListOrderWithTypesAndBots)
     };
     for (const auto& [referrer, remainder, bot] : entries) {
         lists.List1.append(referrer);
-        lists.List2.append(remainder);
+        lists.List2.push_back(ExtensionIndex(remainder));
         lists.landing.append("/x");
         lists.bot.push_back(bot);
     }
@@ -173,7 +173,7 @@ TEST(FillResults, TwoCoresMakeTheRowsOfOne)
             lists.List1.append(referrer);
             lists.landing.append("/p" + std::to_string(random() % 9));
             lists.bot.push_back(std::uint8_t(random() % 4 == 0));
-            lists.types.push_back(std::uint8_t(random() % 6));
+            lists.List2.push_back(std::uint8_t(random() % 6));
             lists.counts.push_back(std::uint32_t(1 + random() % 40));
         }
         lists.countsWritten = counted;
@@ -205,7 +205,7 @@ TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
             if (random() % 50 == 0)
                 referrer += CountText(count) + "|tail";
             lists->List1.append(referrer);
-            lists->List2.append(random() % 2 ? "GET /x.gif" : "GET /y.html");
+            lists->List2.push_back(ExtensionIndex(random() % 2 ? "GET /x.gif" : "GET /y.html"));
             lists->landing.append("/page/" + std::to_string(random() % 40));
             lists->bot.push_back(std::uint8_t(random() % 2));
             lists->counts.push_back(count);

@@ -228,12 +228,18 @@ W3cFields w3cFields(std::string_view directive)
     return fields;
 }
 
+// The user agent's text of a line, as the scan reads it.
+std::string_view agentText(std::string_view line, const W3cFields& fields, std::string& scratch)
+{
+    return UserAgentText(line, FindUserAgent(line, fields), scratch);
+}
+
 constexpr std::string_view kW3cDirective
     = "#Fields: date time c-ip cs-method cs-uri-stem cs-uri-query sc-status cs(User-Agent) cs(Referer)";
 
 } // namespace
 
-TEST(UserAgentField, LinesOfNoKnownShapeAndEdgeCases)
+TEST(UserAgent, LinesOfNoKnownShapeAndEdgeCases)
 {
     std::string scratch;
     const W3cFields fields = w3cFields(kW3cDirective);
@@ -241,23 +247,23 @@ TEST(UserAgentField, LinesOfNoKnownShapeAndEdgeCases)
     // A quoted request decides the reading whatever W3C fields were seen; an
     // escaped quote stays inside its field; a line cut in its user agent
     // keeps what is left of it, one cut in its referrer has none.
-    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"A \\\"b\\\" c\"", fields, scratch),
+    EXPECT_EQ(agentText("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"A \\\"b\\\" c\"", fields, scratch),
               "A \\\"b\\\" c");
-    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"cut off", fields, scratch), "cut off");
+    EXPECT_EQ(agentText("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"cut off", fields, scratch), "cut off");
     EXPECT_FALSE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"http://cut.example/", fields).found());
     // Two backslashes escape each other, not the quote after them.
-    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\" \"agent\"", fields, scratch), "agent");
-    EXPECT_EQ(UserAgentField("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\\\" y\" \"agent\"", fields, scratch), "agent");
+    EXPECT_EQ(agentText("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\" \"agent\"", fields, scratch), "agent");
+    EXPECT_EQ(agentText("h - - [t] \"GET / HTTP/1.0\" 200 1 \"x\\\\\\\" y\" \"agent\"", fields, scratch), "agent");
     EXPECT_TRUE(FindUserAgent("h - - [t] \"GET / HTTP/1.0\" 200 1 \"-\" \"\"", fields).found());
     // W3C lines with another number of fields, and directives, have none.
-    EXPECT_EQ(UserAgentField("2024-10-10 13:55:36 1.2.3.4 GET /a.html - 200 Agent", fields, scratch), "");
-    EXPECT_EQ(UserAgentField(kW3cDirective, fields, scratch), "");
-    EXPECT_EQ(UserAgentField("no quotes http://x.example/ a b c d e f g", W3cFields(), scratch), "");
-    EXPECT_EQ(UserAgentField("\"lower case\" \"is no request\" \"agent\"", W3cFields(), scratch), "");
-    EXPECT_FALSE(StartsInsideUserAgent("h \"GET / HTTP/1.0\" 1 \"-\" \"x\"", fields, std::string_view::npos));
+    EXPECT_EQ(agentText("2024-10-10 13:55:36 1.2.3.4 GET /a.html - 200 Agent", fields, scratch), "");
+    EXPECT_EQ(agentText(kW3cDirective, fields, scratch), "");
+    EXPECT_EQ(agentText("no quotes http://x.example/ a b c d e f g", W3cFields(), scratch), "");
+    EXPECT_EQ(agentText("\"lower case\" \"is no request\" \"agent\"", W3cFields(), scratch), "");
+    EXPECT_FALSE(FindUserAgent("h \"GET / HTTP/1.0\" 1 \"-\" \"x\"", fields).contains(std::string_view::npos));
 }
 
-TEST(UserAgentField, CombinedCommonAndW3cLinesAtRandom)
+TEST(UserAgent, CombinedCommonAndW3cLinesAtRandom)
 {
     std::mt19937 random(4242);
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
@@ -302,9 +308,9 @@ TEST(UserAgentField, CombinedCommonAndW3cLinesAtRandom)
             end = line.size();
             line += " http://x" + text("abc/.");
         }
-        EXPECT_EQ(UserAgentField(line, fields, scratch), expected) << line;
+        EXPECT_EQ(agentText(line, fields, scratch), expected) << line;
         for (std::size_t at = 0; at <= line.size(); ++at) {
-            ASSERT_EQ(StartsInsideUserAgent(line, fields, at), begin != std::string::npos && at >= begin && at < end)
+            ASSERT_EQ(FindUserAgent(line, fields).contains(at), begin != std::string::npos && at >= begin && at < end)
                 << line << " at " << at;
         }
     }

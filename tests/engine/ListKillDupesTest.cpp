@@ -5,142 +5,79 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <map>
 #include <random>
 
 using namespace backtrail::engine;
 
 namespace {
 
-// Duplicate removal written the plain, quadratic way: compare every entry with
-// every later one (a crawler's entry equals only a crawler's), remove equal
-// ones from both lists, prefix the counts.
-struct NaiveResult
-{
-    std::vector<std::string> list1;
-    std::vector<std::string> list2;
-    std::vector<std::uint8_t> bot;
-    std::uint32_t removed = 0;
-};
-
-NaiveResult naiveKillDupes(std::vector<std::string> list1, std::vector<std::string> list2,
-                           std::vector<std::uint8_t> bot)
-{
-    NaiveResult r;
-    for (std::size_t x = 0; x < list1.size(); ++x) {
-        std::uint32_t count = 1;
-        for (std::size_t y = x + 1; y < list1.size();) {
-            if (list1[y] == list1[x] && (bot[y] != 0) == (bot[x] != 0)) {
-                list1.erase(list1.begin() + std::ptrdiff_t(y));
-                list2.erase(list2.begin() + std::ptrdiff_t(y));
-                bot.erase(bot.begin() + std::ptrdiff_t(y));
-                ++count;
-                ++r.removed;
-            } else {
-                ++y;
-            }
-        }
-        list1[x] = CountText(count) + "|" + list1[x];
-    }
-    r.list1 = list1;
-    r.list2 = list2;
-    r.bot = bot;
-    return r;
-}
-
-void fill(WorkingLists& lists, const std::vector<std::string>& list1, const std::vector<std::string>& list2,
-          const std::vector<std::uint8_t>& bot)
-{
-    lists.clear();
-    for (std::size_t i = 0; i < list1.size(); ++i) {
-        lists.List1.append(list1[i]);
-        lists.List2.append(list2[i]);
-        lists.landing.append("/" + list2[i]);
-        lists.bot.push_back(bot[i]);
-    }
-}
-
-TEST(ListKillDupes, AgreesWithThePlainPassOnRandomLists)
-{
-    std::mt19937 random(3);
-    for (int round = 0; round < 200; ++round) {
-        // Now and then a list long enough for the table to grow several times.
-        const bool longList = round % 25 == 0;
-        const std::size_t n = longList ? 2000 + random() % 3000 : random() % 60;
-        const unsigned distinct = 1 + random() % (longList ? 4000 : 12);
-        std::vector<std::string> list1, list2;
-        std::vector<std::uint8_t> bot;
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned k = random() % distinct;
-            // Letter case and a trailing blank make different referrers.
-            list1.push_back("http://r" + std::to_string(k) + (k % 3 == 0 ? "/A" : k % 3 == 1 ? "/a" : "/a "));
-            list2.push_back("line " + std::to_string(i));
-            bot.push_back(std::uint8_t(random() % 2));
-        }
-        WorkingLists lists;
-        fill(lists, list1, list2, bot);
-        const std::uint32_t removed = RemoveDuplicates(lists);
-        const NaiveResult expected = naiveKillDupes(list1, list2, bot);
-        ASSERT_EQ(removed, expected.removed);
-        ASSERT_EQ(lists.size(), expected.list1.size());
-        for (std::size_t i = 0; i < lists.size(); ++i) {
-            EXPECT_EQ(lists.entryText(i), expected.list1[i]);
-            EXPECT_EQ(backtrail::testing::Str(lists.List2[i]), expected.list2[i]);
-            EXPECT_EQ(backtrail::testing::Str(lists.landing[i]), "/" + expected.list2[i]);
-            EXPECT_EQ(lists.bot[i], expected.bot[i]);
-        }
-    }
-}
-
-// Lists from a scan that collapsed equal referrers as it read skip the pass:
-// the outcome must be the pass's own.
-TEST(ListKillDupes, CollapsedListsComeOutAsThePassWouldMakeThem)
+// Referrer lines collapsed as a scan reads them (some entries arriving with
+// counts already, as merged results bring them), against a plain count: one
+// entry per referrer and bot flag in first-occurrence order, its clicks, its
+// first and last times, and the lines beyond one each as the duplicates removed.
+TEST(ListKillDupes, CollapsedListsCountAsAPlainTallySays)
 {
     std::mt19937 random(11);
     for (int round = 0; round < 40; ++round) {
+        struct Tally
+        {
+            std::string referrer;
+            bool bot;
+            std::uint32_t count = 0;
+            LineTime first, last;
+        };
+        std::vector<Tally> expected;
+        std::map<std::pair<std::string, bool>, std::size_t> at;
+        std::uint64_t lines = 0;
         ScanPart part(true);
         const std::size_t n = random() % 3000;
         const unsigned distinct = 1 + random() % 2000;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::string referrer = "http://r" + std::to_string(random() % distinct);
-            const std::string landing = "/p" + std::to_string(i);
+            // Letter case and a trailing blank make different referrers.
+            const unsigned k = random() % distinct;
+            const std::string referrer = "http://r" + std::to_string(k)
+                + (k % 3 == 0       ? "/A"
+                       : k % 3 == 1 ? "/a"
+                                    : "/a ");
             const bool bot = random() % 4 == 0;
             const auto type = std::uint8_t(random() % 5);
-            if (random() % 3 == 0) {
-                part.addEntry(referrer, landing, bot, type, 1 + random() % 9);
-            } else {
-                LineTime time;
-                time.valid = random() % 2 == 0;
+            LineTime time;
+            if (random() % 2 == 0) {
+                time.valid = true;
                 time.day = std::uint8_t(1 + random() % 28);
-                part.add(referrer, landing, bot, time, [&] { return type; });
             }
+            std::uint32_t count = 1;
+            if (random() % 3 == 0) {
+                count = 1 + random() % 9;
+                part.addEntry(referrer, "/p", bot, type, count, time, time);
+            } else {
+                part.add(referrer, "/p", bot, time, [&] { return type; });
+            }
+            lines += count;
+            const auto [place, fresh] = at.emplace(std::make_pair(referrer, bot), expected.size());
+            if (fresh)
+                expected.push_back({referrer, bot, 0, LineTime(), LineTime()});
+            Tally& tally = expected[place->second];
+            tally.count += count;
+            KeepEarlier(tally.first, time);
+            KeepLater(tally.last, time);
         }
-        WorkingLists collapsed = part.takeEntries();
-        ASSERT_TRUE(collapsed.distinct);
-        WorkingLists passed;
-        for (std::size_t i = 0; i < collapsed.size(); ++i) {
-            passed.List1.append(collapsed.List1[i]);
-            passed.landing.append(collapsed.landing[i]);
+        ScanState state;
+        state.DuplicatesRemoved = 5;
+        state.lists = part.takeEntries();
+        backtrail::testing::FakeFrontEnd frontEnd;
+        ListKillDupes(state, frontEnd);
+        ASSERT_EQ(state.lists.size(), expected.size());
+        EXPECT_EQ(std::uint64_t(state.DuplicatesRemoved), 5 + lines - expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(state.lists.entryText(i), CountText(expected[i].count) + "|" + expected[i].referrer);
+            EXPECT_EQ(state.lists.isBot(i), expected[i].bot);
+            EXPECT_EQ(state.lists.firstSeen[i], expected[i].first);
+            EXPECT_EQ(state.lists.lastSeen[i], expected[i].last);
         }
-        passed.bot = collapsed.bot;
-        passed.types = collapsed.types;
-        passed.counts = collapsed.counts;
-        passed.firstSeen = collapsed.firstSeen;
-        passed.lastSeen = collapsed.lastSeen;
-        const bool countsWritten = round % 2 == 0;
-        collapsed.countsWritten = passed.countsWritten = countsWritten;
-        ASSERT_EQ(RemoveDuplicates(collapsed), RemoveDuplicates(passed));
-        ASSERT_EQ(collapsed.size(), passed.size());
-        for (std::size_t i = 0; i < passed.size(); ++i) {
-            EXPECT_EQ(collapsed.entryText(i), passed.entryText(i));
-            EXPECT_EQ(collapsed.landing[i], passed.landing[i]);
-        }
-        EXPECT_EQ(collapsed.bot, passed.bot);
-        EXPECT_EQ(collapsed.types, passed.types);
-        EXPECT_EQ(collapsed.counts, passed.counts);
-        EXPECT_EQ(collapsed.firstSeen, passed.firstSeen);
-        EXPECT_EQ(collapsed.lastSeen, passed.lastSeen);
-        EXPECT_TRUE(collapsed.hasCounts());
+        // The counts are written: a second pass removes nothing.
+        EXPECT_EQ(RemoveDuplicates(state.lists), 0u);
     }
 }
 
@@ -158,12 +95,10 @@ TEST(ListKillDupes, StatusTextsAndCounter)
     EXPECT_EQ(frontEnd.progress.back().first, 0.0);
     EXPECT_EQ(state.DuplicatesRemoved, 0);
 
-    for (const char* entry : {"A", "B", "A", "C", "A", "B"}) {
-        state.lists.List1.append(entry);
-        state.lists.List2.append("");
-        state.lists.landing.append("");
-        state.lists.bot.push_back(0);
-    }
+    ScanPart part(true);
+    for (const char* entry : {"A", "B", "A", "C", "A", "B"})
+        part.add(entry, "", false, LineTime(), [] { return std::uint8_t(0); });
+    state.lists = part.takeEntries();
     ListKillDupes(state, frontEnd);
     EXPECT_EQ(frontEnd.lastStatus(), QStringLiteral("Removing Duplicates...  Please Wait.  (3 removed)"));
     EXPECT_EQ(state.DuplicatesRemoved, 3);

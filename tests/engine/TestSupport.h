@@ -106,8 +106,7 @@ inline std::string ScanInconsistency(const engine::ScanState& state, const engin
 {
     const engine::WorkingLists& lists = state.lists;
     const std::size_t n = lists.List1.size();
-    // A scan keeps each entry's type instead of its List2 remainder.
-    if ((lists.List2.size() != n && lists.types.size() != n) || lists.landing.size() != n || lists.bot.size() != n)
+    if (lists.List2.size() != n || lists.landing.size() != n || lists.bot.size() != n)
         return "working lists differ in length";
     if (std::int64_t(n) != std::int64_t(state.counters.LinksFound) - (dupesRemoved ? state.DuplicatesRemoved : 0))
         return "entries " + std::to_string(n) + " against " + std::to_string(state.counters.LinksFound)

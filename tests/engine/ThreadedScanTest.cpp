@@ -289,7 +289,7 @@ TEST(ScanPartMerge, PiecesMergedInOrderEqualTheWholeAndMergingIsAssociative)
                 EXPECT_EQ(m.List1[i], w.List1[i]);
                 EXPECT_EQ(m.landing[i], w.landing[i]);
                 EXPECT_EQ(m.isBot(i), w.isBot(i));
-                EXPECT_EQ(m.types[i], w.types[i]);
+                EXPECT_EQ(m.List2[i], w.List2[i]);
                 EXPECT_EQ(m.firstSeen[i], w.firstSeen[i]);
                 EXPECT_EQ(m.lastSeen[i], w.lastSeen[i]);
                 if (!collapse) {
@@ -336,7 +336,7 @@ TEST(ScanPartMerge, AFewEntriesMergedBeforeManyLeaveTheManyWhereTheyLie)
             ++at;
         }
         EXPECT_EQ(few.entries().counts[1], 2u);
-        EXPECT_EQ(few.entries().types[1], 1u);
+        EXPECT_EQ(few.entries().List2[1], 1u);
     }
 }
 

@@ -183,8 +183,9 @@ TEST_F(Driver, FirstAndLastSeenRangesAndDetailsAsALineByLineReferenceSays)
             if (scanner.state().detailsCollected) {
                 // Read in place, one entry's details come in the same order.
                 RowDetails visited;
-                scanner.state().details.visitLandings(i, [&](std::string_view path, std::uint64_t clicks) {
-                    visited.landings.push_back({std::string(path), clicks});
+                const EntryDetails& kept = scanner.state().details;
+                kept.visitLandingNumbers(i, [&](std::uint32_t page, std::uint64_t clicks) {
+                    visited.landings.push_back({std::string(kept.landingName(page)), clicks});
                 });
                 scanner.state().details.visitDays(i, [&](std::int32_t day, std::uint64_t clicks) {
                     visited.days.push_back({day, clicks});

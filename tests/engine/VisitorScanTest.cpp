@@ -108,7 +108,7 @@ Expected reference(const std::vector<std::string>& logs, const ScanSettings& set
             std::string scratch;
             const UserAgentSpan agent = FindUserAgent(line, fields);
             const bool bot = referrer.closedByParen || agent.contains(start)
-                || (agent.found() && crawlers.matches(UserAgentField(line, fields, scratch)));
+                || (agent.found() && crawlers.matches(UserAgentText(line, agent, scratch)));
             const bool isSpam = spam.isSpam(ReferrerHost(referrer.text));
             if (bot && settings.bHideCrawlers) {
                 ++e.hiddenCrawlers;

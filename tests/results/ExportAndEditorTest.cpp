@@ -2,6 +2,7 @@
 #include "results/HtmlExport.h"
 #include "results/TextEditor.h"
 
+#include "engine/Classify.h"
 #include "engine/ScanState.h"
 
 #include <QFile>
@@ -22,7 +23,7 @@ QByteArray readAll(const QString& path)
 void addEntry(engine::WorkingLists& lists, const char* referrer, std::uint32_t count)
 {
     lists.List1.append(referrer);
-    lists.List2.append("");
+    lists.List2.push_back(engine::ExtensionIndex(""));
     lists.landing.append("");
     lists.bot.push_back(0);
     lists.counts.push_back(count);

@@ -1,5 +1,6 @@
 // The CSV export, grouping by site and finding in the results table, the
 // landing page's address and where dropped files go.
+#include "LineTimes.h"
 #include "ModalBoxes.h"
 
 #include "results/CsvExport.h"
@@ -14,6 +15,7 @@
 #include <array>
 
 using namespace backtrail;
+using backtrail::testing::at;
 using results::ResultsModel;
 
 namespace {
@@ -24,11 +26,6 @@ QStringList column(const ResultsModel& model, int c)
     for (int r = 0; r < model.rowCount(); ++r)
         cells << model.cellText(r, c);
     return cells;
-}
-
-engine::LineTime at(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
-{
-    return engine::MakeLineTime(year, month, day, hour, minute, second, offsetMinutes).value();
 }
 
 engine::ResultTable scanRows()

@@ -1,4 +1,5 @@
 // The results table's model and the header-click sort routine.
+#include "LineTimes.h"
 #include "ModalBoxes.h"
 
 #include "results/ResultsModel.h"
@@ -15,6 +16,7 @@
 #include <random>
 
 using namespace backtrail;
+using backtrail::testing::at;
 using results::EnhListView_SortColumns;
 using results::ResultsModel;
 using results::SortOrder;
@@ -34,11 +36,6 @@ engine::ResultTable table(std::initializer_list<Row> rows)
     for (const Row& r : rows)
         t.append(r.type, r.clicks, r.referrer, "/landing");
     return t;
-}
-
-engine::LineTime at(int year, int month, int day, int hour, int minute, int second, int offsetMinutes)
-{
-    return engine::MakeLineTime(year, month, day, hour, minute, second, offsetMinutes).value();
 }
 
 QStringList column(const ResultsModel& model, int c)

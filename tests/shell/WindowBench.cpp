@@ -86,7 +86,8 @@ int main(int argc, char* argv[])
             const std::string referrer
                 = "http://site" + std::to_string(random() % 100000) + ".example/page/" + std::to_string(random());
             lists.List1.append(referrer);
-            lists.List2.append("10.0.0.1 - - [17/May/2015:10:05:03 +0000] \"GET /index.html HTTP/1.1\" 200 512");
+            lists.List2.push_back(engine::ExtensionIndex(
+                "10.0.0.1 - - [17/May/2015:10:05:03 +0000] \"GET /index.html HTTP/1.1\" 200 512"));
             lists.landing.append("/index.html");
             lists.bot.push_back(0);
         }
