@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     merged.merge(partOf(cuts[2], cuts[3]));
     ScanPart whole = partOf(0, n);
     FUZZ_CHECK(merged.lines == std::int64_t(n) && merged.links == std::int64_t(n));
-    for (const ScanPart* part : {static_cast<const ScanPart*>(&merged), &whole}) {
+    for (const ScanPart* part : {static_cast<const ScanPart*>(&merged), static_cast<const ScanPart*>(&whole)}) {
         const WorkingLists& read = part->entries();
         FUZZ_CHECK(read.size() == expected.size());
         for (std::size_t k = 0; k < expected.size(); ++k) {

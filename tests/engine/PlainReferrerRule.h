@@ -45,9 +45,10 @@ inline std::string PlainWithoutPort(std::string host)
 inline bool PlainIsOwnAddress(std::string_view afterScheme, std::string_view setting)
 {
     std::string own = PlainLower(setting);
-    while (!own.empty() && std::strchr(" \t\r\n", own.front()))
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!own.empty() && blank(own.front()))
         own.erase(0, 1);
-    while (!own.empty() && std::strchr(" \t\r\n", own.back()))
+    while (!own.empty() && blank(own.back()))
         own.pop_back();
     for (const char* scheme : {"http://", "https://"}) {
         if (own.rfind(scheme, 0) == 0)
