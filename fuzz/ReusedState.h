@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ScanState.h"
+#include "engine/scan/ScanState.h"
 
 #include <cstddef>
 #include <memory>

@@ -13,9 +13,9 @@
 #include "FuzzSupport.h"
 #include "ReusedState.h"
 
-#include "engine/ListKillDupes.h"
-#include "engine/ScanFrontEnd.h"
-#include "engine/ScanPart.h"
+#include "engine/scan/ListKillDupes.h"
+#include "engine/scan/ScanFrontEnd.h"
+#include "engine/aggregate/ScanPart.h"
 
 #include <map>
 #include <string>

@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "ReusedState.h"
 
-#include "engine/Export.h"
+#include "engine/results/Export.h"
 
 #include <string>
 #include <vector>

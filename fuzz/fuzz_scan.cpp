@@ -19,16 +19,16 @@
 #include "../tests/engine/PlainReferrerRule.h"
 #include "FuzzSupport.h"
 
-#include "engine/Classify.h"
-#include "engine/CrawlerList.h"
-#include "engine/LineScanner.h"
-#include "engine/ListKillDupes.h"
-#include "engine/LogReader.h"
-#include "engine/LogSource.h"
-#include "engine/ScanDriver.h"
-#include "engine/ScanFrontEnd.h"
-#include "engine/Settings.h"
-#include "engine/UserAgent.h"
+#include "engine/results/Classify.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/input/LineScanner.h"
+#include "engine/scan/ListKillDupes.h"
+#include "engine/fields/LogReader.h"
+#include "engine/input/LogSource.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/scan/ScanFrontEnd.h"
+#include "engine/base/Settings.h"
+#include "engine/fields/UserAgent.h"
 
 #include <QByteArray>
 #include <QString>

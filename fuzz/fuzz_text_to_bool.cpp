@@ -9,7 +9,7 @@
 
 #include "FuzzSupport.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QString>
 

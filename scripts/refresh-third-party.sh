@@ -81,7 +81,7 @@ install_crawlers() {
 Regular expressions, each matching the user agents of one crawler, robot or
 spider, with the crawler's address, example user agents and tags. The engine
 embeds \`crawler-user-agents.json\` and matches its patterns with RE2
-(src/engine/CrawlerList.h).
+(src/engine/visitors/CrawlerList.h).
 
 | | |
 |---|---|
@@ -127,7 +127,7 @@ install_spam() {
 
 Host names known to send referrer spam, one a line (blank lines may occur); a
 referrer is spam when its host is one of them or a subdomain of one. The engine
-embeds \`spammers.txt\` (src/engine/SpamList.h).
+embeds \`spammers.txt\` (src/engine/visitors/SpamList.h).
 
 | | |
 |---|---|

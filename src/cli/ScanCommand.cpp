@@ -2,18 +2,18 @@
 
 #include "TextOutput.h"
 
-#include "engine/BuildInfo.h"
-#include "engine/Classify.h"
-#include "engine/Export.h"
-#include "engine/FileRoutines.h"
-#include "engine/Grouping.h"
-#include "engine/LineTime.h"
-#include "engine/OwnSite.h"
-#include "engine/SavedResults.h"
-#include "engine/ScanDriver.h"
-#include "engine/ScanFrontEnd.h"
-#include "engine/Settings.h"
-#include "engine/SpamList.h"
+#include "engine/base/BuildInfo.h"
+#include "engine/results/Classify.h"
+#include "engine/results/Export.h"
+#include "engine/input/FileRoutines.h"
+#include "engine/results/Grouping.h"
+#include "engine/fields/LineTime.h"
+#include "engine/fields/OwnSite.h"
+#include "engine/results/SavedResults.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/scan/ScanFrontEnd.h"
+#include "engine/base/Settings.h"
+#include "engine/visitors/SpamList.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "ScanCommand.h"
 
-#include "engine/BuildInfo.h"
-#include "engine/HugePages.h"
-#include "engine/Settings.h"
+#include "engine/base/BuildInfo.h"
+#include "engine/base/HugePages.h"
+#include "engine/base/Settings.h"
 
 #include <QCoreApplication>
 

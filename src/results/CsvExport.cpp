@@ -2,7 +2,7 @@
 
 #include "ResultsModel.h"
 
-#include "engine/Export.h"
+#include "engine/results/Export.h"
 
 #include <QByteArray>
 

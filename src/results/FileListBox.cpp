@@ -1,6 +1,6 @@
 #include "FileListBox.h"
 
-#include "engine/FileRoutines.h"
+#include "engine/input/FileRoutines.h"
 
 #include <QDir>
 #include <QFileInfo>

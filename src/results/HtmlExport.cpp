@@ -1,6 +1,6 @@
 #include "HtmlExport.h"
 
-#include "engine/Export.h"
+#include "engine/results/Export.h"
 
 namespace backtrail::results {
 

@@ -7,7 +7,7 @@
 #include "PictureButton.h"
 #include "TextEditor.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QDir>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "ResultsModel.h"
 
-#include "engine/Classify.h"
-#include "engine/Grouping.h"
+#include "engine/results/Classify.h"
+#include "engine/results/Grouping.h"
 
 #include <algorithm>
 #include <cstring>

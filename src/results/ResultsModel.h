@@ -2,7 +2,7 @@
 
 #include "modListViewEnh.h"
 
-#include "engine/ResultTable.h"
+#include "engine/results/ResultTable.h"
 
 #include <QAbstractTableModel>
 

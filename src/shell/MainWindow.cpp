@@ -6,8 +6,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/ScanDriver.h"
-#include "engine/Settings.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/base/Settings.h"
 #include "results/DirListBox.h"
 #include "results/DriveListBox.h"
 #include "results/FileListBox.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ScanFrontEnd.h"
+#include "engine/scan/ScanFrontEnd.h"
 
 #include <QIcon>
 #include <QMainWindow>

@@ -7,7 +7,7 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/ScanDriver.h"
+#include "engine/scan/ScanDriver.h"
 #include "results/FileListBox.h"
 #include "results/HtmlExport.h"
 #include "results/LogFilePicker.h"

@@ -1,8 +1,8 @@
 #include "shell/windows/Program.h"
 
-#include "engine/BuildInfo.h"
-#include "engine/HugePages.h"
-#include "engine/Settings.h"
+#include "engine/base/BuildInfo.h"
+#include "engine/base/HugePages.h"
+#include "engine/base/Settings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "modLivery.h"
 
-#include "engine/BuildInfo.h"
+#include "engine/base/BuildInfo.h"
 
 namespace backtrail::shell {
 

@@ -2,8 +2,8 @@
 #include "../engine/PlainReferrerRule.h"
 #include "TextOutput.h"
 
-#include "engine/SavedResults.h"
-#include "engine/Settings.h"
+#include "engine/results/SavedResults.h"
+#include "engine/base/Settings.h"
 
 #include <QDir>
 #include <QFile>

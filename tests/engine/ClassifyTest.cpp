@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "engine/Classify.h"
-#include "engine/SpamList.h"
+#include "engine/results/Classify.h"
+#include "engine/visitors/SpamList.h"
 
 #include <gtest/gtest.h>
 
@@ -258,7 +258,7 @@ TEST(FillResults, RowsOutliveTheListsTheyWereMadeFrom)
 
 } // namespace
 
-#include "engine/Grouping.h"
+#include "engine/results/Grouping.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
-#include "engine/CrawlerList.h"
-#include "engine/Grouping.h"
-#include "engine/ShippedLists.h"
-#include "engine/SpamList.h"
-#include "engine/UserAgent.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/results/Grouping.h"
+#include "engine/visitors/ShippedLists.h"
+#include "engine/visitors/SpamList.h"
+#include "engine/fields/UserAgent.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,9 +2,9 @@
 // than usual: the scan must neither crash nor lose count of what it read.
 #include "DriverFixture.h"
 
-#include "engine/FileRoutines.h"
-#include "engine/LineScanner.h"
-#include "engine/ScanDriver.h"
+#include "engine/input/FileRoutines.h"
+#include "engine/input/LineScanner.h"
+#include "engine/scan/ScanDriver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "DriverFixture.h"
 
-#include "engine/Classify.h"
-#include "engine/ScanDriver.h"
+#include "engine/results/Classify.h"
+#include "engine/scan/ScanDriver.h"
 
 #include <gtest/gtest.h>
 

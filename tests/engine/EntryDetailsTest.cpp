@@ -1,4 +1,4 @@
-#include "engine/EntryDetails.h"
+#include "engine/aggregate/EntryDetails.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/Export.h"
+#include "engine/results/Export.h"
 
 #include <gtest/gtest.h>
 

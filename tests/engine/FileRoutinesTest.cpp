@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/FileRoutines.h"
+#include "engine/input/FileRoutines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/HugePages.h"
+#include "engine/base/HugePages.h"
 
 #include <gtest/gtest.h>
 

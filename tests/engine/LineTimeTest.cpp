@@ -1,4 +1,4 @@
-#include "engine/LineTime.h"
+#include "engine/fields/LineTime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "engine/ListKillDupes.h"
-#include "engine/ScanPart.h"
+#include "engine/scan/ListKillDupes.h"
+#include "engine/aggregate/ScanPart.h"
 
 #include <gtest/gtest.h>
 

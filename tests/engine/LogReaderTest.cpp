@@ -2,11 +2,11 @@
 
 #include "PlainReferrerRule.h"
 
-#include "engine/LineScanner.h"
-#include "engine/LineTime.h"
-#include "engine/LogReader.h"
-#include "engine/LogSource.h"
-#include "engine/UserAgent.h"
+#include "engine/input/LineScanner.h"
+#include "engine/fields/LineTime.h"
+#include "engine/fields/LogReader.h"
+#include "engine/input/LogSource.h"
+#include "engine/fields/UserAgent.h"
 
 #include <gtest/gtest.h>
 

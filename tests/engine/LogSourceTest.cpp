@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/LogSource.h"
+#include "engine/input/LogSource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "engine/SharedColumn.h"
-#include "engine/TextList.h"
+#include "engine/base/SharedColumn.h"
+#include "engine/base/TextList.h"
 
 #include <gtest/gtest.h>
 

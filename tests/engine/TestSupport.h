@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/ResultTable.h"
-#include "engine/ScanDriver.h"
-#include "engine/ScanFrontEnd.h"
-#include "engine/ScanState.h"
+#include "engine/results/ResultTable.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/scan/ScanFrontEnd.h"
+#include "engine/scan/ScanState.h"
 
 #include <QDir>
 #include <QFile>

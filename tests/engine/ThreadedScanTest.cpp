@@ -3,8 +3,8 @@
 // Stop the sequential scan of a prefix of the lines.
 #include "DriverFixture.h"
 
-#include "engine/LineScanner.h"
-#include "engine/ScanPart.h"
+#include "engine/input/LineScanner.h"
+#include "engine/aggregate/ScanPart.h"
 
 #include <optional>
 #include <random>

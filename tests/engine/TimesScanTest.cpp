@@ -3,10 +3,10 @@
 // plain line-by-line reference.
 #include "DriverFixture.h"
 
-#include "engine/EntryDetails.h"
-#include "engine/Grouping.h"
-#include "engine/LineTime.h"
-#include "engine/LogReader.h"
+#include "engine/aggregate/EntryDetails.h"
+#include "engine/results/Grouping.h"
+#include "engine/fields/LineTime.h"
+#include "engine/fields/LogReader.h"
 
 #include <map>
 #include <random>

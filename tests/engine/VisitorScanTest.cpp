@@ -3,12 +3,12 @@
 // from people's clicks or hidden, against a plain line-by-line reference.
 #include "DriverFixture.h"
 
-#include "engine/Classify.h"
-#include "engine/CrawlerList.h"
-#include "engine/Grouping.h"
-#include "engine/LogReader.h"
-#include "engine/SpamList.h"
-#include "engine/UserAgent.h"
+#include "engine/results/Classify.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/results/Grouping.h"
+#include "engine/fields/LogReader.h"
+#include "engine/visitors/SpamList.h"
+#include "engine/fields/UserAgent.h"
 
 #include <map>
 #include <random>

@@ -2,8 +2,8 @@
 #include "results/HtmlExport.h"
 #include "results/TextEditor.h"
 
-#include "engine/Classify.h"
-#include "engine/ScanState.h"
+#include "engine/results/Classify.h"
+#include "engine/scan/ScanState.h"
 
 #include <QFile>
 #include <QProcess>

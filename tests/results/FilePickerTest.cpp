@@ -6,7 +6,7 @@
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QElapsedTimer>
 #include <QFile>

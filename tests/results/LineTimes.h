@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/LineTime.h"
+#include "engine/fields/LineTime.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -9,8 +9,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/ScanDriver.h"
-#include "engine/Settings.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/base/Settings.h"
 #include "results/CsvExport.h"
 #include "results/DirListBox.h"
 #include "results/FileListBox.h"

@@ -9,9 +9,9 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/ScanDriver.h"
-#include "engine/ScanFrontEnd.h"
-#include "engine/Settings.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/scan/ScanFrontEnd.h"
+#include "engine/base/Settings.h"
 #include "results/DirListBox.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"

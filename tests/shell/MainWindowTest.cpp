@@ -8,9 +8,9 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/Export.h"
-#include "engine/ScanDriver.h"
-#include "engine/Settings.h"
+#include "engine/results/Export.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/base/Settings.h"
 #include "results/DirListBox.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"

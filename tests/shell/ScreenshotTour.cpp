@@ -6,7 +6,7 @@
 
 #include "MainWindow.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 

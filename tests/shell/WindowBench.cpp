@@ -7,9 +7,9 @@
 #include "MainWindow.h"
 #include "StatusBar.h"
 
-#include "engine/Classify.h"
-#include "engine/ScanDriver.h"
-#include "engine/Settings.h"
+#include "engine/results/Classify.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/base/Settings.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 #include "results/ResultsModel.h"

@@ -7,7 +7,7 @@
 #include "shell/skin/PictureBox.h"
 #include "shell/skin/SkinLabel.h"
 
-#include "engine/BuildInfo.h"
+#include "engine/base/BuildInfo.h"
 
 #include <QLabel>
 

@@ -3,8 +3,8 @@
 #include "Pictures.h"
 #include "shell/skin/ModSkin.h"
 
-#include "engine/LineTime.h"
-#include "engine/Settings.h"
+#include "engine/fields/LineTime.h"
+#include "engine/base/Settings.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

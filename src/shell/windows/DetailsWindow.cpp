@@ -3,7 +3,7 @@
 #include "Pictures.h"
 #include "shell/skin/ModSkin.h"
 
-#include "engine/EntryDetails.h"
+#include "engine/aggregate/EntryDetails.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -2,7 +2,7 @@
 
 #include "WindowBranding.h"
 
-#include "engine/ScanDriver.h"
+#include "engine/scan/ScanDriver.h"
 
 #include <QWidget>
 

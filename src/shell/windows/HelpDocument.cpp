@@ -1,6 +1,6 @@
 #include "HelpDocument.h"
 
-#include "engine/FileRoutines.h"
+#include "engine/input/FileRoutines.h"
 
 #include <QCoreApplication>
 

@@ -6,8 +6,8 @@
 #include "shell/skin/ModOnTop.h"
 #include "shell/skin/ModSkin.h"
 
-#include "engine/FileRoutines.h"
-#include "engine/Settings.h"
+#include "engine/input/FileRoutines.h"
+#include "engine/base/Settings.h"
 
 #include <QCheckBox>
 #include <QTextBrowser>

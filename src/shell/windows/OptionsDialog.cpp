@@ -6,8 +6,8 @@
 #include "shell/skin/ModSkin.h"
 #include "shell/skin/SkinLabel.h"
 
-#include "engine/OwnSite.h"
-#include "engine/Settings.h"
+#include "engine/fields/OwnSite.h"
+#include "engine/base/Settings.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -8,7 +8,7 @@
 #include "shell/skin/ProcessFlags.h"
 #include "shell/skin/SkinEngine.h"
 
-#include "engine/ScanDriver.h"
+#include "engine/scan/ScanDriver.h"
 #include "results/ResultsModel.h"
 
 namespace backtrail::shell {

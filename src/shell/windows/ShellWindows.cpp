@@ -8,7 +8,7 @@
 #include "SingleWindow.h"
 #include "shell/skin/ModOnTop.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 namespace backtrail::shell {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/BuildInfo.h"
+#include "engine/base/BuildInfo.h"
 
 #include <QString>
 

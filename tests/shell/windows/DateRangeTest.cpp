@@ -13,8 +13,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/ScanDriver.h"
-#include "engine/Settings.h"
+#include "engine/scan/ScanDriver.h"
+#include "engine/base/Settings.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 

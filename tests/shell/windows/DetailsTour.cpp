@@ -13,7 +13,7 @@
 #include "shell/windows/Program.h"
 #include "shell/windows/ShellWindows.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 #include "results/ResultsModel.h"
 
 #include <QApplication>

@@ -14,8 +14,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/EntryDetails.h"
-#include "engine/Settings.h"
+#include "engine/aggregate/EntryDetails.h"
+#include "engine/base/Settings.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 #include "results/ResultsModel.h"

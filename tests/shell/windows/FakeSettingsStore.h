@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QMap>
 #include <QString>

@@ -7,7 +7,7 @@
 #include "shell/skin/SkinLabel.h"
 #include "shell/windows/ShellWindows.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -15,7 +15,7 @@
 #include "shell/windows/ShellWindows.h"
 #include "shell/windows/SplashWindow.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QAction>
 #include <QPointer>

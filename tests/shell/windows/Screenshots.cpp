@@ -9,7 +9,7 @@
 #include "shell/windows/OptionsDialog.h"
 #include "shell/windows/SplashWindow.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QApplication>
 #include <QDir>

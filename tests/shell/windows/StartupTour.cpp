@@ -4,7 +4,7 @@
 // the first argument. For a person to look at; not run by CTest.
 #include "shell/windows/Program.h"
 
-#include "engine/Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QApplication>
 #include <QDir>

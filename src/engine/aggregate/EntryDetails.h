@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HugePages.h"
-#include "TextList.h"
+#include "engine/base/HugePages.h"
+#include "engine/base/TextList.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "engine/LineTime.h"
+#include "LineTime.h"
 
-#include "engine/LogReader.h"
+#include "LogReader.h"
 
 #include <array>
 #include <cstring>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "EntryDetails.h"
-#include "HugePages.h"
-#include "ScanState.h"
-#include "TextHash.h"
+#include "engine/base/HugePages.h"
+#include "WorkingLists.h"
+#include "engine/base/TextHash.h"
 
 #include <array>
 #include <cstdint>

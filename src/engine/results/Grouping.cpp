@@ -1,7 +1,7 @@
 #include "Grouping.h"
 
-#include "ScanState.h"
-#include "SpamList.h"
+#include "engine/aggregate/WorkingLists.h"
+#include "engine/visitors/SpamList.h"
 
 #include <charconv>
 #include <unordered_map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScanState.h"
+#include "engine/aggregate/WorkingLists.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ScanState.h"
+#include "WorkingLists.h"
 
 #include <charconv>
 
@@ -46,19 +46,6 @@ std::string WorkingLists::entryText(std::size_t i) const
     std::string text;
     appendEntryText(i, text);
     return text;
-}
-
-void ScanState::reset()
-{
-    counters = ScanCounters();
-    DuplicatesRemoved = 0;
-    HiddenCrawlerLines = 0;
-    HiddenSpamLines = 0;
-    OutsideRangeLines = 0;
-    lists.clear();
-    details = EntryDetails();
-    detailsCollected = false;
-    progress = Progress();
 }
 
 } // namespace backtrail::engine

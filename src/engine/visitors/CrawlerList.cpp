@@ -1,5 +1,5 @@
 #include "CrawlerList.h"
-#include "TextHash.h"
+#include "engine/base/TextHash.h"
 
 #include "ShippedLists.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CrawlerList.h"
-#include "EntryDetails.h"
-#include "LineTime.h"
-#include "ScanPart.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/aggregate/EntryDetails.h"
+#include "engine/fields/LineTime.h"
+#include "engine/aggregate/ScanPart.h"
 #include "ScanState.h"
-#include "Settings.h"
+#include "engine/base/Settings.h"
 
 #include <QList>
 #include <QPair>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ScanPart.h"
-#include "Settings.h"
+#include "engine/aggregate/ScanPart.h"
+#include "engine/base/Settings.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "EntryDetails.h"
 
-#include "HugePages.h"
-#include "LineTime.h"
-#include "TextHash.h"
+#include "engine/base/HugePages.h"
+#include "engine/fields/LineTime.h"
+#include "engine/base/TextHash.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LineTime.h"
-#include "ScanState.h"
-#include "SharedColumn.h"
-#include "TextList.h"
+#include "engine/fields/LineTime.h"
+#include "engine/aggregate/WorkingLists.h"
+#include "engine/base/SharedColumn.h"
+#include "engine/base/TextList.h"
 
 #include <cstdint>
 #include <string_view>

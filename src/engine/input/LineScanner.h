@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogReader.h"
+#include "SchemeSeparator.h"
 #include "LogSource.h"
 
 #include <cstring>

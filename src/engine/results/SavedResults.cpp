@@ -1,7 +1,7 @@
 #include "SavedResults.h"
 
 #include "Classify.h"
-#include "LineTime.h"
+#include "engine/fields/LineTime.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,16 +1,16 @@
 #include "ScanDriver.h"
 
-#include "Classify.h"
-#include "FilePieces.h"
-#include "FileRoutines.h"
-#include "LineScanner.h"
-#include "LineTime.h"
+#include "engine/results/Classify.h"
+#include "engine/input/FilePieces.h"
+#include "engine/input/FileRoutines.h"
+#include "engine/input/LineScanner.h"
+#include "engine/fields/LineTime.h"
 #include "ListKillDupes.h"
-#include "LogReader.h"
-#include "LogSource.h"
+#include "engine/fields/LogReader.h"
+#include "engine/input/LogSource.h"
 #include "ScanFrontEnd.h"
-#include "SpamList.h"
-#include "UserAgent.h"
+#include "engine/visitors/SpamList.h"
+#include "engine/fields/UserAgent.h"
 
 #include <QFile>
 #include <QFileInfo>

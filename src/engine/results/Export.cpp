@@ -1,6 +1,6 @@
 #include "Export.h"
 
-#include "LogReader.h"
+#include "engine/fields/LogReader.h"
 
 #include <QSaveFile>
 

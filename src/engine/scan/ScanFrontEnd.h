@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ResultTable.h"
+#include "engine/results/ResultTable.h"
 
 #include <QString>
 
