@@ -84,6 +84,12 @@ bool plainWord(const unsigned char* p)
 
 } // namespace
 
+std::string Utf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
 void AppendValidUtf8(std::string& out, std::string_view bytes)
 {
     forEachValid(out, bytes, [&](char c) { out += c; });

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QString>
+
 #include <string>
 #include <string_view>
 
 namespace backtrail::cli {
+
+/// The text as UTF-8 bytes.
+std::string Utf8(const QString& text);
 
 /// Appends bytes as valid UTF-8: each byte that does not belong to a
 /// well-formed UTF-8 sequence becomes U+FFFD.

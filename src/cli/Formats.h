@@ -1,0 +1,36 @@
+#pragma once
+
+#include "CliFrontEnd.h"
+#include "Output.h"
+
+#include "engine/aggregate/WorkingLists.h"
+#include "engine/base/Settings.h"
+#include "engine/results/ResultTable.h"
+#include "engine/scan/ScanDriver.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <vector>
+
+namespace backtrail::cli {
+
+/// The rows as a table for people to read: aligned columns, long cells cut.
+void WriteTable(Output& output, const engine::ResultTable& rows);
+
+/// The rows as tab-separated values with a header line.
+void WriteTsv(Output& output, const engine::ResultTable& rows);
+
+/// The results as JSON: the settings, the counters and the status, every row
+/// (with its bot flag and file type, and with `details` its landing pages and
+/// days; rows grouped by site sum their members'), and the files that could
+/// not be read. A merge reads it back. Large answers are formatted on
+/// `threads` threads and written in order.
+void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
+               const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads);
+
+/// The export's referers.html: one link a working-list entry.
+void WriteHtml(Output& output, const engine::WorkingLists& lists);
+
+} // namespace backtrail::cli

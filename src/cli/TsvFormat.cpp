@@ -1,0 +1,27 @@
+#include "Formats.h"
+
+#include "TextOutput.h"
+
+namespace backtrail::cli {
+
+using namespace backtrail::engine;
+
+void WriteTsv(Output& output, const ResultTable& rows)
+{
+    std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        for (const std::string_view cell : {row.type, row.clicks, row.referrer, row.landing}) {
+            AppendPlainCell(text, cell);
+            text += '\t';
+        }
+        text += row.firstSeen.iso();
+        text += '\t';
+        text += row.lastSeen.iso();
+        text += '\n';
+        output.writeSome(text);
+    }
+    output.write(text);
+}
+
+} // namespace backtrail::cli
