@@ -1,11 +1,11 @@
 #pragma once
 
-#include "engine/visitors/CrawlerList.h"
-#include "engine/aggregate/EntryDetails.h"
-#include "engine/fields/LineTime.h"
-#include "engine/aggregate/ScanPart.h"
 #include "ScanState.h"
+#include "engine/aggregate/EntryDetails.h"
+#include "engine/aggregate/ScanPart.h"
 #include "engine/base/Settings.h"
+#include "engine/fields/LineTime.h"
+#include "engine/visitors/CrawlerList.h"
 
 #include <QList>
 #include <QPair>

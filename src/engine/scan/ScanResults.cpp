@@ -1,0 +1,121 @@
+#include "ScanDriver.h"
+#include "ScanWork.h"
+
+#include "ListKillDupes.h"
+#include "ScanFrontEnd.h"
+#include "engine/results/Classify.h"
+
+#include <map>
+#include <thread>
+
+namespace backtrail::engine {
+
+using namespace scanwork;
+
+void Scanner::finishScan(ScanPart total, bool spamHidden)
+{
+    const bool collapsed = total.collapses();
+    setCounters(total);
+    current.detailsCollected = total.collectsDetails();
+    current.details = total.takeDetails();
+    current.lists = total.takeEntries();
+    total = ScanPart(); // its lookup table is not needed any more
+    // The details are indexed for the rows' entries while the rows are made
+    // (on another core when there is one: neither reads what the other writes).
+    const std::size_t entries = current.lists.size();
+    std::thread indexing;
+    if (threadCount() > 1 && !current.details.empty()) {
+        try {
+            indexing = std::thread([this, entries] { current.details.index(entries); });
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!indexing.joinable() && !current.details.empty())
+        current.details.index(entries);
+    struct Joining
+    {
+        std::thread& thread;
+        ~Joining()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joining {indexing};
+    if (collapsed)
+        ListKillDupes(current, frontEnd);
+    // With spam hidden no entry is spam: the rows need not be looked up again.
+    ResultTable rows
+        = FillResults(current.lists, settings.bGetFileTypes, spamHidden ? nullptr : &spamList(), threadCount());
+    if (indexing.joinable())
+        indexing.join();
+    frontEnd.addResults(std::move(rows));
+    if (current.counters.StopRequested)
+        return;
+    frontEnd.setStatus(CompletionText(current));
+    if (settings.bDisplayStats)
+        frontEnd.showStatistics(StatisticsTitle(), StatisticsText(current));
+    frontEnd.scanCompleted();
+}
+
+bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPair<QString, QString>>& unreadable)
+{
+    if (scanning)
+        return false;
+    RunningFlag guard(scanning);
+    beginScan();
+    for (const auto& [path, reason] : unreadable)
+        frontEnd.fileUnreadable(path, reason);
+    current.counters.FilesDone = filesDone;
+    finishScan(std::move(part), false);
+    return true;
+}
+
+DateRange RangeOf(const ScanSettings& settings)
+{
+    DateRange range;
+    const QByteArray since = settings.strDateSince.toUtf8();
+    const QByteArray until = settings.strDateUntil.toUtf8();
+    if (const auto bound = ParseRangeBound(std::string_view(since.constData(), std::size_t(since.size())), false))
+        range.since = *bound;
+    if (const auto bound = ParseRangeBound(std::string_view(until.constData(), std::size_t(until.size())), true))
+        range.until = *bound;
+    return range;
+}
+
+RowDetails Scanner::details(std::span<const std::size_t> entries) const
+{
+    RowDetails result;
+    const WorkingLists& lists = current.lists;
+    for (const std::size_t e : entries) {
+        if (e >= lists.size())
+            continue;
+        if (e < lists.firstSeen.size())
+            KeepEarlier(result.firstSeen, lists.firstSeen[e]);
+        if (e < lists.lastSeen.size())
+            KeepLater(result.lastSeen, lists.lastSeen[e]);
+    }
+    if (current.detailsCollected) {
+        result.landings = current.details.landingsOf(entries);
+        result.days = current.details.daysOf(entries);
+        return result;
+    }
+    // Entries that stand for one line each: the line's landing page and day.
+    std::map<std::string_view, std::uint64_t> landings;
+    std::map<std::int32_t, std::uint64_t> days;
+    for (const std::size_t e : entries) {
+        if (e >= lists.size() || lists.hasCounts())
+            continue;
+        ++landings[lists.landing[e]];
+        if (e < lists.firstSeen.size() && lists.firstSeen[e].valid)
+            ++days[lists.firstSeen[e].localDay()];
+    }
+    for (const auto& [path, clicks] : landings)
+        result.landings.push_back({std::string(path), clicks});
+    std::stable_sort(result.landings.begin(), result.landings.end(),
+                     [](const LandingClicks& a, const LandingClicks& b) { return a.clicks > b.clicks; });
+    for (const auto& [day, clicks] : days)
+        result.days.push_back({day, clicks});
+    return result;
+}
+
+} // namespace backtrail::engine
