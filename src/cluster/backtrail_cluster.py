@@ -229,8 +229,11 @@ def scan_options(args: argparse.Namespace) -> list[str]:
 
 
 def print_options(args: argparse.Namespace) -> list[str]:
-    """The options of the last merge, which prints the answer."""
+    """The options of the last merge, which prints the answer. Grouping by
+    site tells spam by the lists, so the merge reads them too."""
     options = [f"--{name}={getattr(args, name)}" for name in PRINT_VALUES if getattr(args, name) is not None]
+    options += [f"--{name}={getattr(args, name.replace('-', '_'))}" for name in ("crawler-list", "spam-list")
+                if getattr(args, name.replace("-", "_")) is not None]
     options += ["--" + name for name in PRINT_FLAGS if getattr(args, name.replace("-", "_"))]
     return options + (["--details"] if args.details else [])
 
@@ -246,8 +249,7 @@ def split_host(argument: str) -> tuple[str, str]:
 def check_options(scanner: str, args: argparse.Namespace, folder: str) -> bytes:
     """Runs the scanner on an empty folder with the options, which checks them
     the scanner's way, and returns the result of a scan of no files."""
-    lists = ("--crawler-list=", "--spam-list=")  # files that may lie on the workers only
-    options = [o for o in scan_options(args) if not o.startswith(lists)]
+    options = scan_options(args)
     if args.format is not None and args.format not in ("table", "tsv", "json", "html"):
         options.append(f"--format={args.format}")  # refused: the scanner's own words
     try:
@@ -290,17 +292,19 @@ def start_cluster(args: argparse.Namespace) -> tuple[Client, Any]:
 
 
 def worker_host(client: Client, host: str) -> str:
-    """The address by which the scheduler knows HOST's workers (named, or
-    reached under that name or one of its addresses)."""
+    """How the scheduler is to know HOST's workers: a worker's name as it is
+    (`dask worker --name HOST`), else the address of the host that HOST names."""
     workers = client.scheduler_info()["workers"].values()
+    if any(str(info.get("name")) == host for info in workers):
+        return host
     try:
-        addresses = {info[4][0] for info in socket.getaddrinfo(host, None)}
+        addresses = {str(info[4][0]) for info in socket.getaddrinfo(host, None)}
     except OSError:
         addresses = set()
     for info in workers:
-        if host in (info["host"], str(info.get("name"))) or info["host"] in addresses:
+        if info["host"] == host or info["host"] in addresses:
             return str(info["host"])
-    known = ", ".join(sorted({f"{info['host']} ({info.get('name')})" for info in workers})) or "none"
+    known = ", ".join(sorted({f"{info['host']} (named {info.get('name')})" for info in workers})) or "none"
     raise ClusterError(f"no worker runs on {host} (workers: {known})")
 
 
