@@ -280,7 +280,8 @@ class Terminal(unittest.TestCase):
             (work / f"{i}.log").write_bytes(random_log(random.Random(i), 100))
             files.append(str(work / f"{i}.log"))
         expected = run([SCAN, *files], env)
-        for quiet in ([], ["--quiet"]):
+        quiets: list[list[str]] = [[], ["--quiet"]]
+        for quiet in quiets:
             main, other = pty.openpty()
             proc = subprocess.Popen([PYTHON, PROGRAM, "--scanner", str(slow), "--local", "1", *quiet, *files],
                                     stdout=subprocess.PIPE, stderr=other, env=env)
