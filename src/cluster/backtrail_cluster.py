@@ -28,7 +28,7 @@ PROG = "backtrail-cluster"
 SCANNER = "backtrail-scan"
 EXIT_FILES, EXIT_USAGE, EXIT_STOPPED = 1, 2, 130
 RUN_MARK = "BACKTRAIL_CLUSTER_RUN"  # in the environment of the scanners a run starts
-GROUP = 8  # results merged at a time
+GROUP = 16  # results merged at a time
 
 # backtrail-scan's options that shape each file's scan, and those that shape
 # the printed answer only.
