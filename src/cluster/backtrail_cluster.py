@@ -10,6 +10,8 @@ Installed as backtrail-cluster beside backtrail-scan.
 from __future__ import annotations
 
 import argparse
+import ipaddress
+import logging
 import os
 import re
 import shutil
@@ -19,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import uuid
+import warnings
 from typing import IO, TYPE_CHECKING, Any, NoReturn, Sequence
 
 if TYPE_CHECKING:
@@ -284,11 +287,20 @@ def start_cluster(args: argparse.Namespace) -> tuple[Client, Any]:
             cluster = LocalCluster(n_workers=args.local, threads_per_worker=1, processes=True, host="127.0.0.1",
                                    dashboard_address="127.0.0.1:0", worker_dashboard_address="127.0.0.1:0")
         else:
+            # Hosts that are all this machine keep the cluster on 127.0.0.1.
+            bind = {"host": "127.0.0.1", "dashboard_address": "127.0.0.1:0"} if all(map(loopback, args.hosts)) else {}
             cluster = SSHCluster([args.hosts[0]] + args.hosts, remote_python=sys.executable,
-                                 worker_options={"nthreads": 1}, scheduler_options={"port": 0})
+                                 worker_options={"nthreads": 1, **bind}, scheduler_options={"port": 0, **bind})
     finally:
         signal.signal(signal.SIGINT, previous)
     return Client(cluster), cluster
+
+
+def loopback(host: str) -> bool:
+    try:
+        return all(ipaddress.ip_address(info[4][0]).is_loopback for info in socket.getaddrinfo(host, None))
+    except (OSError, ValueError):
+        return False
 
 
 def worker_host(client: Client, host: str) -> str:
@@ -412,7 +424,14 @@ def main(argv: Sequence[str]) -> int:
             sys.stderr.write(f"{PROG}: {error}\n")
         return error.status
     # Dask's own log lines would crowd out the scanner's; errors still show.
-    os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
+    # The workers of a local cluster take the level from the environment; a
+    # cluster over SSH must keep its own, since Dask reads the address of the
+    # scheduler it starts from that scheduler's log.
+    if args.local is not None:
+        os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
+    import distributed  # noqa: F401 - which sets up its logging, to be quietened here
+    logging.getLogger("distributed").setLevel(logging.ERROR)
+    warnings.filterwarnings("ignore", module=r"asyncssh\.")  # its ciphers that the cryptography module deprecates
     client = cluster = None
     run_id = uuid.uuid4().hex
     submitted: list[Future] = []

@@ -17,6 +17,7 @@ import random
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -187,9 +188,11 @@ class Faults(ClusterCase):
     def setUp(self) -> None:
         super().setUp()
         rng = random.Random(7)
+        self.logs = self.work / "logs"
+        self.logs.mkdir()
         self.files = []
         for i in range(8):
-            path = self.work / f"access{i}.log"
+            path = self.logs / f"access{i}.log"
             path.write_bytes(random_log(rng, 200))
             self.files.append(str(path))
 
@@ -246,6 +249,41 @@ class Faults(ClusterCase):
         for i, path in enumerate(self.files[1:], 1):
             workers = {fields[0] for fields in scans if len(fields) == 2 and fields[1] == path}
             self.assertEqual(workers, {f"w{1 + i % 2}"}, f"{path} read by {workers}")
+
+    def test_over_ssh(self) -> None:
+        """--ssh: a scheduler and two workers started over SSH, by an sshd of
+        this test's own on 127.0.0.1 (skipped where openssh-server is absent)."""
+        sshd, keygen = "/usr/sbin/sshd", shutil.which("ssh-keygen")
+        if not os.path.exists(sshd) or not keygen:
+            self.skipTest("no sshd or ssh-keygen (openssh-server)")
+        if os.getuid() == 0:
+            os.makedirs("/run/sshd", exist_ok=True)  # sshd's privilege separation folder
+        elif not os.path.isdir("/run/sshd"):
+            self.skipTest("sshd lacks /run/sshd")
+        home = self.work / "home"
+        (home / ".ssh").mkdir(parents=True)
+        for key in (self.work / "host", home / ".ssh" / "id"):
+            subprocess.run([keygen, "-q", "-t", "ed25519", "-N", "", "-f", str(key)], check=True)
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        (self.work / "sshd_config").write_text(
+            f"ListenAddress 127.0.0.1\nPort {port}\nHostKey {self.work}/host\n"
+            f"AuthorizedKeysFile {home}/.ssh/id.pub\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+            "PermitRootLogin prohibit-password\nUsePAM no\nStrictModes no\n")
+        (home / ".ssh" / "known_hosts").write_text(f"[127.0.0.1]:{port} {(self.work / 'host.pub').read_text()}")
+        (home / ".ssh" / "config").write_text(f"Host 127.0.0.1\n  Port {port}\n  IdentityFile {home}/.ssh/id\n"
+                                              f"  UserKnownHostsFile {home}/.ssh/known_hosts\n")
+        server = subprocess.Popen([sshd, "-D", "-f", str(self.work / "sshd_config"), "-E", str(self.work / "sshd.log")])
+        self.addCleanup(server.wait, 30)
+        self.addCleanup(server.terminate)
+        # A session over SSH starts with the account's environment: the scanner gets the test's settings here.
+        scan = wrapper(self.work, "ssh-scan", "")
+        scan.write_text(f"#!/bin/bash\nexport XDG_CONFIG_HOME='{self.env['XDG_CONFIG_HOME']}'\nexec '{SCAN}' \"$@\"\n")
+        self.env["HOME"] = str(home)
+        files = ["127.0.0.1:" + self.files[0], "localhost:" + str(self.logs), str(self.logs / "missing.log")]
+        self.assertSame(files, ["--format", "json", "--details"],
+                        command=[PYTHON, PROGRAM, "--scanner", str(scan), "--ssh", "127.0.0.1,127.0.0.1"])
 
     def test_interrupt(self) -> None:
         """Ctrl+C ends the scans on the workers and exits 130."""
