@@ -179,21 +179,22 @@ def parse_arguments(argv: Sequence[str]) -> argparse.Namespace:
         description="Scans web-server access logs on a Dask cluster, each file by backtrail-scan on a worker "
                     "(on HOST for HOST:PATH), and prints what one backtrail-scan of all the files, in this order, "
                     "prints.")
-    where = parser.add_argument_group("cluster").add_mutually_exclusive_group(required=True)
+    cluster = parser.add_argument_group("the cluster")
+    where = cluster.add_mutually_exclusive_group(required=True)
     where.add_argument("--local", type=int, metavar="N", help="Start a local cluster of N worker processes.")
     where.add_argument("--scheduler", metavar="ADDRESS",
                        help="Use a running cluster's scheduler (tcp://host:8786).")
     where.add_argument("--ssh", metavar="HOST,...",
                        help="Start a scheduler on the first HOST and a worker on each, over SSH.")
-    cluster = parser.add_argument_group("cluster")
     cluster.add_argument("--scanner", metavar="FILE", default=os.environ.get("BACKTRAIL_SCAN", ""),
                          help=f"The {SCANNER} to run on every machine (default: $BACKTRAIL_SCAN, else the one "
                               f"beside {PROG} on each machine, else the first on PATH).")
     cluster.add_argument("--group", type=int, metavar="N", default=GROUP,
                          help=f"Merge results N at a time (default {GROUP}).")
-    scanning = parser.add_argument_group(f"{SCANNER} options (see {SCANNER} --help)")
-    for name in SCAN_VALUES + PRINT_VALUES:
-        scanning.add_argument(f"--{name}", metavar=name.split("-")[-1].upper())
+    scanning = parser.add_argument_group(f"{SCANNER}'s options, with the same meaning (see {SCANNER} --help)")
+    metavars = ("TEXT", "DATE", "DATE", "FILE", "FILE", "N", "FORMAT", "FILE")
+    for name, metavar in zip(SCAN_VALUES + PRINT_VALUES, metavars):
+        scanning.add_argument(f"--{name}", metavar=metavar)
     for name in SCAN_SWITCHES:
         scanning.add_argument(f"--{name}", action="store_true")
         scanning.add_argument(f"--no-{name}", action="store_true")
@@ -276,7 +277,7 @@ def start_cluster(args: argparse.Namespace) -> tuple[Client, Any]:
 
     if args.scheduler:
         try:
-            return Client(args.scheduler, timeout=30), None
+            return Client(args.scheduler, timeout=15), None
         except (OSError, TimeoutError) as error:
             raise ClusterError(f"cannot reach the scheduler at {args.scheduler}: {error}") from None
     # The workers started here leave Ctrl+C to this program, which stops them.
