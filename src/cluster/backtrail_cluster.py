@@ -53,18 +53,11 @@ class ClusterError(Exception):
 # These functions travel to the workers by value, so a worker needs Dask and
 # backtrail-scan but not this program.
 
-def find_scanner(explicit: str, beside: str) -> str:
-    """The scanner on this machine: EXPLICIT when given, else the one beside
-    backtrail-cluster (this machine's, or the folder BESIDE the caller's),
-    else the first on PATH."""
+def find_scanner(explicit: str, folders: list[str]) -> str:
+    """The scanner on this machine: EXPLICIT when given, else the one in the
+    first of FOLDERS that has one, else the first on PATH."""
     if explicit:
         return explicit
-    folders = []
-    own = shutil.which(PROG)
-    if own:
-        folders.append(os.path.dirname(os.path.realpath(own)))
-    if beside:
-        folders.append(beside)
     for folder in folders:
         candidate = os.path.join(folder, SCANNER)
         if os.access(candidate, os.X_OK):
@@ -73,6 +66,13 @@ def find_scanner(explicit: str, beside: str) -> str:
     if not found:
         raise ClusterError(f"{SCANNER} is neither beside {PROG} nor on PATH on {socket.gethostname()}")
     return found
+
+
+def worker_scanner(explicit: str, beside: str) -> str:
+    """A worker's scanner: the one beside this machine's backtrail-cluster, else
+    beside the caller's (BESIDE, when this machine has that folder too), else on PATH."""
+    own = shutil.which(PROG)
+    return find_scanner(explicit, ([os.path.dirname(os.path.realpath(own))] if own else []) + [beside])
 
 
 def sort_key(name: str) -> tuple[list[str], list[int]]:
@@ -137,13 +137,13 @@ def stop_scans(run_id: str) -> int:
 
 def scan(path: str, options: list[str], explicit: str, beside: str, run_id: str) -> bytes:
     """One file's result, as `backtrail-scan --format json` writes it."""
-    scanner = find_scanner(explicit, beside)
+    scanner = worker_scanner(explicit, beside)
     return run_scanner([scanner, "--quiet", "--format", "json", *options, "--", path], run_id)
 
 
 def merge(explicit: str, beside: str, details: bool, run_id: str, *results: bytes) -> bytes:
     """Neighbouring results merged, in order, into one result."""
-    scanner = find_scanner(explicit, beside)
+    scanner = worker_scanner(explicit, beside)
     with tempfile.TemporaryDirectory(prefix="backtrail-cluster.") as folder:
         names = write_results(folder, results)
         return run_scanner([scanner, "--merge", "--quiet", "--format", "json"]
@@ -413,7 +413,7 @@ def main(argv: Sequence[str]) -> int:
     args = parse_arguments(argv)
     try:
         scanner = find_scanner(os.path.abspath(args.scanner) if args.scanner else "",
-                               os.path.dirname(os.path.realpath(sys.argv[0])))
+                               [os.path.dirname(os.path.realpath(sys.argv[0]))])
         if args.version:
             version = subprocess.run([scanner, "--version"], capture_output=True, text=True).stdout.split()
             print(PROG, version[-1] if version else "(unknown)")
