@@ -430,6 +430,9 @@ def main(argv: Sequence[str]) -> int:
     # scheduler it starts from that scheduler's log.
     if args.local is not None:
         os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
+        # Workers forked from a server process that has loaded Dask once start
+        # in about half the time of fresh interpreters (Dask's default).
+        os.environ.setdefault("DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD", "forkserver")
     import distributed  # noqa: F401 - which sets up its logging, to be quietened here
     logging.getLogger("distributed").setLevel(logging.ERROR)
     warnings.filterwarnings("ignore", module=r"asyncssh\.")  # its ciphers that the cryptography module deprecates
