@@ -224,7 +224,8 @@ def scan_options(args: argparse.Namespace) -> list[str]:
     for name in SCAN_VALUES:
         value = getattr(args, name.replace("-", "_"))
         if value is not None:
-            options.append(f"--{name}={value}")
+            # A worker's working folder is not this one: list files by their full path.
+            options.append(f"--{name}={os.path.abspath(value) if name.endswith('-list') else value}")
     for name in SCAN_SWITCHES:
         for form in (name, "no-" + name):
             if getattr(args, form.replace("-", "_")):
