@@ -20,6 +20,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 import uuid
 import warnings
 from typing import IO, TYPE_CHECKING, Any, NoReturn, Sequence
@@ -305,19 +306,25 @@ def loopback(host: str) -> bool:
         return False
 
 
-def worker_host(client: Client, host: str) -> str:
+def worker_host(client: Client, host: str, wait: float = 10) -> str:
     """How the scheduler is to know HOST's workers: a worker's name as it is
-    (`dask worker --name HOST`), else the address of the host that HOST names."""
-    workers = client.scheduler_info()["workers"].values()
-    if any(str(info.get("name")) == host for info in workers):
-        return host
+    (`dask worker --name HOST`), else the address of the host that HOST names.
+    A worker that is still joining is waited for WAIT seconds."""
     try:
         addresses = {str(info[4][0]) for info in socket.getaddrinfo(host, None)}
     except OSError:
         addresses = set()
-    for info in workers:
-        if info["host"] == host or info["host"] in addresses:
-            return str(info["host"])
+    deadline = time.monotonic() + wait
+    while True:
+        workers = client.scheduler_info()["workers"].values()
+        if any(str(info.get("name")) == host for info in workers):
+            return host
+        for info in workers:
+            if info["host"] == host or info["host"] in addresses:
+                return str(info["host"])
+        if time.monotonic() > deadline:
+            break
+        time.sleep(0.2)
     known = ", ".join(sorted({f"{info['host']} (named {info.get('name')})" for info in workers})) or "none"
     raise ClusterError(f"no worker runs on {host} (workers: {known})")
 
