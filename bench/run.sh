@@ -18,6 +18,8 @@
 #   peak memory, duplicates kept            <= 100 MB + 1.5 x bytes of all referrers and landing pages
 #   scan of a gzip copy / zcat | grep -c    <= 0.5
 #   ten rotated gzip files / zcat | grep -c <= 0.3
+#   backtrail-cluster --local 2 / backtrail-scan, 16 rotated gzip files  <= 1.15
+#   backtrail-cluster: time added per file  < 50 ms
 #   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
 #   details: scan with --details / scan without  <= 1.25
 #   window scan / backtrail-scan                 <= 1.1  (with BACKTRAIL_BENCH_WINDOW=1)
@@ -198,6 +200,38 @@ measure "'$scan' ${scan_args[*]} --dupes $rotated | cat"
 read -r rscan_s _ <<<"$measured"
 echo "ten rotated gzip files: zcat | grep -c: ${rgrep_s} s, backtrail-scan: ${rscan_s} s"
 ratio_line "10 rotated gzip files: scan / zcat | grep" "$rscan_s" "$rgrep_s" "<=" 0.3
+rm -rf "$work/rotated"
+
+# backtrail-cluster on a local cluster of 2 workers (start and stop included)
+# against backtrail-scan, on the log as 16 rotated gzip files; and the time it
+# adds for each file: 65 short files against one, the difference over 64.
+cluster="/usr/bin/python3 '$(pwd)/src/cluster/backtrail_cluster.py' --scanner '$scan' --local 2"
+if /usr/bin/python3 -c "import distributed" 2>/dev/null; then
+  mkdir "$work/sixteen" "$work/short"
+  split -n l/16 -d -a 2 "$log" "$work/sixteen/part"
+  for i in $(seq 1 16); do
+    part="$work/sixteen/part$(printf %02d $((16 - i)))"
+    gzip -1 -c "$part" >"$work/sixteen/access.log.$i.gz"
+    rm "$part"
+  done
+  sixteen=$(for i in $(seq 1 16); do printf "'%s' " "$work/sixteen/access.log.$i.gz"; done)
+  measure "'$scan' ${scan_args[*]} $sixteen | cat"
+  read -r sscan_s _ <<<"$measured"
+  measure "$cluster ${scan_args[*]} $sixteen | cat"
+  read -r scluster_s _ <<<"$measured"
+  echo "16 rotated gzip files: backtrail-scan: ${sscan_s} s, backtrail-cluster --local 2: ${scluster_s} s"
+  ratio_line "16 rotated gzip files: backtrail-cluster --local 2 / backtrail-scan" "$scluster_s" "$sscan_s" "<=" 1.15
+  for i in $(seq 0 64); do head -n 100 "$log" | tail -n 10 >"$work/short/access.log.$i"; done
+  measure "$cluster ${scan_args[*]} '$work/short/access.log.0' | cat"
+  read -r one_s _ <<<"$measured"
+  measure "$cluster ${scan_args[*]} '$work/short' | cat"
+  read -r many_s _ <<<"$measured"
+  awk -v a="$many_s" -v b="$one_s" 'BEGIN{ms = (a - b) / 64 * 1000
+    printf "backtrail-cluster: time added per file (65 short files against 1): %.0f ms (target < 50 ms)%s\n", ms, ms < 50 ? "" : "  MISSED"}'
+  rm -rf "$work/sixteen" "$work/short"
+else
+  echo "backtrail-cluster / backtrail-scan: skipped, /usr/bin/python3 has no Dask (python3-distributed) (target <= 1.15)"
+fi
 
 # Crawler and spam lists: hiding both with the shipped lists, and showing both,
 # against empty lists.

@@ -24,7 +24,7 @@ install(FILES ${BACKTRAIL_PACKAGING_DIR}/backtrail.lintian-overrides
 # the gzip header so that two builds give the same package.
 find_program(BACKTRAIL_GZIP gzip)
 set(backtrail_compressed)
-foreach(page backtrail.1 backtrail-scan.1 changelog)
+foreach(page backtrail.1 backtrail-scan.1 backtrail-cluster.1 changelog)
   if(BACKTRAIL_GZIP)
     set(output ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
     add_custom_command(OUTPUT ${output}
@@ -91,18 +91,25 @@ the site, with their click counts, the kind of file asked for and the page
 each one led to.
 .
 The package holds the desktop program backtrail, with a sortable table of
-the referrers, a built-in browser and an HTML or CSV export, and the
-command-line scanner backtrail-scan for batch use on servers.")
+the referrers, a built-in browser and an HTML or CSV export, the
+command-line scanner backtrail-scan for batch use on servers, and
+backtrail-cluster, which runs backtrail-scan over the logs of several
+servers on a Dask cluster, each log read where it lies.")
 # dpkg-shlibdeps (from dpkg-dev) names the libraries the programs link, with
 # the versions they need; Debian's entry for the browser engine's library also
 # names the package of its helper process, which is started, not linked.
 # Without dpkg-shlibdeps the list is written out for Debian 12.
+# backtrail-cluster is a Python 3 program: python3 is needed to start it, and
+# Dask's distributed module (and asyncssh for --ssh) to run it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-distributed")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-asyncssh")
 find_program(BACKTRAIL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(BACKTRAIL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libc6, libstdc++6, libisal2, libre2-9, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
+      "python3, libc6, libstdc++6, libisal2, libre2-9, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
 endif()
 
 include(CPack)

@@ -74,7 +74,7 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb"
 
 echo "== installed files"
 dpkg -L backtrail
-for file in /usr/bin/backtrail /usr/bin/backtrail-scan; do
+for file in /usr/bin/backtrail /usr/bin/backtrail-scan /usr/bin/backtrail-cluster; do
   [ -x "$file" ] || fail "$file is not installed"
 done
 [ -s /usr/share/backtrail/Help.rtf ] || fail "the help document is not installed"
@@ -105,7 +105,7 @@ grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/
   || fail "the copyright file is not in Debian's machine-readable format"
 icon=/usr/share/icons/hicolor/scalable/apps/backtrail.svg
 grep -q '<svg' "$icon" || fail "$icon is not an SVG picture"
-for page in backtrail:--version backtrail-scan:--by-site; do
+for page in backtrail:--version backtrail-scan:--by-site backtrail-cluster:--scheduler; do
   name=${page%%:*}
   manual=$(man -w "$name") || fail "man finds no page for $name"
   [ "$manual" = "/usr/share/man/man1/$name.1.gz" ] || fail "the manual page of $name is at $manual"
@@ -128,4 +128,13 @@ echo "the installed scanner found $rows referrer rows in samples/access.log"
 head -5 "$scratch/scan.tsv"
 "$build/src/cli/backtrail-scan" --quiet --format tsv samples/access.log | cmp - "$scratch/scan.tsv" \
   || fail "the installed scanner's rows differ from the build's"
+# The installed backtrail-cluster finds the scanner beside it, and on a local
+# cluster prints what the scanner prints.
+[ "$(/usr/bin/backtrail-cluster --version)" = "backtrail-cluster $project_version" ] \
+  || fail "backtrail-cluster --version says '$(/usr/bin/backtrail-cluster --version)'"
+(cd "$scratch" && env -u BACKTRAIL_SCAN /usr/bin/backtrail-cluster --local 1 --quiet --format tsv \
+  "$root/samples/access.log" "$root/samples/access.log.2.gz" >cluster.tsv) \
+  || fail "the installed backtrail-cluster failed"
+/usr/bin/backtrail-scan --quiet --format tsv samples/access.log samples/access.log.2.gz | cmp - "$scratch/cluster.tsv" \
+  || fail "the installed backtrail-cluster's rows differ from the scanner's"
 echo "ci-package: the package installs, runs and finds its files"

@@ -11,6 +11,9 @@ packages=(
   clang libclang-rt-14-dev
   # The real-window test: a window manager, clicks and window look-ups, its driver.
   openbox xdotool x11-utils python3
+  # backtrail-cluster: Dask's scheduler and workers, SSH for --ssh, and the
+  # linters its tests run.
+  python3-distributed python3-asyncssh python3-flake8 mypy
 )
 missing=()
 for p in "${packages[@]}"; do
