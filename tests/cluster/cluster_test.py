@@ -34,11 +34,10 @@ TIMEOUT = 120
 
 def random_log(rng: random.Random, lines: int) -> bytes:
     """A combined log of referrer lines, crawlers', spam, the site's own, lines
-    without a time and noise. ASCII only: results written as JSON do not yet
-    keep a referrer's bytes that are not valid UTF-8, so a merge can differ
-    from the scan there (a fault of the results format, mended elsewhere)."""
+    without a time and noise, some referrers with bytes that are no UTF-8 (the
+    results keep every byte, so the merge prints them as the scan does)."""
     hosts = ["a.example", "b.example", "spam.example", "Blog.Example", OWN, "c.example:8080"]
-    pages = ["/", "/index.html", "/pic.jpg", "/file.zip", "/doc.pdf", "/x?q=1", "/deep/page.htm"]
+    pages = ["/", "/index.html", "/pic.jpg", "/file.zip", "/doc.pdf", "/x?q=1", "/deep/page.htm", "/caf\udce9"]
     agents = ["Mozilla/5.0 (X11; Linux x86_64)", "Googlebot/2.1 (+http://www.google.com/bot.html)",
               "TestBot/1.0", "curl/7.88", "Mozilla/5.0 (compatible; +http://a.example/agent)"]
     out = []
@@ -56,7 +55,7 @@ def random_log(rng: random.Random, lines: int) -> bytes:
         referrer = "-" if kind < 0.2 else f"{scheme}://{rng.choice(hosts)}{rng.choice(pages)}"
         out.append(f'10.0.{rng.randint(0, 3)}.{rng.randint(1, 9)} - - {when} "GET {rng.choice(pages)} HTTP/1.1" '
                    f'200 {rng.randint(0, 9999)} "{referrer}" "{rng.choice(agents)}"')
-    return ("\n".join(out) + "\n").encode("ascii")
+    return ("\n".join(out) + "\n").encode("ascii", "surrogateescape")
 
 
 def random_options(rng: random.Random, work: Path) -> list[str]:
