@@ -12,6 +12,7 @@
 #include "engine/results/Grouping.h"
 #include "engine/results/SavedResults.h"
 #include "engine/scan/ScanDriver.h"
+#include "engine/visitors/VisitorLists.h"
 
 #include <QCommandLineParser>
 
@@ -108,10 +109,11 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     if (!merging)
         ListInputs(paths, entries, missing);
 
-    CrawlerList crawlers;
-    std::shared_ptr<SpamList> spamHosts;
-    if (!LoadVisitorLists(parser.value(QStringLiteral("crawler-list")), parser.value(QStringLiteral("spam-list")),
-                          store.fileName(), streams.err, crawlers, spamHosts))
+    VisitorLists lists = LoadVisitorLists(parser.value(QStringLiteral("crawler-list")),
+                                          parser.value(QStringLiteral("spam-list")), store.fileName());
+    for (const QString& problem : lists.problems)
+        streams.err << "backtrail-scan: " << Utf8(problem) << '\n';
+    if (!lists.usable)
         return int(ExitStatus::Usage);
 
     const bool quietRun = parser.isSet(QStringLiteral("quiet"));
@@ -121,7 +123,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         frontEnd.fileUnreadable(problem.path, problem.error);
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
-    scanner.setVisitorLists(crawlers, std::move(spamHosts));
+    scanner.setVisitorLists(lists.crawlers, std::move(lists.spam));
     // Results written with their details carry them into the merge.
     const bool withDetails = parser.isSet(QStringLiteral("details")) || (merging && merged.details);
     scanner.setCollectDetails(withDetails);

@@ -6,13 +6,14 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/visitors/CrawlerList.h"
-#include "engine/results/Grouping.h"
+#include "engine/base/Settings.h"
 #include "engine/fields/LineTime.h"
+#include "engine/results/Grouping.h"
 #include "engine/results/SavedResults.h"
 #include "engine/scan/ScanDriver.h"
-#include "engine/base/Settings.h"
+#include "engine/visitors/CrawlerList.h"
 #include "engine/visitors/SpamList.h"
+#include "engine/visitors/VisitorLists.h"
 #include "results/CsvExport.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
@@ -180,14 +181,10 @@ void MainWindow::mnuActionHideSpam_Click(bool checked)
 
 void MainWindow::useVisitorLists()
 {
-    QString error;
-    const QStringList userHosts = store.fileName().isEmpty()
-        ? QStringList()
-        : engine::ReadUserSpamList(engine::UserSpamListPath(store.fileName()), &error);
-    scan->setVisitorLists(engine::CrawlerList::Shipped(),
-                          std::make_shared<const engine::SpamList>(engine::SpamList::Shipped(userHosts)));
-    if (!error.isEmpty())
-        StatusBar1->setPanelText(3, error);
+    engine::VisitorLists lists = engine::LoadVisitorLists({}, {}, store.fileName());
+    scan->setVisitorLists(lists.crawlers, std::move(lists.spam));
+    if (!lists.problems.isEmpty())
+        StatusBar1->setPanelText(3, lists.problems.first());
 }
 
 void MainWindow::mnuResultsMarkSpam_Click()

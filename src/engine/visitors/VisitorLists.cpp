@@ -1,0 +1,66 @@
+#include "VisitorLists.h"
+
+#include <QFile>
+
+namespace backtrail::engine {
+
+namespace {
+
+// The bytes of a list file; false, with the problem noted, when it cannot be read.
+bool readList(const QString& path, QByteArray& bytes, VisitorLists& lists)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        lists.problems << QStringLiteral("%1: %2").arg(path, file.errorString());
+        lists.usable = false;
+        return false;
+    }
+    bytes = file.readAll();
+    return true;
+}
+
+} // namespace
+
+VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile)
+{
+    VisitorLists lists;
+    lists.crawlers = CrawlerList::Shipped();
+    QByteArray bytes;
+    if (!crawlerListPath.isEmpty() && readList(crawlerListPath, bytes, lists)) {
+        CrawlerList given = CrawlerList::FromJson(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        if (!given.error().isEmpty()) {
+            lists.problems << QStringLiteral("%1: %2").arg(crawlerListPath, given.error());
+            lists.usable = false;
+        }
+        // A pattern that does not compile would tell no crawler, without a word.
+        for (const CrawlerList::Rejected& entry : given.rejected()) {
+            lists.problems << QStringLiteral("%1: entry %2: %3%4")
+                                  .arg(crawlerListPath)
+                                  .arg(entry.entry + 1)
+                                  .arg(
+                                      entry.pattern.empty()
+                                          ? QString()
+                                          : QStringLiteral("pattern '%1': ").arg(QString::fromStdString(entry.pattern)),
+                                      QString::fromStdString(entry.reason));
+            lists.usable = false;
+        }
+        if (lists.usable)
+            lists.crawlers = given;
+    }
+    QString spamError;
+    const QStringList userHosts
+        = settingsFile.isEmpty() ? QStringList() : ReadUserSpamList(UserSpamListPath(settingsFile), &spamError);
+    if (!spamError.isEmpty())
+        lists.problems << spamError;
+    auto spam = std::make_shared<SpamList>();
+    if (!spamListPath.isEmpty() && readList(spamListPath, bytes, lists)) {
+        spam->addLines(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        spam->addLines(userHosts);
+    } else {
+        *spam = SpamList::Shipped(userHosts);
+    }
+    lists.spam = std::move(spam);
+    return lists;
+}
+
+} // namespace backtrail::engine
