@@ -14,7 +14,7 @@ inline engine::LineTime at(int year, int month, int day, int hour, int minute, i
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", year, month, day, hour, minute, second,
                   offsetMinutes < 0 ? '-' : '+', std::abs(offsetMinutes) / 60, std::abs(offsetMinutes) % 60);
-    return engine::FindLineTime(text, engine::W3cTimeFields());
+    return engine::FindLineTime(text, engine::W3cFields());
 }
 
 } // namespace backtrail::testing

@@ -261,22 +261,7 @@ void LineTime::appendIso(std::string& out) const
     out.append(text, sizeof text);
 }
 
-void W3cTimeFields::readDirective(std::string_view line)
-{
-    static constexpr std::string_view kDirective = "#Fields:";
-    if (line.substr(0, kDirective.size()) != kDirective)
-        return;
-    W3cTimeFields fields;
-    fields.count = ForEachW3cField(line.substr(kDirective.size()), [&](int index, std::string_view name) {
-        if (name == "date")
-            fields.date = index;
-        else if (name == "time")
-            fields.time = index;
-    });
-    *this = fields;
-}
-
-LineTime FindLineTime(std::string_view line, const W3cTimeFields& fields)
+LineTime FindLineTime(std::string_view line, const W3cFields& fields)
 {
     LineTime time;
     const char* const begin = line.data();

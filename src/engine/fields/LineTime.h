@@ -1,5 +1,7 @@
 #pragma once
 
+#include "W3cFields.h"
+
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -58,18 +60,6 @@ inline void KeepLater(LineTime& last, const LineTime& time)
 /// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
 std::int32_t DaysFromCivil(int year, unsigned month, unsigned day);
 
-/// The positions of a W3C log's date and time fields that its latest
-/// "#Fields:" line names; read the way W3cFields reads the other fields.
-struct W3cTimeFields
-{
-    int count = 0; ///< 0: no "#Fields:" line seen in this file
-    int date = -1;
-    int time = -1;
-
-    /// Reads a "#Fields:" line; other lines leave the fields as they are.
-    void readDirective(std::string_view line);
-};
-
 /// The time of a log line, the first of these that the line holds:
 ///  1. the first bracket with a valid "[08/Dec/2026:17:13:23 +0200]" (combined
 ///     and common logs; English month names as Apache writes them);
@@ -82,7 +72,7 @@ struct W3cTimeFields
 ///     what dates in a query string look like.
 /// A fraction of a second is dropped. No time found: `valid` is false.
 /// Allocates nothing; runs at memchr speed on lines with a bracketed time.
-LineTime FindLineTime(std::string_view line, const W3cTimeFields& fields);
+LineTime FindLineTime(std::string_view line, const W3cFields& fields);
 
 /// A bound given to --since or --until, comparable to LineTime::localKey():
 /// "2026-12-08" is the whole day, from 00:00:00 (`isEnd` false) or to

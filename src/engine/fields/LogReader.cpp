@@ -148,23 +148,6 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
-void W3cFields::readDirective(std::string_view line)
-{
-    static constexpr std::string_view kDirective = "#Fields:";
-    if (line.substr(0, kDirective.size()) != kDirective)
-        return;
-    W3cFields fields;
-    fields.count = ForEachW3cField(line.substr(kDirective.size()), [&](int index, std::string_view name) {
-        if (name == "cs-uri-stem")
-            fields.uriStem = index;
-        else if (name == "cs-uri-query")
-            fields.uriQuery = index;
-        else if (name == "cs(User-Agent)")
-            fields.userAgent = index;
-    });
-    *this = fields;
-}
-
 namespace {
 
 // Where the path of the line's quoted request starts ("GET /path ..."): after

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OwnSite.h"
+#include "W3cFields.h"
 #include "engine/input/SchemeSeparator.h"
 
 #include <bit>
@@ -34,40 +35,6 @@ private:
 
 /// True when `text` starts with `prefix`, ASCII letter case ignored.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
-
-/// The field positions that a W3C log's latest "#Fields:" line names.
-struct W3cFields
-{
-    int count = 0; ///< 0: no "#Fields:" line seen in this file
-    int uriStem = -1;
-    int uriQuery = -1;
-    int userAgent = -1; ///< cs(User-Agent)
-
-    /// Reads a "#Fields:" line; other lines leave the fields as they are.
-    void readDirective(std::string_view line);
-};
-
-/// Splits a line on blanks and tabs, a run of them counting as one, as W3C
-/// logs separate their fields (IIS with blanks, CloudFront with tabs): calls
-/// onField(index, field) for each field and returns the number of fields.
-template<class OnField> int ForEachW3cField(std::string_view text, OnField&& onField)
-{
-    auto separates = [](char c) { return c == ' ' || c == '\t'; };
-    int index = 0;
-    std::size_t p = 0;
-    while (p < text.size()) {
-        if (separates(text[p])) {
-            ++p;
-            continue;
-        }
-        std::size_t e = p + 1;
-        while (e < text.size() && !separates(text[e]))
-            ++e;
-        onField(index++, text.substr(p, e - p));
-        p = e;
-    }
-    return index;
-}
 
 /// The requested path of a log line: in a quoted request ("GET /path HTTP/1.1")
 /// the text after the first double quote followed by capital letters and one

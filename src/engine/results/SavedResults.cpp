@@ -134,7 +134,7 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
             const QByteArray text = bytesOf(row.value(QLatin1String(seenKeys[k])));
             if (text.isEmpty())
                 continue;
-            seen[k] = FindLineTime(std::string_view(text.constData(), std::size_t(text.size())), W3cTimeFields());
+            seen[k] = FindLineTime(std::string_view(text.constData(), std::size_t(text.size())), W3cFields());
             if (!seen[k].valid) {
                 *error = QStringLiteral("a row whose %1 is no time: %2").arg(QLatin1String(seenKeys[k]), text);
                 return false;

@@ -21,7 +21,6 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     const SpamList& spamHosts = *task.spam;
     ScanPart& part = result.part;
     W3cFields fields;
-    W3cTimeFields timeFields;
     std::string remainder;
     std::string scratch;
     int linesToClockCheck = kLinesPerClockCheck;
@@ -99,13 +98,12 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         part.countLine();
         if (!line.empty() && line.front() == '#') {
             fields.readDirective(line);
-            timeFields.readDirective(line);
             result.namedFields = result.namedFields || fields.count > 0;
         }
         if (matcher.findReferrer(line, scheme, referrer, start)) {
             const std::uint64_t referrerHash = part.textHash(referrer.text);
             // When: a line outside the date range (or without a time while one is set) is no referrer line.
-            const LineTime time = FindLineTime(line, timeFields);
+            const LineTime time = FindLineTime(line, fields);
             // Before the piece names its W3C fields, a time can only come from the
             // line's own text; a missing one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && !time.valid)

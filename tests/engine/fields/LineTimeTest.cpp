@@ -14,9 +14,9 @@ using namespace backtrail::engine;
 namespace {
 
 // One W3C layout for the table: a line with five blank-separated fields is read as W3C.
-W3cTimeFields w3cLayout()
+W3cFields w3cLayout()
 {
-    W3cTimeFields fields;
+    W3cFields fields;
     fields.readDirective("#Fields: date time c-ip cs-uri-stem cs(Referer)");
     return fields;
 }
@@ -93,7 +93,7 @@ TEST(LineTime, FormatsAndBrokenTimes)
         {"T", ""},
         {"", ""},
     };
-    const W3cTimeFields fields = w3cLayout();
+    const W3cFields fields = w3cLayout();
     for (const Case& c : cases) {
         const LineTime time = FindLineTime(c.line, fields);
         EXPECT_EQ(time.valid, *c.iso != '\0') << c.line;
@@ -105,7 +105,7 @@ TEST(LineTime, FormatsAndBrokenTimes)
 
 TEST(LineTime, W3cDirectives)
 {
-    W3cTimeFields fields;
+    W3cFields fields;
     fields.readDirective("#Fields: c-ip date cs-uri-stem time");
     EXPECT_EQ(FindLineTime("10.0.0.1 2026-12-08 / 01:02:03", fields).iso(), "2026-12-08T01:02:03+00:00");
     fields.readDirective("#Software: Microsoft Internet Information Services");
@@ -159,7 +159,7 @@ TEST(LineTime, RandomTimesInEachFormat)
         = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::mt19937 random(20261208);
     const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-    const W3cTimeFields fields = w3cLayout();
+    const W3cFields fields = w3cLayout();
     for (int round = 0; round < 30000; ++round) {
         const int y = pick(1970, 2100), mo = pick(1, 12), d = pick(1, 31);
         const int h = pick(0, 23), mi = pick(0, 59), s = pick(0, 59);

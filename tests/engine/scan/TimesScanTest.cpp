@@ -4,9 +4,9 @@
 #include "DriverFixture.h"
 
 #include "engine/aggregate/EntryDetails.h"
-#include "engine/results/Grouping.h"
 #include "engine/fields/LineTime.h"
 #include "engine/fields/LogReader.h"
+#include "engine/results/Grouping.h"
 
 #include <map>
 #include <random>
@@ -81,18 +81,15 @@ std::vector<Row> reference(const std::vector<std::string>& logs, const ScanSetti
     outside = 0;
     for (const std::string& log : logs) {
         W3cFields fields;
-        W3cTimeFields timeFields;
         for (std::size_t p = 0; p < log.size();) {
             const std::size_t end = log.find('\n', p);
             const std::string line = log.substr(p, end - p);
             p = end + 1;
-            if (!line.empty() && line[0] == '#') {
+            if (!line.empty() && line[0] == '#')
                 fields.readDirective(line);
-                timeFields.readDirective(line);
-            }
             if (!matcher.IsReferrerLine(line))
                 continue;
-            const LineTime time = FindLineTime(line, timeFields);
+            const LineTime time = FindLineTime(line, fields);
             if (range.active() && (!time.valid || time.localKey() < range.since || time.localKey() > range.until)) {
                 ++outside;
                 continue;
