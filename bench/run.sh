@@ -179,13 +179,20 @@ ratio_line "peak / limit, duplicates kept" "$nodupes_kb" "$nodupes_limit_kb" "<=
 # are made side by side. Each is timed against zcat | grep -c.
 gzip -1 -c "$log" >"$work/whole.gz" &
 compressing=$!
-mkdir "$work/rotated"
-split -n l/10 -d -a 2 "$log" "$work/rotated/part"
-for i in $(seq 1 10); do
-  part="$work/rotated/part$(printf %02d $((10 - i)))"
-  gzip -1 -c "$part" >"$work/rotated/access.log.$i.gz"
-  rm "$part"
-done
+# The log cut into "$1" parts in folder "$2", as rotation leaves them:
+# access.log.1.gz the newest lines; prints their quoted paths, newest first.
+rotate() {
+  local count=$1 folder=$2 i part
+  mkdir "$folder"
+  split -n "l/$count" -d -a 2 "$log" "$folder/part"
+  for i in $(seq 1 "$count"); do
+    part="$folder/part$(printf %02d $((count - i)))"
+    gzip -1 -c "$part" >"$folder/access.log.$i.gz"
+    rm "$part"
+  done
+  for i in $(seq 1 "$count"); do printf "'%s' " "$folder/access.log.$i.gz"; done
+}
+rotated=$(rotate 10 "$work/rotated")
 wait "$compressing"
 measure "zcat '$work/whole.gz' | LC_ALL=C grep -c -i -F 'http://' | cat"
 read -r zgrep_s _ <<<"$measured"
@@ -193,7 +200,6 @@ measure "'$scan' ${scan_args[*]} --dupes '$work/whole.gz' | cat"
 read -r zscan_s _ <<<"$measured"
 echo "gzip copy ($(stat -c %s "$work/whole.gz") bytes): zcat | grep -c: ${zgrep_s} s, backtrail-scan: ${zscan_s} s"
 ratio_line "gzip: scan / zcat | grep" "$zscan_s" "$zgrep_s" "<=" 0.5
-rotated=$(for i in $(seq 1 10); do printf "'%s' " "$work/rotated/access.log.$i.gz"; done)
 measure "zcat $rotated | LC_ALL=C grep -c -i -F 'http://' | cat"
 read -r rgrep_s _ <<<"$measured"
 measure "'$scan' ${scan_args[*]} --dupes $rotated | cat"
@@ -207,14 +213,8 @@ rm -rf "$work/rotated"
 # adds for each file: 65 short files against one, the difference over 64.
 cluster="/usr/bin/python3 '$(pwd)/src/cluster/backtrail_cluster.py' --scanner '$scan' --local 2"
 if /usr/bin/python3 -c "import distributed" 2>/dev/null; then
-  mkdir "$work/sixteen" "$work/short"
-  split -n l/16 -d -a 2 "$log" "$work/sixteen/part"
-  for i in $(seq 1 16); do
-    part="$work/sixteen/part$(printf %02d $((16 - i)))"
-    gzip -1 -c "$part" >"$work/sixteen/access.log.$i.gz"
-    rm "$part"
-  done
-  sixteen=$(for i in $(seq 1 16); do printf "'%s' " "$work/sixteen/access.log.$i.gz"; done)
+  sixteen=$(rotate 16 "$work/sixteen")
+  mkdir "$work/short"
   measure "'$scan' ${scan_args[*]} $sixteen | cat"
   read -r sscan_s _ <<<"$measured"
   measure "$cluster ${scan_args[*]} $sixteen | cat"
