@@ -3,18 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
-#include <functional>
 
 namespace backtrail::engine {
-
-/// The number of lines in a log file (decompressed when it is gzip), by the
-/// reader's line rule: CR LF, a lone CR or a lone LF ends a line, and the last
-/// line needs no terminator. 0 for a file that cannot be read or is not an
-/// ordinary file (a named pipe is never opened, so it is never waited on).
-/// `afterBlock`, when given, runs after each block read, so that a caller can
-/// keep its window responsive while a large file is counted.
-std::int64_t xfileLines(const QString& path, const std::function<void()>& afterBlock = {});
 
 /// True when the path names an existing ordinary file that is not hidden.
 bool xdirExists(const QString& path);
