@@ -11,7 +11,8 @@ std::uint32_t RemoveDuplicates(WorkingLists& lists)
 {
     // The scan collapsed equal referrers as it read them: every entry survives
     // as it is, standing for as many referrer lines as its count says.
-    assert(lists.distinct && lists.counts.size() == lists.List1.size());
+    // (An empty list is distinct whoever made it.)
+    assert(lists.List1.empty() || (lists.distinct && lists.counts.size() == lists.List1.size()));
     const std::size_t n = lists.List1.size();
     std::uint64_t lines = 0;
     for (const std::uint32_t count : lists.counts)
