@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/base/TextHash.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -53,13 +55,13 @@ public:
     static std::string NormalHost(std::string_view line);
 
 private:
-    struct TextHash
+    struct HostHash
     {
         using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>()(text); }
+        std::size_t operator()(std::string_view text) const noexcept { return std::size_t(TextHash(text)); }
     };
     void noteHost(std::string_view normal);
-    std::unordered_set<std::string, TextHash, std::equal_to<>> hosts;
+    std::unordered_set<std::string, HostHash, std::equal_to<>> hosts;
     // One bit for the last two labels of each listed host: a host whose bit
     // is clear is no spam (unless a single-label host is listed).
     std::vector<std::uint64_t> filter;
