@@ -19,16 +19,17 @@
 #include "../tests/engine/PlainReferrerRule.h"
 #include "FuzzSupport.h"
 
-#include "engine/results/Classify.h"
-#include "engine/visitors/CrawlerList.h"
-#include "engine/input/LineScanner.h"
-#include "engine/scan/ListKillDupes.h"
+#include "engine/base/Settings.h"
 #include "engine/fields/LogReader.h"
+#include "engine/fields/UserAgent.h"
+#include "engine/input/LineScanner.h"
 #include "engine/input/LogSource.h"
+#include "engine/results/Classify.h"
+#include "engine/scan/ListKillDupes.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/scan/ScanFrontEnd.h"
-#include "engine/base/Settings.h"
-#include "engine/fields/UserAgent.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/visitors/SpamList.h"
 
 #include <QByteArray>
 #include <QString>
@@ -371,6 +372,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frontEnd.stopper = &scanner;
     if (yieldOften)
         scanner.setYieldInterval(std::chrono::nanoseconds(0));
+    // The lists are made once: building the shipped spam list anew cost more than most runs.
+    static const auto spamHosts = std::make_shared<const SpamList>(SpamList::Shipped());
+    scanner.setVisitorLists(CrawlerList::Shipped(), spamHosts);
     scanner.setThreads(threads);
     scanner.setCollectDetails(details);
     scanner.setPieceBytes(threads > 1 ? std::int64_t(16 + 7 * largestRead) : 0);

@@ -7,7 +7,9 @@
 #include "engine/input/LineScanner.h"
 #include "engine/input/LogSource.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 
 namespace backtrail::engine {
 
@@ -89,7 +91,13 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     };
     auto aged = [&](std::size_t age) -> const Pending& { return pending[(oldest + waiting - 1 - age) % kPending]; };
 
-    LineScanner scanner;
+    // A small plain file gets a block its size (a folder of logs holds many
+    // small ones, and each megabyte block would be cleared and faulted in).
+    constexpr std::size_t kBlock = std::size_t(1) << 20;
+    const std::size_t block = source->compressed() || task.bytes <= 0
+        ? kBlock
+        : std::clamp(std::bit_ceil(std::size_t(task.bytes) + 1), std::size_t(4096), kBlock);
+    LineScanner scanner(block);
     auto readLine = [&](std::string_view line, std::size_t scheme) {
         if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
             result.stopped = true;
