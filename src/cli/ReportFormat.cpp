@@ -258,7 +258,7 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
     const std::string_view css = ReportPageCss();
     const std::string_view js = ReportPageJs();
     const std::string policy = "default-src 'none'; script-src 'sha256-" + hashSource(js) + "'; style-src 'sha256-"
-        + hashSource(css) + "'; img-src data:; base-uri 'none'; form-action 'none'";
+        + hashSource(css) + "'; base-uri 'none'; form-action 'none'";
     std::string page(ReportPageHtml());
     replaceOnce(page, "@POLICY@"sv, policy);
     const std::size_t style = page.find("@STYLE@"sv);
