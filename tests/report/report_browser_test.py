@@ -378,6 +378,13 @@ def check_page(args):
             driver.refresh()
             wait_ready(driver)
             full_page_picture(driver, os.path.join(args.shots, "report-dark.png"))
+            driver.get(url + "#view=sites&range=2026-11-10..2026-11-20")
+            driver.refresh()
+            wait_ready(driver)
+            full_page_picture(driver, os.path.join(args.shots, "report-sites.png"))
+            driver.execute_script("window.dispatchEvent(new Event('beforeprint'))")
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+            full_page_picture(driver, os.path.join(args.shots, "report-print.png"))
         finally:
             driver.quit()
 

@@ -487,6 +487,10 @@
   window.addEventListener('beforeprint', () => {
     const table = $('print');
     table.replaceChildren();
+    const who = { people: "People's rows", crawlers: "Crawlers' rows", spam: 'Spam rows', all: 'All rows' }[state.cat];
+    const range = state.from !== null ? dayText(state.from) + ' to ' + dayText(state.to) : 'all days';
+    const typed = state.types.size ? ', typed ' + [...state.types].map((t) => t || '—').join(' ') : '';
+    $('print-caption').textContent = who + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
     const head = el('tr');
     for (const [, label] of COLUMNS[state.view]) head.append(el('th', '', label));
     table.append(head);
