@@ -42,6 +42,12 @@ void WriteReport(Output& output, const engine::Scanner& scanner, const engine::R
                  const std::vector<Problem>& problems, const engine::ScanSettings& settings, const QStringList& files,
                  bool bySite, const std::vector<std::vector<std::size_t>>& siteMembers);
 
+/// The same page written to the file at `path`, which is replaced only when
+/// the page is complete. False, with `error` saying why, when it cannot be.
+bool WriteReportFile(const QString& path, const engine::Scanner& scanner, const engine::ResultTable& rows,
+                     const QString& status, const std::vector<Problem>& problems, const engine::ScanSettings& settings,
+                     const QStringList& files, QString* error);
+
 /// The export's referers.html: one link a working-list entry.
 void WriteHtml(Output& output, const engine::WorkingLists& lists);
 

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -274,6 +275,16 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
     if (at != std::string::npos)
         text = page.substr(at + 6);
     output.write(text);
+}
+
+bool WriteReportFile(const QString& path, const Scanner& scanner, const ResultTable& rows, const QString& status,
+                     const std::vector<Problem>& problems, const ScanSettings& settings, const QStringList& files,
+                     QString* error)
+{
+    std::ostringstream unused; // the output goes to the file alone
+    Output output(unused, path);
+    WriteReport(output, scanner, rows, status, problems, settings, files, false, {});
+    return output.finish(error);
 }
 
 } // namespace backtrail::cli
