@@ -88,11 +88,17 @@
 
   // Everything that follows from the view: each row's clicks in the range,
   // the totals, the rows shown in their order.
-  let clicksIn = new Float64Array(n);
+  const clicksIn = new Float64Array(n);
   let shown = [];
   let shownSites = [];
   let catRows = [0, 0, 0];
-  function compute() {
+  // What the search narrows: the rows (or sites) of the range, the filters
+  // and the sort, in order. Typing in the search box filters these again
+  // without counting or sorting anew.
+  let baseKey = null;
+  let baseRows = [];
+  let baseSites = [];
+  function computeBase() {
     const ranged = state.from !== null;
     const totals = [0, 0, 0];
     catRows = [0, 0, 0];
@@ -109,40 +115,46 @@
       totals[cat[i]] += c;
     }
     CATS.forEach((name, k) => { $('total-' + name).textContent = number(totals[k]); });
-    const q = state.q.toLowerCase();
-    if (q && !lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
     const wantCat = CATS.indexOf(state.cat);
     const typed = state.types.size > 0;
     const rows = [];
-    let inView = 0;
     for (let i = 0; i < n; i++) {
       if (clicksIn[i] <= 0) continue;
       if (typed && !state.types.has(data.types[R.type[i]])) continue;
       catRows[cat[i]]++;
       if (wantCat >= 0 && cat[i] !== wantCat) continue;
-      inView++;
-      if (state.view === 'referrers' && q && !lowerReferrers[i].includes(q)) continue;
       rows.push(i);
     }
     if (state.view === 'referrers') {
-      shown = sortRows(rows);
-      $('count').textContent = number(shown.length) + ' of ' + number(inView) + ' referrers';
+      baseRows = sortRows(rows);
+      return;
+    }
+    const bySite = new Map();
+    for (const i of rows) {
+      const name = siteOf(R.referrer[i]);
+      let s = bySite.get(name);
+      if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
+      s.clicks += clicksIn[i];
+      s.rows++;
+      if (R.first[i] !== null && (s.first === null || R.first[i] < s.first)) { s.first = R.first[i]; s.firstRow = i; }
+      if (R.last[i] !== null && (s.last === null || R.last[i] > s.last)) { s.last = R.last[i]; s.lastRow = i; }
+    }
+    baseSites = sortSites([...bySite.values()]);
+  }
+  function compute() {
+    const key = [state.from, state.to, state.cat, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
+    if (key !== baseKey) {
+      computeBase();
+      baseKey = key;
+    }
+    const q = state.q.toLowerCase();
+    if (state.view === 'referrers') {
+      if (q && !lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
+      shown = q ? baseRows.filter((i) => lowerReferrers[i].includes(q)) : baseRows;
+      $('count').textContent = number(shown.length) + ' of ' + number(baseRows.length) + ' referrers';
     } else {
-      const bySite = new Map();
-      for (const i of rows) {
-        const name = siteOf(R.referrer[i]);
-        let s = bySite.get(name);
-        if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
-        s.clicks += clicksIn[i];
-        s.rows++;
-        if (R.first[i] !== null && (s.first === null || R.first[i] < s.first)) { s.first = R.first[i]; s.firstRow = i; }
-        if (R.last[i] !== null && (s.last === null || R.last[i] > s.last)) { s.last = R.last[i]; s.lastRow = i; }
-      }
-      let sites = [...bySite.values()];
-      const all = sites.length;
-      if (q) sites = sites.filter((s) => s.site.includes(q));
-      shownSites = sortSites(sites);
-      $('count').textContent = number(shownSites.length) + ' of ' + number(all) + ' sites';
+      shownSites = q ? baseSites.filter((s) => s.site.includes(q)) : baseSites;
+      $('count').textContent = number(shownSites.length) + ' of ' + number(baseSites.length) + ' sites';
     }
     const ofCat = [catRows[0], catRows[1], catRows[2], catRows[0] + catRows[1] + catRows[2]];
     document.querySelectorAll('button.cat').forEach((b, k) => {
@@ -537,6 +549,10 @@
   $('files').textContent = data.files.length === 1 ? data.files[0] : data.files.length + ' files';
   $('files').title = data.files.join('\n');
   $('status').textContent = data.status;
+  if (data.unreadable.length) {
+    $('unreadable').hidden = false;
+    $('unreadable').textContent = 'Not read to the end: ' + data.unreadable.map(([path, why]) => path + ' (' + why + ')').join('; ');
+  }
   window.addEventListener('hashchange', () => {
     if (location.hash.slice(1) === hashWritten) return;
     readHash();
