@@ -61,6 +61,7 @@ void MainWindow::mnuFileExportReport_Click()
                       QMessageBox::Ok | QMessageBox::Cancel, this);
     offer.button(QMessageBox::Ok)->setText(QStringLiteral("Show"));
     offer.button(QMessageBox::Cancel)->setText(QStringLiteral("Close"));
+    offer.setDefaultButton(QMessageBox::Ok);
     if (offer.exec() == QMessageBox::Ok)
         openAddress(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString());
 }
