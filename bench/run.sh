@@ -25,6 +25,10 @@
 #   window scan / backtrail-scan                 <= 1.1  (with BACKTRAIL_BENCH_WINDOW=1)
 #   peak memory with --details              <= 100 MB + 2 x bytes of the unique (referrer, landing page)
 #                                              pairs + 16 bytes a (referrer, day) pair
+#   report: bytes of --format report / bytes of --format json --details  <= 0.5
+#   report: time of --format report / time of --format json --details    <= 1.2
+#   report in headless Chromium: status line shown <= 3 s, a search answered <= 0.5 s
+#                                (where chromium, chromium-driver and python3-selenium are installed)
 # The visitors figure times --no-bots --no-spam with the shipped crawler and
 # spam lists against a scan with an empty crawler list ("[]") and an empty spam
 # list. The reference still looks for the user agent (an address that starts
@@ -277,6 +281,28 @@ rm "$work/details.json"
 details_limit_kb=$(((100 * 1024 * 1024 + 2 * pair_bytes + 16 * day_pairs) / 1024))
 echo "peak memory with --details: $(mb "$details_kb"), limit 100 MB + 2 x $(mb $((pair_bytes / 1024))) of unique (referrer, landing page) pairs + 16 B x ${day_pairs} (referrer, day) pairs = $(mb "$details_limit_kb")"
 ratio_line "peak / limit, --details" "$details_kb" "$details_limit_kb" "<=" 1.0
+
+# The report: its size and the time to write it against the JSON with details
+# (both to a file), and in headless Chromium the time until its status line
+# shows and the time a search takes.
+measure "'$scan' --quiet --domain '$own' --dupes --format json --details --output '$work/details.json' '$log'"
+read -r json_s _ <<<"$measured"
+measure "'$scan' --quiet --domain '$own' --dupes --format report --output '$work/report.html' '$log'"
+read -r report_s _ <<<"$measured"
+json_bytes=$(stat -c %s "$work/details.json")
+report_bytes=$(stat -c %s "$work/report.html")
+rm "$work/details.json"
+echo "report: $(mb $((report_bytes / 1024))) in ${report_s} s; JSON with details: $(mb $((json_bytes / 1024))) in ${json_s} s"
+ratio_line "report: bytes / JSON with details" "$report_bytes" "$json_bytes" "<=" 0.5
+ratio_line "report: time / JSON with details" "$report_s" "$json_s" "<=" 1.2
+if [ -x /usr/bin/chromium ] && [ -x /usr/bin/chromedriver ] && /usr/bin/python3 -c "import selenium" 2>/dev/null; then
+  read -r shown_s search_s _ < <(/usr/bin/python3 bench/report_in_chromium.py "$work/report.html" "example/1")
+  ratio_line "report in Chromium: seconds until the status line shows" "$shown_s" 1 "<=" 3
+  ratio_line "report in Chromium: seconds a search takes" "$search_s" 1 "<=" 0.5
+else
+  echo "report in Chromium: left out (chromium, chromium-driver or python3-selenium missing)"
+fi
+rm "$work/report.html"
 
 
 # The window's scan against backtrail-scan on the same log, on Qt's offscreen

@@ -14,6 +14,8 @@ packages=(
   # backtrail-cluster: Dask's scheduler and workers, SSH for --ssh, and the
   # linters its tests run.
   python3-distributed python3-asyncssh python3-flake8 mypy
+  # The report page's test: headless Chromium driven by Selenium, and node for its script's syntax.
+  chromium chromium-driver python3-selenium nodejs
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,7 @@
 #include "engine/scan/ScanDriver.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <vector>
@@ -29,6 +30,23 @@ void WriteTsv(Output& output, const engine::ResultTable& rows);
 void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads);
+
+/// The results as one self-contained web page to share: the counters, the
+/// status, every row with its landing pages and days (as columns, texts that
+/// repeat in tables), a chart of clicks per day with a date range, search,
+/// filters, sorting and each row's details. Nothing of a log can run in it:
+/// its data sits in a JSON script element with every '<' escaped, and its
+/// own script and style are allowed by their hashes alone. Rows have their
+/// details when the scan collected them (or grouped by site, summed).
+void WriteReport(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
+                 const std::vector<Problem>& problems, const engine::ScanSettings& settings, const QStringList& files,
+                 bool bySite, const std::vector<std::vector<std::size_t>>& siteMembers);
+
+/// The same page written to the file at `path`, which is replaced only when
+/// the page is complete. False, with `error` saying why, when it cannot be.
+bool WriteReportFile(const QString& path, const engine::Scanner& scanner, const engine::ResultTable& rows,
+                     const QString& status, const std::vector<Problem>& problems, const engine::ScanSettings& settings,
+                     const QStringList& files, QString* error);
 
 /// The export's referers.html: one link a working-list entry.
 void WriteHtml(Output& output, const engine::WorkingLists& lists);

@@ -1,5 +1,6 @@
 #include "Formats.h"
 
+#include "RowDetailsVisit.h"
 #include "TextOutput.h"
 
 #include "engine/aggregate/EntryDetails.h"
@@ -151,23 +152,19 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
                 appendNumber(clicks);
                 out += '}';
             };
-            // A referrer row's own entry is read in place; a site row sums its referrers'.
-            const bool inPlace = !bySite && state.detailsCollected;
-            const RowDetails d = inPlace
-                ? RowDetails()
-                : scanner.details(bySite && i < siteMembers.size() ? std::span<const std::size_t>(siteMembers[i])
-                                                                   : std::span<const std::size_t>(&i, 1));
             out += ", \"landings\": ["sv;
-            if (inPlace)
-                state.details.visitLandingNumbers(i, appendLandingNumber);
-            for (const LandingClicks& landing : d.landings)
-                appendLanding(landing.path, landing.clicks);
-            out += "], \"days\": ["sv;
-            firstItem = true;
-            if (inPlace)
-                state.details.visitDays(i, appendDay);
-            for (const DayClicks& day : d.days)
-                appendDay(day.day, day.clicks);
+            bool inDays = false;
+            VisitRowDetails(scanner, i, bySite, siteMembers, appendLandingNumber, appendLanding,
+                            [&](std::int32_t day, std::uint64_t clicks) {
+                                if (!inDays) {
+                                    out += "], \"days\": ["sv;
+                                    firstItem = true;
+                                    inDays = true;
+                                }
+                                appendDay(day, clicks);
+                            });
+            if (!inDays)
+                out += "], \"days\": ["sv;
             out += ']';
         }
         out += '}';

@@ -15,6 +15,7 @@
 #include "engine/visitors/VisitorLists.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <memory>
 #include <vector>
@@ -31,7 +32,7 @@ std::atomic<int>& InterruptCount()
 
 namespace {
 
-enum class Format { Table, Tsv, Json, Html };
+enum class Format { Table, Tsv, Json, Html, Report };
 
 } // namespace
 
@@ -67,8 +68,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         chosen = Format::Json;
     else if (formatName == u"html")
         chosen = Format::Html;
+    else if (formatName == u"report")
+        chosen = Format::Report;
     else
-        return usageError(QStringLiteral("unknown format '%1' (use table, tsv, json or html)").arg(formatName));
+        return usageError(QStringLiteral("unknown format '%1' (use table, tsv, json, html or report)").arg(formatName));
     int threadCount = 0;
     if (parser.isSet(QStringLiteral("threads"))) {
         bool number = false;
@@ -101,6 +104,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         settings = merged.settings;
         if (parser.isSet(QStringLiteral("details")) && !merged.details)
             return usageError(QStringLiteral("--details needs results that were written with --details"));
+        if (chosen == Format::Report && !merged.details)
+            return usageError(QStringLiteral("--format report needs results that were written with --details"));
     }
 
     // The file list: each file as given, each folder as all the files it lists.
@@ -118,14 +123,21 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
 
     const bool quietRun = parser.isSet(QStringLiteral("quiet"));
     streams.progressBar = streams.progressBar && !quietRun;
+    QStringList files;
+    for (const Entry& entry : entries)
+        files.push_back(QDir(entry.folder).filePath(entry.name));
+    if (merging)
+        files = paths;
     CliFrontEnd frontEnd(std::move(entries), streams);
     for (const Problem& problem : missing)
         frontEnd.fileUnreadable(problem.path, problem.error);
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
     scanner.setVisitorLists(lists.crawlers, std::move(lists.spam));
-    // Results written with their details carry them into the merge.
-    const bool withDetails = parser.isSet(QStringLiteral("details")) || (merging && merged.details);
+    // Results written with their details carry them into the merge; a report
+    // always shows each row's landing pages and days.
+    const bool withDetails
+        = parser.isSet(QStringLiteral("details")) || (merging && merged.details) || chosen == Format::Report;
     scanner.setCollectDetails(withDetails);
     frontEnd.attach(scanner);
     if (merging)
@@ -153,6 +165,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         break;
     case Format::Html:
         WriteHtml(out, state.lists);
+        break;
+    case Format::Report:
+        WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files,
+                    parser.isSet(QStringLiteral("by-site")), siteMembers);
         break;
     }
     QString writeError;

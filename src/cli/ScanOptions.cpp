@@ -37,9 +37,11 @@ void AddScanOptions(QCommandLineParser& parser)
     const QCommandLineOption domain(QStringLiteral("domain"),
                                     QStringLiteral("Own domain. ") + QLatin1String(engine::kOwnDomainHelp),
                                     QStringLiteral("TEXT"));
-    const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("Output format: table (default), tsv, json or html."),
-                                    QStringLiteral("FORMAT"), QStringLiteral("table"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("Output format: table (default), tsv, json, html, or report (one web page to share, "
+                       "with a chart, search and each row's details)."),
+        QStringLiteral("FORMAT"), QStringLiteral("table"));
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write the output to FILE (replaced only when complete)."),
                                     QStringLiteral("FILE"));
@@ -101,7 +103,7 @@ void AddScanOptions(QCommandLineParser& parser)
                                    QStringLiteral("DATE"));
     const QCommandLineOption details(QStringLiteral("details"),
                                      QStringLiteral("In JSON, give each row its landing pages and its clicks per "
-                                                    "day."));
+                                                    "day (a report always has them)."));
     parser.addOption(since);
     parser.addOption(until);
     parser.addOption(details);

@@ -65,6 +65,8 @@ public:
     /// are the scan's entries) that a row in view order stands for: the row
     /// itself, or a site row's referrers while grouped. Empty past the end.
     std::vector<std::size_t> entriesOf(int row) const;
+    /// The scan's rows in its order, whether or not they are shown grouped.
+    const engine::ResultTable& scanRows() const { return table; }
 
     /// Shows one row per referring site instead of the scan's rows, or the
     /// scan's rows again. The scan's rows are kept either way, so switching

@@ -6,8 +6,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/scan/ScanDriver.h"
 #include "engine/base/Settings.h"
+#include "engine/scan/ScanDriver.h"
 #include "results/DirListBox.h"
 #include "results/DriveListBox.h"
 #include "results/FileListBox.h"
@@ -74,6 +74,7 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , startPage(setup.startPage)
     , csvFileName(setup.csvFileName)
     , resultsFileName(setup.resultsFileName)
+    , reportFileName(setup.reportFileName)
     , startFiles(setup.startFiles)
     , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
 {
@@ -213,6 +214,8 @@ void MainWindow::buildMenus()
     QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
     mnuFileExportCsv
         = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
+    mnuFileExportReport = addItem(file, "mnuFileExportReport", QStringLiteral("Export Report..."),
+                                  &MainWindow::mnuFileExportReport_Click);
     mnuFileOpenResults
         = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
     file->addSeparator();

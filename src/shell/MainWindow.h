@@ -81,6 +81,9 @@ struct MainWindowSetup
     /// Asks which results file "Open Results..." shows; empty means cancelled.
     /// Unset, an open dialog asks the user.
     std::function<QString(QWidget* parent)> resultsFileName;
+    /// Asks where "Export Report..." writes, given a suggested path; empty
+    /// means cancelled. Unset, a save dialog asks the user.
+    std::function<QString(QWidget* parent, const QString& suggested)> reportFileName;
 };
 
 /// The main window: the top button row, the log file picker and the results
@@ -124,6 +127,7 @@ public:
     QProgressBar* ProgressBar1;
     // Menu items.
     QAction* mnuFileExportCsv;
+    QAction* mnuFileExportReport;
     QAction* mnuFileOpenResults;
     QAction* mnuFileExit;
     QAction* mnuActionStart;
@@ -177,6 +181,9 @@ public:
     /// the settings) and types the rows again with it.
     void mnuResultsMarkSpam_Click();
     void mnuFileExportCsv_Click();
+    /// Writes the scan's rows as one web page to share (what backtrail-scan
+    /// --format report writes) and offers to show it in the browser pane.
+    void mnuFileExportReport_Click();
     void mnuFileOpenResults_Click();
     /// Shows the results that backtrail-scan --format json wrote (on this
     /// machine or another) as if this window had scanned. False, after a
@@ -240,6 +247,7 @@ private:
     QString startPage;
     std::function<QString(QWidget*, const QString&)> csvFileName;
     std::function<QString(QWidget*)> resultsFileName;
+    std::function<QString(QWidget*, const QString&)> reportFileName;
     QStringList startFiles;
     QWidget* client;
     results::ResultsModel* results;
@@ -250,7 +258,10 @@ private:
     float frame1Width = 3795;
     QSize laidOutFrameSize; // the outer size the last layout worked from
     QString findText; // what Find looked for last; Find Next looks for it again
-    QStringList unreadableFiles;
+    std::vector<std::pair<QString, QString>> unreadableFiles; // each file that could not be read, and why
+    /// The unreadable files for a message, one "path: why" a line.
+    QString unreadableText() const;
+    QString scanStatus; // the last status text of the scan ("COMPLETE: ...")
     bool closeAfterScan = false;
     bool exiting = false;
 };

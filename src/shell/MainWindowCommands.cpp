@@ -52,10 +52,10 @@ void MainWindow::cmdGo_Click()
     unreadableFiles.clear();
     useVisitorLists();
     scan->StartScan();
-    if (!unreadableFiles.isEmpty() && !exiting)
+    if (!unreadableFiles.empty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
                                    "list:\n\n")
-                    + unreadableFiles.join(u'\n'));
+                    + unreadableText());
     if (closeAfterScan) {
         closeAfterScan = false;
         close();
@@ -87,8 +87,17 @@ QString MainWindow::fileName(int index) const
     return frmMain->File1->entryName(index);
 }
 
+QString MainWindow::unreadableText() const
+{
+    QStringList lines;
+    for (const auto& [path, reason] : unreadableFiles)
+        lines << path + QStringLiteral(": ") + reason;
+    return lines.join(u'\n');
+}
+
 void MainWindow::setStatus(const QString& text)
 {
+    scanStatus = text;
     StatusBar1->setPanelText(2, text);
 }
 
@@ -134,7 +143,7 @@ void MainWindow::addResults(engine::ResultTable rows)
 
 void MainWindow::fileUnreadable(const QString& path, const QString& reason)
 {
-    unreadableFiles.append(path + QStringLiteral(": ") + reason);
+    unreadableFiles.emplace_back(path, reason);
 }
 
 // --- Views ------------------------------------------------------------------

@@ -293,10 +293,10 @@ bool MainWindow::OpenResults(const QString& path)
     unreadableFiles.clear();
     useVisitorLists();
     scan->ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
-    if (!unreadableFiles.isEmpty() && !exiting)
+    if (!unreadableFiles.empty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
                                    "list:\n\n")
-                    + unreadableFiles.join(u'\n'));
+                    + unreadableText());
     return true;
 }
 

@@ -2,9 +2,10 @@
 #include "../engine/PlainReferrerRule.h"
 #include "TextOutput.h"
 
-#include "engine/results/SavedResults.h"
 #include "engine/base/Settings.h"
+#include "engine/results/SavedResults.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -503,6 +504,61 @@ TEST_F(ScanCommand, ManyRowsPrintAlikeOnOneThreadAndOnSeveral)
         }
         EXPECT_EQ(checked, want.size());
     }
+}
+
+TEST_F(ScanCommand, ReportIsOnePageWhoseCodeItsPolicyAllowsAndWhoseDataCannotCloseItsElement)
+{
+    const QString log
+        = write(QStringLiteral("hostile.log"),
+                "1.1.1.1 - - [01/Dec/2026:10:00:00 +0000] \"GET / HTTP/1.1\" 200 1 "
+                "\"http://a.example/</script><script>alert`1`</script><!--\" \"Mozilla/5.0 (X11; Linux x86_64)\"\n"
+                "1.1.1.1 - - [02/Dec/2026:10:00:00 +0100] \"GET /x HTTP/1.1\" 200 1 "
+                "\"http://b.example/\xff\" \"Googlebot/2.1\"\n");
+    const QStringList base {QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("report")};
+    const Outcome one = run(base + QStringList {QStringLiteral("--threads"), QStringLiteral("1"), log});
+    const Outcome several = run(base + QStringList {QStringLiteral("--threads"), QStringLiteral("3"), log});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, several.out);
+    const QByteArray page = QByteArray::fromStdString(one.out);
+
+    // The page's one script and one style are what its policy allows by hash, and nothing else.
+    auto between = [&](const QByteArray& open, const QByteArray& close) {
+        const qsizetype from = page.indexOf(open);
+        EXPECT_GE(from, 0) << open.toStdString();
+        const qsizetype start = from + open.size();
+        return page.mid(start, page.indexOf(close, start) - start);
+    };
+    auto allowed = [](const QByteArray& code) {
+        return "'sha256-" + QCryptographicHash::hash(code, QCryptographicHash::Sha256).toBase64() + "'";
+    };
+    const QByteArray policy = between("http-equiv=\"Content-Security-Policy\" content=\"", "\"");
+    EXPECT_TRUE(policy.startsWith("default-src 'none'; ")) << policy.toStdString();
+    EXPECT_TRUE(policy.contains("script-src " + allowed(between("<script>", "</script>"))));
+    EXPECT_TRUE(policy.contains("style-src " + allowed(between("<style>", "</style>"))));
+    EXPECT_FALSE(policy.contains("unsafe"));
+    EXPECT_EQ(page.count("<script"), 2);
+    EXPECT_EQ(page.count("</script>"), 2);
+
+    // The data cannot end its element, and read back it holds both referrers byte for byte.
+    const QByteArray data = between("<script type=\"application/json\" id=\"data\">", "</script>");
+    EXPECT_FALSE(data.contains('<'));
+    const QJsonObject o = json(data.toStdString());
+    const QJsonArray referrers = o[QStringLiteral("rows")][QStringLiteral("referrer")].toArray();
+    const QJsonArray bots = o[QStringLiteral("rows")][QStringLiteral("bot")].toArray();
+    ASSERT_EQ(referrers.size(), 2);
+    std::map<QString, int> botOf;
+    for (qsizetype i = 0; i < referrers.size(); ++i)
+        botOf[referrers[i].toString()] = bots[i].toInt();
+    EXPECT_EQ(botOf,
+              (std::map<QString, int> {{QStringLiteral("http://a.example/</script><script>alert`1`</script><!--"), 0},
+                                       {QStringLiteral("http://b.example/") + QChar(0xDCFF), 1}}));
+
+    // Merged results make a report only when they carry their details.
+    const Outcome saved = run({QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("json"), log});
+    const QString results = write(QStringLiteral("results.json"), saved.out);
+    const Outcome merged = run(base + QStringList {QStringLiteral("--merge"), results});
+    EXPECT_EQ(merged.status, int(cli::ExitStatus::Usage));
+    EXPECT_NE(merged.err.find("--format report needs results that were written with --details"), std::string::npos);
 }
 
 TEST_F(ScanCommand, FollowsTheStoredSettings)

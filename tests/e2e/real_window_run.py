@@ -11,11 +11,12 @@ clicks and key presses through xdotool:
   https referrers switched on, Ok stores them; the Help window is closed;
   Select All Files, Scan, the statistics box answered with Enter; the results
   sorted by clicks and the top referrer opened in the browser pane; Export
-  (referers.html) and File > Export CSV...; Options, Help and About opened
+  (referers.html), File > Export CSV... and File > Export Report... (shown in
+  the browser pane); Options, Help and About opened
   again; Visit opens the browser window; closing the main window leaves the
   program running until the browser window is closed too.
 
-The exported page and the CSV of the table are compared with what the
+The exported page, the report and the CSV of the table are compared with what the
 command-line scanner gives for the same files and the same settings file.
 Screenshots of every step go to the output folder and stay there, also when a
 check fails.
@@ -24,6 +25,7 @@ check fails.
 import argparse
 import configparser
 import csv
+import json
 import html
 import http.server
 import os
@@ -268,13 +270,13 @@ class MainWindow:
         activate(self.wid)
         click(*self.at(place), count=count)
 
-    def menu(self, position):
-        """Opens the menu bar's menu at a position (0 is File) and starts its first item."""
+    def menu(self, position, item=0):
+        """Opens the menu bar's menu at a position (0 is File) and starts its first item (of File: any item)."""
         activate(self.wid)
         click(self.left + 14, self.top + self.menu_bar // 2)
         time.sleep(0.3)
         if position == 0:
-            keys("Down")
+            keys(*(["Down"] * (item + 1)))
         else:
             keys(*(["Right"] * position))
         time.sleep(0.2)
@@ -496,6 +498,24 @@ def steps(args, shots, server, env, logs, settings_file, program):
 
     compare_with_scanner(args, env, logs, exported, csv_path, opened)
 
+    # File > Export Report..., accepting the suggested file name; the offer to
+    # show it in the browser pane taken.
+    report_path = os.path.join(logs, "referrers-report.html")
+    main.menu(0, item=1)
+    dialog = wait_window("Export Report", 20)
+    activate(dialog)
+    keys("Return")
+    poll("referrers-report.html", lambda: os.path.exists(report_path), 20)
+    wait_gone(dialog)
+    offer = wait_window("Backtrail", 20)
+    shots.take("export-report-offer")
+    activate(offer)
+    keys("Return")
+    wait_gone(offer)
+    time.sleep(3)  # the page draws its chart and list
+    shots.take("report-in-browser-pane", main_id)
+    compare_report_with_scanner(args, env, logs, report_path)
+
     # Options again, from its button: it shows what was stored; closed with its close box.
     main.click(OPTIONS_BUTTON)
     options_id = wait_window("Options", 20)
@@ -543,6 +563,41 @@ def steps(args, shots, server, env, logs, settings_file, program):
 
     offsite = [r for r in server.seen() if not r.startswith("GET http://")]
     log(f"the proxy answered {len(server.seen())} requests; refused or odd: {offsite}")
+
+
+class ReportData(HTMLParser):
+    """The JSON text of a report's <script type="application/json">."""
+
+    def __init__(self):
+        super().__init__()
+        self.inside = False
+        self.text = ""
+
+    def handle_starttag(self, tag, attrs):
+        self.inside = tag == "script" and ("type", "application/json") in attrs
+
+    def handle_endtag(self, tag):
+        self.inside = False
+
+    def handle_data(self, data):
+        if self.inside:
+            self.text += data
+
+
+def compare_report_with_scanner(args, env, logs, report_path):
+    files = [os.path.join(logs, "access.log"), os.path.join(logs, "access.log.2.gz")]
+    done = subprocess.run([args.scan, "--quiet", "--format", "report", *files], env=env, capture_output=True,
+                          timeout=120)
+    if done.returncode != 0:
+        raise Failure(f"backtrail-scan --format report failed ({done.returncode}): {done.stderr.decode()}")
+    shutil.copy(report_path, os.path.join(args.output, "referrers-report.html"))
+    with open(report_path, encoding="utf-8") as page:
+        gui, scanner = ReportData(), ReportData()
+        gui.feed(page.read())
+        scanner.feed(done.stdout.decode("utf-8"))
+    gui_data, scanner_data = json.loads(gui.text), json.loads(scanner.text)
+    expect(len(gui_data["rows"]["referrer"]) > 50, f"the report has {len(gui_data['rows']['referrer'])} rows")
+    expect(gui_data == scanner_data, "the exported report holds the data of the scanner's --format report")
 
 
 def compare_with_scanner(args, env, logs, exported, csv_path, opened):

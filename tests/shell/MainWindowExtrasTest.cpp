@@ -9,8 +9,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/scan/ScanDriver.h"
 #include "engine/base/Settings.h"
+#include "engine/scan/ScanDriver.h"
 #include "results/CsvExport.h"
 #include "results/DirListBox.h"
 #include "results/FileListBox.h"
@@ -30,6 +30,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <memory>
 
@@ -85,6 +88,7 @@ private slots:
     void dropOnTheWindowShowsTheFolderAndSelects();
     void commandLineFilesAreSelectedAtStart();
     void exportCsvWritesTheRowsAsShown();
+    void exportReportWritesThePageAndShowsItInTheBrowserPane();
     void enterOpensAndCtrlFFinds();
     void openResultsShowsThemAsTheirScanWould();
     void crawlersAndSpamApartMarkedAndHidden();
@@ -104,6 +108,7 @@ private:
     QString lastSuggested;
     QString csvAnswer;
     QString resultsAnswer;
+    QString reportAnswer;
 };
 
 void MainWindowExtrasTest::init()
@@ -127,6 +132,7 @@ void MainWindowExtrasTest::init()
     QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
     lastSuggested.clear();
     csvAnswer.clear();
+    reportAnswer.clear();
 }
 
 void MainWindowExtrasTest::cleanup()
@@ -146,6 +152,10 @@ void MainWindowExtrasTest::makeWindow(const QStringList& startFiles)
     setup.csvFileName = [this](QWidget*, const QString& suggested) {
         lastSuggested = suggested;
         return csvAnswer;
+    };
+    setup.reportFileName = [this](QWidget*, const QString& suggested) {
+        lastSuggested = suggested;
+        return reportAnswer;
     };
     window = std::make_unique<MainWindow>(setup);
     QSignalSpy loaded(window->frmBrowser->WebBrowser1, &browser::WebBrowser::DownloadComplete);
@@ -382,6 +392,63 @@ void MainWindowExtrasTest::exportCsvWritesTheRowsAsShown()
     QVERIFY(boxes.boxes[1].text.contains("No such file or directory"));
     QVERIFY(!panel(2).startsWith("saved as " + csvAnswer));
     QVERIFY(!QFileInfo::exists(dir->path() + "/chosen"));
+}
+
+void MainWindowExtrasTest::exportReportWritesThePageAndShowsItInTheBrowserPane()
+{
+    makeWindow();
+    auto* exportReport = window->findChild<QAction*>("mnuFileExportReport");
+    QVERIFY(exportReport);
+    QCOMPARE(exportReport->text(), QStringLiteral("Export Report..."));
+    scan({"a.log"});
+    const QString status = panel(2);
+    QVERIFY(status.startsWith(QStringLiteral("COMPLETE: ")));
+    window->mnuActionGroup_Click(true); // the page groups by site itself: it gets the scan's rows
+
+    // Written, then shown in the browser pane when the offer is taken.
+    reportAnswer = dir->path() + "/report.html";
+    {
+        ModalBoxWatcher boxes;
+        exportReport->trigger();
+        QCOMPARE(lastSuggested, logs + "/referrers-report.html");
+        QCOMPARE(boxes.boxes.size(), std::size_t(1));
+        QVERIFY(boxes.boxes[0].text.startsWith("The report is saved as " + reportAnswer));
+    }
+    QFile file(reportAnswer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray page = file.readAll();
+    QVERIFY(page.contains("default-src 'none'"));
+    QVERIFY(page.contains("\"referrer\":[\"http://127.0.0.1:9/alpha\",\"http://127.0.0.1:9/Beta\"]"));
+    QVERIFY(page.contains(("\"files\":[\"" + logs + "/a.log\"]").toUtf8()));
+    const QString shown = QUrl::fromLocalFile(reportAnswer).toString();
+    QTRY_COMPARE_WITH_TIMEOUT(window->frmBrowser->WebBrowser1->LocationURL(), shown, 30000);
+    // The page's own script runs there under its policy: the totals and the status line show.
+    QString seen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            window->frmBrowser->WebBrowser1->view()->page()->runJavaScript(
+                QStringLiteral("document.body.dataset.ready + '|' + document.getElementById('total-people')"
+                               ".textContent + '|' + document.getElementById('status').textContent"),
+                [&](const QVariant& value) { seen = value.toString(); });
+            return seen == QStringLiteral("true|3|") + status;
+        }(),
+        30000);
+
+    // Cancelled: nothing written, nothing said; a place that cannot be written: said, nothing shown.
+    window->frmBrowser->WebBrowser1->Navigate(QStringLiteral("about:blank"));
+    QTRY_COMPARE(window->frmBrowser->WebBrowser1->LocationURL(), QStringLiteral("about:blank"));
+    QVERIFY(QFile::remove(reportAnswer));
+    ModalBoxWatcher boxes;
+    reportAnswer.clear();
+    exportReport->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(0));
+    QVERIFY(!QFile::exists(dir->path() + "/report.html"));
+    QVERIFY(QDir().mkpath(dir->path() + "/taken.html"));
+    reportAnswer = dir->path() + "/taken.html";
+    exportReport->trigger();
+    QCOMPARE(boxes.boxes.size(), std::size_t(1));
+    QVERIFY(boxes.boxes[0].text.startsWith("The report could not be saved as " + reportAnswer));
+    QCOMPARE(window->frmBrowser->WebBrowser1->LocationURL(), QStringLiteral("about:blank"));
 }
 
 void MainWindowExtrasTest::enterOpensAndCtrlFFinds()

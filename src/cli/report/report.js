@@ -1,0 +1,566 @@
+// The report's page: reads the scan's results from the JSON element and
+// shows them. Texts from the logs go into the page as text only
+// (textContent, attribute setters), never as markup.
+'use strict';
+(function () {
+  const data = JSON.parse(document.getElementById('data').textContent);
+  const R = data.rows;
+  const n = R.referrer.length;
+  const $ = (id) => document.getElementById(id);
+  const el = (tag, cls, text) => {
+    const e = document.createElement(tag);
+    if (cls) e.className = cls;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  };
+  const CATS = ['people', 'crawlers', 'spam'];
+  const ROW_HEIGHT = 30;
+  const DAY_MS = 86400000;
+
+  // Who clicked: 0 people, 1 crawlers, 2 spam (spam first: a spammer may also look like a crawler).
+  const cat = new Uint8Array(n);
+  for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
+  let lowerReferrers = null; // made on the first search
+  const dayStart = (i) => (i ? R.dayEnds[i - 1] : 0);
+  let lastDay = -1;
+  for (let k = 0; k < R.day.length; k++) if (R.day[k] > lastDay) lastDay = R.day[k];
+  const dayCount = lastDay + 1;
+
+  const dayText = (d) => new Date((data.firstDay + d) * DAY_MS).toISOString().slice(0, 10);
+  const dayOfText = (text) => {
+    const ms = Date.parse(text + 'T00:00:00Z');
+    return Number.isNaN(ms) ? null : Math.round(ms / DAY_MS) - data.firstDay;
+  };
+  const pad = (v) => String(v).padStart(2, '0');
+  // A time as the log wrote it: "2026-12-08T17:13:23+02:00".
+  const timeText = (seconds, offset) => {
+    if (seconds === null) return '';
+    const text = new Date((data.firstTime + seconds) * 1000).toISOString().slice(0, 19);
+    const a = Math.abs(offset);
+    return text + (offset < 0 ? '-' : '+') + pad(Math.floor(a / 60)) + ':' + pad(a % 60);
+  };
+  const number = (v) => v.toLocaleString('en-US');
+  const isWebAddress = (text) => /^https?:\/\//i.test(text);
+  // The site of a referrer: its host, lower case, without "www.".
+  const siteOf = (text) => {
+    const m = /^[a-z][a-z0-9+.-]*:\/\/([^/?#]*)/i.exec(text);
+    let host = (m ? m[1] : text.split('/')[0]).toLowerCase();
+    const at = host.lastIndexOf('@');
+    if (at >= 0) host = host.slice(at + 1);
+    return host.startsWith('www.') ? host.slice(4) : host;
+  };
+
+  // The view, as the address's "#" part carries it.
+  const state = { from: null, to: null, q: '', cat: 'people', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
+  const SORTS = ['type', 'clicks', 'referrer', 'landing', 'first', 'last', 'site', 'rows'];
+
+  function readHash() {
+    const p = new URLSearchParams(location.hash.slice(1));
+    const range = (p.get('range') || '').split('..');
+    state.from = range.length === 2 ? dayOfText(range[0]) : null;
+    state.to = range.length === 2 ? dayOfText(range[1]) : null;
+    if (state.from === null || state.to === null || state.from > state.to) state.from = state.to = null;
+    state.q = p.get('q') || '';
+    state.cat = ['people', 'crawlers', 'spam', 'all'].includes(p.get('who')) ? p.get('who') : 'people';
+    state.types = new Set((p.get('types') || '').split(',').filter((t) => t && data.types.includes(t === '-' ? '' : t)));
+    state.view = p.get('view') === 'sites' ? 'sites' : 'referrers';
+    const sort = (p.get('sort') || '').split('.');
+    state.sort = SORTS.includes(sort[0]) ? sort[0] : 'clicks';
+    state.desc = sort[1] !== 'asc';
+    const open = parseInt(p.get('open'), 10);
+    state.open = open >= 0 && open < n ? open : null;
+    state.theme = ['light', 'dark'].includes(p.get('theme')) ? p.get('theme') : 'auto';
+  }
+  let hashWritten = '';
+  function writeHash() {
+    const p = new URLSearchParams();
+    if (state.from !== null) p.set('range', dayText(state.from) + '..' + dayText(state.to));
+    if (state.q) p.set('q', state.q);
+    if (state.cat !== 'people') p.set('who', state.cat);
+    if (state.types.size) p.set('types', [...state.types].map((t) => t || '-').join(','));
+    if (state.view !== 'referrers') p.set('view', state.view);
+    if (state.sort !== 'clicks' || !state.desc) p.set('sort', state.sort + '.' + (state.desc ? 'desc' : 'asc'));
+    if (state.open !== null) p.set('open', String(state.open));
+    if (state.theme !== 'auto') p.set('theme', state.theme);
+    hashWritten = p.toString();
+    if (location.hash.slice(1) !== hashWritten) history.replaceState(null, '', '#' + hashWritten);
+  }
+
+  // Everything that follows from the view: each row's clicks in the range,
+  // the totals, the rows shown in their order.
+  const clicksIn = new Float64Array(n);
+  let shown = [];
+  let shownSites = [];
+  let catRows = [0, 0, 0];
+  // What the search narrows: the rows (or sites) of the range, the filters
+  // and the sort, in order. Typing in the search box filters these again
+  // without counting or sorting anew.
+  let baseKey = null;
+  let baseRows = [];
+  let baseSites = [];
+  function computeBase() {
+    const ranged = state.from !== null;
+    const totals = [0, 0, 0];
+    catRows = [0, 0, 0];
+    for (let i = 0; i < n; i++) {
+      let c = 0;
+      if (!ranged) {
+        c = R.clicks[i];
+      } else {
+        for (let k = dayStart(i); k < R.dayEnds[i]; k++) {
+          if (R.day[k] >= state.from && R.day[k] <= state.to) c += R.dayClicks[k];
+        }
+      }
+      clicksIn[i] = c;
+      totals[cat[i]] += c;
+    }
+    CATS.forEach((name, k) => { $('total-' + name).textContent = number(totals[k]); });
+    const wantCat = CATS.indexOf(state.cat);
+    const typed = state.types.size > 0;
+    const rows = [];
+    for (let i = 0; i < n; i++) {
+      if (clicksIn[i] <= 0) continue;
+      if (typed && !state.types.has(data.types[R.type[i]])) continue;
+      catRows[cat[i]]++;
+      if (wantCat >= 0 && cat[i] !== wantCat) continue;
+      rows.push(i);
+    }
+    if (state.view === 'referrers') {
+      baseRows = sortRows(rows);
+      return;
+    }
+    const bySite = new Map();
+    for (const i of rows) {
+      const name = siteOf(R.referrer[i]);
+      let s = bySite.get(name);
+      if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
+      s.clicks += clicksIn[i];
+      s.rows++;
+      if (R.first[i] !== null && (s.first === null || R.first[i] < s.first)) { s.first = R.first[i]; s.firstRow = i; }
+      if (R.last[i] !== null && (s.last === null || R.last[i] > s.last)) { s.last = R.last[i]; s.lastRow = i; }
+    }
+    baseSites = sortSites([...bySite.values()]);
+  }
+  function compute() {
+    const key = [state.from, state.to, state.cat, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
+    if (key !== baseKey) {
+      computeBase();
+      baseKey = key;
+    }
+    const q = state.q.toLowerCase();
+    if (state.view === 'referrers') {
+      if (q && !lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
+      shown = q ? baseRows.filter((i) => lowerReferrers[i].includes(q)) : baseRows;
+      $('count').textContent = number(shown.length) + ' of ' + number(baseRows.length) + ' referrers';
+    } else {
+      shownSites = q ? baseSites.filter((s) => s.site.includes(q)) : baseSites;
+      $('count').textContent = number(shownSites.length) + ' of ' + number(baseSites.length) + ' sites';
+    }
+    const ofCat = [catRows[0], catRows[1], catRows[2], catRows[0] + catRows[1] + catRows[2]];
+    document.querySelectorAll('button.cat').forEach((b, k) => {
+      b.querySelector('span').textContent = '(' + number(ofCat[k]) + ')';
+      b.setAttribute('aria-pressed', String(b.dataset.cat === state.cat));
+    });
+  }
+  const compareText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
+  function sortRows(rows) {
+    const dir = state.desc ? -1 : 1;
+    const key = {
+      type: (i) => data.types[R.type[i]],
+      clicks: (i) => clicksIn[i],
+      referrer: (i) => R.referrer[i],
+      landing: (i) => data.pages[R.landing[i]],
+      first: (i) => (R.first[i] === null ? -Infinity : R.first[i]),
+      last: (i) => (R.last[i] === null ? -Infinity : R.last[i]),
+    }[state.sort] || ((i) => clicksIn[i]);
+    const keys = rows.map(key);
+    const order = rows.map((_, k) => k);
+    // Equal keys keep the scan's order (rows are in it): the sort is stable.
+    order.sort((a, b) => dir * compareText(keys[a], keys[b]) || a - b);
+    return order.map((k) => rows[k]);
+  }
+  function sortSites(sites) {
+    const dir = state.desc ? -1 : 1;
+    const key = { site: 'site', clicks: 'clicks', rows: 'rows', first: 'first', last: 'last' }[state.sort] || 'clicks';
+    return sites.sort((a, b) => dir * compareText(a[key] === null ? -Infinity : a[key], b[key] === null ? -Infinity : b[key]));
+  }
+
+  // The table: a header of sort buttons and a virtual list that holds only
+  // the rows in view.
+  const COLUMNS = {
+    referrers: [['type', 'Type', ''], ['clicks', 'Clicks', 'num'], ['referrer', 'Referrer', ''], ['landing', 'Landing page', ''], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
+    sites: [['site', 'Site', ''], ['clicks', 'Clicks', 'num'], ['rows', 'Referrers', 'num'], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
+  };
+  const viewport = $('viewport');
+  const spacer = $('spacer');
+  let active = 0; // the row the keyboard is on, by position in the list
+  function renderHead() {
+    const head = $('head');
+    head.replaceChildren();
+    $('table').className = state.view === 'sites' ? 'sites' : '';
+    for (const [key, label, cls] of COLUMNS[state.view]) {
+      const b = el('button', cls, label);
+      b.type = 'button';
+      b.dataset.sort = key;
+      b.setAttribute('role', 'columnheader');
+      if (state.sort === key) b.setAttribute('aria-sort', state.desc ? 'descending' : 'ascending');
+      b.addEventListener('click', () => {
+        if (state.sort === key) state.desc = !state.desc;
+        else { state.sort = key; state.desc = key === 'clicks' || key === 'rows' || key === 'first' || key === 'last'; }
+        update();
+      });
+      head.append(b);
+    }
+  }
+  const listLength = () => (state.view === 'sites' ? shownSites.length : shown.length);
+  function renderRows() {
+    const total = listLength();
+    spacer.style.height = total * ROW_HEIGHT + 'px';
+    for (const old of viewport.querySelectorAll('.row, .empty')) old.remove();
+    if (!total) {
+      viewport.append(el('div', 'empty', 'No rows for this view.'));
+      return;
+    }
+    const top = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT) - 4);
+    const end = Math.min(total, top + Math.ceil((viewport.clientHeight || 600) / ROW_HEIGHT) + 8);
+    for (let pos = top; pos < end; pos++) {
+      const row = el('div', 'row' + (pos === active ? ' active' : ''));
+      row.setAttribute('role', 'row');
+      row.dataset.pos = String(pos);
+      row.style.transform = 'translateY(' + pos * ROW_HEIGHT + 'px)';
+      if (state.view === 'sites') {
+        const s = shownSites[pos];
+        row.append(el('div', 'cell', s.site), el('div', 'cell num', number(s.clicks)), el('div', 'cell num', number(s.rows)),
+          el('div', 'cell mono', timeText(s.first, R.firstOffset[s.firstRow])), el('div', 'cell mono', timeText(s.last, R.lastOffset[s.lastRow])));
+      } else {
+        const i = shown[pos];
+        row.dataset.row = String(i);
+        const referrer = el('div', 'cell');
+        const text = R.referrer[i];
+        if (isWebAddress(text)) {
+          const a = el('a', '', text);
+          a.setAttribute('href', text);
+          a.setAttribute('rel', 'noreferrer noopener');
+          a.setAttribute('target', '_blank');
+          referrer.append(a);
+        } else {
+          referrer.textContent = text;
+        }
+        referrer.title = text;
+        const landing = el('div', 'cell', data.pages[R.landing[i]]);
+        landing.title = landing.textContent;
+        row.append(el('div', 'cell mono', data.types[R.type[i]]), el('div', 'cell num', number(clicksIn[i])), referrer, landing,
+          el('div', 'cell mono', timeText(R.first[i], R.firstOffset[i])), el('div', 'cell mono', timeText(R.last[i], R.lastOffset[i])));
+      }
+      viewport.append(row);
+    }
+  }
+  viewport.addEventListener('scroll', () => requestAnimationFrame(renderRows));
+  viewport.addEventListener('click', (event) => {
+    if (event.target.closest('a')) return;
+    const row = event.target.closest('.row');
+    if (!row) return;
+    active = Number(row.dataset.pos);
+    choose();
+  });
+  // Opens a referrer's details, or shows a site's referrers.
+  function choose() {
+    if (state.view === 'sites') {
+      const s = shownSites[active];
+      if (!s) return;
+      state.view = 'referrers';
+      state.q = s.site;
+      state.sort = 'clicks';
+      state.desc = true;
+      active = 0;
+    } else if (shown[active] !== undefined) {
+      state.open = shown[active];
+    }
+    update();
+  }
+  viewport.addEventListener('keydown', (event) => {
+    const total = listLength();
+    const page = Math.max(1, Math.floor(viewport.clientHeight / ROW_HEIGHT) - 1);
+    const moves = { ArrowDown: 1, ArrowUp: -1, PageDown: page, PageUp: -page, Home: -Infinity, End: Infinity };
+    if (event.key in moves) {
+      active = Math.max(0, Math.min(total - 1, active + moves[event.key]));
+      const y = active * ROW_HEIGHT;
+      if (y < viewport.scrollTop) viewport.scrollTop = y;
+      else if (y + ROW_HEIGHT > viewport.scrollTop + viewport.clientHeight) viewport.scrollTop = y + ROW_HEIGHT - viewport.clientHeight;
+      renderRows();
+      event.preventDefault();
+    } else if (event.key === 'Enter') {
+      choose();
+      event.preventDefault();
+    }
+  });
+
+  // A row's details: its landing pages, first and last seen, its clicks per day.
+  let returnFocus = null;
+  function renderDetails() {
+    const box = $('details');
+    if (state.open === null) {
+      if (!box.hidden) {
+        box.hidden = true;
+        if (returnFocus) returnFocus.focus();
+      }
+      return;
+    }
+    const i = state.open;
+    const wasHidden = box.hidden;
+    box.hidden = false;
+    $('details-referrer').textContent = R.referrer[i];
+    const facts = $('details-facts');
+    facts.replaceChildren();
+    const fact = (label, value) => facts.append(el('dt', '', label), el('dd', '', value));
+    fact('Who', ['Person', 'Crawler', 'Spam'][cat[i]]);
+    fact('Type', data.types[R.type[i]] || '—');
+    fact('Clicks', number(R.clicks[i]) + (state.from !== null ? ' (' + number(clicksIn[i]) + ' in the range)' : ''));
+    fact('First seen', timeText(R.first[i], R.firstOffset[i]));
+    fact('Last seen', timeText(R.last[i], R.lastOffset[i]));
+    fact('Site', siteOf(R.referrer[i]));
+    const landings = $('details-landings').tBodies[0];
+    landings.replaceChildren();
+    for (let k = i ? R.landingEnds[i - 1] : 0; k < R.landingEnds[i]; k++) {
+      const tr = el('tr');
+      tr.append(el('td', '', data.pages[R.landingPage[k]]), el('td', 'num', number(R.landingClicks[k])));
+      landings.append(tr);
+    }
+    const days = $('details-days').tBodies[0];
+    days.replaceChildren();
+    let most = 1;
+    for (let k = dayStart(i); k < R.dayEnds[i]; k++) most = Math.max(most, R.dayClicks[k]);
+    for (let k = dayStart(i); k < R.dayEnds[i]; k++) {
+      const tr = el('tr');
+      const bar = el('span', 'bar');
+      bar.style.width = Math.max(2, Math.round((100 * R.dayClicks[k]) / most)) + 'px';
+      const barCell = el('td');
+      barCell.append(bar);
+      tr.append(el('td', 'mono', dayText(R.day[k])), el('td', 'num', number(R.dayClicks[k])), barCell);
+      days.append(tr);
+    }
+    if (wasHidden) {
+      returnFocus = document.activeElement;
+      $('details-close').focus();
+    }
+  }
+  $('details-close').addEventListener('click', () => { state.open = null; update(); });
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && state.open !== null) { state.open = null; update(); }
+  });
+
+  // The chart: clicks per day stacked people, crawlers, spam; dragging
+  // across it chooses the date range.
+  const perDay = CATS.map(() => new Float64Array(Math.max(dayCount, 0)));
+  for (let i = 0; i < n; i++) {
+    for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k]] += R.dayClicks[k];
+  }
+  const canvas = $('chart');
+  let brushFrom = null;
+  let brushTo = null;
+  const plot = { left: 48, right: 8, top: 8, bottom: 22 };
+  function dayAt(x) {
+    const width = canvas.clientWidth - plot.left - plot.right;
+    return Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
+  }
+  function drawChart() {
+    const ratio = window.devicePixelRatio || 1;
+    const w = canvas.clientWidth;
+    const h = canvas.clientHeight;
+    canvas.width = Math.round(w * ratio);
+    canvas.height = Math.round(h * ratio);
+    const g = canvas.getContext('2d');
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.clearRect(0, 0, w, h);
+    const css = getComputedStyle(document.documentElement);
+    const color = (name) => css.getPropertyValue(name).trim();
+    g.font = '11px system-ui, sans-serif';
+    g.fillStyle = color('--muted');
+    if (dayCount <= 0) {
+      g.fillText('No line of these rows has a time.', plot.left, h / 2);
+      return;
+    }
+    let most = 1;
+    for (let d = 0; d < dayCount; d++) most = Math.max(most, perDay[0][d] + perDay[1][d] + perDay[2][d]);
+    const width = w - plot.left - plot.right;
+    const height = h - plot.top - plot.bottom;
+    const step = width / dayCount;
+    const selFrom = brushFrom !== null ? Math.min(brushFrom, brushTo) : state.from;
+    const selTo = brushFrom !== null ? Math.max(brushFrom, brushTo) : state.to;
+    if (selFrom !== null) {
+      g.fillStyle = color('--brush');
+      g.fillRect(plot.left + selFrom * step, plot.top, (selTo - selFrom + 1) * step, height);
+    }
+    const colors = CATS.map((c) => color('--' + c));
+    for (let d = 0; d < dayCount; d++) {
+      let y = plot.top + height;
+      for (let c = 0; c < 3; c++) {
+        const v = perDay[c][d];
+        if (!v) continue;
+        const bar = (v / most) * height;
+        g.fillStyle = colors[c];
+        g.globalAlpha = selFrom === null || (d >= selFrom && d <= selTo) ? 1 : 0.35;
+        g.fillRect(plot.left + d * step + (step > 3 ? 0.5 : 0), y - bar, Math.max(1, step - (step > 3 ? 1 : 0)), bar);
+        y -= bar;
+      }
+    }
+    g.globalAlpha = 1;
+    g.fillStyle = color('--muted');
+    g.strokeStyle = color('--line');
+    g.beginPath();
+    g.moveTo(plot.left, plot.top + height + 0.5);
+    g.lineTo(plot.left + width, plot.top + height + 0.5);
+    g.stroke();
+    g.textAlign = 'right';
+    g.fillText(number(most), plot.left - 6, plot.top + 9);
+    g.fillText('0', plot.left - 6, plot.top + height);
+    const ticks = Math.max(1, Math.min(dayCount, Math.floor(width / 90)));
+    g.textAlign = 'center';
+    for (let t = 0; t < ticks; t++) {
+      const d = Math.round((t * (dayCount - 1)) / Math.max(1, ticks - 1));
+      g.fillText(dayText(d), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
+    }
+  }
+  canvas.addEventListener('pointerdown', (event) => {
+    if (dayCount <= 0) return;
+    canvas.setPointerCapture(event.pointerId);
+    brushFrom = brushTo = dayAt(event.offsetX);
+    drawChart();
+  });
+  canvas.addEventListener('pointermove', (event) => {
+    if (brushFrom === null) return;
+    brushTo = dayAt(event.offsetX);
+    drawChart();
+  });
+  canvas.addEventListener('pointerup', () => {
+    if (brushFrom === null) return;
+    state.from = Math.min(brushFrom, brushTo);
+    state.to = Math.max(brushFrom, brushTo);
+    brushFrom = brushTo = null;
+    update();
+  });
+  // By keyboard: arrows move a one-day range, Shift+arrows widen it, Escape clears it.
+  canvas.addEventListener('keydown', (event) => {
+    if (dayCount <= 0) return;
+    if (event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
+      const by = event.key === 'ArrowLeft' ? -1 : 1;
+      if (state.from === null) state.from = state.to = by < 0 ? dayCount - 1 : 0;
+      else if (event.shiftKey) state.to = Math.max(state.from, Math.min(dayCount - 1, state.to + by));
+      else { state.from = Math.max(0, Math.min(dayCount - 1, state.from + by)); state.to = state.from; }
+      update();
+      event.preventDefault();
+    } else if (event.key === 'Escape' && state.from !== null) {
+      state.from = state.to = null;
+      update();
+      event.stopPropagation();
+    }
+  });
+  $('all-days').addEventListener('click', () => { state.from = state.to = null; update(); });
+  for (const id of ['from', 'to']) {
+    $(id).addEventListener('change', () => {
+      const from = dayOfText($('from').value);
+      const to = dayOfText($('to').value);
+      if (from !== null && to !== null && from <= to) { state.from = from; state.to = to; } else if (!$('from').value && !$('to').value) { state.from = state.to = null; }
+      update();
+    });
+  }
+
+  // The controls.
+  const typeBox = $('types');
+  data.types.forEach((t) => {
+    const b = el('button', '', t || '—');
+    b.type = 'button';
+    b.dataset.type = t;
+    b.title = t ? 'Only rows typed ' + t : 'Only rows without a type';
+    b.addEventListener('click', () => {
+      if (state.types.has(t)) state.types.delete(t);
+      else state.types.add(t);
+      update();
+    });
+    typeBox.append(b);
+  });
+  document.querySelectorAll('button.cat').forEach((b) => b.addEventListener('click', () => { state.cat = b.dataset.cat; active = 0; update(); }));
+  document.querySelectorAll('button.view').forEach((b) => b.addEventListener('click', () => {
+    if (state.view === b.dataset.view) return;
+    state.view = b.dataset.view;
+    state.sort = 'clicks';
+    state.desc = true;
+    active = 0;
+    update();
+  }));
+  $('search').addEventListener('input', () => { state.q = $('search').value; active = 0; viewport.scrollTop = 0; update(); });
+  $('theme').addEventListener('click', () => {
+    state.theme = { auto: 'dark', dark: 'light', light: 'auto' }[state.theme];
+    update();
+  });
+
+  // The print layout: the chart and the first rows of the view as a plain table.
+  const PRINT_ROWS = 500;
+  window.addEventListener('beforeprint', () => {
+    const table = $('print');
+    table.replaceChildren();
+    const who = { people: "People's rows", crawlers: "Crawlers' rows", spam: 'Spam rows', all: 'All rows' }[state.cat];
+    const range = state.from !== null ? dayText(state.from) + ' to ' + dayText(state.to) : 'all days';
+    const typed = state.types.size ? ', typed ' + [...state.types].map((t) => t || '—').join(' ') : '';
+    $('print-caption').textContent = who + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
+    const head = el('tr');
+    for (const [, label] of COLUMNS[state.view]) head.append(el('th', '', label));
+    table.append(head);
+    const count = Math.min(PRINT_ROWS, listLength());
+    for (let pos = 0; pos < count; pos++) {
+      const tr = el('tr');
+      if (state.view === 'sites') {
+        const s = shownSites[pos];
+        tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(s.first, R.firstOffset[s.firstRow])), el('td', '', timeText(s.last, R.lastOffset[s.lastRow])));
+      } else {
+        const i = shown[pos];
+        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
+      }
+      table.append(tr);
+    }
+    if (listLength() > count) {
+      const tr = el('tr');
+      tr.append(el('td', '', '… and ' + number(listLength() - count) + ' more rows'));
+      table.append(tr);
+    }
+  });
+
+  function update() {
+    if (state.theme === 'auto') document.documentElement.removeAttribute('data-theme');
+    else document.documentElement.setAttribute('data-theme', state.theme);
+    $('theme').textContent = 'Theme: ' + state.theme;
+    if ($('search').value !== state.q) $('search').value = state.q;
+    $('from').value = state.from !== null ? dayText(state.from) : '';
+    $('to').value = state.to !== null ? dayText(state.to) : '';
+    typeBox.querySelectorAll('button').forEach((b) => b.setAttribute('aria-pressed', String(state.types.has(b.dataset.type))));
+    document.querySelectorAll('button.view').forEach((b) => b.setAttribute('aria-pressed', String(b.dataset.view === state.view)));
+    $('search').placeholder = state.view === 'sites' ? 'Search sites' : 'Search referrers';
+    compute();
+    active = Math.min(active, Math.max(0, listLength() - 1));
+    renderHead();
+    renderRows();
+    renderDetails();
+    drawChart();
+    writeHash();
+  }
+
+  $('domain').textContent = data.domain || '(no own domain set)';
+  $('period').textContent = data.period[0] ? data.period[0] + ' to ' + data.period[1] : 'No times in the log';
+  $('files').textContent = data.files.length === 1 ? data.files[0] : data.files.length + ' files';
+  $('files').title = data.files.join('\n');
+  $('status').textContent = data.status;
+  if (data.unreadable.length) {
+    $('unreadable').hidden = false;
+    $('unreadable').textContent = 'Not read to the end: ' + data.unreadable.map(([path, why]) => path + ' (' + why + ')').join('; ');
+  }
+  window.addEventListener('hashchange', () => {
+    if (location.hash.slice(1) === hashWritten) return;
+    readHash();
+    update();
+  });
+  window.addEventListener('resize', () => { drawChart(); renderRows(); });
+  matchMedia('(prefers-color-scheme: dark)').addEventListener('change', drawChart);
+  readHash();
+  update();
+  document.body.dataset.ready = 'true';
+})();
