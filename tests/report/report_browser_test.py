@@ -17,6 +17,7 @@ Pictures of the page (light, dark, details, sites, print) are left in --shots.
 """
 import argparse
 import base64
+import datetime
 import html.parser
 import json
 import os
@@ -275,6 +276,14 @@ def check_page(args):
             listed = shown_rows(driver)
             check([rows[i]["referrer"] for i in listed] == sorted((r["referrer"] for r in rows), reverse=True),
                   "sorting by referrer differs")
+            # Sorting by first seen, earliest first: by the instant, whatever the offsets the log wrote.
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
+
+            def instant(text):
+                return datetime.datetime.fromisoformat(text).timestamp() if text else float("-inf")
+            check(shown_rows(driver) == sorted(range(len(rows)), key=lambda i: (instant(rows[i]["first_seen"]), i)),
+                  "sorting by first seen differs")
             # The search narrows as one types.
             search = driver.find_element(By.ID, "search")
             search.send_keys("FORUM")

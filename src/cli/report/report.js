@@ -40,6 +40,11 @@
     return text + (offset < 0 ? '-' : '+') + pad(Math.floor(a / 60)) + ':' + pad(a % 60);
   };
   const number = (v) => v.toLocaleString('en-US');
+  // First and last seen compare as instants (the time as written less its
+  // offset from UTC), as the scan keeps them; a row without a time comes before all.
+  const firstInstant = (i) => R.first[i] - 60 * R.firstOffset[i];
+  const lastInstant = (i) => R.last[i] - 60 * R.lastOffset[i];
+  const NO_TIME = -1e7;
   const isWebAddress = (text) => /^https?:\/\//i.test(text);
   // The site of a referrer: its host, lower case, without "www.".
   const siteOf = (text) => {
@@ -136,8 +141,8 @@
       if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
       s.clicks += clicksIn[i];
       s.rows++;
-      if (R.first[i] !== null && (s.first === null || R.first[i] < s.first)) { s.first = R.first[i]; s.firstRow = i; }
-      if (R.last[i] !== null && (s.last === null || R.last[i] > s.last)) { s.last = R.last[i]; s.lastRow = i; }
+      if (R.first[i] !== null && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
+      if (R.last[i] !== null && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
     }
     baseSites = sortSites([...bySite.values()]);
   }
@@ -165,13 +170,30 @@
   const compareText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
   function sortRows(rows) {
     const dir = state.desc ? -1 : 1;
-    const key = {
-      type: (i) => data.types[R.type[i]],
+    const numeric = {
       clicks: (i) => clicksIn[i],
+      first: (i) => (R.first[i] === null ? NO_TIME : firstInstant(i)),
+      last: (i) => (R.last[i] === null ? NO_TIME : lastInstant(i)),
+    }[state.sort];
+    if (numeric) {
+      // Each row as one number, key * count + position: a typed array sorts a
+      // million of them in a blink, and equal keys keep the scan's order.
+      const count = rows.length;
+      let most = 1;
+      for (const i of rows) most = Math.max(most, Math.abs(numeric(i)));
+      if ((most + 1) * count < Number.MAX_SAFE_INTEGER) {
+        const packed = new Float64Array(count);
+        for (let k = 0; k < count; k++) packed[k] = dir * numeric(rows[k]) * count + k;
+        packed.sort();
+        const sorted = new Array(count);
+        for (let k = 0; k < count; k++) sorted[k] = rows[packed[k] - Math.floor(packed[k] / count) * count];
+        return sorted;
+      }
+    }
+    const key = numeric || {
+      type: (i) => data.types[R.type[i]],
       referrer: (i) => R.referrer[i],
       landing: (i) => data.pages[R.landing[i]],
-      first: (i) => (R.first[i] === null ? -Infinity : R.first[i]),
-      last: (i) => (R.last[i] === null ? -Infinity : R.last[i]),
     }[state.sort] || ((i) => clicksIn[i]);
     const keys = rows.map(key);
     const order = rows.map((_, k) => k);
@@ -231,7 +253,7 @@
       if (state.view === 'sites') {
         const s = shownSites[pos];
         row.append(el('div', 'cell', s.site), el('div', 'cell num', number(s.clicks)), el('div', 'cell num', number(s.rows)),
-          el('div', 'cell mono', timeText(s.first, R.firstOffset[s.firstRow])), el('div', 'cell mono', timeText(s.last, R.lastOffset[s.lastRow])));
+          el('div', 'cell mono', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('div', 'cell mono', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
         row.dataset.row = String(i);
@@ -511,7 +533,7 @@
       const tr = el('tr');
       if (state.view === 'sites') {
         const s = shownSites[pos];
-        tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(s.first, R.firstOffset[s.firstRow])), el('td', '', timeText(s.last, R.lastOffset[s.lastRow])));
+        tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('td', '', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
         tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
