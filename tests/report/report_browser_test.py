@@ -224,6 +224,42 @@ def shown_rows(driver):
         requestAnimationFrame(step);""")
 
 
+def check_opening_view(driver, results):
+    """The status line, the totals and people's rows, in order, as the JSON has them; few rows in the document.
+
+    Returns the numbers of people's rows."""
+    rows = rows_from_json(results)
+    check(driver.find_element(By.ID, "status").text == results["status"], "status line differs")
+    totals = [0, 0, 0]
+    for r in rows:
+        totals[category(r)] += r["clicks"]
+    for name, value in zip(["people", "crawlers", "spam"], totals):
+        shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
+        check(shown == value, "%s total %d, JSON %d" % (name, shown, value))
+    people = [i for i, r in enumerate(rows) if category(r) == 0]
+    check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(people), len(people)),
+          "count line: " + driver.find_element(By.ID, "count").text)
+    # Most clicks first, ties in the scan's order.
+    check(shown_rows(driver) == sorted(people, key=lambda i: (-rows[i]["clicks"], i)), "rows or their order differ")
+    check(len(driver.find_elements(By.CSS_SELECTOR, "#viewport .row")) < 60, "the list is not virtual")
+    return people
+
+
+def check_sample(args):
+    """A report of a real server's log opens as its JSON says."""
+    with tempfile.TemporaryDirectory() as folder:
+        report, _, results = scan(args, folder, args.sample, [])
+        driver = browser(args)
+        try:
+            driver.set_script_timeout(20)
+            driver.get("file://" + report)
+            wait_ready(driver)
+            check(len(check_opening_view(driver, results)) > 50, "the sample has few people's rows")
+            full_page_picture(driver, os.path.join(args.shots, "report-sample.png"))
+        finally:
+            driver.quit()
+
+
 def check_page(args):
     rng = random.Random(2026)
     with tempfile.TemporaryDirectory() as folder:
@@ -249,21 +285,7 @@ def check_page(args):
             driver.set_script_timeout(20)
             driver.get(url)
             wait_ready(driver)
-            # Status line, totals, counts.
-            check(driver.find_element(By.ID, "status").text == results["status"], "status line differs")
-            totals = [0, 0, 0]
-            for r in rows:
-                totals[category(r)] += r["clicks"]
-            for name, value in zip(["people", "crawlers", "spam"], totals):
-                shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
-                check(shown == value, "%s total %d, JSON %d" % (name, shown, value))
-            people = [i for i, r in enumerate(rows) if category(r) == 0]
-            check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(people), len(people)),
-                  "count line: " + driver.find_element(By.ID, "count").text)
-            # Every people's row is listed, most clicks first (ties in scan order); few are in the document.
-            listed = shown_rows(driver)
-            check(listed == sorted(people, key=lambda i: (-rows[i]["clicks"], i)), "rows or their order differ")
-            check(len(driver.find_elements(By.CSS_SELECTOR, "#viewport .row")) < 60, "the list is not virtual")
+            people = check_opening_view(driver, results)
             # Crawlers and spam one click away, with their counts.
             for who, k in [("crawlers", 1), ("spam", 2)]:
                 button = driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=%s]" % who)
@@ -408,6 +430,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--scan", required=True)
     parser.add_argument("--shots")
+    parser.add_argument("--sample", help="a real server's access log to open a report of")
     parser.add_argument("--data-only", action="store_true", help="the page's data against the JSON, no browser")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as home:
@@ -420,6 +443,8 @@ def main():
             return
         os.makedirs(args.shots, exist_ok=True)
         check_page(args)
+        if args.sample:
+            check_sample(args)
     print("report page checks passed; pictures in", args.shots)
 
 
