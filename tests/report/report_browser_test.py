@@ -415,6 +415,23 @@ def check_page(args):
             driver.refresh()
             wait_ready(driver)
             full_page_picture(driver, os.path.join(args.shots, "report-dark.png"))
+            # A system that prefers dark colours gets them; the switch overrides it.
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                   {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+            driver.get(url)
+            driver.refresh()
+            wait_ready(driver)
+
+            def background():
+                return driver.execute_script("return getComputedStyle(document.body).backgroundColor")
+            check(background() == "rgb(21, 25, 30)", "no dark colours for a dark system: " + background())
+            theme = driver.find_element(By.ID, "theme")
+            theme.click()  # auto -> dark
+            theme.click()  # dark -> light
+            check(theme.text == "Theme: light" and background() == "rgb(255, 255, 255)",
+                  "the switch gave %s and %s" % (theme.text, background()))
+            check("theme=light" in driver.current_url, "the theme is not in the address")
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
             driver.get(url + "#view=sites&range=2026-11-10..2026-11-20")
             driver.refresh()
             wait_ready(driver)
