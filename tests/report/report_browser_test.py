@@ -266,6 +266,9 @@ def check_page(args):
         log = os.path.join(folder, "access.log")
         with open(log, "wb") as f:
             f.write(make_log(rng, 3000))
+            # The row's first seen is the earlier instant, but the later line was written on an earlier day.
+            for when in [b"01/Nov/2026:01:00:00 +0000", b"31/Oct/2026:23:00:00 -0500"]:
+                f.write(b'10.0.0.1 - - [%s] "GET / HTTP/1.1" 200 1 "http://offsets.example/" "Mozilla/5.0"\n' % when)
         # A scan finds only http(s) referrers; results merged from JSON may hold any text.
         _, _, results = scan(args, folder, log, [])
         results["rows"][-1]["referrer"] = "javascript:window.pwned=4//"
@@ -334,6 +337,10 @@ def check_page(args):
                 shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
                 check(shown == value, "%s total in range %d, JSON %d" % (name, shown, value))
             check(sorted(shown_rows(driver)) == [i for i, c in enumerate(in_range) if c], "rows in range differ")
+            driver.get(url + "#range=2026-10-31..2026-10-31")
+            driver.refresh()
+            wait_ready(driver)
+            check(driver.find_element(By.ID, "total-people").text == "1", "the day before the first seen is lost")
             # A date range by dragging across the chart: it lands in the address.
             driver.get(url)
             driver.refresh()
@@ -345,6 +352,7 @@ def check_page(args):
             frm, to = driver.find_element(By.ID, "from").get_attribute("value"), \
                 driver.find_element(By.ID, "to").get_attribute("value")
             check(frm and to and frm < to, "dragging chose no range")
+            check(frm == "2026-10-31", "the chart's first day is %s, not the earliest day a line was written" % frm)
             check("range=%s..%s" % (frm, to) in driver.current_url, "the range is not in the address")
             people_in = sum(sum(d["clicks"] for d in r["days"] if frm <= d["date"] <= to)
                             for r in rows if category(r) == 0)

@@ -22,9 +22,16 @@
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
   let lowerReferrers = null; // made on the first search
   const dayStart = (i) => (i ? R.dayEnds[i - 1] : 0);
+  // Days count from the day of the earliest first seen; a line written with
+  // another offset from UTC may fall on a day before it. The chart's column
+  // of a day is day - firstChartDay.
+  let firstChartDay = 0;
   let lastDay = -1;
-  for (let k = 0; k < R.day.length; k++) if (R.day[k] > lastDay) lastDay = R.day[k];
-  const dayCount = lastDay + 1;
+  for (let k = 0; k < R.day.length; k++) {
+    if (R.day[k] > lastDay) lastDay = R.day[k];
+    if (R.day[k] < firstChartDay) firstChartDay = R.day[k];
+  }
+  const dayCount = lastDay < firstChartDay ? 0 : lastDay - firstChartDay + 1;
 
   const dayText = (d) => new Date((data.firstDay + d) * DAY_MS).toISOString().slice(0, 10);
   const dayOfText = (text) => {
@@ -375,7 +382,7 @@
   // across it chooses the date range.
   const perDay = CATS.map(() => new Float64Array(Math.max(dayCount, 0)));
   for (let i = 0; i < n; i++) {
-    for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k]] += R.dayClicks[k];
+    for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k] - firstChartDay] += R.dayClicks[k];
   }
   const canvas = $('chart');
   let brushFrom = null;
@@ -383,7 +390,7 @@
   const plot = { left: 48, right: 8, top: 8, bottom: 22 };
   function dayAt(x) {
     const width = canvas.clientWidth - plot.left - plot.right;
-    return Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
+    return firstChartDay + Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
   }
   function drawChart() {
     const ratio = window.devicePixelRatio || 1;
@@ -411,7 +418,7 @@
     const selTo = brushFrom !== null ? Math.max(brushFrom, brushTo) : state.to;
     if (selFrom !== null) {
       g.fillStyle = color('--brush');
-      g.fillRect(plot.left + selFrom * step, plot.top, (selTo - selFrom + 1) * step, height);
+      g.fillRect(plot.left + (selFrom - firstChartDay) * step, plot.top, (selTo - selFrom + 1) * step, height);
     }
     const colors = CATS.map((c) => color('--' + c));
     for (let d = 0; d < dayCount; d++) {
@@ -421,7 +428,8 @@
         if (!v) continue;
         const bar = (v / most) * height;
         g.fillStyle = colors[c];
-        g.globalAlpha = selFrom === null || (d >= selFrom && d <= selTo) ? 1 : 0.35;
+        const day = d + firstChartDay;
+        g.globalAlpha = selFrom === null || (day >= selFrom && day <= selTo) ? 1 : 0.35;
         g.fillRect(plot.left + d * step + (step > 3 ? 0.5 : 0), y - bar, Math.max(1, step - (step > 3 ? 1 : 0)), bar);
         y -= bar;
       }
@@ -440,7 +448,7 @@
     g.textAlign = 'center';
     for (let t = 0; t < ticks; t++) {
       const d = Math.round((t * (dayCount - 1)) / Math.max(1, ticks - 1));
-      g.fillText(dayText(d), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
+      g.fillText(dayText(d + firstChartDay), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
     }
   }
   canvas.addEventListener('pointerdown', (event) => {
@@ -466,9 +474,9 @@
     if (dayCount <= 0) return;
     if (event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
       const by = event.key === 'ArrowLeft' ? -1 : 1;
-      if (state.from === null) state.from = state.to = by < 0 ? dayCount - 1 : 0;
-      else if (event.shiftKey) state.to = Math.max(state.from, Math.min(dayCount - 1, state.to + by));
-      else { state.from = Math.max(0, Math.min(dayCount - 1, state.from + by)); state.to = state.from; }
+      if (state.from === null) state.from = state.to = by < 0 ? lastDay : firstChartDay;
+      else if (event.shiftKey) state.to = Math.max(state.from, Math.min(lastDay, state.to + by));
+      else { state.from = Math.max(firstChartDay, Math.min(lastDay, state.from + by)); state.to = state.from; }
       update();
       event.preventDefault();
     } else if (event.key === 'Escape' && state.from !== null) {
