@@ -214,13 +214,20 @@ def shown_rows(driver):
     Read from the rows in the document while scrolling through the list."""
     return driver.execute_async_script("""
         const done = arguments[arguments.length - 1];
-        const v = document.getElementById('viewport'); const found = []; v.scrollTop = 0;
+        const v = document.getElementById('viewport'); const found = [];
+        // Each window of the list is read once the rows at its top and bottom are in the document.
+        const has = (pos) => v.querySelector('.row[data-pos="' + pos + '"]');
+        const total = () => parseInt(document.getElementById('spacer').style.height, 10) / 30;
+        const shownAt = () => !total() || (has(Math.floor(v.scrollTop / 30)) &&
+            has(Math.min(total() - 1, Math.floor((v.scrollTop + v.clientHeight - 1) / 30))));
         const step = () => {
+          if (!shownAt()) { requestAnimationFrame(step); return; }
           for (const r of v.querySelectorAll('.row')) found[Number(r.dataset.pos)] = Number(r.dataset.row);
           if (v.scrollTop + v.clientHeight >= v.scrollHeight - 1) { v.scrollTop = 0; done(found); return; }
           v.scrollTop += v.clientHeight;
-          requestAnimationFrame(() => requestAnimationFrame(step));
+          requestAnimationFrame(step);
         };
+        v.scrollTop = 0;
         requestAnimationFrame(step);""")
 
 
