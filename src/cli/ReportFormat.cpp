@@ -145,12 +145,28 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
         firstKey = 0;
     const std::int32_t firstDay = std::int32_t(firstKey >= 0 ? firstKey / 86400 : (firstKey - 86399) / 86400);
 
+    // The page's code and style go in as they are, allowed by their hashes
+    // alone: the page may run nothing else and fetch nothing at all.
+    const std::string_view css = ReportPageCss();
+    const std::string_view js = ReportPageJs();
+    const std::string policy = "default-src 'none'; script-src 'sha256-" + hashSource(js) + "'; style-src 'sha256-"
+        + hashSource(css) + "'; base-uri 'none'; form-action 'none'";
+    std::string html(ReportPageHtml());
+    replaceOnce(html, "@POLICY@"sv, policy);
+    replaceOnce(html, "@STYLE@"sv, css);
+    replaceOnce(html, "@SCRIPT@"sv, js);
+    const std::size_t at = std::min(html.find("@DATA@"sv), html.size());
+    std::string text = html.substr(0, at);
+
+    // The data: the referrers stream out as the rows are read; the other
+    // columns, mostly small numbers, wait until all rows are read, as do the
+    // tables of type codes and landing pages they number into.
+    text += "{\"rows\":{\"referrer\":["sv;
     StringTable types;
     StringTable pages;
     std::vector<std::uint32_t> pageOfNumber; // the details' page number -> its number here
     Column type, clicks, landing, first, firstOffset, last, lastOffset, bot, spam, landingEnds, landingPage,
         landingClicks, dayEnds, dayNumber, dayClicks;
-    std::string referrers;
     LineTime periodFirst, periodLast;
     std::size_t landingCount = 0, dayCount = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -158,8 +174,9 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
         type.add(types.add(row.type));
         clicks.add(clicksOf(row.clicks));
         if (i)
-            referrers += ',';
-        appendScriptString(referrers, row.referrer);
+            text += ',';
+        appendScriptString(text, row.referrer);
+        output.writeSome(text);
         landing.add(pages.add(row.landing));
         for (const auto& [time, seconds, offset] :
              {std::tie(row.firstSeen, first, firstOffset), std::tie(row.lastSeen, last, lastOffset)}) {
@@ -201,44 +218,6 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
         landingEnds.add(std::int64_t(landingCount));
         dayEnds.add(std::int64_t(dayCount));
     }
-
-    std::string data = "{\"domain\":";
-    appendScriptString(data, Utf8(settings.strYourWebsite));
-    data += ",\"status\":"sv;
-    appendScriptString(data, Utf8(status));
-    data += ",\"files\":["sv;
-    for (qsizetype k = 0; k < files.size(); ++k) {
-        if (k)
-            data += ',';
-        appendScriptString(data, Utf8(files[k]));
-    }
-    data += "],\"unreadable\":["sv;
-    for (std::size_t k = 0; k < problems.size(); ++k) {
-        if (k)
-            data += ',';
-        data += '[';
-        appendScriptString(data, Utf8(problems[k].path));
-        data += ',';
-        appendScriptString(data, Utf8(problems[k].error));
-        data += ']';
-    }
-    data += "],\"period\":[\""sv;
-    periodFirst.appendIso(data);
-    data += "\",\""sv;
-    periodLast.appendIso(data);
-    data += "\"],\"bySite\":"sv;
-    data += bySite ? "true"sv : "false"sv;
-    data += ",\"firstTime\":"sv;
-    appendNumber(data, firstKey);
-    data += ",\"firstDay\":"sv;
-    appendNumber(data, firstDay);
-    data += ",\"types\":["sv;
-    data += types.json;
-    data += "],\"pages\":["sv;
-    data += pages.json;
-    data += "],\"rows\":{\"referrer\":["sv;
-    data += referrers;
-    referrers = {};
     for (const auto& [name, column] :
          {std::pair("type"sv, &type), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
           std::pair("first"sv, &first), std::pair("firstOffset"sv, &firstOffset), std::pair("last"sv, &last),
@@ -246,34 +225,50 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
           std::pair("landingEnds"sv, &landingEnds), std::pair("landingPage"sv, &landingPage),
           std::pair("landingClicks"sv, &landingClicks), std::pair("dayEnds"sv, &dayEnds),
           std::pair("day"sv, &dayNumber), std::pair("dayClicks"sv, &dayClicks)}) {
-        data += "],\""sv;
-        data += name;
-        data += "\":["sv;
-        data += column->json;
-        column->json = {};
+        text += "],\""sv;
+        text += name;
+        text += "\":["sv;
+        output.write(text);
+        output.write(column->json);
     }
-    data += "]}}"sv;
-
-    // The page's code and style go in as they are, allowed by their hashes
-    // alone: the page may run nothing else and fetch nothing at all.
-    const std::string_view css = ReportPageCss();
-    const std::string_view js = ReportPageJs();
-    const std::string policy = "default-src 'none'; script-src 'sha256-" + hashSource(js) + "'; style-src 'sha256-"
-        + hashSource(css) + "'; base-uri 'none'; form-action 'none'";
-    std::string page(ReportPageHtml());
-    replaceOnce(page, "@POLICY@"sv, policy);
-    const std::size_t style = page.find("@STYLE@"sv);
-    if (style != std::string::npos)
-        page.replace(style, 7, css);
-    const std::size_t script = page.find("@SCRIPT@"sv);
-    if (script != std::string::npos)
-        page.replace(script, 8, js);
-    const std::size_t at = page.find("@DATA@"sv);
-    std::string text = page.substr(0, at);
+    text += "]},\"types\":["sv;
     output.write(text);
-    output.write(data);
-    if (at != std::string::npos)
-        text = page.substr(at + 6);
+    output.write(types.json);
+    text += "],\"pages\":["sv;
+    output.write(text);
+    output.write(pages.json);
+    text += "],\"domain\":"sv;
+    appendScriptString(text, Utf8(settings.strYourWebsite));
+    text += ",\"status\":"sv;
+    appendScriptString(text, Utf8(status));
+    text += ",\"files\":["sv;
+    for (qsizetype k = 0; k < files.size(); ++k) {
+        if (k)
+            text += ',';
+        appendScriptString(text, Utf8(files[k]));
+    }
+    text += "],\"unreadable\":["sv;
+    for (std::size_t k = 0; k < problems.size(); ++k) {
+        if (k)
+            text += ',';
+        text += '[';
+        appendScriptString(text, Utf8(problems[k].path));
+        text += ',';
+        appendScriptString(text, Utf8(problems[k].error));
+        text += ']';
+    }
+    text += "],\"period\":[\""sv;
+    periodFirst.appendIso(text);
+    text += "\",\""sv;
+    periodLast.appendIso(text);
+    text += "\"],\"bySite\":"sv;
+    text += bySite ? "true"sv : "false"sv;
+    text += ",\"firstTime\":"sv;
+    appendNumber(text, firstKey);
+    text += ",\"firstDay\":"sv;
+    appendNumber(text, firstDay);
+    text += '}';
+    text.append(html, std::min(html.size(), at + 6));
     output.write(text);
 }
 

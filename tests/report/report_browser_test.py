@@ -17,6 +17,7 @@ Pictures of the page (light, dark, details, sites, print) are left in --shots.
 """
 import argparse
 import base64
+import datetime
 import html.parser
 import json
 import os
@@ -213,14 +214,57 @@ def shown_rows(driver):
     Read from the rows in the document while scrolling through the list."""
     return driver.execute_async_script("""
         const done = arguments[arguments.length - 1];
-        const v = document.getElementById('viewport'); const found = []; v.scrollTop = 0;
+        const v = document.getElementById('viewport'); const found = [];
+        // Each window of the list is read once the rows at its top and bottom are in the document.
+        const has = (pos) => v.querySelector('.row[data-pos="' + pos + '"]');
+        const total = () => parseInt(document.getElementById('spacer').style.height, 10) / 30;
+        const shownAt = () => !total() || (has(Math.floor(v.scrollTop / 30)) &&
+            has(Math.min(total() - 1, Math.floor((v.scrollTop + v.clientHeight - 1) / 30))));
         const step = () => {
+          if (!shownAt()) { requestAnimationFrame(step); return; }
           for (const r of v.querySelectorAll('.row')) found[Number(r.dataset.pos)] = Number(r.dataset.row);
           if (v.scrollTop + v.clientHeight >= v.scrollHeight - 1) { v.scrollTop = 0; done(found); return; }
           v.scrollTop += v.clientHeight;
-          requestAnimationFrame(() => requestAnimationFrame(step));
+          requestAnimationFrame(step);
         };
+        v.scrollTop = 0;
         requestAnimationFrame(step);""")
+
+
+def check_opening_view(driver, results):
+    """The status line, the totals and people's rows, in order, as the JSON has them; few rows in the document.
+
+    Returns the numbers of people's rows."""
+    rows = rows_from_json(results)
+    check(driver.find_element(By.ID, "status").text == results["status"], "status line differs")
+    totals = [0, 0, 0]
+    for r in rows:
+        totals[category(r)] += r["clicks"]
+    for name, value in zip(["people", "crawlers", "spam"], totals):
+        shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
+        check(shown == value, "%s total %d, JSON %d" % (name, shown, value))
+    people = [i for i, r in enumerate(rows) if category(r) == 0]
+    check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(people), len(people)),
+          "count line: " + driver.find_element(By.ID, "count").text)
+    # Most clicks first, ties in the scan's order.
+    check(shown_rows(driver) == sorted(people, key=lambda i: (-rows[i]["clicks"], i)), "rows or their order differ")
+    check(len(driver.find_elements(By.CSS_SELECTOR, "#viewport .row")) < 60, "the list is not virtual")
+    return people
+
+
+def check_sample(args):
+    """A report of a real server's log opens as its JSON says."""
+    with tempfile.TemporaryDirectory() as folder:
+        report, _, results = scan(args, folder, args.sample, [])
+        driver = browser(args)
+        try:
+            driver.set_script_timeout(20)
+            driver.get("file://" + report)
+            wait_ready(driver)
+            check(len(check_opening_view(driver, results)) > 50, "the sample has few people's rows")
+            full_page_picture(driver, os.path.join(args.shots, "report-sample.png"))
+        finally:
+            driver.quit()
 
 
 def check_page(args):
@@ -229,6 +273,9 @@ def check_page(args):
         log = os.path.join(folder, "access.log")
         with open(log, "wb") as f:
             f.write(make_log(rng, 3000))
+            # The row's first seen is the earlier instant, but the later line was written on an earlier day.
+            for when in [b"01/Nov/2026:01:00:00 +0000", b"31/Oct/2026:23:00:00 -0500"]:
+                f.write(b'10.0.0.1 - - [%s] "GET / HTTP/1.1" 200 1 "http://offsets.example/" "Mozilla/5.0"\n' % when)
         # A scan finds only http(s) referrers; results merged from JSON may hold any text.
         _, _, results = scan(args, folder, log, [])
         results["rows"][-1]["referrer"] = "javascript:window.pwned=4//"
@@ -248,21 +295,7 @@ def check_page(args):
             driver.set_script_timeout(20)
             driver.get(url)
             wait_ready(driver)
-            # Status line, totals, counts.
-            check(driver.find_element(By.ID, "status").text == results["status"], "status line differs")
-            totals = [0, 0, 0]
-            for r in rows:
-                totals[category(r)] += r["clicks"]
-            for name, value in zip(["people", "crawlers", "spam"], totals):
-                shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
-                check(shown == value, "%s total %d, JSON %d" % (name, shown, value))
-            people = [i for i, r in enumerate(rows) if category(r) == 0]
-            check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(people), len(people)),
-                  "count line: " + driver.find_element(By.ID, "count").text)
-            # Every people's row is listed, most clicks first (ties in scan order); few are in the document.
-            listed = shown_rows(driver)
-            check(listed == sorted(people, key=lambda i: (-rows[i]["clicks"], i)), "rows or their order differ")
-            check(len(driver.find_elements(By.CSS_SELECTOR, "#viewport .row")) < 60, "the list is not virtual")
+            people = check_opening_view(driver, results)
             # Crawlers and spam one click away, with their counts.
             for who, k in [("crawlers", 1), ("spam", 2)]:
                 button = driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=%s]" % who)
@@ -275,6 +308,14 @@ def check_page(args):
             listed = shown_rows(driver)
             check([rows[i]["referrer"] for i in listed] == sorted((r["referrer"] for r in rows), reverse=True),
                   "sorting by referrer differs")
+            # Sorting by first seen, earliest first: by the instant, whatever the offsets the log wrote.
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
+
+            def instant(text):
+                return datetime.datetime.fromisoformat(text).timestamp() if text else float("-inf")
+            check(shown_rows(driver) == sorted(range(len(rows)), key=lambda i: (instant(rows[i]["first_seen"]), i)),
+                  "sorting by first seen differs")
             # The search narrows as one types.
             search = driver.find_element(By.ID, "search")
             search.send_keys("FORUM")
@@ -303,6 +344,10 @@ def check_page(args):
                 shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
                 check(shown == value, "%s total in range %d, JSON %d" % (name, shown, value))
             check(sorted(shown_rows(driver)) == [i for i, c in enumerate(in_range) if c], "rows in range differ")
+            driver.get(url + "#range=2026-10-31..2026-10-31")
+            driver.refresh()
+            wait_ready(driver)
+            check(driver.find_element(By.ID, "total-people").text == "1", "the day before the first seen is lost")
             # A date range by dragging across the chart: it lands in the address.
             driver.get(url)
             driver.refresh()
@@ -314,6 +359,7 @@ def check_page(args):
             frm, to = driver.find_element(By.ID, "from").get_attribute("value"), \
                 driver.find_element(By.ID, "to").get_attribute("value")
             check(frm and to and frm < to, "dragging chose no range")
+            check(frm == "2026-10-31", "the chart's first day is %s, not the earliest day a line was written" % frm)
             check("range=%s..%s" % (frm, to) in driver.current_url, "the range is not in the address")
             people_in = sum(sum(d["clicks"] for d in r["days"] if frm <= d["date"] <= to)
                             for r in rows if category(r) == 0)
@@ -384,6 +430,23 @@ def check_page(args):
             driver.refresh()
             wait_ready(driver)
             full_page_picture(driver, os.path.join(args.shots, "report-dark.png"))
+            # A system that prefers dark colours gets them; the switch overrides it.
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                   {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+            driver.get(url)
+            driver.refresh()
+            wait_ready(driver)
+
+            def background():
+                return driver.execute_script("return getComputedStyle(document.body).backgroundColor")
+            check(background() == "rgb(21, 25, 30)", "no dark colours for a dark system: " + background())
+            theme = driver.find_element(By.ID, "theme")
+            theme.click()  # auto -> dark
+            theme.click()  # dark -> light
+            check(theme.text == "Theme: light" and background() == "rgb(255, 255, 255)",
+                  "the switch gave %s and %s" % (theme.text, background()))
+            check("theme=light" in driver.current_url, "the theme is not in the address")
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
             driver.get(url + "#view=sites&range=2026-11-10..2026-11-20")
             driver.refresh()
             wait_ready(driver)
@@ -399,6 +462,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--scan", required=True)
     parser.add_argument("--shots")
+    parser.add_argument("--sample", help="a real server's access log to open a report of")
     parser.add_argument("--data-only", action="store_true", help="the page's data against the JSON, no browser")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as home:
@@ -411,6 +475,8 @@ def main():
             return
         os.makedirs(args.shots, exist_ok=True)
         check_page(args)
+        if args.sample:
+            check_sample(args)
     print("report page checks passed; pictures in", args.shots)
 
 

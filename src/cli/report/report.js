@@ -22,9 +22,16 @@
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
   let lowerReferrers = null; // made on the first search
   const dayStart = (i) => (i ? R.dayEnds[i - 1] : 0);
+  // Days count from the day of the earliest first seen; a line written with
+  // another offset from UTC may fall on a day before it. The chart's column
+  // of a day is day - firstChartDay.
+  let firstChartDay = 0;
   let lastDay = -1;
-  for (let k = 0; k < R.day.length; k++) if (R.day[k] > lastDay) lastDay = R.day[k];
-  const dayCount = lastDay + 1;
+  for (let k = 0; k < R.day.length; k++) {
+    if (R.day[k] > lastDay) lastDay = R.day[k];
+    if (R.day[k] < firstChartDay) firstChartDay = R.day[k];
+  }
+  const dayCount = lastDay < firstChartDay ? 0 : lastDay - firstChartDay + 1;
 
   const dayText = (d) => new Date((data.firstDay + d) * DAY_MS).toISOString().slice(0, 10);
   const dayOfText = (text) => {
@@ -40,6 +47,11 @@
     return text + (offset < 0 ? '-' : '+') + pad(Math.floor(a / 60)) + ':' + pad(a % 60);
   };
   const number = (v) => v.toLocaleString('en-US');
+  // First and last seen compare as instants (the time as written less its
+  // offset from UTC), as the scan keeps them; a row without a time comes before all.
+  const firstInstant = (i) => R.first[i] - 60 * R.firstOffset[i];
+  const lastInstant = (i) => R.last[i] - 60 * R.lastOffset[i];
+  const NO_TIME = -1e7;
   const isWebAddress = (text) => /^https?:\/\//i.test(text);
   // The site of a referrer: its host, lower case, without "www.".
   const siteOf = (text) => {
@@ -136,8 +148,8 @@
       if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
       s.clicks += clicksIn[i];
       s.rows++;
-      if (R.first[i] !== null && (s.first === null || R.first[i] < s.first)) { s.first = R.first[i]; s.firstRow = i; }
-      if (R.last[i] !== null && (s.last === null || R.last[i] > s.last)) { s.last = R.last[i]; s.lastRow = i; }
+      if (R.first[i] !== null && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
+      if (R.last[i] !== null && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
     }
     baseSites = sortSites([...bySite.values()]);
   }
@@ -165,13 +177,30 @@
   const compareText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
   function sortRows(rows) {
     const dir = state.desc ? -1 : 1;
-    const key = {
-      type: (i) => data.types[R.type[i]],
+    const numeric = {
       clicks: (i) => clicksIn[i],
+      first: (i) => (R.first[i] === null ? NO_TIME : firstInstant(i)),
+      last: (i) => (R.last[i] === null ? NO_TIME : lastInstant(i)),
+    }[state.sort];
+    if (numeric) {
+      // Each row as one number, key * count + position: a typed array sorts a
+      // million of them in a blink, and equal keys keep the scan's order.
+      const count = rows.length;
+      let most = 1;
+      for (const i of rows) most = Math.max(most, Math.abs(numeric(i)));
+      if ((most + 1) * count < Number.MAX_SAFE_INTEGER) {
+        const packed = new Float64Array(count);
+        for (let k = 0; k < count; k++) packed[k] = dir * numeric(rows[k]) * count + k;
+        packed.sort();
+        const sorted = new Array(count);
+        for (let k = 0; k < count; k++) sorted[k] = rows[packed[k] - Math.floor(packed[k] / count) * count];
+        return sorted;
+      }
+    }
+    const key = numeric || {
+      type: (i) => data.types[R.type[i]],
       referrer: (i) => R.referrer[i],
       landing: (i) => data.pages[R.landing[i]],
-      first: (i) => (R.first[i] === null ? -Infinity : R.first[i]),
-      last: (i) => (R.last[i] === null ? -Infinity : R.last[i]),
     }[state.sort] || ((i) => clicksIn[i]);
     const keys = rows.map(key);
     const order = rows.map((_, k) => k);
@@ -231,7 +260,7 @@
       if (state.view === 'sites') {
         const s = shownSites[pos];
         row.append(el('div', 'cell', s.site), el('div', 'cell num', number(s.clicks)), el('div', 'cell num', number(s.rows)),
-          el('div', 'cell mono', timeText(s.first, R.firstOffset[s.firstRow])), el('div', 'cell mono', timeText(s.last, R.lastOffset[s.lastRow])));
+          el('div', 'cell mono', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('div', 'cell mono', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
         row.dataset.row = String(i);
@@ -353,7 +382,7 @@
   // across it chooses the date range.
   const perDay = CATS.map(() => new Float64Array(Math.max(dayCount, 0)));
   for (let i = 0; i < n; i++) {
-    for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k]] += R.dayClicks[k];
+    for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k] - firstChartDay] += R.dayClicks[k];
   }
   const canvas = $('chart');
   let brushFrom = null;
@@ -361,7 +390,7 @@
   const plot = { left: 48, right: 8, top: 8, bottom: 22 };
   function dayAt(x) {
     const width = canvas.clientWidth - plot.left - plot.right;
-    return Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
+    return firstChartDay + Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
   }
   function drawChart() {
     const ratio = window.devicePixelRatio || 1;
@@ -389,7 +418,7 @@
     const selTo = brushFrom !== null ? Math.max(brushFrom, brushTo) : state.to;
     if (selFrom !== null) {
       g.fillStyle = color('--brush');
-      g.fillRect(plot.left + selFrom * step, plot.top, (selTo - selFrom + 1) * step, height);
+      g.fillRect(plot.left + (selFrom - firstChartDay) * step, plot.top, (selTo - selFrom + 1) * step, height);
     }
     const colors = CATS.map((c) => color('--' + c));
     for (let d = 0; d < dayCount; d++) {
@@ -399,7 +428,8 @@
         if (!v) continue;
         const bar = (v / most) * height;
         g.fillStyle = colors[c];
-        g.globalAlpha = selFrom === null || (d >= selFrom && d <= selTo) ? 1 : 0.35;
+        const day = d + firstChartDay;
+        g.globalAlpha = selFrom === null || (day >= selFrom && day <= selTo) ? 1 : 0.35;
         g.fillRect(plot.left + d * step + (step > 3 ? 0.5 : 0), y - bar, Math.max(1, step - (step > 3 ? 1 : 0)), bar);
         y -= bar;
       }
@@ -418,7 +448,7 @@
     g.textAlign = 'center';
     for (let t = 0; t < ticks; t++) {
       const d = Math.round((t * (dayCount - 1)) / Math.max(1, ticks - 1));
-      g.fillText(dayText(d), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
+      g.fillText(dayText(d + firstChartDay), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
     }
   }
   canvas.addEventListener('pointerdown', (event) => {
@@ -444,9 +474,9 @@
     if (dayCount <= 0) return;
     if (event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
       const by = event.key === 'ArrowLeft' ? -1 : 1;
-      if (state.from === null) state.from = state.to = by < 0 ? dayCount - 1 : 0;
-      else if (event.shiftKey) state.to = Math.max(state.from, Math.min(dayCount - 1, state.to + by));
-      else { state.from = Math.max(0, Math.min(dayCount - 1, state.from + by)); state.to = state.from; }
+      if (state.from === null) state.from = state.to = by < 0 ? lastDay : firstChartDay;
+      else if (event.shiftKey) state.to = Math.max(state.from, Math.min(lastDay, state.to + by));
+      else { state.from = Math.max(firstChartDay, Math.min(lastDay, state.from + by)); state.to = state.from; }
       update();
       event.preventDefault();
     } else if (event.key === 'Escape' && state.from !== null) {
@@ -511,7 +541,7 @@
       const tr = el('tr');
       if (state.view === 'sites') {
         const s = shownSites[pos];
-        tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(s.first, R.firstOffset[s.firstRow])), el('td', '', timeText(s.last, R.lastOffset[s.lastRow])));
+        tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('td', '', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
         tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
