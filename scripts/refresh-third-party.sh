@@ -2,12 +2,14 @@
 # Refreshes the lists under third_party/ from their sources and records the new
 # versions in each folder's PROVENANCE.md.
 #
-#   scripts/refresh-third-party.sh [crawlers|spam|all]     (default: all)
+#   scripts/refresh-third-party.sh [crawlers|spam|uplot|all]     (default: all)
 #
 #   crawlers  third_party/crawler-user-agents/: crawler-user-agents.json and
 #             LICENSE from the newest npm package crawler-user-agents (npm pack)
 #   spam      third_party/referrer-spam-list/: spammers.txt from the newest
 #             commit of github.com/matomo-org/referrer-spam-list
+#   uplot     third_party/uplot/: the report's chart library, uPlot.iife.min.js,
+#             uPlot.min.css and LICENSE from the newest npm package uplot
 #
 # Everything is downloaded and checked in a temporary folder first: when a
 # source cannot be reached or sends something unexpected, the script says so
@@ -20,9 +22,9 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 third_party="${BACKTRAIL_THIRD_PARTY:-$here/../third_party}"
 what="${1:-all}"
 case "$what" in
-  crawlers | spam | all) ;;
+  crawlers | spam | uplot | all) ;;
   *)
-    echo "usage: $0 [crawlers|spam|all]" >&2
+    echo "usage: $0 [crawlers|spam|uplot|all]" >&2
     exit 2
     ;;
 esac
@@ -144,8 +146,57 @@ EOF
   echo "refresh-third-party: referrer-spam-list is now commit $spam_commit"
 }
 
+fetch_uplot() {
+  need npm python3
+  mkdir -p "$work/uplot"
+  local tarball
+  if ! tarball="$(cd "$work/uplot" && npm pack uplot --silent 2>"$work/npm-uplot.log")"; then
+    cat "$work/npm-uplot.log" >&2
+    fail "npm pack uplot failed: is the npm registry reachable?"
+  fi
+  tar -xzf "$work/uplot/$tarball" -C "$work/uplot" || fail "cannot unpack $tarball"
+  local package="$work/uplot/package" file
+  for file in dist/uPlot.iife.min.js dist/uPlot.min.css LICENSE; do
+    [ -s "$package/$file" ] || fail "the npm package uplot holds no $file"
+  done
+  ! grep -q -i '</script' "$package/dist/uPlot.iife.min.js" || fail "uPlot.iife.min.js holds </script, which a page cannot inline"
+  uplot_version="$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' "$package/package.json")" \
+    || fail "the npm package's package.json names no version"
+}
+
+install_uplot() {
+  local folder="$third_party/uplot" package="$work/uplot/package"
+  mkdir -p "$folder"
+  cp "$package/dist/uPlot.iife.min.js" "$package/dist/uPlot.min.css" "$package/LICENSE" "$folder/"
+  cat >"$folder/PROVENANCE.md" <<EOF
+# uPlot
+
+A small, fast chart library for the browser. The report page of
+\`backtrail-scan --format report\` inlines both files and draws its clicks per
+day with it (src/cli/report/report.js).
+
+| | |
+|---|---|
+| Source repository | https://github.com/leeoniya/uPlot |
+| Files | \`dist/uPlot.iife.min.js\`, \`dist/uPlot.min.css\`, and \`LICENSE\` |
+| Version | npm package uplot $uplot_version |
+| Date | fetched $today |
+| Licence | MIT, see \`LICENSE\` |
+| SHA-256 of uPlot.iife.min.js | \`$(sha256 "$folder/uPlot.iife.min.js")\` |
+| SHA-256 of uPlot.min.css | \`$(sha256 "$folder/uPlot.min.css")\` |
+
+The files are copied unchanged. \`scripts/refresh-third-party.sh uplot\`
+replaces them with those of the newest npm package and rewrites this file.
+EOF
+  echo "refresh-third-party: uplot is now npm package $uplot_version"
+}
+
+
 if [ "$what" = crawlers ] || [ "$what" = all ]; then
   fetch_crawlers
+fi
+if [ "$what" = uplot ] || [ "$what" = all ]; then
+  fetch_uplot
 fi
 if [ "$what" = spam ] || [ "$what" = all ]; then
   fetch_spam
@@ -155,4 +206,7 @@ if [ "$what" = crawlers ] || [ "$what" = all ]; then
 fi
 if [ "$what" = spam ] || [ "$what" = all ]; then
   install_spam
+fi
+if [ "$what" = uplot ] || [ "$what" = all ]; then
+  install_uplot
 fi

@@ -21,6 +21,8 @@ namespace backtrail::engine {
 std::string_view ReportPageHtml();
 std::string_view ReportPageCss();
 std::string_view ReportPageJs();
+std::string_view ReportPageUplotCss();
+std::string_view ReportPageUplotJs();
 } // namespace backtrail::engine
 
 namespace backtrail::cli {
@@ -147,8 +149,8 @@ void WriteReport(Output& output, const Scanner& scanner, const ResultTable& rows
 
     // The page's code and style go in as they are, allowed by their hashes
     // alone: the page may run nothing else and fetch nothing at all.
-    const std::string_view css = ReportPageCss();
-    const std::string_view js = ReportPageJs();
+    const std::string css = std::string(ReportPageUplotCss()) + '\n' + std::string(ReportPageCss());
+    const std::string js = std::string(ReportPageUplotJs()) + '\n' + std::string(ReportPageJs());
     const std::string policy = "default-src 'none'; script-src 'sha256-" + hashSource(js) + "'; style-src 'sha256-"
         + hashSource(css) + "'; base-uri 'none'; form-action 'none'";
     std::string html(ReportPageHtml());

@@ -384,93 +384,73 @@
   for (let i = 0; i < n; i++) {
     for (let k = dayStart(i); k < R.dayEnds[i]; k++) perDay[cat[i]][R.day[k] - firstChartDay] += R.dayClicks[k];
   }
-  const canvas = $('chart');
-  let brushFrom = null;
-  let brushTo = null;
-  const plot = { left: 48, right: 8, top: 8, bottom: 22 };
-  function dayAt(x) {
-    const width = canvas.clientWidth - plot.left - plot.right;
-    return firstChartDay + Math.max(0, Math.min(dayCount - 1, Math.floor(((x - plot.left) / width) * dayCount)));
-  }
-  function drawChart() {
-    const ratio = window.devicePixelRatio || 1;
-    const w = canvas.clientWidth;
-    const h = canvas.clientHeight;
-    canvas.width = Math.round(w * ratio);
-    canvas.height = Math.round(h * ratio);
-    const g = canvas.getContext('2d');
-    g.setTransform(ratio, 0, 0, ratio, 0, 0);
-    g.clearRect(0, 0, w, h);
-    const css = getComputedStyle(document.documentElement);
-    const color = (name) => css.getPropertyValue(name).trim();
-    g.font = '11px system-ui, sans-serif';
-    g.fillStyle = color('--muted');
-    if (dayCount <= 0) {
-      g.fillText('No line of these rows has a time.', plot.left, h / 2);
+  // Drawn by uPlot: three bar series over the days, each the sum of the kinds
+  // below it and drawn first, so that the smaller sums paint over it. A drag
+  // across the plot chooses the days (uPlot's selection); the chosen days
+  // stay marked by the selection box.
+  const chartBox = $('chart');
+  const stacked = [0, 1, 2].map((top) => Float64Array.from({ length: Math.max(dayCount, 0) }, (_, d) => {
+    let sum = 0;
+    for (let c = 0; c <= top; c++) sum += perDay[c][d];
+    return sum;
+  }));
+  let chart = null;
+  let chartLook = '';
+  function markChosenDays() {
+    if (!chart) return;
+    if (state.from === null) {
+      chart.setSelect({ left: 0, top: 0, width: 0, height: 0 }, false);
       return;
     }
-    let most = 1;
-    for (let d = 0; d < dayCount; d++) most = Math.max(most, perDay[0][d] + perDay[1][d] + perDay[2][d]);
-    const width = w - plot.left - plot.right;
-    const height = h - plot.top - plot.bottom;
-    const step = width / dayCount;
-    const selFrom = brushFrom !== null ? Math.min(brushFrom, brushTo) : state.from;
-    const selTo = brushFrom !== null ? Math.max(brushFrom, brushTo) : state.to;
-    if (selFrom !== null) {
-      g.fillStyle = color('--brush');
-      g.fillRect(plot.left + (selFrom - firstChartDay) * step, plot.top, (selTo - selFrom + 1) * step, height);
-    }
-    const colors = CATS.map((c) => color('--' + c));
-    for (let d = 0; d < dayCount; d++) {
-      let y = plot.top + height;
-      for (let c = 0; c < 3; c++) {
-        const v = perDay[c][d];
-        if (!v) continue;
-        const bar = (v / most) * height;
-        g.fillStyle = colors[c];
-        const day = d + firstChartDay;
-        g.globalAlpha = selFrom === null || (day >= selFrom && day <= selTo) ? 1 : 0.35;
-        g.fillRect(plot.left + d * step + (step > 3 ? 0.5 : 0), y - bar, Math.max(1, step - (step > 3 ? 1 : 0)), bar);
-        y -= bar;
-      }
-    }
-    g.globalAlpha = 1;
-    g.fillStyle = color('--muted');
-    g.strokeStyle = color('--line');
-    g.beginPath();
-    g.moveTo(plot.left, plot.top + height + 0.5);
-    g.lineTo(plot.left + width, plot.top + height + 0.5);
-    g.stroke();
-    g.textAlign = 'right';
-    g.fillText(number(most), plot.left - 6, plot.top + 9);
-    g.fillText('0', plot.left - 6, plot.top + height);
-    const ticks = Math.max(1, Math.min(dayCount, Math.floor(width / 90)));
-    g.textAlign = 'center';
-    for (let t = 0; t < ticks; t++) {
-      const d = Math.round((t * (dayCount - 1)) / Math.max(1, ticks - 1));
-      g.fillText(dayText(d + firstChartDay), Math.min(w - 32, Math.max(plot.left + 30, plot.left + (d + 0.5) * step)), h - 6);
-    }
+    const left = chart.valToPos(state.from - firstChartDay - 0.5, 'x');
+    const right = chart.valToPos(state.to - firstChartDay + 0.5, 'x');
+    chart.setSelect({ left, top: 0, width: right - left, height: chart.over.clientHeight }, false);
   }
-  canvas.addEventListener('pointerdown', (event) => {
-    if (dayCount <= 0) return;
-    canvas.setPointerCapture(event.pointerId);
-    brushFrom = brushTo = dayAt(event.offsetX);
-    drawChart();
-  });
-  canvas.addEventListener('pointermove', (event) => {
-    if (brushFrom === null) return;
-    brushTo = dayAt(event.offsetX);
-    drawChart();
-  });
-  canvas.addEventListener('pointerup', () => {
-    if (brushFrom === null) return;
-    state.from = Math.min(brushFrom, brushTo);
-    state.to = Math.max(brushFrom, brushTo);
-    brushFrom = brushTo = null;
-    update();
-  });
+  function drawChart() {
+    const css = getComputedStyle(document.documentElement);
+    const color = (name) => css.getPropertyValue(name).trim();
+    const width = Math.max(200, chartBox.clientWidth);
+    const look = [width, color('--people'), color('--crawlers'), color('--spam'), color('--muted'), color('--line')].join();
+    if (dayCount <= 0) {
+      chartBox.textContent = 'No line of these rows has a time.';
+      return;
+    }
+    if (chart && look === chartLook) {
+      markChosenDays();
+      return;
+    }
+    if (chart) chart.destroy();
+    chartLook = look;
+    const bars = uPlot.paths.bars({ size: [0.9, 64], gap: 1 });
+    const series = (name, kind) => ({ label: name, fill: color('--' + kind), stroke: color('--' + kind), width: 0, paths: bars, points: { show: false } });
+    const axis = { stroke: color('--muted'), grid: { stroke: color('--line'), width: 1 }, ticks: { stroke: color('--line'), width: 1 }, font: '11px system-ui, sans-serif' };
+    chart = new uPlot({
+      width,
+      height: 160,
+      legend: { show: false },
+      cursor: { drag: { x: true, y: false, setScale: false }, points: { show: false } },
+      select: { show: true },
+      scales: { x: { time: false, range: [-0.5, dayCount - 0.5] } },
+      axes: [
+        Object.assign({}, axis, { values: (u, values) => values.map((v) => (Number.isInteger(v) ? dayText(v + firstChartDay) : '')), space: 90 }),
+        Object.assign({}, axis, { size: 48, values: (u, values) => values.map((v) => number(v)) }),
+      ],
+      series: [{}, series('All', 'spam'), series('People and crawlers', 'crawlers'), series('People', 'people')],
+      hooks: {
+        setSelect: [(u) => {
+          if (u.select.width <= 0) return;
+          const from = Math.round(u.posToVal(u.select.left, 'x'));
+          const to = Math.round(u.posToVal(u.select.left + u.select.width, 'x'));
+          state.from = firstChartDay + Math.max(0, Math.min(dayCount - 1, Math.min(from, to)));
+          state.to = firstChartDay + Math.max(0, Math.min(dayCount - 1, Math.max(from, to)));
+          update();
+        }],
+      },
+    }, [Float64Array.from({ length: dayCount }, (_, d) => d), stacked[2], stacked[1], stacked[0]], chartBox);
+    markChosenDays();
+  }
   // By keyboard: arrows move a one-day range, Shift+arrows widen it, Escape clears it.
-  canvas.addEventListener('keydown', (event) => {
+  chartBox.addEventListener('keydown', (event) => {
     if (dayCount <= 0) return;
     if (event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
       const by = event.key === 'ArrowLeft' ? -1 : 1;
