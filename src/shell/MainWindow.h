@@ -241,6 +241,11 @@ private:
     /// Stores a switch of the Action menu; a failed write is said once.
     void storeSwitch(const char* key, bool on);
     void relayoutIfFrameChanged();
+    /// Where an export goes: what `hook` answers when a test set one, else
+    /// what the user picks in a save dialog (`filter`, `suffix` added when
+    /// none is typed); empty when cancelled.
+    QString askSavePath(const std::function<QString(QWidget*, const QString&)>& hook, const QString& title,
+                        const QString& suggested, const QString& filter, const QString& suffix);
 
     engine::SettingsStore& store;
     SecondaryWindows* windows;

@@ -12,7 +12,6 @@
 #include "results/ResultsModel.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,17 +25,8 @@ void MainWindow::mnuFileExportReport_Click()
         return;
     const QString folder = frmMain->File1->path();
     const QString suggested = QDir(folder).filePath(QStringLiteral("referrers-report.html"));
-    QString path;
-    if (reportFileName) {
-        path = reportFileName(this, suggested);
-    } else {
-        QFileDialog ask(this, QStringLiteral("Export Report"), suggested,
-                        QStringLiteral("Web pages (*.html);;All files (*)"));
-        ask.setAcceptMode(QFileDialog::AcceptSave);
-        ask.setDefaultSuffix(QStringLiteral("html"));
-        if (ask.exec() == QDialog::Accepted && !ask.selectedFiles().isEmpty())
-            path = ask.selectedFiles().first();
-    }
+    const QString path = askSavePath(reportFileName, QStringLiteral("Export Report"), suggested,
+                                     QStringLiteral("Web pages (*.html);;All files (*)"), QStringLiteral("html"));
     if (path.isEmpty())
         return;
     // The page shows the scan's rows (it groups by site itself), the files

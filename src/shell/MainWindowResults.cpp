@@ -240,21 +240,25 @@ void MainWindow::lstResults_FindNext()
     lstResults_Click();
 }
 
+QString MainWindow::askSavePath(const std::function<QString(QWidget*, const QString&)>& hook, const QString& title,
+                                const QString& suggested, const QString& filter, const QString& suffix)
+{
+    if (hook)
+        return hook(this, suggested);
+    QFileDialog ask(this, title, suggested, filter);
+    ask.setAcceptMode(QFileDialog::AcceptSave);
+    ask.setDefaultSuffix(suffix);
+    if (ask.exec() == QDialog::Accepted && !ask.selectedFiles().isEmpty())
+        return ask.selectedFiles().first();
+    return {};
+}
+
 void MainWindow::mnuFileExportCsv_Click()
 {
     const QString folder = frmMain->File1->path();
     const QString suggested = (folder.endsWith(u'/') ? folder : folder + u'/') + QStringLiteral("referrers.csv");
-    QString path;
-    if (csvFileName) {
-        path = csvFileName(this, suggested);
-    } else {
-        QFileDialog ask(this, QStringLiteral("Export CSV"), suggested,
-                        QStringLiteral("CSV files (*.csv);;All files (*)"));
-        ask.setAcceptMode(QFileDialog::AcceptSave);
-        ask.setDefaultSuffix(QStringLiteral("csv"));
-        if (ask.exec() == QDialog::Accepted && !ask.selectedFiles().isEmpty())
-            path = ask.selectedFiles().first();
-    }
+    const QString path = askSavePath(csvFileName, QStringLiteral("Export CSV"), suggested,
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     const results::CsvOutcome outcome = results::ExportResultsCsv(*results, path);
