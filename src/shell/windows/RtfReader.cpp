@@ -19,6 +19,14 @@ namespace {
 
 // Twips to pixels at 96 dots per inch: 1,440 twips to the inch, 15 to a pixel.
 constexpr double kTwipsPerPixel = 15.0;
+// No page is wider than 22 inches; longer distances come from damaged files and
+// are held to it, so that laying the document out stays quick.
+constexpr int kWidestPageTwips = 22 * 1440;
+
+int pageDistance(int twips)
+{
+    return std::clamp(twips, -kWidestPageTwips, kWidestPageTwips);
+}
 
 // The characters 0x80 to 0x9F of Windows code page 1252; the rest of the
 // code page is Latin-1. Unassigned places read as the replacement character.
@@ -705,18 +713,18 @@ void Parser::controlWord(const QByteArray& word, std::optional<int> parameter)
     } else if (word == "qj") {
         group.para.alignment = Qt::AlignJustify;
     } else if (word == "li") {
-        group.para.leftIndent = value;
+        group.para.leftIndent = pageDistance(value);
     } else if (word == "ri") {
-        group.para.rightIndent = value;
+        group.para.rightIndent = pageDistance(value);
     } else if (word == "fi") {
-        group.para.firstIndent = value;
+        group.para.firstIndent = pageDistance(value);
     } else if (word == "sb") {
-        group.para.spaceBefore = std::max(0, value);
+        group.para.spaceBefore = pageDistance(std::max(0, value));
     } else if (word == "sa") {
-        group.para.spaceAfter = std::max(0, value);
+        group.para.spaceAfter = pageDistance(std::max(0, value));
     } else if (word == "tx") {
         if (value > 0 && group.para.tabStops.size() < 64)
-            group.para.tabStops.append(value);
+            group.para.tabStops.append(pageDistance(value));
     }
     // Every other control word is ignored.
 }

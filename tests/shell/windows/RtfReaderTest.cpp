@@ -57,6 +57,7 @@ private slots:
     void groupsScopeTheirFormatting();
     void brokenInputNeverFails();
     void textThatIsNotRtfShowsAsItIs();
+    void outsizeDistancesStayOnThePage();
 };
 
 void RtfReaderTest::helpDocumentReadsAsText()
@@ -219,6 +220,25 @@ void RtfReaderTest::textThatIsNotRtfShowsAsItIs()
     QCOMPARE(document.toPlainText(), QStringLiteral("marked"));
     QVERIFY(!RtfReader::read(QByteArray(), &document));
     QVERIFY(document.isEmpty());
+}
+
+// Indents, spacing and tab stops beyond any page (here from a damaged file)
+// are held to the widest page a word processor makes, 22 inches, so that
+// laying the document out stays quick.
+void RtfReaderTest::outsizeDistancesStayOnThePage()
+{
+    QTextDocument document;
+    RtfReader::read(R"({\rtf1\li-99999999\ri360\fi-360\sb120\sa6000000000000000000000)"
+                    R"(\tx2147483647 one\par two\par})",
+                    &document);
+    document.setTextWidth(600);
+    QVERIFY(document.size().height() < 10000);
+    const QTextBlockFormat format = blockWith(document, QStringLiteral("one")).blockFormat();
+    constexpr double widestPage = 22 * 96;
+    QCOMPARE(format.bottomMargin(), widestPage);
+    QCOMPARE(format.leftMargin(), -widestPage);
+    QCOMPARE(format.topMargin(), 8.0);
+    QCOMPARE(format.tabPositions().value(0).position, widestPage);
 }
 
 QTEST_MAIN(RtfReaderTest)
