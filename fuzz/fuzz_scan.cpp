@@ -1,6 +1,6 @@
 // Arbitrary bytes as a log file: read in memory by the line scanner and the
-// referrer tests, and scanned from a file by the scanner through a front end
-// that records what it is told. Both must agree (for a gzip file, on the bytes
+// referrer tests, and scanned by the scanner (from a file that lives in
+// memory) through a front end that records what it is told. Both must agree (for a gzip file, on the bytes
 // it inflates to), and the counters and working lists must fit together on
 // every input.
 //
@@ -40,6 +40,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -298,22 +299,18 @@ public:
     void fileUnreadable(const QString&, const QString&) override { ++unreadable; }
 };
 
-std::string g_folder;
+// The log the scanner reads: a file that lives in memory only (no temporary
+// file on disk), opened by the scanner through its /proc/self/fd name.
+int g_log = -1;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     backtrail::fuzz::UsePlainPages();
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/backtrail-fuzz-scan-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        backtrail::fuzz::Fail("a temporary folder for the log", __FILE__, __LINE__);
-    g_folder = pattern;
-    std::atexit([] {
-        ::unlink((g_folder + "/fuzz.log").c_str());
-        ::rmdir(g_folder.c_str());
-    });
+    g_log = ::memfd_create("fuzz.log", MFD_CLOEXEC);
+    if (g_log < 0)
+        backtrail::fuzz::Fail("a log file in memory", __FILE__, __LINE__);
     return 0;
 }
 
@@ -356,15 +353,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     // The same bytes as a file, scanned by the scanner.
-    const std::string path = g_folder + "/fuzz.log";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    FUZZ_CHECK(fd >= 0);
-    FUZZ_CHECK(::write(fd, log.data(), log.size()) == ssize_t(log.size()));
-    ::close(fd);
+    FUZZ_CHECK(::ftruncate(g_log, 0) == 0);
+    FUZZ_CHECK(::pwrite(g_log, log.data(), log.size(), 0) == ssize_t(log.size()));
+    const QString folder = QStringLiteral("/proc/self/fd");
+    const QString name = QString::number(g_log);
+    const QString path = folder + u'/' + name;
 
     RecordingFrontEnd frontEnd;
-    frontEnd.folder = QString::fromStdString(g_folder);
-    frontEnd.name = QStringLiteral("fuzz.log");
+    frontEnd.folder = folder;
+    frontEnd.name = name;
     frontEnd.progressShown = showProgress;
     frontEnd.stopAtYield = pressStop ? stopAtYield : -1;
     Scanner scanner(frontEnd, settings);
@@ -442,7 +439,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // failure; otherwise the in-memory reading of those bytes is what the
         // file scan must have seen.
         std::string inflated;
-        const std::unique_ptr<LogSource> source = LogSource::open(QString::fromStdString(path), nullptr);
+        const std::unique_ptr<LogSource> source = LogSource::open(path, nullptr);
         FUZZ_CHECK(source);
         char block[4096];
         std::int64_t got = 0;
