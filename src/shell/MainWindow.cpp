@@ -7,6 +7,7 @@
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
 #include "engine/base/Settings.h"
+#include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "results/DirListBox.h"
 #include "results/DriveListBox.h"
@@ -76,10 +77,10 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     , resultsFileName(setup.resultsFileName)
     , reportFileName(setup.reportFileName)
     , startFiles(setup.startFiles)
-    , scan(std::make_unique<engine::Scanner>(*this, engine::Globals()))
+    , scan(std::make_unique<engine::BackgroundScan>(*this, *this))
 {
     // The details window shows each row's landing pages and days.
-    scan->setCollectDetails(true);
+    scan->scanner().setCollectDetails(true);
     setObjectName(QStringLiteral("Form1"));
     // The window's design measures fit a compact 8-point face, as desktop tools commonly use.
     QFont compact = font();

@@ -17,6 +17,7 @@ class QToolButton;
 class QTreeView;
 
 namespace backtrail::engine {
+class BackgroundScan;
 class Scanner;
 class SettingsStore;
 struct ScanSettings;
@@ -105,7 +106,10 @@ public:
     /// The status bar's panel that shows the date range, docked at its right edge.
     static constexpr int kDatesPanel = 4;
 
-    engine::Scanner& scanner() { return *scan; }
+    /// The scanner; read it only while no scan runs (see scanRunning()).
+    engine::Scanner& scanner();
+    /// True from a Scan click until the scan's last word has reached the window.
+    bool scanRunning() const;
     results::ResultsModel* resultsModel() const { return results; }
 
     // The top button row.
@@ -204,6 +208,8 @@ public:
     void setStatus(const QString& text) override;
     void setProgress(double value, double maximum) override;
     void yieldToEvents() override;
+    /// What follows a scan once it has ended: the unreadable files said, a close carried out.
+    void scanEnded();
     void showStatistics(const QString& title, const QString& text) override;
     void scanCompleted() override;
     void clearResults() override;
@@ -256,7 +262,7 @@ private:
     QStringList startFiles;
     QWidget* client;
     results::ResultsModel* results;
-    std::unique_ptr<engine::Scanner> scan;
+    std::unique_ptr<engine::BackgroundScan> scan;
     QIcon imgExpand;
     QIcon imgContract;
     float frmMainWidth = 3735; // twips; only Expand/Contract change the frame widths

@@ -7,6 +7,7 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
+#include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "results/FileListBox.h"
 #include "results/HtmlExport.h"
@@ -43,15 +44,30 @@ void MainWindow::showMessage(const QString& text)
 
 // --- Scan -------------------------------------------------------------------
 
+engine::Scanner& MainWindow::scanner()
+{
+    return scan->scanner();
+}
+
+bool MainWindow::scanRunning() const
+{
+    return scan->running();
+}
+
 void MainWindow::cmdGo_Click()
 {
-    // A Scan click while a scan runs (it yields to the event loop) is ignored:
-    // the running scan still uses the state that a start would reset.
+    // The scan runs on a thread of its own and tells this window what it
+    // finds as it goes. A Scan click while it runs is ignored: the running
+    // scan still uses the state that a start would reset.
     if (scan->running())
         return;
     unreadableFiles.clear();
     useVisitorLists();
-    scan->StartScan();
+    scan->start(engine::Globals(), [this] { scanEnded(); });
+}
+
+void MainWindow::scanEnded()
+{
     if (!unreadableFiles.empty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
                                    "list:\n\n")
@@ -64,7 +80,7 @@ void MainWindow::cmdGo_Click()
 
 void MainWindow::cmdStop_Click()
 {
-    scan->StopScan();
+    scan->stop();
 }
 
 int MainWindow::fileCount() const
@@ -109,7 +125,7 @@ void MainWindow::setProgress(double value, double maximum)
 
 void MainWindow::yieldToEvents()
 {
-    QCoreApplication::processEvents();
+    // The scan runs on its own thread: there is nothing to let through.
 }
 
 void MainWindow::showStatistics(const QString& title, const QString& text)
@@ -244,7 +260,10 @@ void MainWindow::updateSortIndicator()
 
 void MainWindow::cmdHtml_Click()
 {
-    const results::ExportOutcome outcome = results::ExportReferrers(scan->state().lists, frmMain->File1->path());
+    if (scan->running())
+        return;
+    const results::ExportOutcome outcome
+        = results::ExportReferrers(scan->scanner().state().lists, frmMain->File1->path());
     showMessage(results::ExportMessage(outcome));
 }
 
@@ -281,16 +300,16 @@ void MainWindow::mnuFileExit_Click()
     // The program ends at once; a running scan is told to stop so that it
     // unwinds without showing anything more.
     exiting = true;
-    scan->StopScan();
+    scan->stop();
     QCoreApplication::exit(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The scan runs inside a click on this window: the window closes once it has stopped.
+    // The window closes once the running scan has stopped and told it so.
     if (scan->running()) {
         closeAfterScan = true;
-        scan->StopScan();
+        scan->stop();
         event->ignore();
         return;
     }

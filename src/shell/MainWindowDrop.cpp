@@ -1,6 +1,7 @@
 // Log files reach the picker by a drop on the window or from the command line.
 #include "MainWindow.h"
 
+#include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "results/DroppedFiles.h"
 #include "results/LogFilePicker.h"

@@ -5,6 +5,7 @@
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
 #include "engine/base/Settings.h"
+#include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "modLivery.h"
 #include "results/FileListBox.h"
@@ -40,8 +41,8 @@ void MainWindow::mnuFileExportReport_Click()
     for (const auto& [file, reason] : unreadableFiles)
         problems.push_back({file, reason});
     QString error;
-    if (!cli::WriteReportFile(path, *scan, results->scanRows(), scanStatus, problems, engine::Globals(), files,
-                              &error)) {
+    if (!cli::WriteReportFile(path, scan->scanner(), results->scanRows(), scanStatus, problems, engine::Globals(),
+                              files, &error)) {
         showMessage(QStringLiteral("The report could not be saved as %1.\n\n%2").arg(path, error));
         return;
     }

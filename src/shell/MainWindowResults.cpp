@@ -10,6 +10,7 @@
 #include "engine/fields/LineTime.h"
 #include "engine/results/Grouping.h"
 #include "engine/results/SavedResults.h"
+#include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/visitors/CrawlerList.h"
 #include "engine/visitors/SpamList.h"
@@ -182,13 +183,16 @@ void MainWindow::mnuActionHideSpam_Click(bool checked)
 void MainWindow::useVisitorLists()
 {
     engine::VisitorLists lists = engine::LoadVisitorLists({}, {}, store.fileName());
-    scan->setVisitorLists(lists.crawlers, std::move(lists.spam));
+    scan->scanner().setVisitorLists(lists.crawlers, std::move(lists.spam));
     if (!lists.problems.isEmpty())
         StatusBar1->setPanelText(3, lists.problems.first());
 }
 
 void MainWindow::mnuResultsMarkSpam_Click()
 {
+    // The lists stay as they are while a scan reads with them.
+    if (scan->running())
+        return;
     const int row = selectedRow();
     if (row < 0) {
         showMessage(QStringLiteral("You must select at least one referrer"));
@@ -205,7 +209,7 @@ void MainWindow::mnuResultsMarkSpam_Click()
         return;
     }
     useVisitorLists();
-    results->retypeSpam(scan->spamList());
+    results->retypeSpam(scan->scanner().spamList());
     StatusBar1->setPanelText(3, QString::fromStdString(site) + QStringLiteral(" marked as spam"));
 }
 
@@ -296,7 +300,8 @@ bool MainWindow::OpenResults(const QString& path)
     }
     unreadableFiles.clear();
     useVisitorLists();
-    scan->ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
+    scan->useSettings(engine::Globals());
+    scan->scanner().ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
     if (!unreadableFiles.empty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
                                    "list:\n\n")

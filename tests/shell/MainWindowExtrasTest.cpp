@@ -174,6 +174,7 @@ void MainWindowExtrasTest::scan(std::initializer_list<const char*> names)
         wanted << QString::fromLatin1(name);
     QCOMPARE(files()->selectEntries(wanted), int(wanted.size()));
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
 }
 
@@ -311,6 +312,7 @@ void MainWindowExtrasTest::dropOnTheWindowShowsTheFolderAndSelects()
     }
     // The dropped selection is what a scan reads.
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(columnTexts(*window->resultsModel(), 2), QStringList {"http://127.0.0.1:9/y"});
 
     // Something that is not a local file is refused.

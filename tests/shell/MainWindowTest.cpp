@@ -8,9 +8,9 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
+#include "engine/base/Settings.h"
 #include "engine/results/Export.h"
 #include "engine/scan/ScanDriver.h"
-#include "engine/base/Settings.h"
 #include "results/DirListBox.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -46,6 +47,7 @@ private slots:
     void startUpShowsCaptionsAndTheRememberedFolder();
     void scanOfFilesSelectedInTheFileList();
     void stopDuringTheFirstOfThreeFiles();
+    void stopAtRandomMomentsKeepsWhatWasReadUpToALine();
     void noStatisticsBoxWhenSwitchedOffAndNoToggleWhenResultsShown();
     void headerClicksSortAndASecondScanArrivesSorted();
     void rowClickDoubleClickAndOpen();
@@ -64,6 +66,10 @@ private:
     void makeWindow();
     void selectRows(std::initializer_list<int> rows);
     QString panel(int n) const { return window->StatusBar1->panelText(n); }
+    /// A log far longer than a scan reads before a click made as it starts
+    /// lands: kLongLogLines lines from seven referrers.
+    static constexpr int kLongLogLines = 300000;
+    static void writeLongLog(const QString& path);
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<engine::IniSettingsStore> store;
@@ -111,6 +117,14 @@ void MainWindowTest::makeWindow()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QTRY_VERIFY_WITH_TIMEOUT(loaded.count() > 0, 30000);
     QCOMPARE(window->StatusBar1->panelText(2), QStringLiteral("Done"));
+}
+
+void MainWindowTest::writeLongLog(const QString& path)
+{
+    QByteArray log;
+    for (int i = 0; i < kLongLogLines; ++i)
+        log += logLine("/page" + QByteArray::number(i % 50), "http://127.0.0.1:9/from" + QByteArray::number(i % 7));
+    writeFile(path, log);
 }
 
 void MainWindowTest::selectRows(std::initializer_list<int> rows)
@@ -166,6 +180,7 @@ void MainWindowTest::scanOfFilesSelectedInTheFileList()
     selectRows({0, 1});
     ModalBoxWatcher boxes;
     window->findChild<QToolButton*>("cmdGo")->click();
+    QVERIFY(scanEnds(*window));
 
     QCOMPARE(panel(2),
              QStringLiteral("COMPLETE: 2 files done : 8 lines scanned : 6 links found : 3 duplicates removed "
@@ -189,6 +204,7 @@ void MainWindowTest::scanOfFilesSelectedInTheFileList()
     window->Command10_Click();
     selectRows({1});
     window->findChild<QAction*>("mnuActionStart")->trigger();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(rows.rowCount(), 1);
     QCOMPARE(rows.cellText(0, 1), QStringLiteral("0000002"));
     QVERIFY(panel(2).startsWith("COMPLETE: 1 files done : 3 lines scanned : 2 links found"));
@@ -196,25 +212,70 @@ void MainWindowTest::scanOfFilesSelectedInTheFileList()
 
 void MainWindowTest::stopDuringTheFirstOfThreeFiles()
 {
+    // A first file far longer than the scan can read before the Stop click lands.
+    writeLongLog(logs + "/a.log");
     writeFile(logs + "/c-empty.log", {});
     // Without duplicate removal the reader's texts are the last ones written.
     QVERIFY(store->write(u"data", u"bRemoveDupes", "0"));
     makeWindow();
     window->findChild<QToolButton*>("cmdSelAll")->click();
     QCOMPARE(window->findChild<results::FileListBox*>("File1")->selectedItems().size(), 3);
-    // Stop is clicked at the scan's first chance to handle events: after the
-    // first file's lines are counted, before any is read.
-    QTimer::singleShot(0, window.get(), [this] { window->findChild<QToolButton*>("cmdStop")->click(); });
     ModalBoxWatcher boxes;
+    // Stop is clicked as soon as the scan has started on its thread.
     window->findChild<QToolButton*>("cmdGo")->click();
+    window->findChild<QToolButton*>("cmdStop")->click();
+    QVERIFY(scanEnds(*window));
 
-    QVERIFY(window->scanner().state().counters.StopRequested);
-    QCOMPARE(window->scanner().state().counters.LinesScanned, 0);
-    // The other two files were still visited: the empty third one counts as done.
-    QCOMPARE(panel(2), QStringLiteral("Finished 1 files : Scanned 0 lines : found 0 links"));
+    const engine::ScanCounters& counters = window->scanner().state().counters;
+    QVERIFY(counters.StopRequested);
+    QVERIFY(counters.LinesScanned < kLongLogLines);
+    // What was read is kept; the other two files were still visited, and the
+    // empty third one counts as done.
+    QCOMPARE(counters.FilesDone, 1);
+    QCOMPARE(panel(2), engine::FinishedText(counters));
     QCOMPARE(boxes.boxes.size(), std::size_t(0));
-    QCOMPARE(window->resultsModel()->rowCount(), 0);
+    QCOMPARE(window->resultsModel()->rowCount(), counters.LinksFound);
     QVERIFY(window->findChild<QGroupBox*>("Frame1")->isHidden());
+}
+
+// However late the Stop click lands on the scan's thread, the window keeps
+// what a scan of the same lines up to some line finds: the first rows of the
+// whole scan, in order, with the status text of where it stopped.
+void MainWindowTest::stopAtRandomMomentsKeepsWhatWasReadUpToALine()
+{
+    QByteArray log;
+    for (int i = 0; i < 20000; ++i)
+        log += logLine("/index.html", "http://127.0.0.1:9/from" + QByteArray::number(i));
+    writeFile(logs + "/a.log", log);
+    QVERIFY(store->write(u"data", u"bRemoveDupes", "0"));
+    QVERIFY(store->write(u"data", u"bDisplayStats", "0"));
+    makeWindow();
+    selectRows({0, 1});
+    window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
+    const QStringList whole = columnTexts(*window->resultsModel(), results::ResultsModel::ReferrerColumn);
+    QCOMPARE(whole.size(), 20002);
+
+    const unsigned seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    int stopped = 0;
+    for (int trial = 0; trial < 8; ++trial) {
+        const QString where = QStringLiteral("seed %1, trial %2").arg(seed).arg(trial);
+        window->cmdGo_Click();
+        QTest::qWait(random.bounded(30));
+        window->cmdStop_Click();
+        QVERIFY2(scanEnds(*window), qPrintable(where));
+        const engine::ScanCounters& counters = window->scanner().state().counters;
+        const QStringList kept = columnTexts(*window->resultsModel(), results::ResultsModel::ReferrerColumn);
+        QCOMPARE(kept, whole.mid(0, kept.size()));
+        QCOMPARE(kept.size(), counters.LinksFound);
+        stopped += counters.StopRequested ? 1 : 0;
+        if (!counters.StopRequested)
+            QVERIFY2(panel(2).startsWith("COMPLETE: 2 files done"), qPrintable(where));
+        else if (panel(2) != QStringLiteral("Cancelled"))
+            QCOMPARE(panel(2), engine::FinishedText(counters));
+    }
+    qInfo("seed %u: %d of 8 scans stopped", seed, stopped);
 }
 
 void MainWindowTest::noStatisticsBoxWhenSwitchedOffAndNoToggleWhenResultsShown()
@@ -225,6 +286,7 @@ void MainWindowTest::noStatisticsBoxWhenSwitchedOffAndNoToggleWhenResultsShown()
     window->findChild<QToolButton*>("Command10")->click(); // results already in view
     ModalBoxWatcher boxes;
     window->findChild<QToolButton*>("cmdGo")->click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(boxes.boxes.size(), std::size_t(0));
     QVERIFY(panel(2).startsWith("COMPLETE: 1 files done"));
     QVERIFY(window->findChild<QGroupBox*>("Frame1")->isVisible());
@@ -249,6 +311,7 @@ void MainWindowTest::headerClicksSortAndASecondScanArrivesSorted()
     window->Command10_Click();
     selectRows({0, 1});
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     clickHeader(1); // Clicks, descending
     QCOMPARE(columnTexts(*window->resultsModel(), 1), (QStringList {"0000003", "0000002", "0000001"}));
     QCOMPARE(header->sortIndicatorSection(), 1);
@@ -262,6 +325,7 @@ void MainWindowTest::headerClicksSortAndASecondScanArrivesSorted()
     window->Command10_Click();
     selectRows({0});
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(columnTexts(*window->resultsModel(), 2),
              (QStringList {"http://127.0.0.1:9/Beta", "http://127.0.0.1:9/alpha"}));
     QCOMPARE(columnTexts(*window->resultsModel(), 1), (QStringList {"0000001", "0000003"}));
@@ -292,6 +356,7 @@ void MainWindowTest::rowClickDoubleClickAndOpen()
     window->Command10_Click();
     selectRows({0});
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     auto* list = window->findChild<QTreeView*>("lstResults");
     // The referrer column is far wider than the view: click near its left edge.
     const QRect cell = list->visualRect(window->resultsModel()->index(1, 2));
@@ -317,6 +382,7 @@ void MainWindowTest::exportWritesTheWorkingListEscaped()
     makeWindow();
     selectRows({0, 2}); // a.log and quote.log
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     // Sorting the view does not change the file's order.
     window->lstResults_ColumnClick(2);
     ModalBoxWatcher boxes;
@@ -351,6 +417,7 @@ void MainWindowTest::exportIntoAFolderThatDisappearedSaysSo()
     makeWindow();
     selectRows({0});
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(window->resultsModel()->rowCount(), 2);
     // The folder of the file list is deleted after it was chosen.
     QVERIFY(QDir(logs).removeRecursively());
@@ -390,6 +457,7 @@ void MainWindowTest::selectAllAndScanTenThousandFiles()
     QCOMPARE(files->selectedItems().size(), kFiles);
     const qint64 selecting = clock.restart();
     window->findChild<QToolButton*>("cmdGo")->click();
+    QVERIFY(scanEnds(*window));
     const qint64 scanning = clock.elapsed();
     QCOMPARE(panel(2),
              QStringLiteral("COMPLETE: 10000 files done : 10000 lines scanned : 10000 links found : 9750 duplicates "
@@ -412,6 +480,7 @@ void MainWindowTest::unreadableFileIsReportedAfterTheStatistics()
     selectRows({0, 2});
     ModalBoxWatcher boxes;
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(boxes.boxes.size(), std::size_t(2));
     QCOMPARE(boxes.boxes[0].title, QStringLiteral("Scan Finished"));
     QVERIFY(boxes.boxes[1].text.contains(logs + "/broken.log.gz: "));
@@ -483,6 +552,7 @@ void MainWindowTest::scanWithNothingSelectedCompletesWithZeros()
     makeWindow();
     ModalBoxWatcher boxes;
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
     QCOMPARE(panel(2),
              QStringLiteral("COMPLETE: 0 files done : 0 lines scanned : 0 links found : 0 duplicates "
                             "removed : 0 unique links"));
@@ -505,13 +575,15 @@ void MainWindowTest::scanWithNothingSelectedCompletesWithZeros()
 
 void MainWindowTest::closingDuringAScanClosesOnceItHasStopped()
 {
+    writeLongLog(logs + "/a.log");
     makeWindow();
     selectRows({0, 1});
-    QTimer::singleShot(0, window.get(), [this] { window->close(); });
     ModalBoxWatcher boxes;
     window->cmdGo_Click();
+    window->close();
+    QVERIFY(window->isVisible()); // until the scan has stopped
+    QVERIFY(scanEnds(*window));
     QVERIFY(window->scanner().state().counters.StopRequested);
-    QVERIFY(!window->scanner().running());
     QVERIFY(!window->isVisible());
     QCOMPARE(boxes.boxes.size(), std::size_t(0));
 }

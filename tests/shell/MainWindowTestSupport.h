@@ -1,9 +1,10 @@
 #pragma once
 
 // What the main window's test suites share: log lines to scan, files to
-// write them to, and the texts of a results column.
+// write them to, the end of a scan, and the texts of a results column.
 
 #include "results/ResultsModel.h"
+#include "shell/MainWindow.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -30,4 +31,11 @@ inline QStringList columnTexts(const backtrail::results::ResultsModel& model, in
     for (int r = 0; r < model.rowCount(); ++r)
         texts << model.cellText(r, column);
     return texts;
+}
+
+// Waits until the window's scan (on a thread of its own) has ended and told
+// the window all it found; false when it has not after a minute.
+inline bool scanEnds(const backtrail::shell::MainWindow& window)
+{
+    return QTest::qWaitFor([&] { return !window.scanRunning(); }, 60000);
 }

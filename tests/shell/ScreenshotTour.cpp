@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QScreen>
+#include <QTest>
 #include <QTreeView>
 
 #include <random>
@@ -63,6 +64,8 @@ int main(int argc, char* argv[])
     QTimer::singleShot(1500, &window, [&] {
         window.frmMain->cmdSelAll_Click();
         window.cmdGo_Click();
+        if (!QTest::qWaitFor([&] { return !window.scanRunning(); }, 60000))
+            qWarning("the scan has not ended after a minute");
         window.lstResults_ColumnClick(1);
         window.lstResults->setCurrentIndex(window.lstResults->model()->index(1, 0));
         window.lstResults_Click();

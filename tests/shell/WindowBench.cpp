@@ -7,9 +7,9 @@
 #include "MainWindow.h"
 #include "StatusBar.h"
 
+#include "engine/base/Settings.h"
 #include "engine/results/Classify.h"
 #include "engine/scan/ScanDriver.h"
-#include "engine/base/Settings.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 #include "results/ResultsModel.h"
@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
+#include <QTest>
 #include <QTreeView>
 
 #include <cstdio>
@@ -153,6 +154,10 @@ int main(int argc, char* argv[])
         sinceTick.start();
         timer.restart();
         window.cmdGo_Click();
+        if (!QTest::qWaitFor([&] { return !window.scanRunning(); }, 3600 * 1000)) {
+            std::fprintf(stderr, "the window's scan has not ended after an hour\n");
+            return 1;
+        }
         const double windowSeconds = seconds(timer);
         ticker.stop();
         std::printf("longest wait for events during the window scan: %lld ms\n", static_cast<long long>(longestGap));

@@ -66,8 +66,9 @@ struct RowDetails
 /// scan would, so the outcome is the same whatever the number of threads.
 /// With one thread everything runs on the caller's thread. The caller's thread
 /// yields to the front end every 10 ms or so (merging a large part included,
-/// which then runs on a thread of its own), so a window stays responsive and
-/// a Stop click lands while the workers read; every worker looks at the stop
+/// which then runs on a thread of its own), so the front end moves its
+/// progress bar and a stop it was asked for (Ctrl+C, a Stop click passed on
+/// by BackgroundScan) lands while the workers read; every worker looks at the stop
 /// flag before each line, and what a stopped scan keeps is exactly what the
 /// sequential scan would have read up to some line.
 class Scanner

@@ -23,7 +23,8 @@ DetailsContent DetailsOfSelection(MainWindow& main)
     DetailsContent content;
     const int row = main.selectedRow();
     const results::ResultsModel& model = *main.resultsModel();
-    if (row < 0)
+    // A running scan owns what the details are read from (its rows are gone meanwhile anyway).
+    if (row < 0 || main.scanRunning())
         return content;
     content.selected = true;
     content.site = model.groupedBySite();

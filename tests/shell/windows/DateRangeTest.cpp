@@ -13,8 +13,8 @@
 
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
-#include "engine/scan/ScanDriver.h"
 #include "engine/base/Settings.h"
+#include "engine/scan/ScanDriver.h"
 #include "results/FileListBox.h"
 #include "results/LogFilePicker.h"
 
@@ -303,6 +303,7 @@ void DateRangeTest::rangeIsRememberedShownInThePanelAndTakenByTheNextScan()
             window->Command10_Click();
         window->frmMain->File1->selectEntries({"dates.log"});
         window->cmdGo_Click();
+        QVERIFY(scanEnds(*window));
     };
     scanAll();
     QCOMPARE(window->resultsModel()->rowCount(), 6);

@@ -23,8 +23,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+
 #include <QTimer>
 #include <QTreeView>
+#include <cstdio>
 
 using namespace backtrail;
 using namespace backtrail::shell;
@@ -59,6 +62,10 @@ int main(int argc, char** argv)
     MainWindow& main = *program.mainWindow();
     Settle(1500);
     main.cmdGo_Click();
+    if (!QTest::qWaitFor([&] { return !main.scanRunning(); }, 60000)) {
+        std::fprintf(stderr, "the scan has not ended after a minute\n");
+        return 1;
+    }
     main.lstResults_ColumnClick(results::ResultsModel::ClicksColumn);
     const results::ResultsModel& rows = *main.resultsModel();
     int row = 0;

@@ -259,6 +259,7 @@ void DetailsWindowTest::scan()
         window->Command10_Click();
     QCOMPARE(window->frmMain->File1->selectEntries({"access.log"}), 1);
     window->cmdGo_Click();
+    QVERIFY(scanEnds(*window));
 }
 
 DetailsWindow* DetailsWindowTest::openDetails()
