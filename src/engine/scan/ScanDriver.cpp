@@ -243,39 +243,16 @@ void Scanner::ScanSelectedFiles()
         }
     };
 
-    // Merges a part into another; in a threaded scan on a thread of its own
-    // while the caller's thread goes on yielding to the front end, for a
-    // large part takes longer than the front end may wait.
-    auto mergeYielding = [&](ScanPart& into, ScanPart&& more) {
-        std::atomic<bool> merged {false};
-        std::thread merger;
-        if (threaded) {
-            try {
-                merger = std::thread([&] {
-                    into.merge(std::move(more));
-                    const std::lock_guard<std::mutex> hold(lock);
-                    merged.store(true, std::memory_order_release);
-                    readyChanged.notify_all();
-                });
-            } catch (const std::system_error&) {
-            }
-        }
-        if (!merger.joinable()) {
-            into.merge(std::move(more));
+    // Merges a part into another, then lets the front end see to a stop asked
+    // for meanwhile (the front end runs on a thread of its own, or is a
+    // command line that only looks at Ctrl+C: nothing waits on the merge).
+    auto mergeParts = [&](ScanPart& into, ScanPart&& more) {
+        into.merge(std::move(more));
+        if (!threaded)
             return;
-        }
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> hold(lock);
-                readyChanged.wait_for(hold, yieldInterval, [&] { return merged.load(std::memory_order_acquire); });
-            }
-            if (merged.load(std::memory_order_acquire))
-                break;
-            frontEnd.yieldToEvents();
-            if (current.counters.StopRequested)
-                stopFlag.store(true, std::memory_order_relaxed);
-        }
-        merger.join();
+        frontEnd.yieldToEvents();
+        if (current.counters.StopRequested)
+            stopFlag.store(true, std::memory_order_relaxed);
     };
 
     ScanPart total(collapse, details);
@@ -333,7 +310,7 @@ void Scanner::ScanSelectedFiles()
                 needsWholeRead = true;
             if (r.namedFields || k == begin)
                 fieldsSoFar = r.endFields;
-            mergeYielding(file, std::move(r.part));
+            mergeParts(file, std::move(r.part));
             if (r.stopped) {
                 stopped = true;
                 break;
@@ -362,7 +339,7 @@ void Scanner::ScanSelectedFiles()
             failed = !redo.stopped && !redo.readToEnd;
             failure = redo.error;
         }
-        mergeYielding(total, std::move(file));
+        mergeParts(total, std::move(file));
         setCounters(total);
         if (stopped) {
             frontEnd.setStatus(QStringLiteral("Cancelled"));

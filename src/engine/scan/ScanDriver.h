@@ -65,10 +65,10 @@ struct RowDetails
 /// the parts in file and piece order and reports each file as the sequential
 /// scan would, so the outcome is the same whatever the number of threads.
 /// With one thread everything runs on the caller's thread. The caller's thread
-/// yields to the front end every 10 ms or so (merging a large part included,
-/// which then runs on a thread of its own), so the front end moves its
-/// progress bar and a stop it was asked for (Ctrl+C, a Stop click passed on
-/// by BackgroundScan) lands while the workers read; every worker looks at the stop
+/// yields to the front end every 10 ms or so while it waits for the workers,
+/// and after each merge, so the front end moves its progress bar and a stop
+/// it was asked for (Ctrl+C, a Stop click passed on by BackgroundScan) lands
+/// while the workers read; every worker looks at the stop
 /// flag before each line, and what a stopped scan keeps is exactly what the
 /// sequential scan would have read up to some line.
 class Scanner
