@@ -21,7 +21,8 @@ bool readList(const QString& path, QByteArray& bytes, VisitorLists& lists)
 
 } // namespace
 
-VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile)
+VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile,
+                              const QString& sourceListsFolder)
 {
     VisitorLists lists;
     lists.crawlers = CrawlerList::Shipped();
@@ -60,6 +61,13 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
         *spam = SpamList::Shipped(userHosts);
     }
     lists.spam = std::move(spam);
+    auto sources = std::make_shared<SourceLists>(SourceLists::Shipped());
+    QString sourcesError;
+    if (!sourceListsFolder.isEmpty() && !SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
+        lists.problems << sourcesError;
+        lists.usable = false;
+    }
+    lists.sources = std::move(sources);
     return lists;
 }
 

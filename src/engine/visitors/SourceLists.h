@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace backtrail::engine {
+
+/// Where a row's visitors come from.
+enum class SourceKind : std::uint8_t { Website, Search, Social, Ai, Crawler, Spam };
+
+/// The kind as the scanner writes it: "website", "search", "social", "ai",
+/// "crawler", "spam".
+std::string_view SourceKindName(SourceKind kind);
+/// The kind a name (as SourceKindName writes it) stands for; false for none.
+bool SourceKindFromName(std::string_view name, SourceKind& kind);
+
+/// A row's source: its kind, its name (a search engine's, social network's or
+/// AI assistant's name as the lists write it, a crawler's kind, or the site),
+/// and for a search engine the visitor's search words (UTF-8; empty when the
+/// engine hides them).
+struct Source
+{
+    SourceKind kind = SourceKind::Website;
+    std::string name;
+    std::string keyword;
+    bool operator==(const Source&) const = default;
+};
+
+/// The parts of a referrer that its source is told by.
+struct ReferrerParts
+{
+    std::string host; ///< lower-cased, without its port and one leading "www."
+    std::string_view path; ///< from the first "/" after the host up to "?" or "#"
+    std::string_view query; ///< after "?" up to "#"
+    std::string_view pathOnward; ///< the path with its query and fragment: all after the host and port
+};
+/// Cuts a referrer into its parts.
+ReferrerParts SplitReferrer(std::string_view referrer);
+
+/// The search engines, social networks and AI assistants of the
+/// searchengine-and-social-list YAML files (SearchEngines.yml, Socials.yml,
+/// AIAssistants.yml), and the rule that gives a person's referrer its source
+/// by them:
+///
+/// An AI-assistant or social entry "H" or "H/P" (a leading "www." dropped
+/// from H) matches a host equal to H or ending in ".H", and where it has a
+/// path, a path starting with "/P". A search-engine entry matches a host equal
+/// to H, where "{}" at the end of H stands for a public suffix and elsewhere
+/// for one label; an engine counts only when it finds search words in the
+/// referrer or its path onward is one of the engine's hidden-keyword pages.
+/// The longest matching entry text (as the list writes it) wins; on a tie an
+/// AI assistant, then a search engine, then a social network, then the entry
+/// listed first. No match: a website, named by its site.
+///
+/// A built list is only read: one may serve many threads, and a copy shares
+/// its entries.
+class SourceLists
+{
+public:
+    /// No entries: every referrer is a website.
+    SourceLists();
+    ~SourceLists();
+    SourceLists(const SourceLists&);
+    SourceLists& operator=(const SourceLists&);
+
+    /// Reads the three files' texts. False, with `error` naming the file and
+    /// what is wrong with it, when one is no such list (or holds a pattern
+    /// that does not compile).
+    static bool FromYaml(std::string_view searchEngines, std::string_view socials, std::string_view aiAssistants,
+                         SourceLists& lists, QString* error);
+    /// Reads SearchEngines.yml, Socials.yml and AIAssistants.yml of a folder;
+    /// false, with `error` naming the file, when one is missing or malformed.
+    static bool FromFolder(const QString& folder, SourceLists& lists, QString* error);
+    /// The lists shipped with the program, read once per run.
+    static const SourceLists& Shipped();
+
+    /// Entries read, of all three lists.
+    std::size_t size() const;
+
+    /// The source of a person's referrer by the lists: an AI assistant, a
+    /// search engine or a social network, else a website named by its site.
+    Source classify(std::string_view referrer) const;
+
+    /// A listed entry, for tests that check the rule against a plain reading
+    /// of the lists.
+    struct ListedEntry
+    {
+        SourceKind kind;
+        std::string name;
+        std::string text; ///< as written in the list
+        std::size_t group; ///< a search engine's block of urls (its params and pages); 0 otherwise
+    };
+    std::vector<ListedEntry> listedEntries() const;
+    /// A search engine block's params and hidden-keyword pages, as written.
+    std::vector<std::string> groupParams(std::size_t group) const;
+    std::vector<std::string> groupHiddenPages(std::size_t group) const;
+    std::vector<std::string> groupCharsets(std::size_t group) const;
+
+    struct Data;
+
+private:
+    std::shared_ptr<const Data> data;
+};
+
+/// True when the text (lower case, no leading or trailing dot) is a public
+/// suffix of the ICANN part of the Public Suffix List ("com", "co.uk"); the
+/// list's implicit "*" rule does not count, so an unlisted top-level label is
+/// none.
+bool IsPublicSuffix(std::string_view domain);
+
+/// Percent-decodes a text (a "%" not followed by two hex digits stays as it
+/// is); with `plusIsBlank`, "+" becomes a blank.
+std::string PercentDecoded(std::string_view text, bool plusIsBlank);
+
+/// Search words' bytes as UTF-8: UTF-8 as they are, else decoded with the
+/// first of `charsets` that reads them without a fault, else with each byte
+/// that is no UTF-8 replaced by U+FFFD.
+std::string WordsAsUtf8(std::string_view bytes, const std::vector<std::string>& charsets);
+
+} // namespace backtrail::engine
