@@ -21,8 +21,11 @@ std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists
 {
     std::vector<Source> sources;
     sources.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        sources.push_back(RowSource(rows.row(i), lists));
+    SourceClassifier classify(lists);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ResultRow row = rows.row(i);
+        sources.push_back(row.bot || row.type == "SPM" ? RowSource(row, lists) : classify(row.referrer));
+    }
     return sources;
 }
 

@@ -67,8 +67,6 @@ struct SourceLists::Data
         std::vector<Pattern> params;
         std::vector<Pattern> hidden;
         std::vector<std::string> charsets;
-        std::vector<std::string> paramTexts;
-        std::vector<std::string> hiddenTexts;
     };
     struct Entry
     {
@@ -197,14 +195,12 @@ void readList(std::string_view yaml, SourceKind kind, SourceLists::Data& data)
                 throw std::runtime_error("'" + name + "' has a block that is no map");
             SourceLists::Data::Group group;
             std::string reason;
-            group.paramTexts = stringsOf(item["params"], "params");
-            group.hiddenTexts = stringsOf(item["hiddenkeyword"], "hiddenkeyword");
-            for (const std::string& text : group.paramTexts) {
+            for (const std::string& text : stringsOf(item["params"], "params")) {
                 Pattern& pattern = group.params.emplace_back();
                 if (!compilePattern(text, pattern, reason))
                     throw std::runtime_error("'" + name + "': " + reason);
             }
-            for (const std::string& text : group.hiddenTexts) {
+            for (const std::string& text : stringsOf(item["hiddenkeyword"], "hiddenkeyword")) {
                 Pattern& pattern = group.hidden.emplace_back();
                 if (!compilePattern(text, pattern, reason))
                     throw std::runtime_error("'" + name + "': " + reason);
@@ -437,43 +433,33 @@ std::size_t SourceLists::size() const
     return data->entries.size();
 }
 
-Source SourceLists::classify(std::string_view referrer) const
+SourceLists::HostMatches SourceLists::hostMatches(std::string_view host) const
 {
-    const ReferrerParts parts = SplitReferrer(referrer);
     const Data& d = *data;
-    // The entries whose host (and path) match, best first: longest text, then
-    // kind, then list order.
-    std::array<std::uint32_t, 16> found {};
-    std::size_t count = 0;
-    auto consider = [&](std::uint32_t at) {
-        const Data::Entry& entry = d.entries[at];
-        if (!entry.path.empty() && !parts.path.starts_with(entry.path))
-            return;
-        if (count < found.size())
-            found[count++] = at;
-    };
-    if (!d.entries.empty()) {
-        // The host itself, then each domain it lies in (for AI assistants and social networks).
-        for (std::size_t from = 0; from != std::string::npos;) {
-            const std::string_view tail = std::string_view(parts.host).substr(from);
-            if (const auto hit = d.byHost.find(tail); hit != d.byHost.end()) {
-                for (const std::uint32_t at : hit->second) {
-                    if (from == 0 || d.entries[at].kind != SourceKind::Search)
-                        consider(at);
-                }
+    HostMatches found;
+    if (d.entries.empty())
+        return found;
+    // The host itself, then each domain it lies in (for AI assistants and social networks).
+    for (std::size_t from = 0; from != std::string_view::npos;) {
+        if (const auto hit = d.byHost.find(host.substr(from)); hit != d.byHost.end()) {
+            for (const std::uint32_t at : hit->second) {
+                if (from == 0 || d.entries[at].kind != SourceKind::Search)
+                    found.push_back(at);
             }
-            const std::size_t dot = parts.host.find('.', from);
-            from = dot == std::string::npos ? dot : dot + 1;
         }
-        if (!d.wildcards.empty()) {
-            const std::vector<std::string_view> labels = labelsOf(parts.host);
-            for (const std::uint32_t at : d.wildcards) {
-                if (d.hostMatchesWildcard(d.entries[at], parts.host, labels))
-                    consider(at);
-            }
+        const std::size_t dot = host.find('.', from);
+        from = dot == std::string_view::npos ? dot : dot + 1;
+    }
+    if (!d.wildcards.empty()) {
+        const std::string text(host); // NUL-terminated for libpsl
+        const std::vector<std::string_view> labels = labelsOf(text);
+        for (const std::uint32_t at : d.wildcards) {
+            if (d.hostMatchesWildcard(d.entries[at], text, labels))
+                found.push_back(at);
         }
     }
-    std::sort(found.begin(), found.begin() + std::ptrdiff_t(count), [&](std::uint32_t a, std::uint32_t b) {
+    // Best first: longest text, then kind, then list order.
+    std::sort(found.begin(), found.end(), [&](std::uint32_t a, std::uint32_t b) {
         const Data::Entry& x = d.entries[a];
         const Data::Entry& y = d.entries[b];
         if (x.text.size() != y.text.size())
@@ -482,10 +468,24 @@ Source SourceLists::classify(std::string_view referrer) const
             return tieRank(x.kind) < tieRank(y.kind);
         return x.order < y.order;
     });
+    return found;
+}
+
+Source SourceLists::classify(std::string_view referrer) const
+{
+    const ReferrerParts parts = SplitReferrer(referrer);
+    return classify(referrer, parts, hostMatches(parts.host));
+}
+
+Source SourceLists::classify(std::string_view referrer, const ReferrerParts& parts, const HostMatches& matches) const
+{
+    const Data& d = *data;
     Source source;
     std::string words;
-    for (std::size_t k = 0; k < count; ++k) {
-        const Data::Entry& entry = d.entries[found[k]];
+    for (const std::uint32_t at : matches) {
+        const Data::Entry& entry = d.entries[at];
+        if (!entry.path.empty() && !parts.path.starts_with(entry.path))
+            continue;
         if (entry.kind == SourceKind::Search && !d.searchCounts(entry, referrer, parts, words))
             continue;
         source.kind = entry.kind;
@@ -497,27 +497,21 @@ Source SourceLists::classify(std::string_view referrer) const
     return source;
 }
 
-std::vector<SourceLists::ListedEntry> SourceLists::listedEntries() const
+std::size_t SourceClassifier::HostHash::operator()(std::string_view text) const noexcept
 {
-    std::vector<ListedEntry> listed;
-    for (const Data::Entry& entry : data->entries)
-        listed.push_back({entry.kind, data->names[entry.nameIndex], entry.text, entry.group});
-    return listed;
+    return std::size_t(TextHash(text));
 }
 
-std::vector<std::string> SourceLists::groupParams(std::size_t group) const
+Source SourceClassifier::operator()(std::string_view referrer)
 {
-    return data->groups.at(group).paramTexts;
-}
-
-std::vector<std::string> SourceLists::groupHiddenPages(std::size_t group) const
-{
-    return data->groups.at(group).hiddenTexts;
-}
-
-std::vector<std::string> SourceLists::groupCharsets(std::size_t group) const
-{
-    return data->groups.at(group).charsets;
+    const ReferrerParts parts = SplitReferrer(referrer);
+    auto found = cache.find(parts.host);
+    if (found == cache.end()) {
+        if (cache.size() >= kMostHosts)
+            cache.clear();
+        found = cache.emplace(parts.host, lists.hostMatches(parts.host)).first;
+    }
+    return lists.classify(referrer, parts, found->second);
 }
 
 std::string_view SourceKindName(SourceKind kind)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace backtrail::engine {
@@ -86,25 +87,41 @@ public:
     /// search engine or a social network, else a website named by its site.
     Source classify(std::string_view referrer) const;
 
-    /// A listed entry, for tests that check the rule against a plain reading
-    /// of the lists.
-    struct ListedEntry
-    {
-        SourceKind kind;
-        std::string name;
-        std::string text; ///< as written in the list
-        std::size_t group; ///< a search engine's block of urls (its params and pages); 0 otherwise
-    };
-    std::vector<ListedEntry> listedEntries() const;
-    /// A search engine block's params and hidden-keyword pages, as written.
-    std::vector<std::string> groupParams(std::size_t group) const;
-    std::vector<std::string> groupHiddenPages(std::size_t group) const;
-    std::vector<std::string> groupCharsets(std::size_t group) const;
+    /// The entries whose host matches a host (a ReferrerParts host), best
+    /// first; what the paths and search words then decide between.
+    using HostMatches = std::vector<std::uint32_t>;
+    HostMatches hostMatches(std::string_view host) const;
+    /// classify() with the host's matches looked up before.
+    Source classify(std::string_view referrer, const ReferrerParts& parts, const HostMatches& matches) const;
 
     struct Data;
 
 private:
     std::shared_ptr<const Data> data;
+};
+
+/// Tells the sources of many referrers, looking each distinct host up once
+/// (most rows of a scan share their hosts with others). One instance serves
+/// one thread; the lists must outlive it.
+class SourceClassifier
+{
+public:
+    explicit SourceClassifier(const SourceLists& sourceLists)
+        : lists(sourceLists)
+    {
+    }
+    Source operator()(std::string_view referrer);
+
+private:
+    /// Hosts remembered at most; past it the memory starts again empty.
+    static constexpr std::size_t kMostHosts = 1 << 16;
+    struct HostHash
+    {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept;
+    };
+    const SourceLists& lists;
+    std::unordered_map<std::string, SourceLists::HostMatches, HostHash, std::equal_to<>> cache;
 };
 
 /// True when the text (lower case, no leading or trailing dot) is a public

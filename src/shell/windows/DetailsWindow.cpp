@@ -99,6 +99,9 @@ DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
     lblClicks = valueLabel(header, "lblClicks");
     lblFirstSeen = valueLabel(header, "lblFirstSeen");
     lblLastSeen = valueLabel(header, "lblLastSeen");
+    lblSource = valueLabel(header, "lblSource");
+    lblKeywords = valueLabel(header, "lblKeywords");
+    lblKeywords->setTextFormat(Qt::PlainText);
     auto* form = new QFormLayout(header);
     form->setContentsMargins(0, 0, 0, 0);
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
@@ -106,6 +109,8 @@ DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
     form->addRow(QStringLiteral("Clicks:"), lblClicks);
     form->addRow(QStringLiteral("First seen:"), lblFirstSeen);
     form->addRow(QStringLiteral("Last seen:"), lblLastSeen);
+    form->addRow(QStringLiteral("Source:"), lblSource);
+    form->addRow(QStringLiteral("Search words:"), lblKeywords);
 
     // Its landing pages above, its days below.
     landings = new QStandardItemModel(0, 2, this);
@@ -191,6 +196,11 @@ void DetailsWindow::showContent(const DetailsContent& content)
                            : QString::number(content.clicks));
     lblFirstSeen->setText(timeText(content.details.firstSeen));
     lblLastSeen->setText(timeText(content.details.lastSeen));
+    lblSource->setText(content.source);
+    QStringList words;
+    for (const engine::KeywordClicks& keyword : content.keywords)
+        words << QStringLiteral("%1 (%2)").arg(QString::fromStdString(keyword.keyword)).arg(keyword.clicks);
+    lblKeywords->setText(words.isEmpty() ? QStringLiteral("none") : words.join(QLatin1Char('\n')));
     if (content.details.landings.empty()) {
         lblMessage->setText(QStringLiteral("No landing pages or days were kept for this row. Results opened from "
                                            "a file have them only when backtrail-scan wrote them with --details."));

@@ -2,6 +2,7 @@
 
 #include "WindowBranding.h"
 
+#include "engine/results/RowSources.h"
 #include "engine/scan/ScanDriver.h"
 
 #include <QWidget>
@@ -28,6 +29,8 @@ struct DetailsContent
     std::uint64_t clicks = 0;
     std::size_t referrers = 0; ///< the scan's rows the row stands for
     engine::RowDetails details;
+    QString source; ///< where its visitors came from, as the Source column shows it
+    std::vector<engine::KeywordClicks> keywords; ///< a search engine's search words, most clicks first
 };
 
 /// The days a chart of clicks per day shows: every day from the first to the
@@ -54,6 +57,8 @@ public:
     QLabel* lblClicks;
     QLabel* lblFirstSeen;
     QLabel* lblLastSeen;
+    QLabel* lblSource;
+    QLabel* lblKeywords; ///< the search words with their clicks, one a line
     QLabel* lblMessage; ///< the empty state's text
     QTreeView* lstLandings;
     QStandardItemModel* landings;

@@ -34,6 +34,8 @@ DetailsContent DetailsOfSelection(MainWindow& main)
     const std::vector<std::size_t> entries = model.entriesOf(row);
     content.referrers = entries.size();
     content.details = main.scanner().details(entries);
+    content.source = model.cellText(row, results::ResultsModel::SourceColumn);
+    content.keywords = model.keywordsOf(row);
     return content;
 }
 
