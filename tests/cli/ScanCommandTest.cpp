@@ -469,8 +469,9 @@ TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
     EXPECT_EQ(json(r.out)[QStringLiteral("links_found")].toInt(), 0);
     r = run({QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--no-dupes"),
              log});
-    EXPECT_NE(r.out.find("\t/b\t2026-12-08T00:00:00-12:00\t2026-12-08T00:00:00-12:00\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\t/d\t\t\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t/b\t2026-12-08T00:00:00-12:00\t2026-12-08T00:00:00-12:00\twebsite:"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\t/d\t\t\twebsite:"), std::string::npos) << r.out;
     r = run({QStringLiteral("--quiet"), log});
     EXPECT_NE(r.out.find("First Seen"), std::string::npos);
 

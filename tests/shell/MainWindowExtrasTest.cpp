@@ -361,11 +361,11 @@ void MainWindowExtrasTest::exportCsvWritesTheRowsAsShown()
     QFile file(csvAnswer);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(),
-             QByteArray("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
+             QByteArray("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen,Source\r\n"
                         "ZIP,0000001,http://127.0.0.1:9/Beta,/tool.zip?v=2,2015-05-17T10:05:03+00:00,"
-                        "2015-05-17T10:05:03+00:00\r\n"
+                        "2015-05-17T10:05:03+00:00,127.0.0.1 (Website)\r\n"
                         "HTM,0000002,http://127.0.0.1:9/alpha,/index.html,2015-05-17T10:05:03+00:00,"
-                        "2015-05-17T10:05:03+00:00\r\n"));
+                        "2015-05-17T10:05:03+00:00,127.0.0.1 (Website)\r\n"));
     QCOMPARE(panel(2), "saved as " + csvAnswer);
 
     // Cancelled: nothing written, nothing said.
