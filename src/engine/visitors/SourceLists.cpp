@@ -1,4 +1,5 @@
 #include "SourceLists.h"
+#include "ReferrerText.h"
 
 #include "ShippedLists.h"
 #include "SpamList.h"
@@ -6,9 +7,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
-#include <libpsl.h>
 #include <re2/re2.h>
 #include <yaml-cpp/yaml.h>
 
@@ -218,24 +217,6 @@ void readList(std::string_view yaml, SourceKind kind, SourceLists::Data& data)
     }
 }
 
-const psl_ctx_t* publicSuffixes()
-{
-    // The newest of libpsl's built-in list and Debian's publicsuffix file.
-    static const psl_ctx_t* const psl = [] {
-        const psl_ctx_t* latest = psl_latest(nullptr);
-        return latest ? latest : psl_builtin();
-    }();
-    return psl;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lower(c);
-    return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-}
-
 bool patternMatches(const Pattern& pattern, std::string_view text)
 {
     if (!pattern.regex)
@@ -244,74 +225,6 @@ bool patternMatches(const Pattern& pattern, std::string_view text)
 }
 
 } // namespace
-
-bool IsPublicSuffix(std::string_view domain)
-{
-    const psl_ctx_t* psl = publicSuffixes();
-    if (!psl || domain.empty())
-        return false;
-    const std::string text(domain);
-    return psl_is_public_suffix2(psl, text.c_str(), PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE) != 0;
-}
-
-std::string PercentDecoded(std::string_view text, bool plusIsBlank)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += (plusIsBlank && c == '+') ? ' ' : c;
-        }
-    }
-    return out;
-}
-
-std::string WordsAsUtf8(std::string_view bytes, const std::vector<std::string>& charsets)
-{
-    const QByteArray raw = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString asUtf8 = utf8(raw);
-    if (!utf8.hasError())
-        return std::string(bytes);
-    for (const std::string& charset : charsets) {
-        if (charset == "utf-8" || charset == "utf8")
-            continue;
-        QStringDecoder decoder(charset.c_str(), QStringDecoder::Flag::Stateless);
-        if (!decoder.isValid())
-            continue;
-        const QString text = decoder(raw);
-        if (!decoder.hasError())
-            return text.toUtf8().toStdString();
-    }
-    return asUtf8.toUtf8().toStdString();
-}
-
-ReferrerParts SplitReferrer(std::string_view referrer)
-{
-    ReferrerParts parts;
-    const std::string_view host = ReferrerHost(referrer);
-    // Lower-cased first, so that "WWW." goes too (as Group by Site drops it).
-    parts.host = lowered(host);
-    if (parts.host.starts_with("www."))
-        parts.host.erase(0, 4);
-    std::size_t at = std::size_t(host.data() - referrer.data()) + host.size();
-    // A port ends where the path, query or fragment starts.
-    if (at < referrer.size() && referrer[at] == ':')
-        at = std::min(referrer.find_first_of("/?#", at), referrer.size());
-    parts.pathOnward = referrer.substr(at);
-    const std::size_t pathEnd = std::min(referrer.find_first_of("?#", at), referrer.size());
-    if (at < referrer.size() && referrer[at] == '/')
-        parts.path = referrer.substr(at, pathEnd - at);
-    if (pathEnd < referrer.size() && referrer[pathEnd] == '?') {
-        const std::size_t queryEnd = std::min(referrer.find('#', pathEnd), referrer.size());
-        parts.query = referrer.substr(pathEnd + 1, queryEnd - pathEnd - 1);
-    }
-    return parts;
-}
 
 bool SourceLists::Data::hostMatchesWildcard(const Entry& entry, const std::string& host,
                                             const std::vector<std::string_view>& labels) const
@@ -326,10 +239,7 @@ bool SourceLists::Data::hostMatchesWildcard(const Entry& entry, const std::strin
     }
     if (!entry.suffixWildcard)
         return true;
-    // The rest of the host, as the NUL-terminated text libpsl reads.
-    const psl_ctx_t* psl = publicSuffixes();
-    const char* rest = host.c_str() + (labels[fixed].data() - host.data());
-    return psl && psl_is_public_suffix2(psl, rest, PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE) != 0;
+    return IsPublicSuffix(std::string_view(host).substr(std::size_t(labels[fixed].data() - host.data())));
 }
 
 bool SourceLists::Data::searchCounts(const Entry& entry, std::string_view referrer, const ReferrerParts& parts,
