@@ -73,6 +73,9 @@ std::string PercentDecoded(std::string_view text, bool plusIsBlank)
 
 std::string WordsAsUtf8(std::string_view bytes, const std::vector<std::string>& charsets)
 {
+    // Most search words are ASCII: they need no decoder.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
     const QByteArray raw = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString asUtf8 = utf8(raw);

@@ -61,11 +61,15 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
         *spam = SpamList::Shipped(userHosts);
     }
     lists.spam = std::move(spam);
-    auto sources = std::make_shared<SourceLists>(SourceLists::Shipped());
+    // The shipped source lists are read only when no other folder's take their place.
+    auto sources = std::make_shared<SourceLists>();
     QString sourcesError;
-    if (!sourceListsFolder.isEmpty() && !SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
+    if (sourceListsFolder.isEmpty()) {
+        *sources = SourceLists::Shipped();
+    } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
         lists.problems << sourcesError;
         lists.usable = false;
+        *sources = SourceLists::Shipped();
     }
     lists.sources = std::move(sources);
     return lists;
