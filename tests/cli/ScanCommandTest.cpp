@@ -186,6 +186,22 @@ TEST_F(ScanCommand, SourcesOfTheSampleLog)
     EXPECT_EQ(bySource["social:Twitter"], 3);
     EXPECT_GT(withWords, 0);
 
+    // Merged results keep each crawler row's kind: grouped by source, the
+    // merge prints what one scan of both files prints.
+    const QString saved = dir.filePath(QStringLiteral("sample.json"));
+    ASSERT_EQ(run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--types"),
+                   QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--quiet"),
+                   QStringLiteral("--output"), saved, sample})
+                  .status,
+              0);
+    const Outcome merged = run({QStringLiteral("--merge"), QStringLiteral("--by-source"), QStringLiteral("--format"),
+                                QStringLiteral("tsv"), QStringLiteral("--quiet"), saved, saved});
+    const Outcome twice = run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"),
+                               QStringLiteral("--types"), QStringLiteral("--by-source"), QStringLiteral("--format"),
+                               QStringLiteral("tsv"), QStringLiteral("--quiet"), sample, sample});
+    EXPECT_EQ(merged.out, twice.out);
+    EXPECT_NE(merged.out.find("\tcrawler:feed-reader\n"), std::string::npos);
+
     // Lists of another folder, and a folder without them: a clear message and status 2.
     const Outcome missing = run(
         {QStringLiteral("--source-lists"), dir.filePath(QStringLiteral("none")), QStringLiteral("--quiet"), sample});
