@@ -51,6 +51,14 @@ bool IsPublicSuffix(std::string_view domain)
     const psl_ctx_t* psl = publicSuffixes();
     if (!psl || domain.empty())
         return false;
+    // A log may hold any bytes: libpsl is asked only about host names of
+    // letters, digits, dots and hyphens (an internationalised suffix written
+    // in Unicode is then none; written in punycode it is one).
+    const bool plain = std::all_of(domain.begin(), domain.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+    });
+    if (!plain)
+        return false;
     const std::string text(domain);
     return psl_is_public_suffix2(psl, text.c_str(), PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE) != 0;
 }
@@ -103,9 +111,8 @@ ReferrerParts SplitReferrer(std::string_view referrer)
     if (parts.host.starts_with("www."))
         parts.host.erase(0, 4);
     std::size_t at = std::size_t(host.data() - referrer.data()) + host.size();
-    // A port ends where the path, query or fragment starts.
-    if (at < referrer.size() && referrer[at] == ':')
-        at = std::min(referrer.find_first_of("/?#", at), referrer.size());
+    // A port (or whatever else follows the host) ends where the path, query or fragment starts.
+    at = std::min(referrer.find_first_of("/?#", at), referrer.size());
     parts.pathOnward = referrer.substr(at);
     const std::size_t pathEnd = std::min(referrer.find_first_of("?#", at), referrer.size());
     if (at < referrer.size() && referrer[at] == '/')

@@ -20,7 +20,8 @@ ReferrerParts SplitReferrer(std::string_view referrer);
 /// True when the text (lower case, no leading or trailing dot) is a public
 /// suffix of the ICANN part of the Public Suffix List ("com", "co.uk"); the
 /// list's implicit "*" rule does not count, so an unlisted top-level label is
-/// none.
+/// none. Only letters, digits, dots and hyphens are asked about: any other
+/// text is none.
 bool IsPublicSuffix(std::string_view domain);
 
 /// Percent-decodes a text (a "%" not followed by two hex digits stays as it

@@ -265,6 +265,23 @@ TEST(SourceLists, EveryEntryOnRandomReferrersAsThePlainReadingSays)
         EXPECT_GT(kinds[kind], 50) << SourceKindName(kind) << ": " << kinds[kind];
 }
 
+// Whatever bytes a log's referrer holds, the source is the plain reading's.
+TEST(SourceLists, RandomBytesAsThePlainReadingSays)
+{
+    const std::vector<PlainEntry> entries = plainEntries();
+    const SourceLists& lists = SourceLists::Shipped();
+    std::mt19937 random(2026);
+    const std::string pieces[]
+        = {"://",    ".",   "/",     "?",     "#",  ":",    "&",        "=",  "%", "%C4", "www.",
+           "google", "com", "co.uk", "x.com", "q=", "\xFF", "\xC3\xA9", "\0", " ", "{}",  "chatgpt"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string referrer = random() % 2 ? "https://" : "";
+        for (std::uint32_t n = random() % 12; n > 0; --n)
+            referrer += random() % 4 ? pieces[random() % std::size(pieces)] : std::string(1, char(random()));
+        EXPECT_EQ(lists.classify(referrer), plainSource(entries, referrer)) << referrer;
+    }
+}
+
 // The cases the rule is known by, and each kind of look-alike.
 TEST(SourceLists, TiesHiddenWordsCharsetsAndLookAlikes)
 {
