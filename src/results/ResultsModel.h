@@ -98,6 +98,8 @@ public:
     /// The source of a row in view order (a site row: its first referrer's,
     /// without search words); a website of no name past the end.
     engine::Source sourceOf(int row) const;
+    /// The source of a scan row (a position entriesOf gives).
+    const engine::Source& entrySource(std::size_t entry) const;
     /// The search words of a row in view order (or of the referrers it
     /// groups) with their clicks, most first.
     std::vector<engine::KeywordClicks> keywordsOf(int row) const;

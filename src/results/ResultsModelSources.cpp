@@ -86,4 +86,10 @@ std::vector<engine::KeywordClicks> ResultsModel::keywordsOf(int row) const
     return engine::KeywordsOf(table, sources, members);
 }
 
+const engine::Source& ResultsModel::entrySource(std::size_t entry) const
+{
+    static const engine::Source none;
+    return entry < sources.size() ? sources[entry] : none;
+}
+
 } // namespace backtrail::results

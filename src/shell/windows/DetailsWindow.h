@@ -31,6 +31,14 @@ struct DetailsContent
     engine::RowDetails details;
     QString source; ///< where its visitors came from, as the Source column shows it
     std::vector<engine::KeywordClicks> keywords; ///< a search engine's search words, most clicks first
+    /// The clicks per day of each kind of source among the row's referrers
+    /// (by date), when they are of more than one kind: the chart stacks them.
+    struct KindDays
+    {
+        QString kind;
+        std::vector<engine::DayClicks> days;
+    };
+    std::vector<KindDays> kindDays;
 };
 
 /// The days a chart of clicks per day shows: every day from the first to the
@@ -73,7 +81,7 @@ protected:
 
 private:
     void showLandings(const std::vector<engine::LandingClicks>& rows);
-    void showDays(const std::vector<engine::DayClicks>& days);
+    void showDays(const std::vector<engine::DayClicks>& days, const std::vector<DetailsContent::KindDays>& kinds = {});
     void activateLanding(const QModelIndex& index);
 
     WindowBranding branding;
