@@ -179,8 +179,9 @@ public:
     void mnuActionGroupSource_Click(bool checked);
     /// Shows only the rows of one kind of source (a ResultsModel::KindFilter).
     void mnuActionKind_Click(int filter);
-    /// "12 of 340 rows shown" in the status bar.
-    void showRowsInView();
+    /// "12 of 340 rows shown" in the status bar, while a kind filter hides
+    /// rows (and with `evenAll` when none does).
+    void showRowsInView(bool evenAll = false);
     void mnuActionHideCrawlers_Click(bool checked);
     void mnuActionHideSpam_Click(bool checked);
     /// Adds the selected row's site to the user's spam list (spam.txt beside

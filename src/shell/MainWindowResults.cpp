@@ -177,12 +177,12 @@ void MainWindow::mnuActionKind_Click(int filter)
 {
     results->setKindFilter(results::ResultsModel::KindFilter(filter));
     updateSortIndicator();
-    showRowsInView();
+    showRowsInView(true);
 }
 
-void MainWindow::showRowsInView()
+void MainWindow::showRowsInView(bool evenAll)
 {
-    if (results->kindFilter() == results::ResultsModel::KindFilter::All)
+    if (!evenAll && results->kindFilter() == results::ResultsModel::KindFilter::All)
         return;
     StatusBar1->setPanelText(
         2, QStringLiteral("%1 of %2 rows shown").arg(results->rowCount()).arg(results->allRowCount()));

@@ -661,6 +661,7 @@ void MainWindowExtrasTest::sourcesShownGroupedAndFiltered()
     QCOMPARE(panel(2), QStringLiteral("3 of 8 rows shown"));
     kind("mnuActionKindAll")->trigger();
     QCOMPARE(rows.rowCount(), 8);
+    QCOMPARE(panel(2), QStringLiteral("8 of 8 rows shown"));
     QCOMPARE(window->scanner().state().counters.LinesScanned, linesBefore); // no new scan
 }
 
