@@ -21,6 +21,7 @@
 #   backtrail-cluster --local 2 / backtrail-scan, 16 rotated gzip files  <= 1.15
 #   backtrail-cluster: time added per file  < 50 ms
 #   visitors: scan with crawler and spam lists, hiding both / scan with empty lists  <= 1.15
+#   sources: scan with the shipped source lists / scan with empty source lists  <= 1.05
 #   details: scan with --details / scan without  <= 1.25
 #   window scan / backtrail-scan                 <= 1.1  (with BACKTRAIL_BENCH_WINDOW=1)
 #   peak memory with --details              <= 100 MB + 2 x bytes of the unique (referrer, landing page)
@@ -254,6 +255,16 @@ echo "crawler and spam lists: hiding both: ${hide_s} s (${hidden}), showing both
 ratio_line "visitors: scan with crawler and spam lists, hiding both / scan with empty lists" "$hide_s" "$empty_s" "<=" 1.15
 awk -v a="$show_s" -v b="$empty_s" 'BEGIN{
   printf "visitors: scan with crawler and spam lists, showing both / scan with empty lists: %.2f (no target)\n", a / b}'
+
+# Source lists: each row's source (search engine and search words, social
+# network, AI assistant, website) told by the shipped lists, against lists that
+# name nothing (every row a website), in the same JSON scan.
+mkdir -p "$work/no-sources"
+for list in SearchEngines.yml Socials.yml AIAssistants.yml; do echo "{}" >"$work/no-sources/$list"; done
+measure "'$scan' ${scan_args[*]} --dupes --source-lists '$work/no-sources' '$log' | cat"
+read -r nosources_s _ <<<"$measured"
+echo "source lists: shipped: ${show_s} s, empty: ${nosources_s} s"
+ratio_line "sources: scan with the shipped source lists / scan with empty source lists" "$show_s" "$nosources_s" "<=" 1.05
 
 # Times and details: the scan that also counts each row's clicks per landing
 # page and per day against the same scan without them (first and last seen are

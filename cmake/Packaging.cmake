@@ -106,10 +106,10 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-asyncssh")
 find_program(BACKTRAIL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(BACKTRAIL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, publicsuffix")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "python3, libc6, libstdc++6, libisal2, libre2-9, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
+      "python3, libc6, libstdc++6, libisal2, libre2-9, libyaml-cpp0.7, libpsl5, publicsuffix, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
 endif()
 
 include(CPack)

@@ -2,12 +2,15 @@
 # Refreshes the lists under third_party/ from their sources and records the new
 # versions in each folder's PROVENANCE.md.
 #
-#   scripts/refresh-third-party.sh [crawlers|spam|uplot|all]     (default: all)
+#   scripts/refresh-third-party.sh [crawlers|spam|sources|uplot|all]     (default: all)
 #
 #   crawlers  third_party/crawler-user-agents/: crawler-user-agents.json and
 #             LICENSE from the newest npm package crawler-user-agents (npm pack)
 #   spam      third_party/referrer-spam-list/: spammers.txt from the newest
 #             commit of github.com/matomo-org/referrer-spam-list
+#   sources   third_party/searchengine-and-social-list/: SearchEngines.yml,
+#             Socials.yml, AIAssistants.yml and LICENSE from the newest commit
+#             of github.com/matomo-org/searchengine-and-social-list
 #   uplot     third_party/uplot/: the report's chart library, uPlot.iife.min.js,
 #             uPlot.min.css and LICENSE from the newest npm package uplot
 #
@@ -22,9 +25,9 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 third_party="${BACKTRAIL_THIRD_PARTY:-$here/../third_party}"
 what="${1:-all}"
 case "$what" in
-  crawlers | spam | uplot | all) ;;
+  crawlers | spam | sources | uplot | all) ;;
   *)
-    echo "usage: $0 [crawlers|spam|uplot|all]" >&2
+    echo "usage: $0 [crawlers|spam|sources|uplot|all]" >&2
     exit 2
     ;;
 esac
@@ -146,6 +149,64 @@ EOF
   echo "refresh-third-party: referrer-spam-list is now commit $spam_commit"
 }
 
+fetch_sources() {
+  need curl python3
+  local repo=matomo-org/searchengine-and-social-list
+  local api="https://api.github.com/repos/$repo/commits/main"
+  curl -fsS --max-time 30 -o "$work/sources-commit.json" "$api" 2>"$work/curl.log" \
+    || fail "cannot reach $api ($(tr -d '\n' <"$work/curl.log")): the source lists need GitHub, which this machine may not reach"
+  read -r sources_commit sources_date < <(python3 -c '
+import json, sys
+c = json.load(open(sys.argv[1]))
+print(c["sha"], c["commit"]["committer"]["date"][:10])' "$work/sources-commit.json") \
+    || fail "GitHub's answer about the newest commit is not what was expected"
+  [[ "$sources_commit" =~ ^[0-9a-f]{40}$ ]] || fail "GitHub named no commit"
+  mkdir -p "$work/sources"
+  local file raw
+  for file in SearchEngines.yml Socials.yml AIAssistants.yml LICENSE; do
+    raw="https://raw.githubusercontent.com/$repo/$sources_commit/$file"
+    curl -fsS --max-time 60 -o "$work/sources/$file" "$raw" 2>"$work/curl.log" \
+      || fail "cannot download $raw ($(tr -d '\n' <"$work/curl.log"))"
+    [ -s "$work/sources/$file" ] || fail "the downloaded $file is empty"
+  done
+  # Each list maps a name to its entries; a file that is not so would give no sources.
+  for file in SearchEngines.yml Socials.yml AIAssistants.yml; do
+    grep -qE '^[^ #-][^:]*:[[:space:]]*$' "$work/sources/$file" || fail "the downloaded $file names no entries"
+  done
+}
+
+install_sources() {
+  local folder="$third_party/searchengine-and-social-list"
+  mkdir -p "$folder"
+  cp "$work/sources/SearchEngines.yml" "$work/sources/Socials.yml" "$work/sources/AIAssistants.yml" \
+    "$work/sources/LICENSE" "$folder/"
+  cat >"$folder/PROVENANCE.md" <<EOF
+# searchengine-and-social-list
+
+The search engines (with the query parameters that hold a visitor's search
+words and the character sets of those words), the social networks and the AI
+assistants that a referrer's host and path tell apart. The engine embeds the
+three YAML files and reads them with yaml-cpp
+(src/engine/visitors/SourceLists.h).
+
+| | |
+|---|---|
+| Source repository | https://github.com/$repo |
+| Files | \`SearchEngines.yml\`, \`Socials.yml\`, \`AIAssistants.yml\`, and the repository's \`LICENSE\` |
+| Version | commit $sources_commit |
+| Date | $sources_date (commit), fetched $today |
+| Licence | CC0 1.0 Universal, see \`LICENSE\` |
+| SHA-256 of SearchEngines.yml | \`$(sha256 "$folder/SearchEngines.yml")\` |
+| SHA-256 of Socials.yml | \`$(sha256 "$folder/Socials.yml")\` |
+| SHA-256 of AIAssistants.yml | \`$(sha256 "$folder/AIAssistants.yml")\` |
+
+The files are copied unchanged. \`scripts/refresh-third-party.sh sources\`
+replaces them with those of the repository's newest commit and rewrites this
+file.
+EOF
+  echo "refresh-third-party: searchengine-and-social-list is now commit $sources_commit"
+}
+
 fetch_uplot() {
   need npm python3
   mkdir -p "$work/uplot"
@@ -198,6 +259,9 @@ fi
 if [ "$what" = uplot ] || [ "$what" = all ]; then
   fetch_uplot
 fi
+if [ "$what" = sources ] || [ "$what" = all ]; then
+  fetch_sources
+fi
 if [ "$what" = spam ] || [ "$what" = all ]; then
   fetch_spam
 fi
@@ -209,4 +273,7 @@ if [ "$what" = spam ] || [ "$what" = all ]; then
 fi
 if [ "$what" = uplot ] || [ "$what" = all ]; then
   install_uplot
+fi
+if [ "$what" = sources ] || [ "$what" = all ]; then
+  install_sources
 fi

@@ -6,6 +6,7 @@
 #include "engine/aggregate/WorkingLists.h"
 #include "engine/base/Settings.h"
 #include "engine/results/ResultTable.h"
+#include "engine/results/RowSources.h"
 #include "engine/scan/ScanDriver.h"
 
 #include <QString>
@@ -16,20 +17,43 @@
 
 namespace backtrail::cli {
 
+/// The sources of the rows being written: one for each row; grouped by
+/// source, each group's search words too.
+struct RowSourcesOut
+{
+    std::vector<engine::Source> rows;
+    bool bySource = false;
+    /// With bySource: the rows' (before grouping) sources and each group's rows.
+    const engine::ResultTable* memberRows = nullptr;
+    std::vector<engine::Source> memberSources;
+    std::vector<std::vector<std::size_t>> members;
+    std::vector<engine::KeywordClicks> keywordsOf(std::size_t group) const
+    {
+        if (!bySource || !memberRows || group >= members.size())
+            return {};
+        return engine::KeywordsOf(*memberRows, memberSources, members[group]);
+    }
+};
+
+/// A source as the table and TSV write it: its kind, ":" and its name ("search:Google").
+std::string SourceCell(const engine::Source& source);
+
 /// The rows as a table for people to read: aligned columns, long cells cut.
-void WriteTable(Output& output, const engine::ResultTable& rows);
+void WriteTable(Output& output, const engine::ResultTable& rows, const std::vector<engine::Source>& sources);
 
 /// The rows as tab-separated values with a header line.
-void WriteTsv(Output& output, const engine::ResultTable& rows);
+void WriteTsv(Output& output, const engine::ResultTable& rows, const std::vector<engine::Source>& sources);
 
 /// The results as JSON: the settings, the counters and the status, every row
-/// (with its bot flag and file type, and with `details` its landing pages and
-/// days; rows grouped by site sum their members'), and the files that could
-/// not be read. A merge reads it back. Large answers are formatted on
-/// `threads` threads and written in order.
+/// (with its source, its bot flag and file type, and with `details` its
+/// landing pages and days; rows grouped by site or source sum their
+/// members', and grouped by source give their search words), and the files
+/// that could not be read. A merge reads it back. Large answers are formatted
+/// on `threads` threads and written in order. `bySite`: the rows are grouped
+/// (by site, or by source when `sources` says so), `siteMembers` their rows.
 void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers, int threads);
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources);
 
 /// The results as one self-contained web page to share: the counters, the
 /// status, every row with its landing pages and days (as columns, texts that

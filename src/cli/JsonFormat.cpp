@@ -52,7 +52,7 @@ struct Repeated
 
 void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers, int threads)
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources)
 {
     const ScanState& state = scanner.state();
     const ScanCounters& c = state.counters;
@@ -65,10 +65,10 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         + ", \"https\": " + flag(settings.bHttps) + ", \"hide_crawlers\": " + flag(settings.bHideCrawlers)
         + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"since\": " + jsonString(settings.strDateSince)
         + ", \"until\": " + jsonString(settings.strDateUntil) + ", \"details\": " + flag(details)
-        + ", \"by_site\": " + flag(bySite) + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": "
-        + std::to_string(c.FilesDone) + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned)
-        + ",\n  \"links_found\": " + std::to_string(c.LinksFound)
-        + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
+        + ", \"by_site\": " + flag(bySite && !sources.bySource) + ", \"by_source\": " + flag(sources.bySource)
+        + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone)
+        + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned) + ",\n  \"links_found\": "
+        + std::to_string(c.LinksFound) + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
         + ",\n  \"hidden_spam_lines\": " + std::to_string(state.HiddenSpamLines)
         + ",\n  \"lines_outside_range\": " + std::to_string(state.OutsideRangeLines)
         + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
@@ -100,6 +100,15 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             row.lastSeen.appendIso(out);
         }
         out += '"';
+        if (i < sources.rows.size()) {
+            const Source& source = sources.rows[i];
+            out += ", \"source_kind\": \""sv;
+            out += SourceKindName(source.kind);
+            out += "\", \"source\": "sv;
+            AppendJsonString(out, source.name);
+            out += ", \"keyword\": "sv;
+            AppendJsonString(out, source.keyword);
+        }
         if (!bySite && i < state.lists.size()) {
             out += state.lists.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;
             AppendJsonString(out, ExtensionCode(i < state.lists.List2.size() ? state.lists.List2[i] : 255));
@@ -166,6 +175,19 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             if (!inDays)
                 out += "], \"days\": ["sv;
             out += ']';
+            if (sources.bySource) {
+                out += ", \"keywords\": ["sv;
+                firstItem = true;
+                for (const KeywordClicks& words : sources.keywordsOf(i)) {
+                    out += firstItem ? "{\"keyword\": "sv : ", {\"keyword\": "sv;
+                    firstItem = false;
+                    AppendJsonString(out, words.keyword);
+                    out += ", \"clicks\": "sv;
+                    appendNumber(words.clicks);
+                    out += '}';
+                }
+                out += ']';
+            }
         }
         out += '}';
     };

@@ -10,6 +10,7 @@
 #include "engine/base/BuildInfo.h"
 #include "engine/base/Settings.h"
 #include "engine/results/Grouping.h"
+#include "engine/results/RowSources.h"
 #include "engine/results/SavedResults.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/visitors/VisitorLists.h"
@@ -80,6 +81,8 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
             return usageError(QStringLiteral("--threads takes a number from 1 to 1024, not '%1'")
                                   .arg(parser.value(QStringLiteral("threads"))));
     }
+    if (parser.isSet(QStringLiteral("by-site")) && parser.isSet(QStringLiteral("by-source")))
+        return usageError(QStringLiteral("--by-site and --by-source exclude each other"));
     const QStringList paths = parser.positionalArguments();
     if (paths.isEmpty())
         return usageError(QStringLiteral("no log file given"));
@@ -114,8 +117,9 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     if (!merging)
         ListInputs(paths, entries, missing);
 
-    VisitorLists lists = LoadVisitorLists(parser.value(QStringLiteral("crawler-list")),
-                                          parser.value(QStringLiteral("spam-list")), store.fileName());
+    VisitorLists lists
+        = LoadVisitorLists(parser.value(QStringLiteral("crawler-list")), parser.value(QStringLiteral("spam-list")),
+                           store.fileName(), parser.value(QStringLiteral("source-lists")));
     for (const QString& problem : lists.problems)
         streams.err << "backtrail-scan: " << Utf8(problem) << '\n';
     if (!lists.usable)
@@ -147,28 +151,48 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     frontEnd.endBar();
 
     const ScanState& state = scanner.state();
+    // Each row's source; rows grouped by site take their first row's, without search words.
+    RowSourcesOut sources;
+    sources.rows = RowSources(frontEnd.rows, *lists.sources);
     std::vector<std::vector<std::size_t>> siteMembers;
-    if (parser.isSet(QStringLiteral("by-site")))
+    const bool bySource = parser.isSet(QStringLiteral("by-source"));
+    const bool grouped = bySource || parser.isSet(QStringLiteral("by-site"));
+    ResultTable ungrouped;
+    if (bySource) {
+        sources.bySource = true;
+        sources.memberSources = std::move(sources.rows);
+        ungrouped = frontEnd.rows.share();
+        frontEnd.rows
+            = GroupBySource(ungrouped, sources.memberSources, settings.bGetFileTypes, sources.rows, &siteMembers);
+        sources.memberRows = &ungrouped;
+        sources.members = siteMembers;
+    } else if (grouped) {
         frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
+        std::vector<Source> siteSources;
+        for (const std::vector<std::size_t>& members : siteMembers) {
+            siteSources.push_back(members.empty() ? Source() : sources.rows[members.front()]);
+            siteSources.back().keyword.clear();
+        }
+        sources.rows = std::move(siteSources);
+    }
     const ResultTable& rows = frontEnd.rows;
     Output out(streams.out, parser.value(QStringLiteral("output")));
     switch (chosen) {
     case Format::Table:
-        WriteTable(out, rows);
+        WriteTable(out, rows, sources.rows);
         break;
     case Format::Tsv:
-        WriteTsv(out, rows);
+        WriteTsv(out, rows, sources.rows);
         break;
     case Format::Json:
-        WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings,
-                  parser.isSet(QStringLiteral("by-site")), withDetails, siteMembers, scanner.threadCount());
+        WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, grouped, withDetails, siteMembers,
+                  scanner.threadCount(), sources);
         break;
     case Format::Html:
         WriteHtml(out, state.lists);
         break;
     case Format::Report:
-        WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files,
-                    parser.isSet(QStringLiteral("by-site")), siteMembers);
+        WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files, grouped, siteMembers);
         break;
     }
     QString writeError;

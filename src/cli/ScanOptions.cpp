@@ -47,6 +47,11 @@ void AddScanOptions(QCommandLineParser& parser)
                                     QStringLiteral("FILE"));
     const QCommandLineOption bySite(QStringLiteral("by-site"),
                                     QStringLiteral("One row per referring site, crawlers apart, clicks summed."));
+    const QCommandLineOption bySource(
+        QStringLiteral("by-source"),
+        QStringLiteral("One row per source (search engine, social network, AI assistant, website, kind of crawler, "
+                       "spam site), clicks summed; with --details in JSON each gives its search words with their "
+                       "clicks."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("No progress and no completion text."));
     const QCommandLineOption merge(QStringLiteral("merge"),
                                    QStringLiteral("Merge results that --format json wrote (the FILEs), in this order, "
@@ -91,8 +96,14 @@ void AddScanOptions(QCommandLineParser& parser)
                                       QStringLiteral("Tell referrer spam by the hosts of FILE (one a line) instead of "
                                                      "the shipped list; the user's spam.txt is read as well."),
                                       QStringLiteral("FILE"));
+    const QCommandLineOption sourceLists(
+        QStringLiteral("source-lists"),
+        QStringLiteral("Tell search engines, social networks and AI assistants by the SearchEngines.yml, "
+                       "Socials.yml and AIAssistants.yml of DIR instead of the shipped lists."),
+        QStringLiteral("DIR"));
     parser.addOption(crawlerList);
     parser.addOption(spamList);
+    parser.addOption(sourceLists);
     const QCommandLineOption since(QStringLiteral("since"),
                                    QStringLiteral("Only lines from DATE on (2026-12-08 is the whole day; "
                                                   "2026-12-08T10:00 or 2026-12-08T10:00:30 that second), by the time "
@@ -110,6 +121,7 @@ void AddScanOptions(QCommandLineParser& parser)
     parser.addOption(format);
     parser.addOption(output);
     parser.addOption(bySite);
+    parser.addOption(bySource);
     parser.addOption(quiet);
     parser.addOption(threads);
     parser.addOption(merge);

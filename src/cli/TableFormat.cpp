@@ -8,7 +8,7 @@ namespace backtrail::cli {
 
 using namespace backtrail::engine;
 
-void WriteTable(Output& output, const ResultTable& rows)
+void WriteTable(Output& output, const ResultTable& rows, const std::vector<Source>& sources)
 {
     std::size_t clicksWidth = 6;
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -40,7 +40,9 @@ void WriteTable(Output& output, const ResultTable& rows)
     pad(text, landingWidth, 12);
     text += "First Seen";
     pad(text, kTimeWidth, 10);
-    text += "Last Seen\n";
+    text += "Last Seen";
+    pad(text, kTimeWidth, 9);
+    text += "Source\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
         text += row.type;
@@ -54,7 +56,11 @@ void WriteTable(Output& output, const ResultTable& rows)
         const std::string first = row.firstSeen.iso();
         text += first;
         pad(text, kTimeWidth, first.size());
-        text += row.lastSeen.iso();
+        const std::string last = row.lastSeen.iso();
+        text += last;
+        pad(text, kTimeWidth, last.size());
+        if (i < sources.size())
+            AppendPlainCell(text, SourceCell(sources[i]));
         while (!text.empty() && text.back() == ' ')
             text.pop_back();
         text += '\n';

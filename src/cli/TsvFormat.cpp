@@ -6,9 +6,17 @@ namespace backtrail::cli {
 
 using namespace backtrail::engine;
 
-void WriteTsv(Output& output, const ResultTable& rows)
+std::string SourceCell(const Source& source)
 {
-    std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\n";
+    std::string cell(SourceKindName(source.kind));
+    cell += ':';
+    cell += source.name;
+    return cell;
+}
+
+void WriteTsv(Output& output, const ResultTable& rows, const std::vector<Source>& sources)
+{
+    std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\tsource\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
         for (const std::string_view cell : {row.type, row.clicks, row.referrer, row.landing}) {
@@ -18,6 +26,9 @@ void WriteTsv(Output& output, const ResultTable& rows)
         text += row.firstSeen.iso();
         text += '\t';
         text += row.lastSeen.iso();
+        text += '\t';
+        if (i < sources.size())
+            AppendPlainCell(text, SourceCell(sources[i]));
         text += '\n';
         output.writeSome(text);
     }

@@ -60,6 +60,8 @@ std::string_view ResultsModel::cell(std::uint32_t tableRow, int column) const
         return row.referrer;
     case LandingColumn:
         return row.landing;
+    case SourceColumn:
+        return tableRow < sourceCells.size() ? std::string_view(sourceCells[tableRow]) : std::string_view();
     default:
         return {};
     }
@@ -104,6 +106,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return QStringLiteral("First Seen");
     case LastSeenColumn:
         return QStringLiteral("Last Seen");
+    case SourceColumn:
+        return QStringLiteral("Source");
     default:
         return {};
     }
@@ -136,7 +140,7 @@ std::vector<std::size_t> ResultsModel::entriesOf(int row) const
     if (row < 0 || row >= int(order.size()))
         return {};
     const std::uint32_t shownRow = order[std::size_t(row)];
-    if (!grouped)
+    if (grouping == Grouping::None)
         return {std::size_t(shownRow)};
     return shownRow < siteMembers.size() ? siteMembers[shownRow] : std::vector<std::size_t>();
 }
@@ -169,6 +173,9 @@ void ResultsModel::clearRows()
     table.clear();
     sites.clear();
     siteMembers.clear();
+    sources.clear();
+    sourceCells.clear();
+    groupSources.clear();
     endResetModel();
 }
 
@@ -176,16 +183,29 @@ void ResultsModel::setRows(engine::ResultTable rows)
 {
     beginResetModel();
     table = std::move(rows);
+    if (!sourceLists)
+        sourceLists = std::make_shared<engine::SourceLists>(engine::SourceLists::Shipped());
+    sources = engine::RowSources(table, *sourceLists);
     showTable();
     endResetModel();
 }
 
 void ResultsModel::setGroupedBySite(bool on)
 {
-    if (grouped == on)
+    setGrouping(on ? Grouping::BySite : grouping == Grouping::BySite ? Grouping::None : grouping);
+}
+
+void ResultsModel::setGroupedBySource(bool on)
+{
+    setGrouping(on ? Grouping::BySource : grouping == Grouping::BySource ? Grouping::None : grouping);
+}
+
+void ResultsModel::setGrouping(Grouping to)
+{
+    if (grouping == to)
         return;
     beginResetModel();
-    grouped = on;
+    grouping = to;
     showTable();
     endResetModel();
 }
@@ -195,10 +215,22 @@ void ResultsModel::retypeSpam(const engine::SpamList& spam)
     if (table.empty())
         return;
     table = engine::RetypeSpam(table, spam);
+    if (sourceLists)
+        sources = engine::RowSources(table, *sourceLists);
+    // Spam rows change their source: grouped by source or filtered, the rows
+    // in view are made again.
+    if (grouping == Grouping::BySource || filter != KindFilter::All) {
+        beginResetModel();
+        showTable();
+        endResetModel();
+        return;
+    }
     // Site rows group by name and crawler flag alone: made again, they come in the same order.
-    if (grouped)
+    if (grouping == Grouping::BySite)
         sites = engine::GroupBySite(table, &siteMembers);
-    emit dataChanged(index(0, TypeColumn), index(rowCount() - 1, TypeColumn));
+    for (std::uint32_t i = 0; i < std::uint32_t(sourceCells.size()); ++i)
+        sourceCells[i] = SourceCellText(shownSource(i));
+    emit dataChanged(index(0, TypeColumn), index(rowCount() - 1, SourceColumn));
     if (sortedFlag && key == TypeColumn)
         resort();
 }
@@ -208,9 +240,21 @@ void ResultsModel::showTable()
     // The site rows are made afresh from the scan's rows whenever they are shown,
     // and dropped when they are not, so they never outlive the rows they sum.
     siteMembers.clear();
-    sites = grouped ? engine::GroupBySite(table, &siteMembers) : engine::ResultTable();
-    order.resize(shown().size());
-    std::iota(order.begin(), order.end(), std::uint32_t(0));
+    groupSources.clear();
+    bool types = false;
+    for (std::size_t i = 0; i < table.size() && !types; ++i)
+        types = !table.row(i).type.empty();
+    sites = grouping == Grouping::BySite ? engine::GroupBySite(table, &siteMembers)
+        : grouping == Grouping::BySource ? engine::GroupBySource(table, sources, types, groupSources, &siteMembers)
+                                         : engine::ResultTable();
+    sourceCells.resize(shown().size());
+    order.clear();
+    for (std::uint32_t i = 0; i < std::uint32_t(shown().size()); ++i) {
+        const engine::Source& source = shownSource(i);
+        sourceCells[i] = SourceCellText(source);
+        if (Passes(filter, source.kind))
+            order.push_back(i);
+    }
     if (sortedFlag)
         sortPositions(order);
 }

@@ -3,6 +3,10 @@
 #include "modListViewEnh.h"
 
 #include "engine/results/ResultTable.h"
+#include "engine/results/RowSources.h"
+#include "engine/visitors/SourceLists.h"
+
+#include <memory>
 
 #include <QAbstractTableModel>
 
@@ -35,8 +39,17 @@ public:
         LandingColumn,
         FirstSeenColumn,
         LastSeenColumn,
+        SourceColumn,
         ColumnCount
     };
+    /// Which rows are in view, by their source's kind ("People": every kind
+    /// but crawlers and spam).
+    enum class KindFilter { All, People, Search, Social, Ai, Websites, Crawlers, Spam };
+    /// Whether a source of this kind passes the filter.
+    static bool Passes(KindFilter filter, engine::SourceKind kind);
+    /// The Source column's text: the name and, in brackets, the kind ("Google
+    /// (Search)", "Crawler" for a crawler of no known kind).
+    static std::string SourceCellText(const engine::Source& source);
     /// First Seen and Last Seen: their cells are times, not bytes of the log.
     static bool IsTimeColumn(int column) { return column == FirstSeenColumn || column == LastSeenColumn; }
 
@@ -72,7 +85,31 @@ public:
     /// scan's rows again. The scan's rows are kept either way, so switching
     /// back restores them; rows set while grouped are shown grouped.
     void setGroupedBySite(bool on);
-    bool groupedBySite() const { return grouped; }
+    bool groupedBySite() const { return grouping == Grouping::BySite; }
+    /// The same with one row per source (search engine, social network, AI
+    /// assistant, website, kind of crawler, spam site); grouping by source
+    /// ends grouping by site and the other way round.
+    void setGroupedBySource(bool on);
+    bool groupedBySource() const { return grouping == Grouping::BySource; }
+
+    /// The lists that tell the sources of the rows set next (and of rows
+    /// retyped by retypeSpam); the shipped ones until set.
+    void setSourceLists(std::shared_ptr<const engine::SourceLists> lists);
+    /// The source of a row in view order (a site row: its first referrer's,
+    /// without search words); a website of no name past the end.
+    engine::Source sourceOf(int row) const;
+    /// The source of a scan row (a position entriesOf gives).
+    const engine::Source& entrySource(std::size_t entry) const;
+    /// The search words of a row in view order (or of the referrers it
+    /// groups) with their clicks, most first.
+    std::vector<engine::KeywordClicks> keywordsOf(int row) const;
+
+    /// Hides the rows whose source's kind does not pass the filter, without
+    /// a new scan; sorting and grouping keep it.
+    void setKindFilter(KindFilter filter);
+    KindFilter kindFilter() const { return filter; }
+    /// Rows there are (scan rows, or grouped rows while grouped), whether or not in view.
+    int allRowCount() const { return int(shown().size()); }
 
     /// Types the rows again with a spam list that has grown: people's rows
     /// whose referrer's host it lists become "SPM" (rows without a type stay
@@ -103,16 +140,25 @@ private:
     std::string_view cell(std::uint32_t tableRow, int column) const;
     engine::LineTime time(std::uint32_t tableRow, int column) const;
     void sortByTime(std::vector<std::uint32_t>& positions) const;
-    const engine::ResultTable& shown() const { return grouped ? sites : table; }
+    const engine::ResultTable& shown() const { return grouping != Grouping::None ? sites : table; }
+    enum class Grouping { None, BySite, BySource };
+    void setGrouping(Grouping to);
+    // The source of a row of shown().
+    const engine::Source& shownSource(std::uint32_t shownRow) const;
     void showTable();
     void sortRequested();
     void sortPositions(std::vector<std::uint32_t>& positions) const;
     void resort();
 
     engine::ResultTable table; // the scan's rows
-    engine::ResultTable sites; // one row per referring site, while grouped
+    engine::ResultTable sites; // one row per referring site or source, while grouped
     std::vector<std::vector<std::size_t>> siteMembers; // the rows of `table` each site row sums
-    bool grouped = false;
+    Grouping grouping = Grouping::None;
+    std::shared_ptr<const engine::SourceLists> sourceLists;
+    std::vector<engine::Source> sources; // of each row of `table`
+    std::vector<std::string> sourceCells; // of each row of shown()
+    std::vector<engine::Source> groupSources; // of each source row, while grouped by source
+    KindFilter filter = KindFilter::All;
     std::vector<std::uint32_t> order; // view row -> row of `table`
     bool sortedFlag = false;
     int key = 0;

@@ -16,6 +16,7 @@
 #include "results/PictureButton.h"
 #include "results/ResultsModel.h"
 
+#include <QActionGroup>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -230,6 +231,27 @@ void MainWindow::buildMenus()
     mnuActionGroup->setObjectName(QStringLiteral("mnuActionGroup"));
     mnuActionGroup->setCheckable(true);
     connect(mnuActionGroup, &QAction::toggled, this, &MainWindow::mnuActionGroup_Click);
+    mnuActionGroupSource = action->addAction(QStringLiteral("Group by Source"));
+    mnuActionGroupSource->setObjectName(QStringLiteral("mnuActionGroupSource"));
+    mnuActionGroupSource->setCheckable(true);
+    connect(mnuActionGroupSource, &QAction::toggled, this, &MainWindow::mnuActionGroupSource_Click);
+    // Which rows are in view by their source's kind, without a new scan.
+    QMenu* kinds = action->addMenu(QStringLiteral("Show"));
+    kinds->setObjectName(QStringLiteral("mnuActionKind"));
+    auto* kindGroup = new QActionGroup(kinds);
+    using Filter = results::ResultsModel::KindFilter;
+    const std::pair<const char*, Filter> kindItems[]
+        = {{"All", Filter::All},           {"People", Filter::People},    {"Search", Filter::Search},
+           {"Social", Filter::Social},     {"AI assistants", Filter::Ai}, {"Websites", Filter::Websites},
+           {"Crawlers", Filter::Crawlers}, {"Spam", Filter::Spam}};
+    for (const auto& [caption, filter] : kindItems) {
+        QAction* item = kinds->addAction(QString::fromLatin1(caption));
+        item->setObjectName(QStringLiteral("mnuActionKind") + QString::fromLatin1(caption).remove(QLatin1Char(' ')));
+        item->setCheckable(true);
+        item->setChecked(filter == Filter::All);
+        kindGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, filter = filter] { mnuActionKind_Click(int(filter)); });
+    }
     // Crawlers' lines and referrer spam, shown typed BOT and SPM, or hidden
     // from the next scan on; remembered in the settings.
     auto addSwitch = [&](const char* name, const QString& caption, void (MainWindow::*handler)(bool)) {
@@ -275,6 +297,7 @@ void MainWindow::Form_Load()
     lstResults->setColumnWidth(results::ResultsModel::LandingColumn, px(6000));
     lstResults->setColumnWidth(results::ResultsModel::FirstSeenColumn, px(2550));
     lstResults->setColumnWidth(results::ResultsModel::LastSeenColumn, px(2550));
+    lstResults->setColumnWidth(results::ResultsModel::SourceColumn, px(3000));
 
     frmMain->RestoreRememberedFolder();
     engine::LoadSettings(store);

@@ -138,6 +138,7 @@ public:
     QAction* mnuActionStop;
     QAction* mnuActionToggle;
     QAction* mnuActionGroup;
+    QAction* mnuActionGroupSource;
     QAction* mnuActionHideCrawlers;
     QAction* mnuActionHideSpam;
     QAction* mnuActionDateRange;
@@ -179,6 +180,12 @@ public:
     /// Details and Referrer Details: the details window of the selected row.
     void mnuActionDetails_Click();
     void mnuActionGroup_Click(bool checked);
+    void mnuActionGroupSource_Click(bool checked);
+    /// Shows only the rows of one kind of source (a ResultsModel::KindFilter).
+    void mnuActionKind_Click(int filter);
+    /// "12 of 340 rows shown" in the status bar, while a kind filter hides
+    /// rows (and with `evenAll` when none does).
+    void showRowsInView(bool evenAll = false);
     void mnuActionHideCrawlers_Click(bool checked);
     void mnuActionHideSpam_Click(bool checked);
     /// Adds the selected row's site to the user's spam list (spam.txt beside

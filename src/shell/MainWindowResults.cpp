@@ -158,8 +158,35 @@ QString DateRangePanelText(const engine::ScanSettings& settings)
 
 void MainWindow::mnuActionGroup_Click(bool checked)
 {
+    if (checked)
+        mnuActionGroupSource->setChecked(false);
     results->setGroupedBySite(checked);
     updateSortIndicator();
+    showRowsInView();
+}
+
+void MainWindow::mnuActionGroupSource_Click(bool checked)
+{
+    if (checked)
+        mnuActionGroup->setChecked(false);
+    results->setGroupedBySource(checked);
+    updateSortIndicator();
+    showRowsInView();
+}
+
+void MainWindow::mnuActionKind_Click(int filter)
+{
+    results->setKindFilter(results::ResultsModel::KindFilter(filter));
+    updateSortIndicator();
+    showRowsInView(true);
+}
+
+void MainWindow::showRowsInView(bool evenAll)
+{
+    if (!evenAll && results->kindFilter() == results::ResultsModel::KindFilter::All)
+        return;
+    StatusBar1->setPanelText(
+        2, QStringLiteral("%1 of %2 rows shown").arg(results->rowCount()).arg(results->allRowCount()));
 }
 
 void MainWindow::storeSwitch(const char* key, bool on)
@@ -182,8 +209,12 @@ void MainWindow::mnuActionHideSpam_Click(bool checked)
 
 void MainWindow::useVisitorLists()
 {
-    engine::VisitorLists lists = engine::LoadVisitorLists({}, {}, store.fileName());
+    // The source lists may come from another folder, named by the setting "sourceLists".
+    const QString sourceLists = store.read(QString::fromLatin1(engine::keys::kSettings),
+                                           QString::fromLatin1(engine::keys::kSourceLists), QString());
+    engine::VisitorLists lists = engine::LoadVisitorLists({}, {}, store.fileName(), sourceLists);
     scan->scanner().setVisitorLists(lists.crawlers, std::move(lists.spam));
+    results->setSourceLists(lists.sources);
     if (!lists.problems.isEmpty())
         StatusBar1->setPanelText(3, lists.problems.first());
 }

@@ -148,6 +148,73 @@ TEST_F(ScanCommand, JsonOfTheSampleLog)
     EXPECT_EQ(google, 223);
 }
 
+// Where the visitors of the real sample come from, grouped by source: the
+// totals a site owner reads first.
+TEST_F(ScanCommand, SourcesOfTheSampleLog)
+{
+    const QString sample = QStringLiteral(BACKTRAIL_SAMPLE_LOG);
+    if (!QFile::exists(sample))
+        GTEST_SKIP() << "the real Apache sample is not beside the project: " << sample.toStdString();
+    const Outcome r = run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--types"),
+                           QStringLiteral("--by-source"), QStringLiteral("--details"), QStringLiteral("--format"),
+                           QStringLiteral("json"), QStringLiteral("--quiet"), sample});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, int> byKind;
+    std::map<std::string, int> bySource;
+    int withWords = 0;
+    for (const auto& value : json(r.out)[QStringLiteral("rows")].toArray()) {
+        const QJsonObject row = value.toObject();
+        const int clicks = row[QStringLiteral("clicks")].toString().toInt();
+        const std::string kind = row[QStringLiteral("source_kind")].toString().toStdString();
+        byKind[kind] += clicks;
+        bySource[kind + ":" + row[QStringLiteral("source")].toString().toStdString()] += clicks;
+        EXPECT_EQ(row[QStringLiteral("referrer")], row[QStringLiteral("source")]);
+        EXPECT_EQ(row[QStringLiteral("type")].toString() == QStringLiteral("BOT"), kind == "crawler");
+        for (const auto& words : row[QStringLiteral("keywords")].toArray())
+            withWords += words.toObject()[QStringLiteral("clicks")].toInt();
+    }
+    EXPECT_EQ(byKind,
+              (std::map<std::string, int> {{"crawler", 1990}, {"search", 582}, {"social", 37}, {"website", 257}}));
+    EXPECT_EQ(bySource["crawler:search-engine"], 1069);
+    EXPECT_EQ(bySource["crawler:feed-reader"], 302);
+    EXPECT_EQ(bySource["crawler:seo"], 99);
+    EXPECT_EQ(bySource["crawler:"], 481); // known only by an address in the user agent
+    EXPECT_EQ(bySource["search:Google"], 552);
+    EXPECT_EQ(bySource["search:DuckDuckGo"], 14);
+    EXPECT_EQ(bySource["search:Google Images"], 5);
+    EXPECT_EQ(bySource["social:StackOverflow"], 34);
+    EXPECT_EQ(bySource["social:Twitter"], 3);
+    EXPECT_GT(withWords, 0);
+
+    // Merged results keep each crawler row's kind: grouped by source, the
+    // merge prints what one scan of both files prints.
+    const QString saved = dir.filePath(QStringLiteral("sample.json"));
+    ASSERT_EQ(run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--types"),
+                   QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--quiet"),
+                   QStringLiteral("--output"), saved, sample})
+                  .status,
+              0);
+    const Outcome merged = run({QStringLiteral("--merge"), QStringLiteral("--by-source"), QStringLiteral("--format"),
+                                QStringLiteral("tsv"), QStringLiteral("--quiet"), saved, saved});
+    const Outcome twice = run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"),
+                               QStringLiteral("--types"), QStringLiteral("--by-source"), QStringLiteral("--format"),
+                               QStringLiteral("tsv"), QStringLiteral("--quiet"), sample, sample});
+    EXPECT_EQ(merged.out, twice.out);
+    EXPECT_NE(merged.out.find("\tcrawler:feed-reader\n"), std::string::npos);
+
+    // Lists of another folder, and a folder without them: a clear message and status 2.
+    const Outcome missing = run(
+        {QStringLiteral("--source-lists"), dir.filePath(QStringLiteral("none")), QStringLiteral("--quiet"), sample});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("SearchEngines.yml: "), std::string::npos) << missing.err;
+    write(QStringLiteral("SearchEngines.yml"), "Find: [\n");
+    write(QStringLiteral("Socials.yml"), "{}\n");
+    write(QStringLiteral("AIAssistants.yml"), "{}\n");
+    const Outcome malformed = run({QStringLiteral("--source-lists"), dir.path(), QStringLiteral("--quiet"), sample});
+    EXPECT_EQ(malformed.status, 2);
+    EXPECT_NE(malformed.err.find("SearchEngines.yml: "), std::string::npos) << malformed.err;
+}
+
 TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
 {
     const std::string line = "1.1.1.1 - - [x] \"GET /a.gif HTTP/1.1\" 200 1 \"http://r.example/\xff<b>\" \"UA\"\n";
@@ -171,12 +238,14 @@ TEST_F(ScanCommand, SwitchesFormatsAndInvalidBytes)
     r = run({QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"), log});
     EXPECT_EQ(
         r.out,
-        "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>\t/"
-        "a.gif\t\t\n");
+        "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\tsource\nGIF\t0000002\thttp://r.example/\xEF\xBF\xBD<b>"
+        "\t/a.gif\t\t\twebsite:r.example\n");
 
     r = run({QStringLiteral("--by-site"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--quiet"),
              log});
-    EXPECT_EQ(r.out, "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\n\t0000002\tr.example\t\t\t\n");
+    EXPECT_EQ(r.out,
+              "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\tsource\n\t0000002\tr.example\t\t\t\twebsite:"
+              "r.example\n");
 
     r = run({QStringLiteral("--quiet"), log});
     EXPECT_NE(r.out.find("Type  Clicks   Referrer"), std::string::npos);
@@ -416,8 +485,9 @@ TEST_F(ScanCommand, DateRangeEdgesTimeColumnsAndDetails)
     EXPECT_EQ(json(r.out)[QStringLiteral("links_found")].toInt(), 0);
     r = run({QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("tsv"), QStringLiteral("--no-dupes"),
              log});
-    EXPECT_NE(r.out.find("\t/b\t2026-12-08T00:00:00-12:00\t2026-12-08T00:00:00-12:00\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\t/d\t\t\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t/b\t2026-12-08T00:00:00-12:00\t2026-12-08T00:00:00-12:00\twebsite:"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\t/d\t\t\twebsite:"), std::string::npos) << r.out;
     r = run({QStringLiteral("--quiet"), log});
     EXPECT_NE(r.out.find("First Seen"), std::string::npos);
 

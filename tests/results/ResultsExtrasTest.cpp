@@ -79,7 +79,8 @@ void ResultsExtrasTest::csvFieldsAreQuotedWhereTheyMustBe()
 void ResultsExtrasTest::csvOfTheTableAsShown()
 {
     ResultsModel model;
-    QCOMPARE(results::ResultsCsv(model), std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"));
+    QCOMPARE(results::ResultsCsv(model),
+             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen,Source\r\n"));
     engine::ResultTable rows;
     rows.append("HTM", "0000002", "http://a.example/q?x=1,2", "/p \"q\"", false, at(2026, 12, 8, 17, 13, 23, 120),
                 at(2026, 12, 9, 8, 0, 5, -300));
@@ -89,17 +90,19 @@ void ResultsExtrasTest::csvOfTheTableAsShown()
     model.setRows(std::move(rows));
     results::EnhListView_SortColumns(model, 3, false); // Referrer, descending
     QCOMPARE(results::ResultsCsv(model),
-             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
-                         "HTM,0000003,http://www.a.example/,/,2026-12-08T16:00:00+00:00,2026-12-09T12:00:00+00:00\r\n"
-                         ",,http://b.example/,,,\r\n"
+             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen,Source\r\n"
+                         "HTM,0000003,http://www.a.example/,/,2026-12-08T16:00:00+00:00,2026-12-09T12:00:00+00:00,"
+                         "a.example (Website)\r\n"
+                         ",,http://b.example/,,,,b.example (Website)\r\n"
                          "HTM,0000002,\"http://a.example/q?x=1,2\",\"/p \"\"q\"\"\",2026-12-08T17:13:23+02:00,"
-                         "2026-12-09T08:00:05-05:00\r\n"));
+                         "2026-12-09T08:00:05-05:00,a.example (Website)\r\n"));
     // A site row carries the earliest and latest instants of its rows, as they were written.
     model.setGroupedBySite(true);
-    QCOMPARE(results::ResultsCsv(model),
-             std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
-                         ",0000001,b.example,,,\r\n"
-                         ",0000005,a.example,,2026-12-08T17:13:23+02:00,2026-12-09T08:00:05-05:00\r\n"));
+    QCOMPARE(
+        results::ResultsCsv(model),
+        std::string("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen,Source\r\n"
+                    ",0000001,b.example,,,,b.example (Website)\r\n"
+                    ",0000005,a.example,,2026-12-08T17:13:23+02:00,2026-12-09T08:00:05-05:00,a.example (Website)\r\n"));
 }
 
 void ResultsExtrasTest::csvExportWritesAtomicallyAndReportsFailure()

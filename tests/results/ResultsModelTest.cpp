@@ -68,13 +68,14 @@ void ResultsModelTest::columnsAndCells()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(model.columnCount(), 6);
+    QCOMPARE(model.columnCount(), 7);
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Type"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Clicks"));
     QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Referrer"));
     QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Landing Page"));
     QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("First Seen"));
     QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QStringLiteral("Last Seen"));
+    QCOMPARE(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Source"));
     engine::ResultTable rows = table({{"HTM", "0000003", "http://a.example/ü"}, {"JPG", "", "http://b.example/"}});
     rows.append("", "", "http://c.example/", "/c", false, at(2026, 12, 8, 17, 13, 23, 120),
                 at(2026, 12, 9, 1, 0, 0, -330));
@@ -153,7 +154,7 @@ void ResultsModelTest::failedSortCanSayWhy()
     ResultsModel model;
     model.setRows(table({{"", "", "b"}}));
     ModalBoxWatcher watcher;
-    QVERIFY(!EnhListView_SortColumns(model, 7, true));
+    QVERIFY(!EnhListView_SortColumns(model, 8, true));
     QCOMPARE(watcher.boxes.size(), std::size_t(1));
     QCOMPARE(watcher.boxes[0].title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
     QCOMPARE(watcher.boxes[0].text, QStringLiteral("Error35600\tIndex out of bounds"));

@@ -92,6 +92,7 @@ private slots:
     void enterOpensAndCtrlFFinds();
     void openResultsShowsThemAsTheirScanWould();
     void crawlersAndSpamApartMarkedAndHidden();
+    void sourcesShownGroupedAndFiltered();
 
 private:
     void makeWindow(const QStringList& startFiles = {});
@@ -362,11 +363,11 @@ void MainWindowExtrasTest::exportCsvWritesTheRowsAsShown()
     QFile file(csvAnswer);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(),
-             QByteArray("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen\r\n"
+             QByteArray("Type,Clicks,Referrer,Landing Page,First Seen,Last Seen,Source\r\n"
                         "ZIP,0000001,http://127.0.0.1:9/Beta,/tool.zip?v=2,2015-05-17T10:05:03+00:00,"
-                        "2015-05-17T10:05:03+00:00\r\n"
+                        "2015-05-17T10:05:03+00:00,127.0.0.1 (Website)\r\n"
                         "HTM,0000002,http://127.0.0.1:9/alpha,/index.html,2015-05-17T10:05:03+00:00,"
-                        "2015-05-17T10:05:03+00:00\r\n"));
+                        "2015-05-17T10:05:03+00:00,127.0.0.1 (Website)\r\n"));
     QCOMPARE(panel(2), "saved as " + csvAnswer);
 
     // Cancelled: nothing written, nothing said.
@@ -595,6 +596,75 @@ void MainWindowExtrasTest::crawlersAndSpamApartMarkedAndHidden()
     makeWindow();
     QVERIFY(window->findChild<QAction*>("mnuActionHideCrawlers")->isChecked());
     QVERIFY(window->findChild<QAction*>("mnuActionHideSpam")->isChecked());
+}
+
+void MainWindowExtrasTest::sourcesShownGroupedAndFiltered()
+{
+    // The referrers are never opened here: only their sources are looked at.
+    auto visit = [](const QByteArray& referrer, const QByteArray& agent) {
+        return "10.1.2.3 - - [17/May/2015:10:05:03 +0000] \"GET /a.html HTTP/1.1\" 200 512 \"" + referrer + "\" \""
+            + agent + "\"\n";
+    };
+    const QByteArray person = "Mozilla/5.0 (X11; Linux x86_64)";
+    writeFile(logs + "/s.log",
+              visit("https://www.google.com/search?q=referrer+logs", person)
+                  + visit("https://www.google.de/search?q=referrer+logs", person)
+                  + visit("https://www.google.co.uk/search?q=caf%C3%A9", person) + visit("https://chatgpt.com/", person)
+                  + visit("https://m.facebook.com/story", person) + visit("http://127.0.0.1:9/p", person)
+                  + visit("http://127.0.0.1:9/p", "Mozilla/5.0 (compatible; GPTBot/1.2)")
+                  + visit("https://notfacebook.com/", person));
+    makeWindow();
+    QAbstractItemModelTester tester(window->resultsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    scan({"s.log"});
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(rows.headerData(results::ResultsModel::SourceColumn, Qt::Horizontal).toString(), QStringLiteral("Source"));
+    QCOMPARE(columnTexts(rows, results::ResultsModel::SourceColumn),
+             (QStringList {"Google (Search)", "Google (Search)", "Google (Search)", "ChatGPT (AI assistant)",
+                           "Facebook (Social)", "127.0.0.1 (Website)", "ai-crawler (Crawler)",
+                           "notfacebook.com (Website)"}));
+
+    // Group by Source: one row a source, clicks summed; Group by Site goes off.
+    auto* bySite = window->findChild<QAction*>("mnuActionGroup");
+    auto* bySource = window->findChild<QAction*>("mnuActionGroupSource");
+    QVERIFY(bySource && bySource->isCheckable());
+    QCOMPARE(bySource->text(), QStringLiteral("Group by Source"));
+    QVERIFY(window->findChild<QMenu*>("mnuAction")->actions().contains(bySource));
+    bySite->trigger();
+    bySource->trigger();
+    QVERIFY(bySource->isChecked() && !bySite->isChecked());
+    QCOMPARE(columnTexts(rows, 2),
+             (QStringList {"Google", "ChatGPT", "Facebook", "127.0.0.1", "ai-crawler", "notfacebook.com"}));
+    QCOMPARE(columnTexts(rows, 1).first(), QStringLiteral("0000003"));
+    QCOMPARE(columnTexts(rows, 0)[4], QStringLiteral("BOT"));
+    QCOMPARE(rows.keywordsOf(0), (std::vector<engine::KeywordClicks> {{"referrer logs", 2}, {"caf\xC3\xA9", 1}}));
+
+    // The kind filter hides rows without a scan, and the status bar counts them.
+    auto kind = [this](const char* name) { return window->findChild<QAction*>(name); };
+    QCOMPARE(kind("mnuActionKindAIassistants")->text(), QStringLiteral("AI assistants"));
+    const std::pair<const char*, QStringList> shown[] = {
+        {"mnuActionKindPeople", {"Google", "ChatGPT", "Facebook", "127.0.0.1", "notfacebook.com"}},
+        {"mnuActionKindSearch", {"Google"}},
+        {"mnuActionKindSocial", {"Facebook"}},
+        {"mnuActionKindAIassistants", {"ChatGPT"}},
+        {"mnuActionKindWebsites", {"127.0.0.1", "notfacebook.com"}},
+        {"mnuActionKindCrawlers", {"ai-crawler"}},
+        {"mnuActionKindSpam", {}},
+    };
+    const qint64 linesBefore = window->scanner().state().counters.LinesScanned;
+    for (const auto& [name, referrers] : shown) {
+        kind(name)->trigger();
+        QCOMPARE(columnTexts(rows, 2), referrers);
+        QCOMPARE(panel(2), QStringLiteral("%1 of 6 rows shown").arg(referrers.size()));
+    }
+    // Ungrouped, the filter holds: the scan's search rows.
+    kind("mnuActionKindSearch")->trigger();
+    bySource->trigger();
+    QCOMPARE(rows.rowCount(), 3);
+    QCOMPARE(panel(2), QStringLiteral("3 of 8 rows shown"));
+    kind("mnuActionKindAll")->trigger();
+    QCOMPARE(rows.rowCount(), 8);
+    QCOMPARE(panel(2), QStringLiteral("8 of 8 rows shown"));
+    QCOMPARE(window->scanner().state().counters.LinesScanned, linesBefore); // no new scan
 }
 
 QTEST_MAIN(MainWindowExtrasTest)

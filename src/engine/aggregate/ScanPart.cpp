@@ -118,12 +118,12 @@ void ScanPart::bump(std::size_t entry, std::uint32_t by)
     count = std::uint32_t(std::min<std::uint64_t>(std::uint64_t(count) + by, UINT32_MAX));
 }
 
-void ScanPart::append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+void ScanPart::append(std::string_view referrer, std::string_view landing, std::uint8_t bot, std::uint8_t type,
                       std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen)
 {
     lists.List1.append(referrer);
     appendLanding(landing);
-    lists.bot.push_back(bot ? 1 : 0);
+    lists.bot.push_back(bot);
     lists.List2.push_back(type);
     lists.firstSeen.push_back(firstSeen);
     if (collapsing || !lists.lastSeen.empty())
@@ -172,7 +172,7 @@ void ScanPart::fillLastSeen(WorkingLists& entries)
         entries.lastSeen = entries.firstSeen;
 }
 
-std::size_t ScanPart::addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+std::size_t ScanPart::addEntry(std::string_view referrer, std::string_view landing, std::uint8_t bot, std::uint8_t type,
                                std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen)
 {
     links += count;
@@ -258,7 +258,8 @@ void ScanPart::merge(ScanPart&& later)
             KeepLater(lists.lastSeen[found], more.lastSeen[j]);
         } else {
             insert(hash, bot);
-            append(referrer, more.landing[j], bot, more.List2[j], more.counts[j], more.firstSeen[j], more.lastSeen[j]);
+            append(referrer, more.landing[j], more.bot[j], more.List2[j], more.counts[j], more.firstSeen[j],
+                   more.lastSeen[j]);
             found = size() - 1;
         }
         if (detailed)

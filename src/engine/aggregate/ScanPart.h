@@ -1,8 +1,8 @@
 #pragma once
 
 #include "EntryDetails.h"
-#include "engine/base/HugePages.h"
 #include "WorkingLists.h"
+#include "engine/base/HugePages.h"
 #include "engine/base/TextHash.h"
 
 #include <array>
@@ -58,24 +58,27 @@ public:
     /// Counts one line read.
     void countLine() { ++lines; }
 
-    /// Adds a referrer line. With collapsing on, a referrer seen before only
-    /// adds a click; `typeOf()` is asked for a new entry's type (an
+    /// Adds a referrer line; `bot` is the line's bot mark (CrawlerKinds.h:
+    /// a person's, or a crawler's of some kind). With collapsing on, a
+    /// referrer seen before by the same side (people or crawlers) only adds a
+    /// click, and the entry keeps its first line's mark; `typeOf()` is asked for a new entry's type (an
     /// ExtensionIndex), so that the remainder it is read from is made only then.
     /// `time` is the line's (no time: none).
     template<class TypeOf>
-    void add(std::string_view referrer, std::string_view landing, bool bot, const LineTime& time, TypeOf&& typeOf)
+    void add(std::string_view referrer, std::string_view landing, std::uint8_t bot, const LineTime& time,
+             TypeOf&& typeOf)
     {
         add(referrer, textHash(referrer), landing, bot, time, std::forward<TypeOf>(typeOf));
     }
     /// The same, with the referrer's textHash() worked out before.
     template<class TypeOf>
-    void add(std::string_view referrer, std::uint64_t referrerHash, std::string_view landing, bool bot,
+    void add(std::string_view referrer, std::uint64_t referrerHash, std::string_view landing, std::uint8_t bot,
              const LineTime& time, TypeOf&& typeOf)
     {
         ++links;
         if (collapsing) {
             const std::uint64_t hash = bot ? referrerHash ^ kBotHash : referrerHash;
-            const std::size_t found = find(referrer, bot, hash);
+            const std::size_t found = find(referrer, bot != 0, hash);
             if (found != kNone) {
                 bump(found, 1);
                 KeepEarlier(lists.firstSeen[found], time);
@@ -83,7 +86,7 @@ public:
                 addDetails(found, landing, time, 1);
                 return;
             }
-            insert(hash, bot);
+            insert(hash, bot != 0);
         }
         append(referrer, landing, bot, typeOf(), 1, time, time);
         addDetails(size() - 1, landing, time, 1);
@@ -126,7 +129,7 @@ public:
     /// Adds one entry as it is, for results read back from elsewhere, and
     /// returns its number (an equal entry's when collapsing). Its details, if
     /// any, are added with details().
-    std::size_t addEntry(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type,
+    std::size_t addEntry(std::string_view referrer, std::string_view landing, std::uint8_t bot, std::uint8_t type,
                          std::uint32_t count, const LineTime& firstSeen = {}, const LineTime& lastSeen = {});
     /// Each entry's clicks per landing page and day, while collectsDetails().
     EntryDetails& details()
@@ -174,8 +177,8 @@ private:
     /// Gives lastSeen a time for every entry: those of firstSeen, shared.
     static void fillLastSeen(WorkingLists& entries);
     void bump(std::size_t entry, std::uint32_t by);
-    void append(std::string_view referrer, std::string_view landing, bool bot, std::uint8_t type, std::uint32_t count,
-                const LineTime& firstSeen, const LineTime& lastSeen);
+    void append(std::string_view referrer, std::string_view landing, std::uint8_t bot, std::uint8_t type,
+                std::uint32_t count, const LineTime& firstSeen, const LineTime& lastSeen);
     void addDetails(std::size_t entry, std::string_view landing, const LineTime& time, std::uint32_t clicks)
     {
         if (!detailed)

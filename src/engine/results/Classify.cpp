@@ -62,7 +62,8 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
                 SplitEntry(entry, clicks, referrer);
             }
             const std::string_view address = plain ? listed : std::string_view(referrer);
-            const bool bot = lists.isBot(i);
+            const std::uint8_t mark = i < lists.bot.size() ? lists.bot[i] : kPersonMark;
+            const bool bot = mark != kPersonMark;
             std::string_view type;
             if (bGetFileTypes)
                 type = bot                                        ? std::string_view("BOT")
@@ -70,7 +71,7 @@ ResultTable FillResults(const WorkingLists& lists, bool bGetFileTypes, const Spa
                                                                   : ExtensionCode(lists.List2[i]);
             if (address != listed)
                 own.emplace_back(i, address);
-            into.appendLabels(type, clicks, bot);
+            into.appendLabels(type, clicks, mark);
         }
     };
     // The rows share the lists' referrers, landing pages and times rather than

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "engine/fields/LineTime.h"
 #include "engine/aggregate/WorkingLists.h"
 #include "engine/base/SharedColumn.h"
 #include "engine/base/TextList.h"
+#include "engine/fields/LineTime.h"
+#include "engine/visitors/CrawlerKinds.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +24,9 @@ struct ResultRow
     bool bot = false; ///< a crawler's row, whether or not type codes show it
     LineTime firstSeen; ///< the earliest time of the row's lines (none when no line had one)
     LineTime lastSeen; ///< the latest
+    /// The row's bot mark (CrawlerKinds.h): which kind of crawler its first
+    /// line's user agent tells; kPersonMark for people's rows.
+    std::uint8_t botMark = kPersonMark;
 };
 
 /// The result rows of a scan, in working-list order, held as plain bytes.
@@ -46,10 +51,11 @@ public:
         rowLabels.reserve(count);
         bots.reserve(count);
     }
-    /// Adds a row; a row typed "BOT" is a crawler's whatever `bot` says.
-    /// (Not for a table that shares entries: see shareEntriesOf.)
+    /// Adds a row; `bot` is its bot mark (true: a crawler of no known kind),
+    /// and a row typed "BOT" is a crawler's whatever `bot` says. (Not for a
+    /// table that shares entries: see shareEntriesOf.)
     void append(std::string_view type, std::string_view clicks, std::string_view referrer, std::string_view landing,
-                bool bot = false, const LineTime& first = {}, const LineTime& last = {})
+                std::uint8_t bot = kPersonMark, const LineTime& first = {}, const LineTime& last = {})
     {
         referrers.append(referrer);
         landings.append(landing);
@@ -59,7 +65,8 @@ public:
     }
     void append(const ResultRow& row)
     {
-        append(row.type, row.clicks, row.referrer, row.landing, row.bot, row.firstSeen, row.lastSeen);
+        append(row.type, row.clicks, row.referrer, row.landing,
+               row.bot ? std::max(row.botMark, kCrawlerMark) : kPersonMark, row.firstSeen, row.lastSeen);
     }
     /// Makes an empty table whose row i will show entry i of `lists`: its
     /// referrer, landing page and times are the entry's, shared with the lists
@@ -75,12 +82,12 @@ public:
         firstSeen = lists.firstSeen;
         lastSeen = lists.lastSeen;
     }
-    /// Adds the next row's type, click count and bot flag (a row typed "BOT"
+    /// Adds the next row's type, click count and bot mark (a row typed "BOT"
     /// is a crawler's whatever `bot` says).
-    void appendLabels(std::string_view type, std::string_view clicks, bool bot)
+    void appendLabels(std::string_view type, std::string_view clicks, std::uint8_t bot)
     {
         rowLabels.push_back(labelPairId(labelId(type, lastType), labelId(clicks, lastClicks)));
-        bots.push_back(bot || type == "BOT");
+        bots.push_back(bot != kPersonMark ? bot : type == "BOT" ? kCrawlerMark : kPersonMark);
     }
     /// A table of the same rows that shares this one's texts and times
     /// instead of copying them.
@@ -129,9 +136,10 @@ public:
                 labels[l.clicks],
                 referrers[i],
                 landings[i],
-                bots[i],
+                bots[i] != kPersonMark,
                 i < firstSeen.size() ? firstSeen[i] : LineTime(),
-                i < lastSeen.size() ? lastSeen[i] : LineTime()};
+                i < lastSeen.size() ? lastSeen[i] : LineTime(),
+                bots[i]};
     }
 
 private:
@@ -181,7 +189,7 @@ private:
     std::uint64_t lastPairKey = 0;
     std::uint32_t lastPair = UINT32_MAX;
     std::vector<std::uint32_t> rowLabels; // a row's (type, clicks) pair
-    std::vector<bool> bots;
+    std::vector<std::uint8_t> bots; // each row's bot mark
 };
 
 } // namespace backtrail::engine

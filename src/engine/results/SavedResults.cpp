@@ -2,6 +2,7 @@
 
 #include "Classify.h"
 #include "engine/fields/LineTime.h"
+#include "engine/visitors/CrawlerKinds.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -109,6 +110,7 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     read.settings.strDateUntil = settings.value(QStringLiteral("until")).toString();
     read.details = settings.value(QStringLiteral("details")).toBool();
     read.bySite = settings.value(QStringLiteral("by_site")).toBool();
+    read.bySource = settings.value(QStringLiteral("by_source")).toBool();
     read.stopped = top.value(QStringLiteral("stopped")).toBool();
     read.filesDone = top.value(QStringLiteral("files_done")).toInt();
     read.part = ScanPart(read.settings.bRemoveDupes, read.details);
@@ -140,10 +142,16 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
                 return false;
             }
         }
+        // A crawler's row names its kind of crawler as its source.
+        const QByteArray crawlerKind = row.value(QStringLiteral("source_kind")).toString() == u"crawler"
+            ? bytesOf(row.value(QStringLiteral("source")))
+            : QByteArray();
+        const std::uint8_t bot = !row.value(QStringLiteral("bot")).toBool()
+            ? kPersonMark
+            : CrawlerKindMark(std::string_view(crawlerKind.constData(), std::size_t(crawlerKind.size())));
         const std::size_t entry = read.part.addEntry(
             std::string_view(referrer.constData(), std::size_t(referrer.size())),
-            std::string_view(landing.constData(), std::size_t(landing.size())),
-            row.value(QStringLiteral("bot")).toBool(),
+            std::string_view(landing.constData(), std::size_t(landing.size())), bot,
             ExtensionIndexOfCode(std::string_view(ext.constData(), std::size_t(ext.size()))), count, seen[0], seen[1]);
         if (read.details && read.part.collectsDetails()
             && !readDetails(row, std::uint32_t(entry), read.part.details(), error))
@@ -181,6 +189,12 @@ bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* 
         if (next.bySite) {
             *error = QStringLiteral("%1: its rows are grouped by site; merge results written without --by-site (and "
                                     "group the merge)")
+                         .arg(path);
+            return false;
+        }
+        if (next.bySource) {
+            *error = QStringLiteral("%1: its rows are grouped by source; merge results written without --by-source "
+                                    "(and group the merge)")
                          .arg(path);
             return false;
         }

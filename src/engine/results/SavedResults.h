@@ -20,6 +20,7 @@ struct SavedResults
 {
     ScanSettings settings; ///< own domain, duplicate removal, types and https as the scan had them
     bool bySite = false; ///< rows grouped by site: their entries are gone, so they do not merge
+    bool bySource = false; ///< rows grouped by source: likewise
     bool stopped = false; ///< the scan was stopped before its end
     bool details = false; ///< each row carries its landing pages and days (--details)
     std::int32_t filesDone = 0;

@@ -67,7 +67,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         std::uint64_t hash = 0;
         std::string_view landing;
         LineTime time;
-        bool bot = false;
+        std::uint8_t bot = kPersonMark;
         std::string scratch; // what the landing page may be made in
     };
     constexpr std::size_t kPending = 8;
@@ -120,14 +120,13 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
                 ++part.outsideRangeLines;
                 return countedLine();
             }
-            // Who clicked: an address the crawler wrote into its user agent, or
-            // a user agent on the crawler list, makes the line a crawler's.
-            bool bot = referrer.closedByParen;
-            if (!bot) {
-                const UserAgentSpan agent = FindUserAgent(line, fields);
-                bot = agent.contains(start)
-                    || (agent.found() && crawlers.isCrawler(UserAgentText(line, agent, scratch)));
-            }
+            // Who clicked: a user agent on the crawler list, or an address the
+            // crawler wrote into its user agent, makes the line a crawler's; the
+            // list's pattern also tells which kind of crawler.
+            const UserAgentSpan agent = FindUserAgent(line, fields);
+            std::uint8_t bot = agent.found() ? crawlers.crawlerMark(UserAgentText(line, agent, scratch)) : kPersonMark;
+            if (bot == kPersonMark && (referrer.closedByParen || agent.contains(start)))
+                bot = kCrawlerMark;
             if (bot && task.hideCrawlers) {
                 ++part.hiddenCrawlerLines;
                 return countedLine();

@@ -13,6 +13,7 @@
 #include <re2/re2.h>
 #include <re2/set.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace backtrail::engine {
@@ -20,6 +21,8 @@ namespace backtrail::engine {
 struct CrawlerList::Compiled
 {
     std::vector<std::string> patterns;
+    /// Each pattern's bot mark: the kind its first tag names.
+    std::vector<std::uint8_t> marks;
     std::vector<Rejected> rejected;
     QString error;
     /// All patterns at once; null when there are none or they did not fit the budget.
@@ -30,36 +33,44 @@ struct CrawlerList::Compiled
     mutable std::once_flag singlesBuilt;
     mutable std::vector<std::unique_ptr<RE2>> singles;
 
-    bool matchOneByOne(std::string_view text) const
+    std::uint8_t matchOneByOne(std::string_view text) const
     {
         std::call_once(singlesBuilt, [this] {
             RE2::Options options;
             options.set_log_errors(false);
-            singles.reserve(patterns.size());
-            for (const std::string& pattern : patterns) {
-                auto single = std::make_unique<RE2>(pattern, options);
+            singles.resize(patterns.size());
+            for (std::size_t i = 0; i < patterns.size(); ++i) {
+                auto single = std::make_unique<RE2>(patterns[i], options);
                 if (single->ok())
-                    singles.push_back(std::move(single));
+                    singles[i] = std::move(single);
             }
         });
         const re2::StringPiece piece(text.data(), text.size());
-        for (const auto& single : singles) {
-            if (RE2::PartialMatch(piece, *single))
-                return true;
+        for (std::size_t i = 0; i < singles.size(); ++i) {
+            if (singles[i] && RE2::PartialMatch(piece, *singles[i]))
+                return marks[i];
         }
-        return false;
+        return kPersonMark;
     }
 
-    bool match(std::string_view text) const
+    /// The mark of the first pattern that matches the text; kPersonMark when none does.
+    std::uint8_t match(std::string_view text) const
     {
         if (patterns.empty())
-            return false;
+            return kPersonMark;
         if (set) {
             RE2::Set::ErrorInfo info {RE2::Set::kNoError};
-            if (set->Match(re2::StringPiece(text.data(), text.size()), nullptr, &info))
-                return true;
+            const re2::StringPiece piece(text.data(), text.size());
+            // Most user agents are people's: whether any pattern matches is
+            // asked first, which may stop early; which ones only for a crawler.
+            if (set->Match(piece, nullptr, &info)) {
+                // The set's numbers are the patterns' places in `patterns`.
+                std::vector<int> matched;
+                if (set->Match(piece, &matched, &info) && !matched.empty())
+                    return marks[std::size_t(*std::min_element(matched.begin(), matched.end()))];
+            }
             if (info.kind == RE2::Set::kNoError)
-                return false;
+                return kPersonMark;
         }
         return matchOneByOne(text);
     }
@@ -129,6 +140,9 @@ CrawlerList CrawlerList::FromJson(std::string_view json, std::int64_t memoryBudg
             continue;
         }
         result->patterns.push_back(std::move(text));
+        const QJsonArray tags = entries.at(i).toObject().value(QLatin1String("tags")).toArray();
+        const QByteArray kind = tags.isEmpty() ? QByteArray() : tags.first().toString().toUtf8();
+        result->marks.push_back(CrawlerKindMark(std::string_view(kind.constData(), std::size_t(kind.size()))));
     }
     if (!result->patterns.empty() && set->Compile())
         result->set = std::move(set);
@@ -141,13 +155,13 @@ const CrawlerList& CrawlerList::Shipped()
     return shipped;
 }
 
-bool CrawlerList::isCrawler(std::string_view userAgent)
+std::uint8_t CrawlerList::crawlerMark(std::string_view userAgent)
 {
     const std::uint64_t hash = TextHash(userAgent);
-    if (const bool* hit = newer.find(hash, userAgent))
+    if (const std::uint8_t* hit = newer.find(hash, userAgent))
         return *hit;
-    const bool* olderHit = older.find(hash, userAgent);
-    const bool answer = olderHit ? *olderHit : compiled->match(userAgent);
+    const std::uint8_t* olderHit = older.find(hash, userAgent);
+    const std::uint8_t answer = olderHit ? *olderHit : compiled->match(userAgent);
     if (userAgent.size() <= kLongestCachedUserAgent) {
         if (newer.size() >= cacheLimit) {
             older = std::move(newer);
@@ -158,7 +172,7 @@ bool CrawlerList::isCrawler(std::string_view userAgent)
     return answer;
 }
 
-const bool* CrawlerList::Cache::find(std::uint64_t hash, std::string_view text) const
+const std::uint8_t* CrawlerList::Cache::find(std::uint64_t hash, std::string_view text) const
 {
     if (table.empty())
         return nullptr;
@@ -173,7 +187,7 @@ const bool* CrawlerList::Cache::find(std::uint64_t hash, std::string_view text) 
     }
 }
 
-void CrawlerList::Cache::insert(std::uint64_t hash, std::string_view text, bool answer)
+void CrawlerList::Cache::insert(std::uint64_t hash, std::string_view text, std::uint8_t answer)
 {
     if ((count + 1) * 2 > table.size())
         grow();
@@ -209,6 +223,11 @@ void CrawlerList::Cache::clear()
 }
 
 bool CrawlerList::matches(std::string_view userAgent) const
+{
+    return compiled->match(userAgent) != kPersonMark;
+}
+
+std::uint8_t CrawlerList::markOf(std::string_view userAgent) const
 {
     return compiled->match(userAgent);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CrawlerKinds.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -63,9 +65,16 @@ public:
 
     /// True when the user agent is a crawler's; each distinct user agent is
     /// matched once and then answered from the cache.
-    bool isCrawler(std::string_view userAgent);
+    bool isCrawler(std::string_view userAgent) { return crawlerMark(userAgent) != kPersonMark; }
     /// The same answer without the cache.
     bool matches(std::string_view userAgent) const;
+    /// The user agent's bot mark (CrawlerKinds.h): kPersonMark when no pattern
+    /// matches it, else the mark of the first tag of the first pattern, in
+    /// list order, that matches it (kCrawlerMark when that pattern has no
+    /// tags). Cached as isCrawler() is.
+    std::uint8_t crawlerMark(std::string_view userAgent);
+    /// The same answer without the cache.
+    std::uint8_t markOf(std::string_view userAgent) const;
 
     /// Patterns compiled.
     std::size_t patternCount() const;
@@ -94,9 +103,9 @@ private:
     {
     public:
         /// The answer cached for the text (whose hash this is), or null.
-        const bool* find(std::uint64_t hash, std::string_view text) const;
+        const std::uint8_t* find(std::uint64_t hash, std::string_view text) const;
         /// Caches an answer for a text that is not cached yet.
-        void insert(std::uint64_t hash, std::string_view text, bool answer);
+        void insert(std::uint64_t hash, std::string_view text, std::uint8_t answer);
         std::size_t size() const { return count; }
         void clear();
 
@@ -107,7 +116,7 @@ private:
             std::uint32_t offset = 0; // in bytes
             std::uint32_t length = 0;
             bool used = false;
-            bool answer = false;
+            std::uint8_t answer = kPersonMark;
         };
         void grow();
         std::vector<Slot> table;

@@ -16,4 +16,10 @@ std::string_view ShippedCrawlerUserAgentsJson();
 /// one a line.
 std::string_view ShippedSpammersTxt();
 
+/// third_party/searchengine-and-social-list/: the search engines, social
+/// networks and AI assistants that referrers come from (YAML).
+std::string_view ShippedSearchEnginesYml();
+std::string_view ShippedSocialsYml();
+std::string_view ShippedAIAssistantsYml();
+
 } // namespace backtrail::engine

@@ -21,7 +21,8 @@ bool readList(const QString& path, QByteArray& bytes, VisitorLists& lists)
 
 } // namespace
 
-VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile)
+VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile,
+                              const QString& sourceListsFolder)
 {
     VisitorLists lists;
     lists.crawlers = CrawlerList::Shipped();
@@ -60,6 +61,17 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
         *spam = SpamList::Shipped(userHosts);
     }
     lists.spam = std::move(spam);
+    // The shipped source lists are read only when no other folder's take their place.
+    auto sources = std::make_shared<SourceLists>();
+    QString sourcesError;
+    if (sourceListsFolder.isEmpty()) {
+        *sources = SourceLists::Shipped();
+    } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
+        lists.problems << sourcesError;
+        lists.usable = false;
+        *sources = SourceLists::Shipped();
+    }
+    lists.sources = std::move(sources);
     return lists;
 }
 

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QStackedBarSeries>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QToolTip>
@@ -99,6 +100,9 @@ DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
     lblClicks = valueLabel(header, "lblClicks");
     lblFirstSeen = valueLabel(header, "lblFirstSeen");
     lblLastSeen = valueLabel(header, "lblLastSeen");
+    lblSource = valueLabel(header, "lblSource");
+    lblKeywords = valueLabel(header, "lblKeywords");
+    lblKeywords->setTextFormat(Qt::PlainText);
     auto* form = new QFormLayout(header);
     form->setContentsMargins(0, 0, 0, 0);
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
@@ -106,6 +110,8 @@ DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
     form->addRow(QStringLiteral("Clicks:"), lblClicks);
     form->addRow(QStringLiteral("First seen:"), lblFirstSeen);
     form->addRow(QStringLiteral("Last seen:"), lblLastSeen);
+    form->addRow(QStringLiteral("Source:"), lblSource);
+    form->addRow(QStringLiteral("Search words:"), lblKeywords);
 
     // Its landing pages above, its days below.
     landings = new QStandardItemModel(0, 2, this);
@@ -191,6 +197,11 @@ void DetailsWindow::showContent(const DetailsContent& content)
                            : QString::number(content.clicks));
     lblFirstSeen->setText(timeText(content.details.firstSeen));
     lblLastSeen->setText(timeText(content.details.lastSeen));
+    lblSource->setText(content.source);
+    QStringList words;
+    for (const engine::KeywordClicks& keyword : content.keywords)
+        words << QStringLiteral("%1 (%2)").arg(QString::fromStdString(keyword.keyword)).arg(keyword.clicks);
+    lblKeywords->setText(words.isEmpty() ? QStringLiteral("none") : words.join(QLatin1Char('\n')));
     if (content.details.landings.empty()) {
         lblMessage->setText(QStringLiteral("No landing pages or days were kept for this row. Results opened from "
                                            "a file have them only when backtrail-scan wrote them with --details."));
@@ -199,7 +210,7 @@ void DetailsWindow::showContent(const DetailsContent& content)
         body->setCurrentIndex(DetailsPage);
     }
     showLandings(content.details.landings);
-    showDays(content.details.days);
+    showDays(content.details.days, content.kindDays);
 }
 
 void DetailsWindow::showLandings(const std::vector<engine::LandingClicks>& rows)
@@ -219,7 +230,8 @@ void DetailsWindow::showLandings(const std::vector<engine::LandingClicks>& rows)
     lstLandings->setSortingEnabled(true); // sorts by the header's column and order
 }
 
-void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days)
+void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days,
+                             const std::vector<DetailsContent::KindDays>& kinds)
 {
     QChart* chart = chtDays->chart();
     chart->removeAllSeries();
@@ -232,28 +244,49 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days)
         return;
     }
     const std::vector<engine::DayClicks> shown = ChartDays(days, kMaxFilledSpan);
-    auto* set = new QBarSet(QStringLiteral("Clicks"));
-    set->setColor(QColor(kBarColour));
-    set->setBorderColor(QColor(kBarColour));
     QStringList categories;
     std::uint64_t most = 0;
     for (const engine::DayClicks& day : shown) {
-        set->append(qreal(day.clicks));
         categories << dayText(day.day);
         most = std::max(most, day.clicks);
     }
-    auto* series = new QBarSeries;
+    // One bar a day; referrers of several kinds stack their clicks by kind.
+    const bool stacked = kinds.size() > 1;
+    QAbstractBarSeries* series = stacked ? static_cast<QAbstractBarSeries*>(new QStackedBarSeries)
+                                         : static_cast<QAbstractBarSeries*>(new QBarSeries);
     series->setObjectName(QStringLiteral("serDays"));
-    series->append(set);
+    auto addSet = [&](const QString& name, const std::vector<engine::DayClicks>& clicksOf, QColor colour) {
+        auto* set = new QBarSet(name);
+        set->setColor(colour);
+        set->setBorderColor(colour);
+        auto next = clicksOf.begin();
+        for (const engine::DayClicks& day : shown) {
+            std::uint64_t clicks = 0;
+            while (next != clicksOf.end() && next->day < day.day)
+                ++next;
+            for (; next != clicksOf.end() && next->day == day.day; ++next)
+                clicks += next->clicks;
+            set->append(qreal(clicks));
+        }
+        series->append(set);
+        connect(set, &QBarSet::hovered, this, [set, categories, name](bool status, int index) {
+            if (status && index >= 0 && index < categories.size())
+                QToolTip::showText(
+                    QCursor::pos(),
+                    QStringLiteral("%1: %2 clicks (%3)").arg(categories[index]).arg(set->at(index)).arg(name));
+            else
+                QToolTip::hideText();
+        });
+    };
+    if (stacked) {
+        for (std::size_t k = 0; k < kinds.size(); ++k)
+            addSet(kinds[k].kind, kinds[k].days, QColor::fromHsv(int(k * 360 / kinds.size()), 140, 170));
+    } else {
+        addSet(QStringLiteral("Clicks"), shown, QColor(kBarColour));
+    }
     series->setBarWidth(shown.size() > 1 ? 0.8 : 0.3);
     chart->addSeries(series);
-    connect(set, &QBarSet::hovered, this, [set, categories](bool status, int index) {
-        if (status && index >= 0 && index < categories.size())
-            QToolTip::showText(QCursor::pos(),
-                               QStringLiteral("%1: %2 clicks").arg(categories[index]).arg(set->at(index)));
-        else
-            QToolTip::hideText();
-    });
+    chart->legend()->setVisible(stacked);
 
     auto* dates = new QBarCategoryAxis;
     dates->append(categories);

@@ -2,6 +2,7 @@
 
 #include "WindowBranding.h"
 
+#include "engine/results/RowSources.h"
 #include "engine/scan/ScanDriver.h"
 
 #include <QWidget>
@@ -28,6 +29,16 @@ struct DetailsContent
     std::uint64_t clicks = 0;
     std::size_t referrers = 0; ///< the scan's rows the row stands for
     engine::RowDetails details;
+    QString source; ///< where its visitors came from, as the Source column shows it
+    std::vector<engine::KeywordClicks> keywords; ///< a search engine's search words, most clicks first
+    /// The clicks per day of each kind of source among the row's referrers
+    /// (by date), when they are of more than one kind: the chart stacks them.
+    struct KindDays
+    {
+        QString kind;
+        std::vector<engine::DayClicks> days;
+    };
+    std::vector<KindDays> kindDays;
 };
 
 /// The days a chart of clicks per day shows: every day from the first to the
@@ -54,6 +65,8 @@ public:
     QLabel* lblClicks;
     QLabel* lblFirstSeen;
     QLabel* lblLastSeen;
+    QLabel* lblSource;
+    QLabel* lblKeywords; ///< the search words with their clicks, one a line
     QLabel* lblMessage; ///< the empty state's text
     QTreeView* lstLandings;
     QStandardItemModel* landings;
@@ -68,7 +81,7 @@ protected:
 
 private:
     void showLandings(const std::vector<engine::LandingClicks>& rows);
-    void showDays(const std::vector<engine::DayClicks>& days);
+    void showDays(const std::vector<engine::DayClicks>& days, const std::vector<DetailsContent::KindDays>& kinds = {});
     void activateLanding(const QModelIndex& index);
 
     WindowBranding branding;

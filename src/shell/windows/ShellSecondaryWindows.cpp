@@ -11,6 +11,8 @@
 #include "engine/scan/ScanDriver.h"
 #include "results/ResultsModel.h"
 
+#include <algorithm>
+
 namespace backtrail::shell {
 
 WindowBranding BrandingFromLivery(const Livery& livery)
@@ -35,6 +37,23 @@ DetailsContent DetailsOfSelection(MainWindow& main)
     const std::vector<std::size_t> entries = model.entriesOf(row);
     content.referrers = entries.size();
     content.details = main.scanner().details(entries);
+    content.source = model.cellText(row, results::ResultsModel::SourceColumn);
+    content.keywords = model.keywordsOf(row);
+    // A site row whose referrers are of several kinds: each kind's days, for a stacked chart.
+    std::vector<std::pair<engine::SourceKind, std::vector<std::size_t>>> byKind;
+    for (const std::size_t entry : entries) {
+        const engine::SourceKind kind = model.entrySource(entry).kind;
+        auto found = std::find_if(byKind.begin(), byKind.end(), [kind](const auto& k) { return k.first == kind; });
+        if (found == byKind.end())
+            found = byKind.insert(byKind.end(), {kind, {}});
+        found->second.push_back(entry);
+    }
+    if (byKind.size() > 1) {
+        for (const auto& [kind, members] : byKind)
+            content.kindDays.push_back(
+                {QString::fromUtf8(engine::SourceKindName(kind).data(), qsizetype(engine::SourceKindName(kind).size())),
+                 main.scanner().details(members).days});
+    }
     return content;
 }
 

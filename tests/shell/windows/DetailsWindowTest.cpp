@@ -33,6 +33,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStackedBarSeries>
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
@@ -476,6 +477,27 @@ void DetailsWindowTest::emptyStatesAndManyDays()
     QVERIFY(!dayAxis(details)->labelsVisible());
     QCOMPARE(dayAxis(details)->titleText(), QStringLiteral("2026-11-01 to 2026-12-29 (59 days)"));
     QCOMPARE(daySeries(details)->barSets().first()->at(58), 59.0);
+
+    // Its source and search words; referrers of several kinds stack their days by kind.
+    content.source = QStringLiteral("google.com (Website)");
+    content.keywords = {{"referrer logs", 2}, {"caf\xC3\xA9", 1}};
+    content.details.days = {{start, 3}, {start + 2, 5}};
+    content.kindDays
+        = {{QStringLiteral("search"), {{start, 3}, {start + 2, 1}}}, {QStringLiteral("website"), {{start + 2, 4}}}};
+    details.showContent(content);
+    QCOMPARE(details.lblSource->text(), content.source);
+    QCOMPARE(details.lblKeywords->text(), QStringLiteral("referrer logs (2)\ncaf\u00e9 (1)"));
+    const QList<QAbstractSeries*> series = details.chtDays->chart()->series();
+    QCOMPARE(series.size(), 1);
+    auto* stacked = qobject_cast<QStackedBarSeries*>(series.first());
+    QVERIFY(stacked);
+    QCOMPARE(stacked->count(), 2);
+    QCOMPARE(stacked->barSets()[0]->label(), QStringLiteral("search"));
+    const QList<qreal> search {3, 0, 1}, website {0, 0, 4};
+    for (int day = 0; day < 3; ++day) {
+        QCOMPARE(stacked->barSets()[0]->at(day), search[day]);
+        QCOMPARE(stacked->barSets()[1]->at(day), website[day]);
+    }
 }
 
 void DetailsWindowTest::chartDaysFillTheGapsAgainstAPlainFill()
