@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 namespace backtrail::cli {
@@ -26,10 +27,11 @@ void WriteTsv(Output& output, const engine::ResultTable& rows);
 /// (with its bot flag and file type, and with `details` its landing pages and
 /// days; rows grouped by site sum their members'), and the files that could
 /// not be read. A merge reads it back. Large answers are formatted on
-/// `threads` threads and written in order.
+/// `threads` threads and written in order. `more` (further members of
+/// the top object, each after a comma) follows the results.
 void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers, int threads);
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, std::string_view more = {});
 
 /// The results as one self-contained web page to share: the counters, the
 /// status, every row with its landing pages and days (as columns, texts that

@@ -5,6 +5,7 @@
 #include "Output.h"
 #include "ScanInputs.h"
 #include "ScanOptions.h"
+#include "StateFile.h"
 #include "TextOutput.h"
 
 #include "engine/base/BuildInfo.h"
@@ -128,18 +129,44 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         files.push_back(QDir(entry.folder).filePath(entry.name));
     if (merging)
         files = paths;
+    // Results written with their details carry them into the merge; a report
+    // always shows each row's landing pages and days.
+    const bool withDetails
+        = parser.isSet(QStringLiteral("details")) || (merging && merged.details) || chosen == Format::Report;
+    const bool bySite = parser.isSet(QStringLiteral("by-site"));
+
+    // With --state: the results so far, and of each file only what lies beyond what was read.
+    const QString statePath = parser.value(QStringLiteral("state"));
+    ScanStateFile kept;
+    std::vector<FileRange> ranges;
+    if (!statePath.isEmpty()) {
+        if (merging)
+            return usageError(QStringLiteral("--state does not go with --merge"));
+        SavedResults wanted;
+        wanted.settings = settings;
+        wanted.details = withDetails;
+        wanted.bySite = bySite;
+        QString why;
+        if (!OpenStateFile(statePath, wanted, kept, &why)) {
+            streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+            return int(ExitStatus::Usage);
+        }
+        if (!PlanStateReads(files, kept, ranges, &why)) {
+            streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+            return int(ExitStatus::FileProblem);
+        }
+    }
     CliFrontEnd frontEnd(std::move(entries), streams);
+    frontEnd.ranges = std::move(ranges);
     for (const Problem& problem : missing)
         frontEnd.fileUnreadable(problem.path, problem.error);
     Scanner scanner(frontEnd, settings);
     scanner.setThreads(threadCount);
     scanner.setVisitorLists(lists.crawlers, std::move(lists.spam));
-    // Results written with their details carry them into the merge; a report
-    // always shows each row's landing pages and days.
-    const bool withDetails
-        = parser.isSet(QStringLiteral("details")) || (merging && merged.details) || chosen == Format::Report;
     scanner.setCollectDetails(withDetails);
     frontEnd.attach(scanner);
+    if (!statePath.isEmpty())
+        scanner.setEarlierResults(std::move(kept.results.part));
     if (merging)
         scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
     else
@@ -147,8 +174,21 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     frontEnd.endBar();
 
     const ScanState& state = scanner.state();
+    // The state is written as the rows stand before any grouping, and
+    // replaces FILE only once the output is written too; a stopped run, or
+    // one where a file could not be read to its end, leaves it as it was.
+    const bool fileFailed = frontEnd.problems.size() > missing.size();
+    std::unique_ptr<Output> stateOut;
+    if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
+        stateOut = std::make_unique<Output>(streams.err, statePath);
+        WriteJson(*stateOut, scanner, frontEnd.rows, frontEnd.status, {}, settings, false, withDetails, {},
+                  scanner.threadCount(), StateMembers(kept.marks, bySite));
+    } else if (!statePath.isEmpty() && fileFailed) {
+        streams.err << "backtrail-scan: " << Utf8(statePath)
+                    << ": not written, for a file could not be read to its end; it is left as it was\n";
+    }
     std::vector<std::vector<std::size_t>> siteMembers;
-    if (parser.isSet(QStringLiteral("by-site")))
+    if (bySite)
         frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
     const ResultTable& rows = frontEnd.rows;
     Output out(streams.out, parser.value(QStringLiteral("output")));
@@ -175,6 +215,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     if (!out.finish(&writeError)) {
         streams.err << "backtrail-scan: cannot write " << Utf8(parser.value(QStringLiteral("output"))) << ": "
                     << Utf8(writeError) << '\n';
+        return int(ExitStatus::FileProblem);
+    }
+    if (stateOut && !stateOut->finish(&writeError)) {
+        streams.err << "backtrail-scan: cannot write " << Utf8(statePath) << ": " << Utf8(writeError) << '\n';
         return int(ExitStatus::FileProblem);
     }
     if (!quietRun)

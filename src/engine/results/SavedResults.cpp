@@ -215,6 +215,31 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     return true;
 }
 
+QString SettingsDifference(const SavedResults& first, const SavedResults& next)
+{
+    const ScanSettings& a = first.settings;
+    const ScanSettings& b = next.settings;
+    if (a.strYourWebsite != b.strYourWebsite)
+        return QStringLiteral("own domain '%1', not '%2'").arg(b.strYourWebsite, a.strYourWebsite);
+    if (a.bRemoveDupes != b.bRemoveDupes)
+        return QStringLiteral("duplicate removal %1").arg(b.bRemoveDupes ? "on" : "off");
+    if (a.bGetFileTypes != b.bGetFileTypes)
+        return QStringLiteral("type codes %1").arg(b.bGetFileTypes ? "on" : "off");
+    if (a.bHttps != b.bHttps)
+        return QStringLiteral("https referrers %1").arg(b.bHttps ? "on" : "off");
+    if (a.bHideCrawlers != b.bHideCrawlers)
+        return QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
+    if (a.bHideSpam != b.bHideSpam)
+        return QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
+    if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
+        return QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
+    if (first.details != next.details)
+        return QStringLiteral("details %1").arg(next.details ? "written" : "not written");
+    if (first.bySite != next.bySite)
+        return QStringLiteral("rows %1").arg(next.bySite ? "grouped by site" : "not grouped by site");
+    return {};
+}
+
 bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* error)
 {
     for (int i = 0; i < paths.size(); ++i) {
@@ -244,25 +269,7 @@ bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* 
             merged = std::move(next);
             continue;
         }
-        const ScanSettings& a = merged.settings;
-        const ScanSettings& b = next.settings;
-        QString differs;
-        if (a.strYourWebsite != b.strYourWebsite)
-            differs = QStringLiteral("own domain '%1', not '%2'").arg(b.strYourWebsite, a.strYourWebsite);
-        else if (a.bRemoveDupes != b.bRemoveDupes)
-            differs = QStringLiteral("duplicate removal %1").arg(b.bRemoveDupes ? "on" : "off");
-        else if (a.bGetFileTypes != b.bGetFileTypes)
-            differs = QStringLiteral("type codes %1").arg(b.bGetFileTypes ? "on" : "off");
-        else if (a.bHttps != b.bHttps)
-            differs = QStringLiteral("https referrers %1").arg(b.bHttps ? "on" : "off");
-        else if (a.bHideCrawlers != b.bHideCrawlers)
-            differs = QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
-        else if (a.bHideSpam != b.bHideSpam)
-            differs = QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
-        else if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
-            differs = QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
-        else if (merged.details != next.details)
-            differs = QStringLiteral("details %1").arg(next.details ? "written" : "not written");
+        const QString differs = SettingsDifference(merged, next);
         if (!differs.isEmpty()) {
             *error = QStringLiteral("%1 was made with other settings than %2 (%3); results merge only when their "
                                     "settings are the same")

@@ -36,6 +36,11 @@ QByteArray ResultsTextBytes(const QString& text);
 /// when the text is not such results.
 bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error);
 
+/// What differs between the settings two results were made with, as "own
+/// domain 'b.example', not 'a.example'" says it (`next`'s value first); empty
+/// when they are the same.
+QString SettingsDifference(const SavedResults& first, const SavedResults& next);
+
 /// Reads and merges result files in the given order: what one scan of the
 /// first one's files followed by the next one's would have found. False, with
 /// `error` naming the file, when one cannot be read, was grouped by site or

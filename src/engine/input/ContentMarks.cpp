@@ -1,0 +1,281 @@
+#include "ContentMarks.h"
+
+#include "engine/base/TextHash.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t(1) << 20;
+// A plain file not read before is first looked at from this far before its
+// end: its last two line ends are nearly always there.
+constexpr std::int64_t kTailBytes = std::int64_t(1) << 20;
+// A "#Fields:" line longer than this is no field list a server writes.
+constexpr std::size_t kLongestFields = std::size_t(64) << 10;
+
+class StreamHash
+{
+public:
+    StreamHash() { XXH3_64bits_reset(&state); }
+    void add(std::string_view bytes) { XXH3_64bits_update(&state, bytes.data(), bytes.size()); }
+    std::uint64_t value() const { return XXH3_64bits_digest(&state); }
+    void restart() { XXH3_64bits_reset(&state); }
+
+private:
+    XXH3_state_t state;
+};
+
+// What a pass over a log's bytes from some point on finds: its last line end
+// and the line before it, the bytes at the candidates' last lines, and the last
+// W3C field list.
+class Look
+{
+public:
+    struct Window
+    {
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        StreamHash hash;
+    };
+
+    Look(std::int64_t origin, bool w3c)
+        : pos(origin)
+        , lineStartKnown(origin == 0)
+        , fieldsWanted(w3c)
+    {
+        if (origin == 0)
+            carry = "\n"; // the file's start is a line start
+    }
+
+    void add(std::string_view block)
+    {
+        const std::int64_t at = pos;
+        for (const std::unique_ptr<Window>& w : windows) {
+            const std::int64_t from = std::max(w->begin, at);
+            const std::int64_t to = std::min(w->end, at + std::int64_t(block.size()));
+            if (from < to)
+                w->hash.add(block.substr(std::size_t(from - at), std::size_t(to - from)));
+        }
+        if (fieldsWanted)
+            findFields(block);
+        const void* lf = ::memrchr(block.data(), '\n', block.size());
+        if (!lf) {
+            line.add(block);
+            lineBytes += std::int64_t(block.size());
+        } else {
+            const std::size_t p = std::size_t(static_cast<const char*>(lf) - block.data());
+            const void* before = p > 0 ? ::memrchr(block.data(), '\n', p) : nullptr;
+            if (before) {
+                const std::size_t q = std::size_t(static_cast<const char*>(before) - block.data());
+                lastHash = TextHash(block.substr(q + 1, p - q));
+                lastBytes = std::int64_t(p - q);
+                lastKnown = true;
+            } else {
+                line.add(block.substr(0, p + 1));
+                lastHash = line.value();
+                lastBytes = lineBytes + std::int64_t(p + 1);
+                lastKnown = lineStartKnown;
+            }
+            lastEnd = at + std::int64_t(p + 1);
+            lineStartKnown = true;
+            line.restart();
+            line.add(block.substr(p + 1));
+            lineBytes = std::int64_t(block.size() - p - 1);
+        }
+        pos += std::int64_t(block.size());
+    }
+
+    std::vector<std::unique_ptr<Window>> windows;
+    std::int64_t pos;
+    std::int64_t lastEnd = -1; ///< just after the last line end seen
+    std::uint64_t lastHash = 0;
+    std::int64_t lastBytes = 0;
+    bool lastKnown = false; ///< the last line's start was seen
+    std::string fields; ///< the last whole "#Fields:" line seen
+
+private:
+    void findFields(std::string_view block)
+    {
+        static constexpr std::string_view kFields = "\n#Fields:";
+        if (capturing) {
+            const std::size_t end = block.find('\n');
+            capture.append(block.substr(0, end == std::string_view::npos ? block.size() : end + 1));
+            if (end != std::string_view::npos) {
+                capturing = false;
+                if (capture.size() <= kLongestFields)
+                    fields = capture;
+            }
+            if (capture.size() > kLongestFields)
+                capturing = false;
+            if (capturing)
+                return;
+        }
+        // A field list that begins in the bytes before this block: the carry
+        // holds their last bytes.
+        std::string joined = carry;
+        joined.append(block.substr(0, std::min(block.size(), kFields.size())));
+        if (const std::size_t hit = joined.find(kFields); hit != std::string::npos && hit < carry.size())
+            startCapture(block, std::ptrdiff_t(hit + 1) - std::ptrdiff_t(carry.size()));
+        for (std::size_t hit = block.find(kFields); hit != std::string_view::npos; hit = block.find(kFields, hit + 1))
+            startCapture(block, std::ptrdiff_t(hit + 1));
+        const std::size_t keep = std::min(block.size(), kFields.size() - 1);
+        carry = std::string(carry + std::string(block.substr(block.size() - keep)));
+        carry.erase(0, carry.size() > kFields.size() - 1 ? carry.size() - (kFields.size() - 1) : 0);
+    }
+    // A field list starts at `start` of the block (negative: in the carry before it).
+    void startCapture(std::string_view block, std::ptrdiff_t start)
+    {
+        capture.clear();
+        if (start < 0)
+            capture = carry.substr(carry.size() - std::size_t(-start));
+        const std::string_view rest = block.substr(std::size_t(std::max<std::ptrdiff_t>(start, 0)));
+        const std::size_t end = rest.find('\n');
+        capture.append(rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1));
+        capturing = end == std::string_view::npos && capture.size() <= kLongestFields;
+        if (end != std::string_view::npos && capture.size() <= kLongestFields)
+            fields = capture;
+    }
+
+    StreamHash line; // the line under way
+    std::int64_t lineBytes = 0;
+    bool lineStartKnown;
+    bool fieldsWanted;
+    std::string carry;
+    std::string capture;
+    bool capturing = false;
+};
+
+// Reads a source to its end into the look. False on a failure.
+bool readAll(LogSource& source, Look& look, std::string& buffer, QString* error)
+{
+    for (;;) {
+        const std::int64_t got = source.read(buffer.data(), buffer.size());
+        if (got < 0) {
+            *error = source.errorText();
+            return false;
+        }
+        if (got == 0)
+            return true;
+        look.add(std::string_view(buffer.data(), std::size_t(got)));
+    }
+}
+
+} // namespace
+
+bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan& plan, QString* error)
+{
+    plan = ReadPlan();
+    std::unique_ptr<LogSource> source = LogSource::open(path, error);
+    if (!source)
+        return false;
+    std::string buffer(kBlock, '\0');
+    std::size_t headSize = 0;
+    while (headSize < std::size_t(kHeadBytes)) {
+        const std::int64_t got = source->read(buffer.data() + headSize, std::size_t(kHeadBytes) - headSize);
+        if (got < 0) {
+            *error = source->errorText();
+            return false;
+        }
+        if (got == 0)
+            break;
+        headSize += std::size_t(got);
+    }
+    const std::string head(buffer.data(), headSize);
+    if (head.empty())
+        return true;
+    const bool w3c = head.front() == '#';
+    const bool compressed = source->compressed();
+
+    // The marks whose first bytes are this file's, and from where the file
+    // must be looked at: the earliest of their last lines, else its start.
+    std::vector<int> candidates;
+    std::int64_t from = -1;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const ReadMark& m = marks[i];
+        if (m.headBytes <= 0 || m.headBytes > std::int64_t(head.size()) || m.lastLineBytes <= 0
+            || m.lastLineBytes > m.readBytes
+            || TextHash(std::string_view(head).substr(0, std::size_t(m.headBytes))) != m.headHash)
+            continue;
+        candidates.push_back(int(i));
+        const std::int64_t start = m.readBytes - m.lastLineBytes;
+        from = from < 0 ? start : std::min(from, start);
+    }
+    if (candidates.empty() && !compressed && !w3c)
+        from = std::max<std::int64_t>(0, QFileInfo(path).size() - kTailBytes);
+    from = std::max<std::int64_t>(from, 0);
+
+    // A gzip file is inflated from its start; a plain one is read from `from`.
+    if (compressed)
+        from = 0;
+    source.reset();
+    auto look = [&](std::int64_t origin) -> std::optional<Look> {
+        Look seen(origin, w3c);
+        for (const int i : candidates) {
+            auto w = std::make_unique<Look::Window>();
+            w->begin = marks[std::size_t(i)].readBytes - marks[std::size_t(i)].lastLineBytes;
+            w->end = marks[std::size_t(i)].readBytes;
+            seen.windows.push_back(std::move(w));
+        }
+        std::unique_ptr<LogSource> bytes
+            = origin == 0 ? LogSource::open(path, error) : OpenPiece(path, FilePiece {origin, -1}, error);
+        if (!bytes || !readAll(*bytes, seen, buffer, error))
+            return std::nullopt;
+        return seen;
+    };
+    std::optional<Look> seen = look(from);
+    if (seen && candidates.empty() && from > 0 && !seen->lastKnown)
+        seen = look(0); // fewer than two line ends near the end: the whole file
+    if (!seen)
+        return false;
+
+    // The content read before that this continues: the furthest read mark
+    // whose last line is still where it was.
+    for (std::size_t c = 0; c < candidates.size(); ++c) {
+        const ReadMark& m = marks[std::size_t(candidates[c])];
+        const Look::Window& w = *seen->windows[c];
+        if (seen->pos < m.readBytes || w.hash.value() != m.lastLineHash)
+            continue;
+        if (plan.known < 0 || m.readBytes > marks[std::size_t(plan.known)].readBytes)
+            plan.known = candidates[c];
+    }
+    if (plan.known >= 0) {
+        const ReadMark& m = marks[std::size_t(plan.known)];
+        plan.finding = ReadFinding::Known;
+        plan.mark = m;
+        plan.range = FileRange {m.readBytes, std::max(seen->lastEnd, m.readBytes), w3c ? m.fields : std::string()};
+        if (seen->lastEnd > m.readBytes) {
+            plan.mark.readBytes = seen->lastEnd;
+            plan.mark.lastLineHash = seen->lastHash;
+            plan.mark.lastLineBytes = seen->lastBytes;
+            if (!seen->fields.empty())
+                plan.mark.fields = seen->fields;
+        }
+        return true;
+    }
+    if (!candidates.empty()) {
+        plan.finding = ReadFinding::Rewritten;
+        plan.known = candidates.front();
+        return true;
+    }
+    if (seen->lastEnd <= 0)
+        return true; // not one whole line yet
+    plan.finding = ReadFinding::New;
+    plan.range = FileRange {0, seen->lastEnd, std::string()};
+    ReadMark& m = plan.mark;
+    m.headBytes = std::min<std::int64_t>(kHeadBytes, seen->lastEnd);
+    m.headHash = TextHash(std::string_view(head).substr(0, std::size_t(m.headBytes)));
+    m.readBytes = seen->lastEnd;
+    m.lastLineHash = seen->lastHash;
+    m.lastLineBytes = seen->lastBytes;
+    m.fields = seen->fields;
+    return true;
+}
+
+} // namespace backtrail::engine
