@@ -296,7 +296,7 @@ void Scanner::ScanSelectedFiles()
     };
 
     ScanPart total(collapse, details);
-    if (earlier && earlier->collapses() == collapse && earlier->collectsDetails() == details)
+    if (earlier && earlier->collapses() == total.collapses() && earlier->collectsDetails() == total.collectsDetails())
         total = std::move(*earlier);
     earlier.reset();
     setCounters(total);
