@@ -79,6 +79,28 @@ std::string RandomLines(std::mt19937& random, int count)
     return log;
 }
 
+// A W3C log whose field names change now and then: lines after a change are
+// read by the new names, also when a run begins between them.
+std::string W3cLines(std::mt19937& random, int count)
+{
+    std::string log = "#Software: test\n#Fields: date time cs-uri-stem cs(Referer)\n";
+    bool swapped = false;
+    for (int i = 0; i < count; ++i) {
+        if (random() % 40 == 0) {
+            swapped = !swapped;
+            log += swapped ? "#Fields: cs(Referer) date time cs-uri-stem\n"
+                           : "#Fields: date time cs-uri-stem cs(Referer)\n";
+        }
+        const std::string date = "2026-12-0" + std::to_string(1 + random() % 4);
+        const std::string time = "1" + std::to_string(random() % 10) + ":00:0" + std::to_string(random() % 10);
+        const std::string page = "/w" + std::to_string(random() % 5);
+        const std::string referrer = random() % 5 == 0 ? "-" : "http://w" + std::to_string(random() % 30) + ".example/";
+        log += swapped ? referrer + " " + date + " " + time + " " + page + "\n"
+                       : date + " " + time + " " + page + " " + referrer + "\n";
+    }
+    return log;
+}
+
 // A log written, rotated, copied, compressed and deleted at random, read by
 // state runs now and then: every run prints what one scan of all the whole
 // lines written so far prints, each line once.
@@ -98,8 +120,18 @@ TEST_F(StateFile, RunsOverRotatedLogsPrintWhatOneScanOfAllTheContentPrints)
                                     QStringLiteral("--threads"),
                                     QString::number(1 + round % 3)};
         // The whole log, to be cut into parts at random bytes.
-        const std::string whole = RandomLines(random, 400 + int(random() % 400));
+        const bool w3c = round % 4 == 3;
+        std::string whole
+            = w3c ? W3cLines(random, 400 + int(random() % 400)) : RandomLines(random, 400 + int(random() % 400));
         std::size_t written = 0;
+        // A W3C log's every file starts with the field names in force (the
+        // scan reads each file by its own).
+        auto startFile = [&] {
+            if (!w3c || written == 0)
+                return;
+            const std::size_t at = whole.rfind("\n#Fields:", written - 1);
+            whole.insert(written, whole.substr(at + 1, whole.find('\n', at + 1) - at));
+        };
         // The files in the order their content was written: the oldest first.
         // `clean`: read to its end by the last state run, and unchanged since.
         struct File
@@ -161,6 +193,7 @@ TEST_F(StateFile, RunsOverRotatedLogsPrintWhatOneScanOfAllTheContentPrints)
                     writing = fresh();
                     files.push_back({writing});
                     write(writing, "");
+                    startFile();
                 }
                 std::size_t size = std::min(whole.size() - written, std::size_t(1 + random() % 6000));
                 if (random() % 2) // most writes end with a line end
@@ -188,6 +221,7 @@ TEST_F(StateFile, RunsOverRotatedLogsPrintWhatOneScanOfAllTheContentPrints)
                 const File kept {copy, at->clean};
                 files.insert(at, kept);
                 write(writing, "");
+                startFile();
                 find(writing)->clean = true;
                 note(QStringLiteral("copytruncate %1 %2").arg(writing, copy));
             } else if (step == 6) {
