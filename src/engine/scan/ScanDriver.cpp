@@ -159,13 +159,16 @@ void Scanner::ScanSelectedFiles()
             continue;
         }
         for (const FilePiece& piece : CutAtLineEnds(path, target)) {
-            // The cuts and the part's ends are all line ends.
+            // The cuts and the part's ends are all line ends; a file with nothing
+            // new still has its (empty) piece, and is done.
             const FilePiece within {std::max(piece.begin, begin), piece.end < 0 ? size : std::min(piece.end, size)};
-            if (within.begin >= within.end && !(within.begin == begin && tasks.size() == firstTask[std::size_t(f)]))
-                continue;
-            tasks.push_back({f, path, within, false, std::max<std::int64_t>(0, within.end - within.begin), &matcher,
-                             &spamHosts, collapse, hideCrawlers, hideSpam, details, range, -1, FileRange()});
+            if (within.begin < within.end)
+                tasks.push_back({f, path, within, false, within.end - within.begin, &matcher, &spamHosts, collapse,
+                                 hideCrawlers, hideSpam, details, range, -1, FileRange()});
         }
+        if (tasks.size() == firstTask[std::size_t(f)])
+            tasks.push_back({f, path, FilePiece {begin, begin}, false, 0, &matcher, &spamHosts, collapse, hideCrawlers,
+                             hideSpam, details, range, -1, FileRange()});
     }
     firstTask[std::size_t(paths.size())] = tasks.size();
 
