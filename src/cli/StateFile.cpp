@@ -49,7 +49,13 @@ void appendHash(std::string& out, std::uint64_t hash)
 
 bool ReadStateFile(const QByteArray& bytes, ScanStateFile& state, QString* error)
 {
-    const QJsonObject top = QJsonDocument::fromJson(bytes).object();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (document.isNull()) {
+        *error = QStringLiteral("not JSON: %1").arg(parseError.errorString());
+        return false;
+    }
+    const QJsonObject top = document.object();
     const QJsonObject about = top.value(QStringLiteral("state")).toObject();
     if (about.value(QStringLiteral("program")).toString() != u"backtrail-scan"
         || !top.value(QStringLiteral("read")).isArray()) {
@@ -62,7 +68,7 @@ bool ReadStateFile(const QByteArray& bytes, ScanStateFile& state, QString* error
         return false;
     }
     ScanStateFile read;
-    if (!ReadSavedResults(bytes, read.results, error))
+    if (!ReadSavedResults(top, read.results, error))
         return false;
     if (read.results.bySite || read.results.stopped) {
         *error = QStringLiteral("its results are grouped by site or were stopped, which no state holds");

@@ -115,7 +115,11 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
         *error = QStringLiteral("not JSON: %1").arg(parseError.errorString());
         return false;
     }
-    const QJsonObject top = document.object();
+    return ReadSavedResults(document.object(), results, error);
+}
+
+bool ReadSavedResults(const QJsonObject& top, SavedResults& results, QString* error)
+{
     const QJsonObject settings = top.value(QStringLiteral("settings")).toObject();
     const QJsonValue rowsValue = top.value(QStringLiteral("rows"));
     if (settings.isEmpty() || !rowsValue.isArray()) {

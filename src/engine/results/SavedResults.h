@@ -4,6 +4,7 @@
 #include "engine/base/Settings.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -35,6 +36,8 @@ QByteArray ResultsTextBytes(const QString& text);
 /// Reads results from JSON text. False, with `error` saying what is wrong,
 /// when the text is not such results.
 bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error);
+/// The same, from the JSON's top object read before.
+bool ReadSavedResults(const QJsonObject& top, SavedResults& results, QString* error);
 
 /// What differs between the settings two results were made with, as "own
 /// domain 'b.example', not 'a.example'" says it (`next`'s value first); empty
