@@ -1,6 +1,7 @@
 #include "ScanCommand.h"
 
 #include "CliFrontEnd.h"
+#include "FollowedFiles.h"
 #include "Formats.h"
 #include "Output.h"
 #include "ScanInputs.h"
@@ -18,7 +19,9 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace backtrail::cli {
@@ -135,97 +138,158 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         = parser.isSet(QStringLiteral("details")) || (merging && merged.details) || chosen == Format::Report;
     const bool bySite = parser.isSet(QStringLiteral("by-site"));
 
-    // With --state: the results so far, and of each file only what lies beyond what was read.
+    // With --state: the results so far, and of each file only what lies beyond
+    // what was read. --follow reads on as the files grow, with a state of its
+    // own when none is given.
     const QString statePath = parser.value(QStringLiteral("state"));
-    ScanStateFile kept;
-    std::vector<FileRange> ranges;
-    if (!statePath.isEmpty()) {
+    const QString outputPath = parser.value(QStringLiteral("output"));
+    const bool follow = parser.isSet(QStringLiteral("follow"));
+    double interval = 5;
+    if (follow) {
+        bool number = false;
+        if (parser.isSet(QStringLiteral("interval")))
+            interval = parser.value(QStringLiteral("interval")).toDouble(&number);
+        if (parser.isSet(QStringLiteral("interval")) && (!number || !(interval >= 0.01 && interval <= 86400)))
+            return usageError(QStringLiteral("--interval takes seconds from 0.01 to 86400, not '%1'")
+                                  .arg(parser.value(QStringLiteral("interval"))));
         if (merging)
-            return usageError(QStringLiteral("--state does not go with --merge"));
+            return usageError(QStringLiteral("--follow does not go with --merge"));
+        if (outputPath.isEmpty())
+            return usageError(QStringLiteral("--follow needs --output FILE, which it replaces as the logs grow"));
+    }
+    if (merging && !statePath.isEmpty())
+        return usageError(QStringLiteral("--state does not go with --merge"));
+    const bool tracking = !statePath.isEmpty() || follow;
+    ScanStateFile kept;
+    if (tracking) {
         SavedResults wanted;
         wanted.settings = settings;
         wanted.details = withDetails;
         wanted.bySite = bySite;
         QString why;
-        if (!OpenStateFile(statePath, wanted, kept, &why)) {
+        if (!OpenStateFile(statePath.isEmpty() ? QString() : statePath, wanted, kept, &why)) {
             streams.err << "backtrail-scan: " << Utf8(why) << '\n';
             return int(ExitStatus::Usage);
         }
-        if (!PlanStateReads(files, kept, ranges, &why)) {
-            streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+    }
+    // One scan of the files listed (of each the part in `ranges`, after the
+    // earlier results) and its output written; a state too. The exit status.
+    auto scanAndWrite = [&](std::vector<Entry> list, std::vector<FileRange> ranges,
+                            std::optional<ScanPart>& earlierPart, bool later) {
+        CliFrontEnd frontEnd(std::move(list), streams);
+        frontEnd.ranges = std::move(ranges);
+        for (const Problem& problem : missing)
+            frontEnd.fileUnreadable(problem.path, problem.error);
+        Scanner scanner(frontEnd, settings);
+        scanner.setThreads(threadCount);
+        scanner.setVisitorLists(lists.crawlers, lists.spam);
+        scanner.setCollectDetails(withDetails);
+        frontEnd.attach(scanner);
+        if (earlierPart)
+            scanner.setEarlierResults(std::move(*earlierPart));
+        earlierPart.reset();
+        if (merging)
+            scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
+        else
+            scanner.StartScan();
+        frontEnd.endBar();
+
+        const ScanState& state = scanner.state();
+        // Stopped while following: the last output and state written stand.
+        if (later && state.counters.StopRequested)
+            return int(ExitStatus::Interrupted);
+        // The state is written as the rows stand before any grouping, and
+        // replaces FILE only once the output is written too; a stopped run, or
+        // one where a file could not be read to its end, leaves it as it was.
+        const bool fileFailed = frontEnd.problems.size() > missing.size();
+        std::unique_ptr<Output> stateOut;
+        if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
+            stateOut = std::make_unique<Output>(streams.err, statePath);
+            WriteJson(*stateOut, scanner, frontEnd.rows, frontEnd.status, {}, settings, false, withDetails, {},
+                      scanner.threadCount(), StateMembers(kept.marks, bySite));
+        } else if (!statePath.isEmpty() && fileFailed) {
+            streams.err << "backtrail-scan: " << Utf8(statePath)
+                        << ": not written, for a file could not be read to its end; it is left as it was\n";
+        }
+        if (follow && !state.counters.StopRequested)
+            earlierPart = PartOfResults(scanner, frontEnd.rows, settings.bRemoveDupes, withDetails);
+        std::vector<std::vector<std::size_t>> siteMembers;
+        if (bySite)
+            frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
+        const ResultTable& rows = frontEnd.rows;
+        Output out(streams.out, outputPath);
+        switch (chosen) {
+        case Format::Table:
+            WriteTable(out, rows);
+            break;
+        case Format::Tsv:
+            WriteTsv(out, rows);
+            break;
+        case Format::Json:
+            WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, bySite, withDetails,
+                      siteMembers, scanner.threadCount());
+            break;
+        case Format::Html:
+            WriteHtml(out, state.lists);
+            break;
+        case Format::Report:
+            WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files, bySite, siteMembers);
+            break;
+        }
+        QString writeError;
+        if (!out.finish(&writeError)) {
+            streams.err << "backtrail-scan: cannot write " << Utf8(outputPath) << ": " << Utf8(writeError) << '\n';
             return int(ExitStatus::FileProblem);
         }
-    }
-    CliFrontEnd frontEnd(std::move(entries), streams);
-    frontEnd.ranges = std::move(ranges);
-    for (const Problem& problem : missing)
-        frontEnd.fileUnreadable(problem.path, problem.error);
-    Scanner scanner(frontEnd, settings);
-    scanner.setThreads(threadCount);
-    scanner.setVisitorLists(lists.crawlers, std::move(lists.spam));
-    scanner.setCollectDetails(withDetails);
-    frontEnd.attach(scanner);
-    if (!statePath.isEmpty())
-        scanner.setEarlierResults(std::move(kept.results.part));
-    if (merging)
-        scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
-    else
-        scanner.StartScan();
-    frontEnd.endBar();
+        if (stateOut && !stateOut->finish(&writeError)) {
+            streams.err << "backtrail-scan: cannot write " << Utf8(statePath) << ": " << Utf8(writeError) << '\n';
+            return int(ExitStatus::FileProblem);
+        }
+        if (!quietRun)
+            streams.err << Utf8(frontEnd.status) << '\n';
+        if (state.counters.StopRequested)
+            return int(ExitStatus::Interrupted);
+        return frontEnd.problems.empty() ? int(ExitStatus::Ok) : int(ExitStatus::FileProblem);
+    };
 
-    const ScanState& state = scanner.state();
-    // The state is written as the rows stand before any grouping, and
-    // replaces FILE only once the output is written too; a stopped run, or
-    // one where a file could not be read to its end, leaves it as it was.
-    const bool fileFailed = frontEnd.problems.size() > missing.size();
-    std::unique_ptr<Output> stateOut;
-    if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
-        stateOut = std::make_unique<Output>(streams.err, statePath);
-        WriteJson(*stateOut, scanner, frontEnd.rows, frontEnd.status, {}, settings, false, withDetails, {},
-                  scanner.threadCount(), StateMembers(kept.marks, bySite));
-    } else if (!statePath.isEmpty() && fileFailed) {
-        streams.err << "backtrail-scan: " << Utf8(statePath)
-                    << ": not written, for a file could not be read to its end; it is left as it was\n";
+    FollowedFiles followed;
+    std::optional<ScanPart> earlier;
+    if (tracking)
+        earlier = std::move(kept.results.part);
+    for (int round = 0;; ++round) {
+        if (round > 0) {
+            // Waits, then reads on in the files that changed (and the new ones of a folder).
+            if (!FollowedFiles::wait(interval))
+                return int(ExitStatus::Interrupted); // Ctrl+C: the last write stands
+            entries.clear();
+            missing.clear();
+            ListInputs(paths, entries, missing);
+            missing.clear(); // a file gone keeps its results
+            followed.keepChanged(entries);
+            if (entries.empty())
+                continue;
+            files.clear();
+            for (const Entry& entry : entries)
+                files.push_back(QDir(entry.folder).filePath(entry.name));
+        }
+        if (follow && round == 0)
+            followed.note(entries); // as they are before they are read
+        std::vector<FileRange> ranges;
+        if (tracking) {
+            QString why;
+            if (!PlanStateReads(files, kept, ranges, &why)) {
+                streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+                return int(ExitStatus::FileProblem);
+            }
+            if (round > 0 && std::all_of(ranges.begin(), ranges.end(), [](const FileRange& r) {
+                    return r.end >= 0 && r.end <= r.begin;
+                }))
+                continue; // nothing new: the output stands
+        }
+        const int status = scanAndWrite(std::move(entries), std::move(ranges), earlier, round > 0);
+        if (!follow || (status != int(ExitStatus::Ok) && status != int(ExitStatus::FileProblem)))
+            return status;
+        entries.clear();
     }
-    std::vector<std::vector<std::size_t>> siteMembers;
-    if (bySite)
-        frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
-    const ResultTable& rows = frontEnd.rows;
-    Output out(streams.out, parser.value(QStringLiteral("output")));
-    switch (chosen) {
-    case Format::Table:
-        WriteTable(out, rows);
-        break;
-    case Format::Tsv:
-        WriteTsv(out, rows);
-        break;
-    case Format::Json:
-        WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings,
-                  parser.isSet(QStringLiteral("by-site")), withDetails, siteMembers, scanner.threadCount());
-        break;
-    case Format::Html:
-        WriteHtml(out, state.lists);
-        break;
-    case Format::Report:
-        WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files,
-                    parser.isSet(QStringLiteral("by-site")), siteMembers);
-        break;
-    }
-    QString writeError;
-    if (!out.finish(&writeError)) {
-        streams.err << "backtrail-scan: cannot write " << Utf8(parser.value(QStringLiteral("output"))) << ": "
-                    << Utf8(writeError) << '\n';
-        return int(ExitStatus::FileProblem);
-    }
-    if (stateOut && !stateOut->finish(&writeError)) {
-        streams.err << "backtrail-scan: cannot write " << Utf8(statePath) << ": " << Utf8(writeError) << '\n';
-        return int(ExitStatus::FileProblem);
-    }
-    if (!quietRun)
-        streams.err << Utf8(frontEnd.status) << '\n';
-    if (state.counters.StopRequested)
-        return int(ExitStatus::Interrupted);
-    return frontEnd.problems.empty() ? int(ExitStatus::Ok) : int(ExitStatus::FileProblem);
 }
-
 } // namespace backtrail::cli

@@ -118,9 +118,20 @@ void AddScanOptions(QCommandLineParser& parser)
             "a run ends complete; a state of other settings, a damaged one or another program's is refused and "
             "left as it was."),
         QStringLiteral("FILE"));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("After the scan, keep watching the files and folders given (new files in a folder too), read "
+                       "what is new every --interval seconds, rotation handled as --state does, and replace the "
+                       "--output FILE (needed) whenever something changed; with --state the state too. Ctrl+C ends "
+                       "it; the last output written stands."));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+                                      QStringLiteral("With --follow, look for what is new every SECONDS (default 5)."),
+                                      QStringLiteral("SECONDS"));
     parser.addOption(since);
     parser.addOption(until);
     parser.addOption(state);
+    parser.addOption(follow);
+    parser.addOption(interval);
     parser.addOption(details);
     parser.addOption(format);
     parser.addOption(output);
