@@ -22,8 +22,11 @@ QByteArray bytesOf(const QJsonValue& value)
 constexpr double kMostCount = 9007199254740992.0; // 2^53
 
 // A counter of the results: a whole number from 0 to kMostCount, else -1.
+// Results written before a counter was kept have none: 0.
 std::int64_t counterOf(const QJsonValue& value)
 {
+    if (value.isUndefined())
+        return 0;
     if (!value.isDouble())
         return -1;
     const double number = value.toDouble();
