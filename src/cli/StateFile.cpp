@@ -83,6 +83,14 @@ bool ReadStateFile(const QByteArray& bytes, ScanStateFile& state, QString* error
         mark.readBytes = byteCount(item.value(QStringLiteral("read_bytes")));
         mark.lastLineBytes = byteCount(item.value(QStringLiteral("last_line_bytes")));
         mark.fields = ResultsTextBytes(item.value(QStringLiteral("fields")).toString()).toStdString();
+        mark.packedBytes = byteCount(item.value(QStringLiteral("gzip_bytes")));
+        const bool packed = item.contains(QStringLiteral("gzip"));
+        if (packed && (mark.packedBytes <= 0 || !hashOf(item.value(QStringLiteral("gzip")), mark.packedHash))) {
+            *error = QStringLiteral("a mark of a gzip file read that no read can have left");
+            return false;
+        }
+        if (!packed)
+            mark.packedBytes = 0;
         // A content is marked once at least one whole line of it was read.
         if (!hashOf(item.value(QStringLiteral("head")), mark.headHash)
             || !hashOf(item.value(QStringLiteral("last_line")), mark.lastLineHash) || mark.headBytes <= 0
@@ -209,6 +217,11 @@ std::string StateMembers(const std::vector<ReadMark>& marks, bool bySite)
         appendHash(text, m.lastLineHash);
         text += ", \"last_line_bytes\": " + std::to_string(m.lastLineBytes) + ", \"fields\": ";
         AppendJsonString(text, m.fields);
+        if (m.packedBytes > 0) {
+            text += ", \"gzip\": ";
+            appendHash(text, m.packedHash);
+            text += ", \"gzip_bytes\": " + std::to_string(m.packedBytes);
+        }
         text += '}';
     }
     text += marks.empty() ? "]" : "\n  ]";

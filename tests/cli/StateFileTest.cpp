@@ -321,6 +321,28 @@ TEST_F(StateFile, RefusedOrStoppedRunsLeaveTheStateAsItWas)
     refused({}, 1, "written anew");
 }
 
+// A gzip file read to its end is known again by its size and ends as stored,
+// without being inflated: a byte changed in its middle goes unseen by a state
+// run, while a scan of it fails there.
+TEST_F(StateFile, GzipFileReadToItsEndIsNotInflatedAgain)
+{
+    std::mt19937 random(5);
+    std::string packed = backtrail::testing::GzipMember(RandomLines(random, 40000), 1);
+    ASSERT_GT(packed.size(), std::size_t(300000));
+    write(QStringLiteral("old.log.gz"), packed);
+    const QStringList args {
+        QStringLiteral("--quiet"), QStringLiteral("--format"),         QStringLiteral("json"),
+        QStringLiteral("--state"), path(QStringLiteral("state.json")), path(QStringLiteral("old.log.gz"))};
+    const Outcome first = run(args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    packed[packed.size() / 2] = char(packed[packed.size() / 2] ^ 0x55);
+    write(QStringLiteral("old.log.gz"), packed);
+    const Outcome again = run(args);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(results(again.out) == results(first.out)) << again.err;
+    EXPECT_EQ(run(QStringList {QStringLiteral("--quiet"), path(QStringLiteral("old.log.gz"))}).status, 1);
+}
+
 // Results whose numbers no scan can have made are refused by the reader that
 // --merge and --state share, with what is wrong.
 TEST_F(StateFile, ResultsWithImpossibleNumbersAreRefused)

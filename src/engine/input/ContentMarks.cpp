@@ -8,6 +8,9 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace backtrail::engine {
 
@@ -152,6 +155,32 @@ private:
     bool capturing = false;
 };
 
+// Bytes at each end of a gzip file that, with its size, tell it from another.
+constexpr std::int64_t kPackedEnds = std::int64_t(64) << 10;
+
+// The size and a hash of the first and last kPackedEnds bytes of a file as
+// stored; {0, 0} when it cannot be read.
+std::pair<std::int64_t, std::uint64_t> packedSignature(const QString& path)
+{
+    const int fd = LogSource::openOrdinaryFile(path, nullptr);
+    if (fd < 0)
+        return {0, 0};
+    struct stat info;
+    std::string ends;
+    std::int64_t size = 0;
+    if (::fstat(fd, &info) == 0) {
+        size = std::int64_t(info.st_size);
+        const std::int64_t first = std::min(size, kPackedEnds);
+        const std::int64_t lastFrom = std::max(first, size - kPackedEnds);
+        ends.resize(std::size_t(first + (size - lastFrom)));
+        if (::pread(fd, ends.data(), std::size_t(first), 0) != first
+            || ::pread(fd, ends.data() + first, std::size_t(size - lastFrom), lastFrom) != size - lastFrom)
+            size = 0;
+    }
+    ::close(fd);
+    return {size, size > 0 ? TextHash(ends) : 0};
+}
+
 // Reads a source to its end into the look. False on a failure.
 bool readAll(LogSource& source, Look& look, std::string& buffer, QString* error)
 {
@@ -175,6 +204,7 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
     std::unique_ptr<LogSource> source = LogSource::open(path, error);
     if (!source)
         return false;
+    source->readOnCallerThread(); // only its head: nothing inflated ahead
     std::string buffer(kBlock, '\0');
     std::size_t headSize = 0;
     while (headSize < std::size_t(kHeadBytes)) {
@@ -192,6 +222,23 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
         return true;
     const bool w3c = head.front() == '#';
     const bool compressed = source->compressed();
+    std::pair<std::int64_t, std::uint64_t> packed {0, 0};
+    if (compressed) {
+        // A gzip file read to its end before: nothing new, and not inflated again.
+        packed = packedSignature(path);
+        for (std::size_t i = 0; i < marks.size() && packed.first > 0; ++i) {
+            const ReadMark& m = marks[i];
+            if (m.packedBytes == packed.first && m.packedHash == packed.second && m.headBytes > 0
+                && m.headBytes <= std::int64_t(head.size())
+                && TextHash(std::string_view(head).substr(0, std::size_t(m.headBytes))) == m.headHash) {
+                plan.finding = ReadFinding::Known;
+                plan.known = int(i);
+                plan.mark = m;
+                plan.range = FileRange {m.readBytes, m.readBytes, std::string()};
+                return true;
+            }
+        }
+    }
 
     // The marks whose first bytes are this file's, and from where the file
     // must be looked at: the earliest of their last lines, else its start.
@@ -257,6 +304,10 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
             if (!seen->fields.empty())
                 plan.mark.fields = seen->fields;
         }
+        if (compressed && seen->lastEnd == seen->pos) {
+            plan.mark.packedBytes = packed.first;
+            plan.mark.packedHash = packed.second;
+        }
         return true;
     }
     if (!candidates.empty()) {
@@ -275,6 +326,10 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
     m.lastLineHash = seen->lastHash;
     m.lastLineBytes = seen->lastBytes;
     m.fields = seen->fields;
+    if (compressed && seen->lastEnd == seen->pos) {
+        m.packedBytes = packed.first;
+        m.packedHash = packed.second;
+    }
     return true;
 }
 

@@ -26,6 +26,11 @@ struct ReadMark
     /// The W3C "#Fields:" line in force at readBytes, with its line end: the
     /// lines after it are read by these names. Empty when none.
     std::string fields;
+    /// A gzip file read to its end that holds this content: its size and a
+    /// hash of its first and last 64 KiB as stored. The same file again is
+    /// known without being inflated. 0 when none.
+    std::int64_t packedBytes = 0;
+    std::uint64_t packedHash = 0;
 };
 
 /// What a look at a log found, against the marks of what was read before.
@@ -48,7 +53,8 @@ struct ReadPlan
 /// whether its content was read before (its first bytes are those of a mark's
 /// and the mark's last line is where it was), and what lies beyond. A plain
 /// file is read only from the earliest such last line on; a gzip file is
-/// inflated from its start. False, with `error` set, when it cannot be read.
+/// inflated from its start, unless it is one read to its end before (the same
+/// size, and the same first and last 64 KiB as stored). False, with `error` set, when it cannot be read.
 bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan& plan, QString* error);
 
 } // namespace backtrail::engine

@@ -31,7 +31,11 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     std::unique_ptr<LogSource> window;
     std::int64_t prefixLines = 0;
     if (task.whole && !task.bounds.whole()) {
-        if (source->compressed()) {
+        if (task.bounds.end >= 0 && task.bounds.end <= task.bounds.begin) {
+            // Nothing new: the file is not read (a gzip file not inflated).
+            window = std::move(source);
+            source = LogSource::fromBytes(std::string_view());
+        } else if (source->compressed()) {
             window = OpenWindow(std::move(source), task.bounds.begin, task.bounds.end);
         } else {
             source.reset();
@@ -41,7 +45,8 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
                 return;
             }
         }
-        source = LogSource::fromBytes(task.bounds.prefix, window.get());
+        if (task.bounds.end < 0 || task.bounds.end > task.bounds.begin)
+            source = LogSource::fromBytes(task.bounds.prefix, window.get());
         prefixLines = std::count(task.bounds.prefix.begin(), task.bounds.prefix.end(), '\n');
     }
     if (helpers > 0 && source->compressed() && task.lineLimit < 0 && !window) {
