@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -244,11 +245,18 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
     // must be looked at: the earliest of their last lines, else its start.
     std::vector<int> candidates;
     std::int64_t from = -1;
+    // Most marks share a head size (4 KiB): each size's hash is made once.
+    std::map<std::int64_t, std::uint64_t> headHashes;
+    auto headHash = [&](std::int64_t bytes) {
+        const auto [at, added] = headHashes.try_emplace(bytes, 0);
+        if (added)
+            at->second = TextHash(std::string_view(head).substr(0, std::size_t(bytes)));
+        return at->second;
+    };
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const ReadMark& m = marks[i];
         if (m.headBytes <= 0 || m.headBytes > std::int64_t(head.size()) || m.lastLineBytes <= 0
-            || m.lastLineBytes > m.readBytes
-            || TextHash(std::string_view(head).substr(0, std::size_t(m.headBytes))) != m.headHash)
+            || m.lastLineBytes > m.readBytes || headHash(m.headBytes) != m.headHash)
             continue;
         candidates.push_back(int(i));
         const std::int64_t start = m.readBytes - m.lastLineBytes;
