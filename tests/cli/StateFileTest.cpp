@@ -321,6 +321,36 @@ TEST_F(StateFile, RefusedOrStoppedRunsLeaveTheStateAsItWas)
     refused({}, 1, "written anew");
 }
 
+// A state damaged at random bytes never brings the scanner down: it is taken
+// (what it says is still possible), or refused and left as it was.
+TEST_F(StateFile, RandomlyDamagedStatesAreTakenOrRefused)
+{
+    std::mt19937 random(3);
+    write(QStringLiteral("a.log"), RandomLines(random, 100));
+    const QStringList args {QStringLiteral("--quiet"), QStringLiteral("--details"), QStringLiteral("--state"),
+                            path(QStringLiteral("state.json")), path(QStringLiteral("a.log"))};
+    ASSERT_EQ(run(args).status, 0);
+    append(QStringLiteral("a.log"), RandomLines(random, 20));
+    const std::string kept = read(QStringLiteral("state.json"));
+    const char bytes[] = "0123456789-.e\"{}[],: \\u";
+    for (int round = 0; round < 150; ++round) {
+        std::string damaged = kept;
+        for (int k = 1 + int(random() % 3); k > 0; --k) {
+            const std::size_t at = random() % damaged.size();
+            if (random() % 8 == 0)
+                damaged.resize(at);
+            else if (!damaged.empty())
+                damaged[at] = bytes[random() % (sizeof bytes - 1)];
+        }
+        write(QStringLiteral("state.json"), damaged);
+        const Outcome r = run(args);
+        EXPECT_TRUE(r.status == 0 || r.status == 1 || r.status == 2) << r.status;
+        if (r.status != 0) {
+            EXPECT_EQ(read(QStringLiteral("state.json")), damaged) << r.err;
+        }
+    }
+}
+
 // A gzip file read to its end is known again by its size and ends as stored,
 // without being inflated: a byte changed in its middle goes unseen by a state
 // run, while a scan of it fails there.
