@@ -2,8 +2,6 @@
 
 #include "engine/base/TextHash.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -18,9 +16,6 @@ namespace backtrail::engine {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t(1) << 20;
-// A plain file not read before is first looked at from this far before its
-// end: its last two line ends are nearly always there.
-constexpr std::int64_t kTailBytes = std::int64_t(1) << 20;
 // A "#Fields:" line longer than this is no field list a server writes.
 constexpr std::size_t kLongestFields = std::size_t(64) << 10;
 
@@ -49,10 +44,9 @@ public:
         StreamHash hash;
     };
 
-    Look(std::int64_t origin, bool w3c)
+    explicit Look(std::int64_t origin)
         : pos(origin)
         , lineStartKnown(origin == 0)
-        , fieldsWanted(w3c)
     {
         if (origin == 0)
             carry = "\n"; // the file's start is a line start
@@ -67,8 +61,7 @@ public:
             if (from < to)
                 w->hash.add(block.substr(std::size_t(from - at), std::size_t(to - from)));
         }
-        if (fieldsWanted)
-            findFields(block);
+        findFields(block);
         const void* lf = ::memrchr(block.data(), '\n', block.size());
         if (!lf) {
             line.add(block);
@@ -150,7 +143,6 @@ private:
     StreamHash line; // the line under way
     std::int64_t lineBytes = 0;
     bool lineStartKnown;
-    bool fieldsWanted;
     std::string carry;
     std::string capture;
     bool capturing = false;
@@ -221,7 +213,6 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
     const std::string head(buffer.data(), headSize);
     if (head.empty())
         return true;
-    const bool w3c = head.front() == '#';
     const bool compressed = source->compressed();
     std::pair<std::int64_t, std::uint64_t> packed {0, 0};
     if (compressed) {
@@ -262,8 +253,6 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
         const std::int64_t start = m.readBytes - m.lastLineBytes;
         from = from < 0 ? start : std::min(from, start);
     }
-    if (candidates.empty() && !compressed && !w3c)
-        from = std::max<std::int64_t>(0, QFileInfo(path).size() - kTailBytes);
     from = std::max<std::int64_t>(from, 0);
 
     // A gzip file is inflated from its start; a plain one is read from `from`.
@@ -271,7 +260,7 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
         from = 0;
     source.reset();
     auto look = [&](std::int64_t origin) -> std::optional<Look> {
-        Look seen(origin, w3c);
+        Look seen(origin);
         for (const int i : candidates) {
             auto w = std::make_unique<Look::Window>();
             w->begin = marks[std::size_t(i)].readBytes - marks[std::size_t(i)].lastLineBytes;
@@ -285,8 +274,6 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
         return seen;
     };
     std::optional<Look> seen = look(from);
-    if (seen && candidates.empty() && from > 0 && !seen->lastKnown)
-        seen = look(0); // fewer than two line ends near the end: the whole file
     if (!seen)
         return false;
 
@@ -304,7 +291,7 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
         const ReadMark& m = marks[std::size_t(plan.known)];
         plan.finding = ReadFinding::Known;
         plan.mark = m;
-        plan.range = FileRange {m.readBytes, std::max(seen->lastEnd, m.readBytes), w3c ? m.fields : std::string()};
+        plan.range = FileRange {m.readBytes, std::max(seen->lastEnd, m.readBytes), m.fields};
         if (seen->lastEnd > m.readBytes) {
             plan.mark.readBytes = seen->lastEnd;
             plan.mark.lastLineHash = seen->lastHash;
