@@ -256,18 +256,27 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
     std::optional<ScanPart> earlier;
     if (tracking)
         earlier = std::move(kept.results.part);
+    // Ctrl+C while following: one last round reads what is new and writes it
+    // (a Ctrl+C more stops that round, and the last output written stands).
+    bool lastRound = false;
+    const int interrupted = int(ExitStatus::Interrupted);
     for (int round = 0;; ++round) {
         if (round > 0) {
             // Waits, then reads on in the files that changed (and the new ones of a folder).
-            if (!FollowedFiles::wait(interval))
-                return int(ExitStatus::Interrupted); // Ctrl+C: the last write stands
+            if (!FollowedFiles::wait(interval)) {
+                InterruptCount().store(0);
+                lastRound = true;
+            }
             entries.clear();
             missing.clear();
             ListInputs(paths, entries, missing);
             missing.clear(); // a file gone keeps its results
             followed.keepChanged(entries);
-            if (entries.empty())
+            if (entries.empty()) {
+                if (lastRound)
+                    return interrupted;
                 continue;
+            }
             files.clear();
             for (const Entry& entry : entries)
                 files.push_back(QDir(entry.folder).filePath(entry.name));
@@ -283,12 +292,15 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
             }
             if (round > 0 && std::all_of(ranges.begin(), ranges.end(), [](const FileRange& r) {
                     return r.end >= 0 && r.end <= r.begin;
-                }))
+                })) {
+                if (lastRound)
+                    return interrupted;
                 continue; // nothing new: the output stands
+            }
         }
         const int status = scanAndWrite(std::move(entries), std::move(ranges), earlier, round > 0);
-        if (!follow || (status != int(ExitStatus::Ok) && status != int(ExitStatus::FileProblem)))
-            return status;
+        if (!follow || lastRound || (status != int(ExitStatus::Ok) && status != int(ExitStatus::FileProblem)))
+            return lastRound ? interrupted : status;
         entries.clear();
     }
 }

@@ -124,7 +124,7 @@ void AddScanOptions(QCommandLineParser& parser)
         QStringLiteral("After the scan, keep watching the files and folders given (new files in a folder too), read "
                        "what is new every --interval seconds, rotation handled as --state does, and replace the "
                        "--output FILE (needed) whenever something changed; with --state the state too. Ctrl+C ends "
-                       "it; the last output written stands."));
+                       "it with a last read and write (exit status 130)."));
     const QCommandLineOption interval(QStringLiteral("interval"),
                                       QStringLiteral("With --follow, look for what is new every SECONDS (default 5)."),
                                       QStringLiteral("SECONDS"));
