@@ -286,9 +286,19 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         std::vector<FileRange> ranges;
         if (tracking) {
             QString why;
-            if (!PlanStateReads(files, kept, ranges, &why)) {
+            const std::size_t problemsBefore = missing.size();
+            if (!PlanStateReads(files, kept, ranges, missing, &why)) {
                 streams.err << "backtrail-scan: " << Utf8(why) << '\n';
                 return int(ExitStatus::FileProblem);
+            }
+            // A file that could not be looked at is not scanned: it is said once.
+            for (std::size_t p = problemsBefore; p < missing.size(); ++p) {
+                const qsizetype at = files.indexOf(missing[p].path);
+                if (at < 0)
+                    continue;
+                files.removeAt(at);
+                entries.erase(entries.begin() + at);
+                ranges.erase(ranges.begin() + at);
             }
             if (round > 0 && std::all_of(ranges.begin(), ranges.end(), [](const FileRange& r) {
                     return r.end >= 0 && r.end <= r.begin;

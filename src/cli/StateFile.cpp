@@ -134,15 +134,17 @@ bool OpenStateFile(const QString& path, const SavedResults& wanted, ScanStateFil
     return true;
 }
 
-bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<FileRange>& ranges, QString* error)
+bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<FileRange>& ranges,
+                    std::vector<Problem>& unreadable, QString* error)
 {
     ranges.clear();
     for (const QString& path : files) {
         ReadPlan plan;
         QString why;
         if (!PlanRead(path, state.marks, plan, &why)) {
-            // The scan says why it cannot be read.
-            ranges.push_back(FileRange());
+            // Not read at all (what was read of it before stays), and said so.
+            ranges.push_back(FileRange {0, 0, {}});
+            unreadable.push_back({path, why});
             continue;
         }
         switch (plan.finding) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CliFrontEnd.h"
+
 #include "engine/input/ContentMarks.h"
 #include "engine/results/ResultTable.h"
 #include "engine/results/SavedResults.h"
@@ -34,10 +36,11 @@ bool OpenStateFile(const QString& path, const engine::SavedResults& wanted, Scan
 
 /// Plans what to read of each file (in the order given) against the state's
 /// marks, and marks what will be read: content read before is read only
-/// beyond that, and content given twice once. False, with `error` naming the
+/// beyond that, and content given twice once. A file that cannot be read is
+/// not read at all and added to `unreadable`. False, with `error` naming the
 /// file, when one was written anew where it had been read.
 bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<engine::FileRange>& ranges,
-                    QString* error);
+                    std::vector<Problem>& unreadable, QString* error);
 
 /// The results a scan shows, its rows as they stand before any grouping, as a
 /// part that the next scan's can follow: what reading them back from the JSON
