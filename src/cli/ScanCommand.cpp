@@ -212,7 +212,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
                         << ": not written, for a file could not be read to its end; it is left as it was\n";
         }
         if (follow && !state.counters.StopRequested)
-            earlierPart = PartOfResults(scanner, frontEnd.rows, settings.bRemoveDupes, withDetails);
+            earlierPart = scanner.resultsAsPart();
         std::vector<std::vector<std::size_t>> siteMembers;
         if (bySite)
             frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);

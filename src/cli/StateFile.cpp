@@ -1,6 +1,5 @@
 #include "StateFile.h"
 
-#include "RowDetailsVisit.h"
 #include "TextOutput.h"
 
 #include <QFile>
@@ -169,41 +168,6 @@ bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<
         }
     }
     return true;
-}
-
-ScanPart PartOfResults(const Scanner& scanner, const ResultTable& rows, bool collapse, bool details)
-{
-    const ScanState& state = scanner.state();
-    ScanPart part(collapse, details);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ResultRow row = rows.row(i);
-        std::uint32_t count = 1;
-        if (!row.clicks.empty())
-            std::from_chars(row.clicks.data(), row.clicks.data() + row.clicks.size(), count);
-        const std::size_t entry = part.addEntry(row.referrer, row.landing, state.lists.isBot(i),
-                                                i < state.lists.List2.size() ? state.lists.List2[i] : 255, count,
-                                                row.firstSeen, row.lastSeen);
-        if (!details || !part.collectsDetails())
-            continue;
-        EntryDetails& into = part.details();
-        VisitRowDetails(
-            scanner, i, false, {},
-            [&](std::uint32_t page, std::uint64_t clicks) {
-                into.addLanding(std::uint32_t(entry), state.details.landingName(page), std::uint32_t(clicks));
-            },
-            [&](std::string_view path, std::uint64_t clicks) {
-                into.addLanding(std::uint32_t(entry), path, std::uint32_t(clicks));
-            },
-            [&](std::int32_t day, std::uint64_t clicks) {
-                into.addDay(std::uint32_t(entry), day, std::uint32_t(clicks));
-            });
-    }
-    part.lines = state.counters.LinesScanned;
-    part.links = state.counters.LinksFound;
-    part.hiddenCrawlerLines = state.HiddenCrawlerLines;
-    part.hiddenSpamLines = state.HiddenSpamLines;
-    part.outsideRangeLines = state.OutsideRangeLines;
-    return part;
 }
 
 std::string StateMembers(const std::vector<ReadMark>& marks, bool bySite)

@@ -3,9 +3,7 @@
 #include "CliFrontEnd.h"
 
 #include "engine/input/ContentMarks.h"
-#include "engine/results/ResultTable.h"
 #include "engine/results/SavedResults.h"
-#include "engine/scan/ScanDriver.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,12 +39,6 @@ bool OpenStateFile(const QString& path, const engine::SavedResults& wanted, Scan
 /// file, when one was written anew where it had been read.
 bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<engine::FileRange>& ranges,
                     std::vector<Problem>& unreadable, QString* error);
-
-/// The results a scan shows, its rows as they stand before any grouping, as a
-/// part that the next scan's can follow: what reading them back from the JSON
-/// they are written as would give.
-engine::ScanPart PartOfResults(const engine::Scanner& scanner, const engine::ResultTable& rows, bool collapse,
-                               bool details);
 
 /// The members a state adds to the results: ",\n  "state": ..., "read": [...]".
 std::string StateMembers(const std::vector<engine::ReadMark>& marks, bool bySite);

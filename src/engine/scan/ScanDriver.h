@@ -128,6 +128,12 @@ public:
     /// removal and details as the scan; used by one scan only.
     void setEarlierResults(ScanPart part) { earlier = std::move(part); }
 
+    /// The results of the last scan as a part that the next scan's can follow
+    /// (setEarlierResults): its entries with their clicks, bot flags, types,
+    /// landing pages, times and details, and its counters; what reading back
+    /// the results it wrote would give.
+    ScanPart resultsAsPart() const;
+
     /// The size of the pieces a large plain file is cut into (0: chosen from
     /// the file's size and the threads); tests cut files into small pieces.
     void setPieceBytes(std::int64_t bytes) { pieceBytes = bytes; }
@@ -171,6 +177,7 @@ private:
     CrawlerList crawlerList = CrawlerList::Shipped();
     bool collectDetails = false;
     std::optional<ScanPart> earlier;
+    bool lastCollapsed = true; // the last scan collapsed equal referrers
     mutable std::shared_ptr<const SpamList> spam; // the shipped list when none is set
     // Lines and links before the piece read on the caller's thread, for its running counters.
     std::int64_t linesBefore = 0;
