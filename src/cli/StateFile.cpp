@@ -136,38 +136,18 @@ bool OpenStateFile(const QString& path, const SavedResults& wanted, ScanStateFil
 bool PlanStateReads(const QStringList& files, ScanStateFile& state, std::vector<FileRange>& ranges,
                     std::vector<Problem>& unreadable, QString* error)
 {
-    ranges.clear();
-    for (const QString& path : files) {
-        ReadPlan plan;
-        QString why;
-        if (!PlanRead(path, state.marks, plan, &why)) {
-            // Not read at all (what was read of it before stays), and said so.
-            ranges.push_back(FileRange {0, 0, {}});
-            unreadable.push_back({path, why});
-            continue;
-        }
-        switch (plan.finding) {
-        case ReadFinding::NoLine:
-            ranges.push_back(FileRange {0, 0, {}});
-            break;
-        case ReadFinding::New:
-            state.marks.push_back(plan.mark);
-            ranges.push_back(plan.range);
-            break;
-        case ReadFinding::Known:
-            state.marks[std::size_t(plan.known)] = plan.mark;
-            ranges.push_back(plan.range);
-            break;
-        case ReadFinding::Rewritten:
-            *error = QStringLiteral("%1: its first lines were read before, but not the line read last where it was: "
-                                    "the file was written anew, and what was read of it before cannot be taken out "
-                                    "of the results exactly. Nothing was scanned and the state is left as it was; "
-                                    "start a new state to read it.")
-                         .arg(path);
-            return false;
-        }
-    }
-    return true;
+    std::vector<std::pair<QString, QString>> failed;
+    QString rewritten;
+    const bool planned = PlanReads(files, state.marks, ranges, failed, &rewritten);
+    for (auto& [path, why] : failed)
+        unreadable.push_back({path, why});
+    if (!planned)
+        *error = QStringLiteral("%1: its first lines were read before, but not the line read last where it was: "
+                                "the file was written anew, and what was read of it before cannot be taken out "
+                                "of the results exactly. Nothing was scanned and the state is left as it was; "
+                                "start a new state to read it.")
+                     .arg(rewritten);
+    return planned;
 }
 
 std::string StateMembers(const std::vector<ReadMark>& marks, bool bySite)

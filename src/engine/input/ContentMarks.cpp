@@ -328,4 +328,37 @@ bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan&
     return true;
 }
 
+bool PlanReads(const QStringList& paths, std::vector<ReadMark>& marks, std::vector<FileRange>& ranges,
+               std::vector<std::pair<QString, QString>>& unreadable, QString* rewritten)
+{
+    ranges.clear();
+    for (const QString& path : paths) {
+        ReadPlan plan;
+        QString why;
+        if (!PlanRead(path, marks, plan, &why)) {
+            // Not read at all: what was read of it before stays.
+            ranges.push_back(FileRange {0, 0, {}});
+            unreadable.emplace_back(path, why);
+            continue;
+        }
+        switch (plan.finding) {
+        case ReadFinding::NoLine:
+            ranges.push_back(FileRange {0, 0, {}});
+            break;
+        case ReadFinding::New:
+            marks.push_back(plan.mark);
+            ranges.push_back(plan.range);
+            break;
+        case ReadFinding::Known:
+            marks[std::size_t(plan.known)] = plan.mark;
+            ranges.push_back(plan.range);
+            break;
+        case ReadFinding::Rewritten:
+            *rewritten = path;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace backtrail::engine

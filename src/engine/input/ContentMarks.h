@@ -3,9 +3,11 @@
 #include "FilePieces.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace backtrail::engine {
@@ -56,5 +58,14 @@ struct ReadPlan
 /// inflated from its start, unless it is one read to its end before (the same
 /// size, and the same first and last 64 KiB as stored). False, with `error` set, when it cannot be read.
 bool PlanRead(const QString& path, const std::vector<ReadMark>& marks, ReadPlan& plan, QString* error);
+
+/// Plans what to read of each log, in the order given, against `marks`, and
+/// marks what will be read: content read before is read only beyond that, and
+/// content given twice once. A log that cannot be looked at gets an empty
+/// range and its reason in `unreadable` (path, reason). False, with
+/// `rewritten` naming the log, when one was written anew where it had been
+/// read (what was read of it cannot be taken out of results exactly).
+bool PlanReads(const QStringList& paths, std::vector<ReadMark>& marks, std::vector<FileRange>& ranges,
+               std::vector<std::pair<QString, QString>>& unreadable, QString* rewritten);
 
 } // namespace backtrail::engine
