@@ -20,6 +20,7 @@ inline constexpr auto kYourWebsite = "strYourWebsite";
 inline constexpr auto kHttps = "bHttps";
 inline constexpr auto kHideCrawlers = "bHideCrawlers";
 inline constexpr auto kHideSpam = "bHideSpam";
+inline constexpr auto kFollowLogs = "bFollowLogs";
 inline constexpr auto kDateSince = "dateSince";
 inline constexpr auto kDateUntil = "dateUntil";
 inline constexpr auto kPath = "path";
