@@ -30,6 +30,8 @@
 #   report: time of --format report / time of --format json --details    <= 1.2
 #   report in headless Chromium: status line shown <= 3 s, a search answered <= 0.5 s
 #                                (where chromium, chromium-driver and python3-selenium are installed)
+#   state, on the typical log: a --state run over it grown by 1% / the first run over the rest  <= 0.05
+#          (and its output is that of one scan of the whole log)
 # The visitors figure times --no-bots --no-spam with the shipped crawler and
 # spam lists against a scan with an empty crawler list ("[]") and an empty spam
 # list. The reference still looks for the user agent (an address that starts
@@ -141,7 +143,34 @@ time_figures() {
 # A typical site's log: the same traffic, but a referrer comes back again and
 # again (about 1.5% of the referrer lines are distinct).
 "$build/bench/generate-log" --site-pages 1000 $((size_mb * 1024 * 1024)) "$own" >"$work/typical.log"
+# A log that grew by 1%: a --state run over it after one over the first 99%,
+# against that first run (a state made anew each time), and its output
+# against one scan of the whole log. "$1" is the log.
+state_figures() {
+  local log=$1
+  local grown="$work/grown.log" state_first_s state_next_s
+  head -c $(($(stat -c %s "$log") * 99 / 100)) "$log" | sed '$d' >"$grown"
+  measure "rm -f '$work/state.json'; '$scan' ${scan_args[*]} --dupes --state '$work/state.json' '$grown' | cat"
+  read -r state_first_s _ <<<"$measured"
+  cp "$work/state.json" "$work/state-99.json"
+  tail -c +$(($(stat -c %s "$grown") + 1)) "$log" >>"$grown"
+  cmp -s "$grown" "$log" || { echo "bench: the grown log is not the log" >&2; exit 1; }
+  measure "cp '$work/state-99.json' '$work/state.json'; '$scan' ${scan_args[*]} --dupes --state '$work/state.json' '$grown' >'$work/state-out.json'"
+  read -r state_next_s _ <<<"$measured"
+  "$scan" "${scan_args[@]}" --dupes "$log" >"$work/whole.json"
+  if diff -q <(grep -v -e '"files_done"' -e '"status"' "$work/state-out.json") \
+    <(grep -v -e '"files_done"' -e '"status"' "$work/whole.json") >/dev/null; then
+    echo "state: the run over the grown log prints what one scan of the whole log prints"
+  else
+    echo "state: the run over the grown log prints other results than one scan of the whole log  MISSED"
+  fi
+  echo "state: first run ${state_first_s} s, run over the log grown by 1% ${state_next_s} s, state $(mb $(($(stat -c %s "$work/state.json") / 1024)))"
+  ratio_line "state: run over the log grown by 1% / first run" "$state_next_s" "$state_first_s" "<=" 0.05
+  rm -f "$grown" "$work/state.json" "$work/state-99.json" "$work/state-out.json" "$work/whole.json"
+}
+
 time_figures "typical log" "$work/typical.log" 0.8 1.2
+state_figures "$work/typical.log"
 rm "$work/typical.log"
 
 # The log of many referrers, on which every other figure is measured.

@@ -51,6 +51,10 @@ public:
         currentFile = entries[std::size_t(index)].name;
         return currentFile;
     }
+    engine::FileRange fileRange(int index) const override
+    {
+        return std::size_t(index) < ranges.size() ? ranges[std::size_t(index)] : engine::FileRange();
+    }
     void setStatus(const QString& text) override { status = text; }
     void setProgress(double value, double maximum) override
     {
@@ -92,6 +96,7 @@ public:
 
     QString status;
     std::vector<Problem> problems;
+    std::vector<engine::FileRange> ranges; ///< the part of each file to read (--state); empty: all of each
     engine::ResultTable rows;
 
 private:

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 namespace backtrail::cli {
@@ -51,9 +52,12 @@ void WriteTsv(Output& output, const engine::ResultTable& rows, const std::vector
 /// that could not be read. A merge reads it back. Large answers are formatted
 /// on `threads` threads and written in order. `bySite`: the rows are grouped
 /// (by site, or by source when `sources` says so), `siteMembers` their rows.
+/// `more` (further members of the top object, each after a comma) follows
+/// the results.
 void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources);
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
+               std::string_view more = {});
 
 /// The results as one self-contained web page to share: the counters, the
 /// status, every row with its landing pages and days (as columns, texts that

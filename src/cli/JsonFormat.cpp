@@ -52,7 +52,8 @@ struct Repeated
 
 void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
                const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
-               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources)
+               const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
+               std::string_view more)
 {
     const ScanState& state = scanner.state();
     const ScanCounters& c = state.counters;
@@ -230,7 +231,9 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         AppendJsonString(text, Utf8(problems[i].error));
         text += '}';
     }
-    text += problems.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    text += problems.empty() ? "]" : "\n  ]";
+    text += more;
+    text += "\n}\n";
     output.write(text);
 }
 

@@ -1,10 +1,12 @@
 #include "ScanCommand.h"
 
 #include "CliFrontEnd.h"
+#include "FollowedFiles.h"
 #include "Formats.h"
 #include "Output.h"
 #include "ScanInputs.h"
 #include "ScanOptions.h"
+#include "StateFile.h"
 #include "TextOutput.h"
 
 #include "engine/base/BuildInfo.h"
@@ -18,7 +20,9 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace backtrail::cli {
@@ -132,80 +136,208 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         files.push_back(QDir(entry.folder).filePath(entry.name));
     if (merging)
         files = paths;
-    CliFrontEnd frontEnd(std::move(entries), streams);
-    for (const Problem& problem : missing)
-        frontEnd.fileUnreadable(problem.path, problem.error);
-    Scanner scanner(frontEnd, settings);
-    scanner.setThreads(threadCount);
-    scanner.setVisitorLists(lists.crawlers, std::move(lists.spam));
     // Results written with their details carry them into the merge; a report
     // always shows each row's landing pages and days.
     const bool withDetails
         = parser.isSet(QStringLiteral("details")) || (merging && merged.details) || chosen == Format::Report;
-    scanner.setCollectDetails(withDetails);
-    frontEnd.attach(scanner);
-    if (merging)
-        scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
-    else
-        scanner.StartScan();
-    frontEnd.endBar();
-
-    const ScanState& state = scanner.state();
-    // Each row's source; rows grouped by site take their first row's, without search words.
-    RowSourcesOut sources;
-    sources.rows = RowSources(frontEnd.rows, *lists.sources);
-    std::vector<std::vector<std::size_t>> siteMembers;
+    const bool bySite = parser.isSet(QStringLiteral("by-site"));
     const bool bySource = parser.isSet(QStringLiteral("by-source"));
-    const bool grouped = bySource || parser.isSet(QStringLiteral("by-site"));
-    ResultTable ungrouped;
-    if (bySource) {
-        sources.bySource = true;
-        sources.memberSources = std::move(sources.rows);
-        ungrouped = frontEnd.rows.share();
-        frontEnd.rows
-            = GroupBySource(ungrouped, sources.memberSources, settings.bGetFileTypes, sources.rows, &siteMembers);
-        sources.memberRows = &ungrouped;
-        sources.members = siteMembers;
-    } else if (grouped) {
-        frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
-        std::vector<Source> siteSources;
-        for (const std::vector<std::size_t>& members : siteMembers) {
-            siteSources.push_back(members.empty() ? Source() : sources.rows[members.front()]);
-            siteSources.back().keyword.clear();
-        }
-        sources.rows = std::move(siteSources);
-    }
-    const ResultTable& rows = frontEnd.rows;
-    Output out(streams.out, parser.value(QStringLiteral("output")));
-    switch (chosen) {
-    case Format::Table:
-        WriteTable(out, rows, sources.rows);
-        break;
-    case Format::Tsv:
-        WriteTsv(out, rows, sources.rows);
-        break;
-    case Format::Json:
-        WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, grouped, withDetails, siteMembers,
-                  scanner.threadCount(), sources);
-        break;
-    case Format::Html:
-        WriteHtml(out, state.lists);
-        break;
-    case Format::Report:
-        WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files, grouped, siteMembers);
-        break;
-    }
-    QString writeError;
-    if (!out.finish(&writeError)) {
-        streams.err << "backtrail-scan: cannot write " << Utf8(parser.value(QStringLiteral("output"))) << ": "
-                    << Utf8(writeError) << '\n';
-        return int(ExitStatus::FileProblem);
-    }
-    if (!quietRun)
-        streams.err << Utf8(frontEnd.status) << '\n';
-    if (state.counters.StopRequested)
-        return int(ExitStatus::Interrupted);
-    return frontEnd.problems.empty() ? int(ExitStatus::Ok) : int(ExitStatus::FileProblem);
-}
 
+    // With --state: the results so far, and of each file only what lies beyond
+    // what was read. --follow reads on as the files grow, with a state of its
+    // own when none is given.
+    const QString statePath = parser.value(QStringLiteral("state"));
+    const QString outputPath = parser.value(QStringLiteral("output"));
+    const bool follow = parser.isSet(QStringLiteral("follow"));
+    double interval = 5;
+    if (follow) {
+        bool number = false;
+        if (parser.isSet(QStringLiteral("interval")))
+            interval = parser.value(QStringLiteral("interval")).toDouble(&number);
+        if (parser.isSet(QStringLiteral("interval")) && (!number || !(interval >= 0.01 && interval <= 86400)))
+            return usageError(QStringLiteral("--interval takes seconds from 0.01 to 86400, not '%1'")
+                                  .arg(parser.value(QStringLiteral("interval"))));
+        if (merging)
+            return usageError(QStringLiteral("--follow does not go with --merge"));
+        if (outputPath.isEmpty())
+            return usageError(QStringLiteral("--follow needs --output FILE, which it replaces as the logs grow"));
+    }
+    if (merging && !statePath.isEmpty())
+        return usageError(QStringLiteral("--state does not go with --merge"));
+    const bool tracking = !statePath.isEmpty() || follow;
+    ScanStateFile kept;
+    if (tracking) {
+        SavedResults wanted;
+        wanted.settings = settings;
+        wanted.details = withDetails;
+        wanted.bySite = bySite;
+        QString why;
+        if (!OpenStateFile(statePath.isEmpty() ? QString() : statePath, wanted, kept, &why)) {
+            streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+            return int(ExitStatus::Usage);
+        }
+    }
+    // One scan of the files listed (of each the part in `ranges`, after the
+    // earlier results) and its output written; a state too. The exit status.
+    auto scanAndWrite = [&](std::vector<Entry> list, std::vector<FileRange> ranges,
+                            std::optional<ScanPart>& earlierPart, bool later) {
+        CliFrontEnd frontEnd(std::move(list), streams);
+        frontEnd.ranges = std::move(ranges);
+        for (const Problem& problem : missing)
+            frontEnd.fileUnreadable(problem.path, problem.error);
+        Scanner scanner(frontEnd, settings);
+        scanner.setThreads(threadCount);
+        scanner.setVisitorLists(lists.crawlers, lists.spam);
+        scanner.setCollectDetails(withDetails);
+        frontEnd.attach(scanner);
+        if (earlierPart)
+            scanner.setEarlierResults(std::move(*earlierPart));
+        earlierPart.reset();
+        if (merging)
+            scanner.ShowResults(std::move(merged.part), merged.filesDone, merged.unreadable);
+        else
+            scanner.StartScan();
+        frontEnd.endBar();
+
+        const ScanState& state = scanner.state();
+        // Stopped while following: the last output and state written stand.
+        if (later && state.counters.StopRequested)
+            return int(ExitStatus::Interrupted);
+        // The state is written as the rows stand before any grouping, and
+        // replaces FILE only once the output is written too; a stopped run, or
+        // one where a file could not be read to its end, leaves it as it was.
+        const bool fileFailed = frontEnd.problems.size() > missing.size();
+        // Each row's source (a crawler's row keeps its kind of crawler through the state too).
+        RowSourcesOut sources;
+        sources.rows = RowSources(frontEnd.rows, *lists.sources);
+        std::unique_ptr<Output> stateOut;
+        if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
+            stateOut = std::make_unique<Output>(streams.err, statePath);
+            WriteJson(*stateOut, scanner, frontEnd.rows, frontEnd.status, {}, settings, false, withDetails, {},
+                      scanner.threadCount(), sources, StateMembers(kept.marks, bySite));
+        } else if (!statePath.isEmpty() && fileFailed) {
+            streams.err << "backtrail-scan: " << Utf8(statePath)
+                        << ": not written, for a file could not be read to its end; it is left as it was\n";
+        }
+        if (follow && !state.counters.StopRequested)
+            earlierPart = scanner.resultsAsPart();
+        // Rows grouped by site take their first row's source, without search words.
+        std::vector<std::vector<std::size_t>> siteMembers;
+        const bool grouped = bySite || bySource;
+        ResultTable ungrouped;
+        if (bySource) {
+            sources.bySource = true;
+            sources.memberSources = std::move(sources.rows);
+            ungrouped = frontEnd.rows.share();
+            frontEnd.rows
+                = GroupBySource(ungrouped, sources.memberSources, settings.bGetFileTypes, sources.rows, &siteMembers);
+            sources.memberRows = &ungrouped;
+            sources.members = siteMembers;
+        } else if (bySite) {
+            frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
+            std::vector<Source> siteSources;
+            for (const std::vector<std::size_t>& members : siteMembers) {
+                siteSources.push_back(members.empty() ? Source() : sources.rows[members.front()]);
+                siteSources.back().keyword.clear();
+            }
+            sources.rows = std::move(siteSources);
+        }
+        const ResultTable& rows = frontEnd.rows;
+        Output out(streams.out, outputPath);
+        switch (chosen) {
+        case Format::Table:
+            WriteTable(out, rows, sources.rows);
+            break;
+        case Format::Tsv:
+            WriteTsv(out, rows, sources.rows);
+            break;
+        case Format::Json:
+            WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, grouped, withDetails,
+                      siteMembers, scanner.threadCount(), sources);
+            break;
+        case Format::Html:
+            WriteHtml(out, state.lists);
+            break;
+        case Format::Report:
+            WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files, grouped, siteMembers);
+            break;
+        }
+        QString writeError;
+        if (!out.finish(&writeError)) {
+            streams.err << "backtrail-scan: cannot write " << Utf8(outputPath) << ": " << Utf8(writeError) << '\n';
+            return int(ExitStatus::FileProblem);
+        }
+        if (stateOut && !stateOut->finish(&writeError)) {
+            streams.err << "backtrail-scan: cannot write " << Utf8(statePath) << ": " << Utf8(writeError) << '\n';
+            return int(ExitStatus::FileProblem);
+        }
+        if (!quietRun)
+            streams.err << Utf8(frontEnd.status) << '\n';
+        if (state.counters.StopRequested)
+            return int(ExitStatus::Interrupted);
+        return frontEnd.problems.empty() ? int(ExitStatus::Ok) : int(ExitStatus::FileProblem);
+    };
+
+    FollowedFiles followed;
+    std::optional<ScanPart> earlier;
+    if (tracking)
+        earlier = std::move(kept.results.part);
+    // Ctrl+C while following: one last round reads what is new and writes it
+    // (a Ctrl+C more stops that round, and the last output written stands).
+    bool lastRound = false;
+    const int interrupted = int(ExitStatus::Interrupted);
+    for (int round = 0;; ++round) {
+        if (round > 0) {
+            // Waits, then reads on in the files that changed (and the new ones of a folder).
+            if (!FollowedFiles::wait(interval)) {
+                InterruptCount().store(0);
+                lastRound = true;
+            }
+            entries.clear();
+            missing.clear();
+            ListInputs(paths, entries, missing);
+            missing.clear(); // a file gone keeps its results
+            followed.keepChanged(entries);
+            if (entries.empty()) {
+                if (lastRound)
+                    return interrupted;
+                continue;
+            }
+            files.clear();
+            for (const Entry& entry : entries)
+                files.push_back(QDir(entry.folder).filePath(entry.name));
+        }
+        if (follow && round == 0)
+            followed.note(entries); // as they are before they are read
+        std::vector<FileRange> ranges;
+        if (tracking) {
+            QString why;
+            const std::size_t problemsBefore = missing.size();
+            if (!PlanStateReads(files, kept, ranges, missing, &why)) {
+                streams.err << "backtrail-scan: " << Utf8(why) << '\n';
+                return int(ExitStatus::FileProblem);
+            }
+            // A file that could not be looked at is not scanned: it is said once.
+            for (std::size_t p = problemsBefore; p < missing.size(); ++p) {
+                const qsizetype at = files.indexOf(missing[p].path);
+                if (at < 0)
+                    continue;
+                files.removeAt(at);
+                entries.erase(entries.begin() + at);
+                ranges.erase(ranges.begin() + at);
+            }
+            if (round > 0 && std::all_of(ranges.begin(), ranges.end(), [](const FileRange& r) {
+                    return r.end >= 0 && r.end <= r.begin;
+                })) {
+                if (lastRound)
+                    return interrupted;
+                continue; // nothing new: the output stands
+            }
+        }
+        const int status = scanAndWrite(std::move(entries), std::move(ranges), earlier, round > 0);
+        if (!follow || lastRound || (status != int(ExitStatus::Ok) && status != int(ExitStatus::FileProblem)))
+            return lastRound ? interrupted : status;
+        entries.clear();
+    }
+}
 } // namespace backtrail::cli

@@ -115,8 +115,35 @@ void AddScanOptions(QCommandLineParser& parser)
     const QCommandLineOption details(QStringLiteral("details"),
                                      QStringLiteral("In JSON, give each row its landing pages and its clicks per "
                                                     "day (a report always has them)."));
+    const QCommandLineOption state(
+        QStringLiteral("state"),
+        QStringLiteral(
+            "Keep the results and what was read of each log in FILE, and on the next run with the same FILE read "
+            "only what is new: the output is that of one scan of all the content read. A log is known by its "
+            "content (its first 4 KiB, decompressed), not by its name, so lines appended, rotation by renaming "
+            "(to .1, to .gz), copytruncate and the same log under two names are each read once; a log that is "
+            "gone keeps its results. A last line without its line end waits for the next run. Give the logs "
+            "oldest first (access.log.1 before access.log), as one scan would read them. What the state "
+            "cannot know: a log written anew from its start whose first lines are those read before (the run "
+            "says so and stops), a copy cut short of what was read (taken for one written anew), lines inserted "
+            "before the end of what was read, and logs whose lines end in a lone CR. FILE is replaced only when "
+            "a run ends complete; a state of other settings, a damaged one or another program's is refused and "
+            "left as it was."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("After the scan, keep watching the files and folders given (new files in a folder too), read "
+                       "what is new every --interval seconds, rotation handled as --state does, and replace the "
+                       "--output FILE (needed) whenever something changed; with --state the state too. Ctrl+C ends "
+                       "it with a last read and write (exit status 130)."));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+                                      QStringLiteral("With --follow, look for what is new every SECONDS (default 5)."),
+                                      QStringLiteral("SECONDS"));
     parser.addOption(since);
     parser.addOption(until);
+    parser.addOption(state);
+    parser.addOption(follow);
+    parser.addOption(interval);
     parser.addOption(details);
     parser.addOption(format);
     parser.addOption(output);

@@ -82,6 +82,9 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
 {
     // The details window shows each row's landing pages and days.
     scan->scanner().setCollectDetails(true);
+    followTimer = new QTimer(this);
+    followTimer->setInterval(5000);
+    connect(followTimer, &QTimer::timeout, this, &MainWindow::followLogs);
     setObjectName(QStringLiteral("Form1"));
     // The window's design measures fit a compact 8-point face, as desktop tools commonly use.
     QFont compact = font();
@@ -265,6 +268,7 @@ void MainWindow::buildMenus()
         = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide Crawlers"), &MainWindow::mnuActionHideCrawlers_Click);
     mnuActionHideSpam
         = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spam"), &MainWindow::mnuActionHideSpam_Click);
+    mnuActionFollow = addSwitch("mnuActionFollow", QStringLiteral("Follow Logs"), &MainWindow::mnuActionFollow_Click);
     mnuActionDateRange
         = addItem(action, "mnuActionDateRange", QStringLiteral("Date Range..."), &MainWindow::mnuActionDateRange_Click);
     action->addSeparator();
@@ -303,6 +307,9 @@ void MainWindow::Form_Load()
     engine::LoadSettings(store);
     mnuActionHideCrawlers->setChecked(engine::Globals().bHideCrawlers);
     mnuActionHideSpam->setChecked(engine::Globals().bHideSpam);
+    mnuActionFollow->setChecked(
+        engine::TextToBool(store.read(QString::fromLatin1(engine::keys::kData),
+                                      QString::fromLatin1(engine::keys::kFollowLogs), QStringLiteral("0"))));
     StatusBar1->addPanel();
     StatusBar1->addPanel();
     // The fourth panel says which dates the scans take, at the right edge whatever the others show.

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "engine/input/ContentMarks.h"
 #include "engine/scan/ScanFrontEnd.h"
 
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -141,6 +145,7 @@ public:
     QAction* mnuActionGroupSource;
     QAction* mnuActionHideCrawlers;
     QAction* mnuActionHideSpam;
+    QAction* mnuActionFollow;
     QAction* mnuActionDateRange;
     QAction* mnuActionDetails;
     // The results table's context menu.
@@ -188,6 +193,11 @@ public:
     void showRowsInView(bool evenAll = false);
     void mnuActionHideCrawlers_Click(bool checked);
     void mnuActionHideSpam_Click(bool checked);
+    /// Follow Logs: after a scan, the list follows the scanned logs as they
+    /// grow or rotate (remembered in the settings).
+    void mnuActionFollow_Click(bool checked);
+    /// How often the followed logs are looked at (5 s unless a test sets it).
+    void setFollowInterval(int milliseconds);
     /// Adds the selected row's site to the user's spam list (spam.txt beside
     /// the settings) and types the rows again with it.
     void mnuResultsMarkSpam_Click();
@@ -212,6 +222,7 @@ public:
     bool fileSelected(int index) const override;
     QString fileFolder(int index) const override;
     QString fileName(int index) const override;
+    engine::FileRange fileRange(int index) const override;
     void setStatus(const QString& text) override;
     void setProgress(double value, double maximum) override;
     void yieldToEvents() override;
@@ -282,6 +293,23 @@ private:
     QString scanStatus; // the last status text of the scan ("COMPLETE: ...")
     bool closeAfterScan = false;
     bool exiting = false;
+
+    // Following the logs of the last scan (MainWindowFollow.cpp).
+    /// Before a scan: with Follow Logs on, what to read of each selected file.
+    void planFollowedScan();
+    /// After a scan: with Follow Logs on and the scan complete, follows its files.
+    void startFollowing();
+    void stopFollowing();
+    /// Reads on in the followed files, if anything was added.
+    void followLogs();
+    /// After a round: the selected row (by referrer and type) selected again, the new lines said.
+    void followRoundEnded(const QString& referrer, const QString& type, bool selected, std::int64_t before);
+    QTimer* followTimer;
+    QStringList followPaths; // the files followed, as the scan read them
+    std::vector<engine::ReadMark> followMarks; // what was read of their contents
+    std::vector<engine::FileRange> followRanges; // during a scan: the part of each file entry to read
+    std::int64_t followNewLines = 0; // lines read since following began
+    bool followRound = false; // a scan of what the followed files added is running
 };
 
 } // namespace backtrail::shell

@@ -18,6 +18,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -63,11 +64,14 @@ void MainWindow::cmdGo_Click()
         return;
     unreadableFiles.clear();
     useVisitorLists();
+    stopFollowing();
+    planFollowedScan();
     scan->start(engine::Globals(), [this] { scanEnded(); });
 }
 
 void MainWindow::scanEnded()
 {
+    startFollowing();
     if (!unreadableFiles.empty() && !exiting)
         showMessage(QStringLiteral("These files could not be read to their end; what was read of them is in the "
                                    "list:\n\n")
@@ -80,27 +84,34 @@ void MainWindow::scanEnded()
 
 void MainWindow::cmdStop_Click()
 {
+    stopFollowing();
     scan->stop();
 }
 
+// While following, the scans read the followed files, not the file list.
 int MainWindow::fileCount() const
 {
-    return frmMain->File1->entryCount();
+    return followRound ? int(followPaths.size()) : frmMain->File1->entryCount();
 }
 
 bool MainWindow::fileSelected(int index) const
 {
-    return frmMain->File1->entrySelected(index);
+    return followRound ? index < int(followPaths.size()) : frmMain->File1->entrySelected(index);
 }
 
-QString MainWindow::fileFolder(int) const
+QString MainWindow::fileFolder(int index) const
 {
-    return frmMain->File1->path();
+    return followRound ? QFileInfo(followPaths[index]).path() : frmMain->File1->path();
 }
 
 QString MainWindow::fileName(int index) const
 {
-    return frmMain->File1->entryName(index);
+    return followRound ? QFileInfo(followPaths[index]).fileName() : frmMain->File1->entryName(index);
+}
+
+engine::FileRange MainWindow::fileRange(int index) const
+{
+    return std::size_t(index) < followRanges.size() ? followRanges[std::size_t(index)] : engine::FileRange();
 }
 
 QString MainWindow::unreadableText() const
@@ -130,6 +141,9 @@ void MainWindow::yieldToEvents()
 
 void MainWindow::showStatistics(const QString& title, const QString& text)
 {
+    if (followRound)
+        return; // what followed lines add is said in the status bar
+
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::NoIcon, title, shown, QMessageBox::Ok, this);

@@ -308,6 +308,9 @@ void MainWindow::mnuFileOpenResults_Click()
 {
     if (scan->running())
         return;
+    // Results read back are not the followed logs': following ends.
+    stopFollowing();
+    followPaths.clear();
     QString path;
     if (resultsFileName) {
         path = resultsFileName(this);

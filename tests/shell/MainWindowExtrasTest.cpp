@@ -93,6 +93,7 @@ private slots:
     void openResultsShowsThemAsTheirScanWould();
     void crawlersAndSpamApartMarkedAndHidden();
     void sourcesShownGroupedAndFiltered();
+    void followLogsShowsWhatTheLogsAdd();
 
 private:
     void makeWindow(const QStringList& startFiles = {});
@@ -668,4 +669,63 @@ void MainWindowExtrasTest::sourcesShownGroupedAndFiltered()
 }
 
 QTEST_MAIN(MainWindowExtrasTest)
+void MainWindowExtrasTest::followLogsShowsWhatTheLogsAdd()
+{
+    makeWindow();
+    QAbstractItemModelTester tester(window->resultsModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto* follow = window->findChild<QAction*>("mnuActionFollow");
+    QVERIFY(follow && follow->isCheckable() && !follow->isChecked());
+    QCOMPARE(follow->text(), QStringLiteral("Follow Logs"));
+    follow->trigger();
+    QCOMPARE(store->read(u"data", u"bFollowLogs", "0"), QStringLiteral("1"));
+    window->setFollowInterval(20);
+    scan({"g.log"});
+    const results::ResultsModel& rows = *window->resultsModel();
+    QCOMPARE(rows.rowCount(), 4);
+    window->lstResults_ColumnClick(2); // by referrer
+    const QStringList sorted = columnTexts(rows, 2);
+    const int beta = int(sorted.indexOf("http://beta.example/"));
+    list()->setCurrentIndex(rows.index(beta, 0));
+
+    // Lines appended: a new row, clicks counted on, in the same sort, the same row selected.
+    QFile log(logs + "/g.log");
+    QVERIFY(log.open(QIODevice::Append));
+    log.write(logLine("/5", "http://gamma.example/") + logLine("/4", "http://beta.example/"));
+    log.close();
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), 5, 60000);
+    QVERIFY(scanEnds(*window)); // the round has ended and said what it read
+    // The rows that were there keep their order; the new one finds its place.
+    QStringList resorted = columnTexts(rows, 2);
+    QStringList old = resorted;
+    old.removeAll("http://gamma.example/");
+    QCOMPARE(old, sorted);
+    QCOMPARE(list()->header()->sortIndicatorSection(), 2);
+    const int betaNow = int(resorted.indexOf("http://beta.example/"));
+    QCOMPARE(list()->currentIndex().row(), betaNow);
+    QCOMPARE(columnTexts(rows, 1).at(betaNow), QStringLiteral("0000004"));
+    QCOMPARE(panel(2), QStringLiteral("Following 1 files: 2 new lines"));
+
+    // Rotated: the log renamed and a new one started; both are read once.
+    QVERIFY(QFile::rename(logs + "/g.log", logs + "/g.log.1"));
+    writeFile(logs + "/g.log", logLine("/6", "http://delta.example/"));
+    QTRY_COMPARE_WITH_TIMEOUT(rows.rowCount(), 6, 60000);
+    QVERIFY(scanEnds(*window));
+    QCOMPARE(columnTexts(rows, 1).at(int(columnTexts(rows, 2).indexOf("http://beta.example/"))),
+             QStringLiteral("0000004"));
+    QCOMPARE(panel(2), QStringLiteral("Following 1 files: 3 new lines"));
+
+    // Stop ends following: what is added then stays out.
+    window->cmdStop_Click();
+    QVERIFY(log.open(QIODevice::Append));
+    log.write(logLine("/7", "http://epsilon.example/"));
+    log.close();
+    QTest::qWait(200);
+    QCOMPARE(rows.rowCount(), 6);
+
+    // Remembered for the next window.
+    window.reset();
+    makeWindow();
+    QVERIFY(window->findChild<QAction*>("mnuActionFollow")->isChecked());
+}
+
 #include "MainWindowExtrasTest.moc"

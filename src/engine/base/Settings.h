@@ -23,6 +23,7 @@ inline constexpr auto kHideSpam = "bHideSpam";
 /// A folder whose SearchEngines.yml, Socials.yml and AIAssistants.yml replace
 /// the shipped source lists (empty: the shipped ones).
 inline constexpr auto kSourceLists = "sourceLists";
+inline constexpr auto kFollowLogs = "bFollowLogs";
 inline constexpr auto kDateSince = "dateSince";
 inline constexpr auto kDateUntil = "dateUntil";
 inline constexpr auto kPath = "path";

@@ -38,6 +38,55 @@ private:
     std::int64_t left; // bytes of the piece not yet read; -1: up to the file's end
 };
 
+class WindowSource final : public LogSource
+{
+public:
+    WindowSource(std::unique_ptr<LogSource> source, std::int64_t begin, std::int64_t end)
+        : LogSource(-1)
+        , inner(std::move(source))
+        , skip(begin)
+        , left(end < 0 ? -1 : std::max<std::int64_t>(0, end - begin))
+    {
+    }
+    std::int64_t read(char* buffer, std::size_t size) override
+    {
+        while (skip > 0) {
+            // Skipped in the caller's buffer: it is about to be filled anyway.
+            const std::int64_t got = inner->read(buffer, std::size_t(std::min<std::int64_t>(std::int64_t(size), skip)));
+            taken = inner->fileBytesRead();
+            if (got <= 0)
+                return fail(got);
+            skip -= got;
+        }
+        if (left == 0)
+            return 0;
+        if (left > 0)
+            size = std::size_t(std::min<std::int64_t>(std::int64_t(size), left));
+        const std::int64_t got = inner->read(buffer, size);
+        taken = inner->fileBytesRead();
+        if (got < 0)
+            return fail(got);
+        if (left > 0)
+            left -= got;
+        return got;
+    }
+    bool compressed() const override { return inner->compressed(); }
+
+private:
+    std::int64_t fail(std::int64_t got)
+    {
+        if (got < 0) {
+            error = inner->errorText();
+            return -1;
+        }
+        // The file ends before the window begins: nothing of it is there.
+        return 0;
+    }
+    std::unique_ptr<LogSource> inner;
+    std::int64_t skip;
+    std::int64_t left;
+};
+
 // The offset just after the first line end at or after `from`; -1 when the
 // file ends first.
 std::int64_t nextLineStart(int file, std::int64_t from)
@@ -102,6 +151,11 @@ std::unique_ptr<LogSource> OpenPiece(const QString& path, const FilePiece& piece
         return nullptr;
     }
     return source;
+}
+
+std::unique_ptr<LogSource> OpenWindow(std::unique_ptr<LogSource> inner, std::int64_t begin, std::int64_t end)
+{
+    return std::make_unique<WindowSource>(std::move(inner), begin, end);
 }
 
 } // namespace backtrail::engine

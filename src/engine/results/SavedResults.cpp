@@ -18,6 +18,24 @@ QByteArray bytesOf(const QJsonValue& value)
     return ResultsTextBytes(value.toString());
 }
 
+// The largest count a result may hold: every integer up to it is exact in
+// JSON's doubles, and no log of this world has that many lines.
+constexpr double kMostCount = 9007199254740992.0; // 2^53
+
+// A counter of the results: a whole number from 0 to kMostCount, else -1.
+// Results written before a counter was kept have none: 0.
+std::int64_t counterOf(const QJsonValue& value)
+{
+    if (value.isUndefined())
+        return 0;
+    if (!value.isDouble())
+        return -1;
+    const double number = value.toDouble();
+    if (!(number >= 0 && number <= kMostCount) || number != double(std::int64_t(number)))
+        return -1;
+    return std::int64_t(number);
+}
+
 std::uint32_t clicksOf(const QJsonValue& value, bool* ok)
 {
     const double clicks = value.toDouble(-1);
@@ -26,7 +44,8 @@ std::uint32_t clicksOf(const QJsonValue& value, bool* ok)
 }
 
 // A row's "landings" and "days", added to its entry's details.
-bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& details, QString* error)
+bool readDetails(const QJsonObject& row, std::uint32_t entry, std::uint32_t rowClicks, EntryDetails& details,
+                 QString* error)
 {
     const QJsonValue landings = row.value(QStringLiteral("landings"));
     const QJsonValue days = row.value(QStringLiteral("days"));
@@ -34,6 +53,7 @@ bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& deta
         *error = QStringLiteral("a row without its landings or days (write the results with --details)");
         return false;
     }
+    std::uint64_t landingClicks = 0;
     for (const QJsonValue& value : landings.toArray()) {
         bool ok = false;
         const std::uint32_t clicks = clicksOf(value.toObject().value(QStringLiteral("clicks")), &ok);
@@ -42,8 +62,10 @@ bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& deta
             *error = QStringLiteral("a landing page whose clicks are not a count");
             return false;
         }
+        landingClicks += clicks;
         details.addLanding(entry, std::string_view(path.constData(), std::size_t(path.size())), clicks);
     }
+    std::uint64_t dayClicks = 0;
     for (const QJsonValue& value : days.toArray()) {
         bool ok = false;
         const std::uint32_t clicks = clicksOf(value.toObject().value(QStringLiteral("clicks")), &ok);
@@ -53,7 +75,13 @@ bool readDetails(const QJsonObject& row, std::uint32_t entry, EntryDetails& deta
             *error = QStringLiteral("a day that is no date with a count: %1").arg(QString::fromUtf8(date));
             return false;
         }
+        dayClicks += clicks;
         details.addDay(entry, day, clicks);
+    }
+    // Every click has its landing page; a click without a time has no day.
+    if (landingClicks != rowClicks || dayClicks > rowClicks) {
+        *error = QStringLiteral("a row whose landing pages or days do not add up to its clicks");
+        return false;
     }
     return true;
 }
@@ -91,7 +119,11 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
         *error = QStringLiteral("not JSON: %1").arg(parseError.errorString());
         return false;
     }
-    const QJsonObject top = document.object();
+    return ReadSavedResults(document.object(), results, error);
+}
+
+bool ReadSavedResults(const QJsonObject& top, SavedResults& results, QString* error)
+{
     const QJsonObject settings = top.value(QStringLiteral("settings")).toObject();
     const QJsonValue rowsValue = top.value(QStringLiteral("rows"));
     if (settings.isEmpty() || !rowsValue.isArray()) {
@@ -112,21 +144,39 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     read.bySite = settings.value(QStringLiteral("by_site")).toBool();
     read.bySource = settings.value(QStringLiteral("by_source")).toBool();
     read.stopped = top.value(QStringLiteral("stopped")).toBool();
-    read.filesDone = top.value(QStringLiteral("files_done")).toInt();
+    // The counters: whole numbers that a scan can have counted.
+    const char* const counterKeys[] = {"files_done",           "lines_scanned",     "links_found",
+                                       "hidden_crawler_lines", "hidden_spam_lines", "lines_outside_range"};
+    std::int64_t counters[6] = {};
+    for (int k = 0; k < 6; ++k) {
+        counters[k] = counterOf(top.value(QLatin1String(counterKeys[k])));
+        if (counters[k] < 0) {
+            *error = QStringLiteral("its %1 is no count a scan can have made").arg(QLatin1String(counterKeys[k]));
+            return false;
+        }
+    }
+    if (counters[0] > INT32_MAX || counters[2] + counters[3] + counters[4] + counters[5] > counters[1]) {
+        *error = QStringLiteral("its counters do not add up (more links and hidden lines than lines scanned)");
+        return false;
+    }
+    read.filesDone = std::int32_t(counters[0]);
     read.part = ScanPart(read.settings.bRemoveDupes, read.details);
+    std::int64_t clicksInRows = 0;
     for (const QJsonValue& value : rowsValue.toArray()) {
         const QJsonObject row = value.toObject();
-        if (!row.value(QStringLiteral("referrer")).isString() || !row.value(QStringLiteral("ext")).isString()) {
+        if (!value.isObject() || !row.value(QStringLiteral("referrer")).isString()
+            || !row.value(QStringLiteral("ext")).isString()) {
             *error = QStringLiteral("a row without its referrer or its file type");
             return false;
         }
         const QString clicks = row.value(QStringLiteral("clicks")).toString();
         bool number = false;
         const std::uint32_t count = clicks.isEmpty() ? 1 : clicks.toUInt(&number);
-        if (!clicks.isEmpty() && !number) {
+        if ((!clicks.isEmpty() && (!number || count == 0)) || (clicks.isEmpty() && read.settings.bRemoveDupes)) {
             *error = QStringLiteral("a row whose clicks are not a number: %1").arg(clicks);
             return false;
         }
+        clicksInRows += count;
         const QByteArray referrer = bytesOf(row.value(QStringLiteral("referrer")));
         const QByteArray landing = bytesOf(row.value(QStringLiteral("landing")));
         const QByteArray ext = bytesOf(row.value(QStringLiteral("ext")));
@@ -142,6 +192,10 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
                 return false;
             }
         }
+        if (seen[0].valid && seen[1].valid && seen[1].instant() < seen[0].instant()) {
+            *error = QStringLiteral("a row last seen before it was first seen: %1").arg(QString::fromUtf8(referrer));
+            return false;
+        }
         // A crawler's row names its kind of crawler as its source.
         const QByteArray crawlerKind = row.value(QStringLiteral("source_kind")).toString() == u"crawler"
             ? bytesOf(row.value(QStringLiteral("source")))
@@ -154,14 +208,19 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
             std::string_view(landing.constData(), std::size_t(landing.size())), bot,
             ExtensionIndexOfCode(std::string_view(ext.constData(), std::size_t(ext.size()))), count, seen[0], seen[1]);
         if (read.details && read.part.collectsDetails()
-            && !readDetails(row, std::uint32_t(entry), read.part.details(), error))
+            && !readDetails(row, std::uint32_t(entry), count, read.part.details(), error))
             return false;
     }
-    read.part.lines = std::int64_t(top.value(QStringLiteral("lines_scanned")).toDouble());
-    read.part.links = std::int64_t(top.value(QStringLiteral("links_found")).toDouble());
-    read.part.hiddenCrawlerLines = std::int64_t(top.value(QStringLiteral("hidden_crawler_lines")).toDouble());
-    read.part.hiddenSpamLines = std::int64_t(top.value(QStringLiteral("hidden_spam_lines")).toDouble());
-    read.part.outsideRangeLines = std::int64_t(top.value(QStringLiteral("lines_outside_range")).toDouble());
+    // Each link found is a click of a row (rows grouped by site hold the same clicks).
+    if (clicksInRows != counters[2]) {
+        *error = QStringLiteral("its rows hold %1 clicks, not the %2 links found").arg(clicksInRows).arg(counters[2]);
+        return false;
+    }
+    read.part.lines = counters[1];
+    read.part.links = counters[2];
+    read.part.hiddenCrawlerLines = counters[3];
+    read.part.hiddenSpamLines = counters[4];
+    read.part.outsideRangeLines = counters[5];
     for (const QJsonValue& value : top.value(QStringLiteral("unreadable")).toArray()) {
         const QJsonObject problem = value.toObject();
         read.unreadable.append(
@@ -169,6 +228,31 @@ bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* er
     }
     results = std::move(read);
     return true;
+}
+
+QString SettingsDifference(const SavedResults& first, const SavedResults& next)
+{
+    const ScanSettings& a = first.settings;
+    const ScanSettings& b = next.settings;
+    if (a.strYourWebsite != b.strYourWebsite)
+        return QStringLiteral("own domain '%1', not '%2'").arg(b.strYourWebsite, a.strYourWebsite);
+    if (a.bRemoveDupes != b.bRemoveDupes)
+        return QStringLiteral("duplicate removal %1").arg(b.bRemoveDupes ? "on" : "off");
+    if (a.bGetFileTypes != b.bGetFileTypes)
+        return QStringLiteral("type codes %1").arg(b.bGetFileTypes ? "on" : "off");
+    if (a.bHttps != b.bHttps)
+        return QStringLiteral("https referrers %1").arg(b.bHttps ? "on" : "off");
+    if (a.bHideCrawlers != b.bHideCrawlers)
+        return QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
+    if (a.bHideSpam != b.bHideSpam)
+        return QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
+    if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
+        return QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
+    if (first.details != next.details)
+        return QStringLiteral("details %1").arg(next.details ? "written" : "not written");
+    if (first.bySite != next.bySite)
+        return QStringLiteral("rows %1").arg(next.bySite ? "grouped by site" : "not grouped by site");
+    return {};
 }
 
 bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* error)
@@ -206,25 +290,7 @@ bool MergeSavedResults(const QStringList& paths, SavedResults& merged, QString* 
             merged = std::move(next);
             continue;
         }
-        const ScanSettings& a = merged.settings;
-        const ScanSettings& b = next.settings;
-        QString differs;
-        if (a.strYourWebsite != b.strYourWebsite)
-            differs = QStringLiteral("own domain '%1', not '%2'").arg(b.strYourWebsite, a.strYourWebsite);
-        else if (a.bRemoveDupes != b.bRemoveDupes)
-            differs = QStringLiteral("duplicate removal %1").arg(b.bRemoveDupes ? "on" : "off");
-        else if (a.bGetFileTypes != b.bGetFileTypes)
-            differs = QStringLiteral("type codes %1").arg(b.bGetFileTypes ? "on" : "off");
-        else if (a.bHttps != b.bHttps)
-            differs = QStringLiteral("https referrers %1").arg(b.bHttps ? "on" : "off");
-        else if (a.bHideCrawlers != b.bHideCrawlers)
-            differs = QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
-        else if (a.bHideSpam != b.bHideSpam)
-            differs = QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
-        else if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
-            differs = QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
-        else if (merged.details != next.details)
-            differs = QStringLiteral("details %1").arg(next.details ? "written" : "not written");
+        const QString differs = SettingsDifference(merged, next);
         if (!differs.isEmpty()) {
             *error = QStringLiteral("%1 was made with other settings than %2 (%3); results merge only when their "
                                     "settings are the same")

@@ -4,6 +4,7 @@
 #include "engine/base/Settings.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -36,6 +37,13 @@ QByteArray ResultsTextBytes(const QString& text);
 /// Reads results from JSON text. False, with `error` saying what is wrong,
 /// when the text is not such results.
 bool ReadSavedResults(const QByteArray& json, SavedResults& results, QString* error);
+/// The same, from the JSON's top object read before.
+bool ReadSavedResults(const QJsonObject& top, SavedResults& results, QString* error);
+
+/// What differs between the settings two results were made with, as "own
+/// domain 'b.example', not 'a.example'" says it (`next`'s value first); empty
+/// when they are the same.
+QString SettingsDifference(const SavedResults& first, const SavedResults& next);
 
 /// Reads and merges result files in the given order: what one scan of the
 /// first one's files followed by the next one's would have found. False, with

@@ -29,13 +29,14 @@ public:
     {
         files.clear();
         for (int i = 0; i < target.fileCount(); ++i)
-            files.push_back({target.fileSelected(i), target.fileFolder(i), target.fileName(i)});
+            files.push_back({target.fileSelected(i), target.fileFolder(i), target.fileName(i), target.fileRange(i)});
     }
 
     int fileCount() const override { return int(files.size()); }
     bool fileSelected(int index) const override { return files[std::size_t(index)].selected; }
     QString fileFolder(int index) const override { return files[std::size_t(index)].folder; }
     QString fileName(int index) const override { return files[std::size_t(index)].name; }
+    FileRange fileRange(int index) const override { return files[std::size_t(index)].range; }
     bool showsProgress() const override { return true; }
 
     void setStatus(const QString& text) override
@@ -107,6 +108,7 @@ private:
         bool selected;
         QString folder;
         QString name;
+        FileRange range;
     };
 
     bool onTargetThread() const { return QThread::currentThread() == context.thread(); }

@@ -117,9 +117,12 @@ void Scanner::ScanSelectedFiles()
 
     // The selected files in list order, each cut into its pieces.
     QStringList paths;
+    std::vector<FileRange> ranges;
     for (int i = 0; i < frontEnd.fileCount(); ++i) {
-        if (frontEnd.fileSelected(i))
+        if (frontEnd.fileSelected(i)) {
             paths << JoinPath(frontEnd.fileFolder(i), frontEnd.fileName(i));
+            ranges.push_back(frontEnd.fileRange(i));
+        }
     }
     std::vector<Task> tasks;
     std::vector<std::size_t> firstTask(std::size_t(paths.size()) + 1, 0);
@@ -130,25 +133,42 @@ void Scanner::ScanSelectedFiles()
         if (!xdirExists(path))
             continue;
         const QFileInfo info(path);
-        Task whole {f,          path,     FilePiece(),  true,     info.size(), &matcher,
-                    &spamHosts, collapse, hideCrawlers, hideSpam, details,     range};
+        Task whole {f,        path,         FilePiece(), true,    info.size(), &matcher, &spamHosts,
+                    collapse, hideCrawlers, hideSpam,    details, range,       -1,       FileRange()};
         // A W3C log names its fields in its first lines, which every piece would need.
         QFile probe(path);
         char first = 0;
-        const bool cuttable = workers > 1 && !LogSource::isGzipFile(path) && probe.open(QIODevice::ReadOnly)
-            && probe.getChar(&first) && first != '#';
-        const std::int64_t size = info.size();
+        const bool gzip = LogSource::isGzipFile(path);
+        const bool cuttable
+            = workers > 1 && !gzip && probe.open(QIODevice::ReadOnly) && probe.getChar(&first) && first != '#';
+        // A part of a file: a plain one is cut within the part, anything else
+        // is read through a window on the whole file.
+        const FileRange& bounds = ranges[std::size_t(f)];
+        const std::int64_t size = bounds.end < 0 ? info.size() : std::min<std::int64_t>(bounds.end, info.size());
+        const std::int64_t begin = std::min(bounds.begin, size);
+        if (!bounds.whole() && (gzip || !bounds.prefix.empty() || !cuttable)) {
+            whole.bounds = bounds;
+            whole.bytes = gzip ? info.size() : size - begin;
+            tasks.push_back(whole);
+            continue;
+        }
         const std::int64_t target
             = pieceBytes > 0 ? pieceBytes : std::clamp(size / (workers * 4), kSmallestPiece, kLargestPiece);
-        if (!cuttable || size <= target) {
+        if (bounds.whole() && (!cuttable || size <= target)) {
             tasks.push_back(whole);
             continue;
         }
         for (const FilePiece& piece : CutAtLineEnds(path, target)) {
-            const std::int64_t end = piece.end < 0 ? size : piece.end;
-            tasks.push_back({f, path, piece, false, std::max<std::int64_t>(0, end - piece.begin), &matcher, &spamHosts,
-                             collapse, hideCrawlers, hideSpam, details, range});
+            // The cuts and the part's ends are all line ends; a file with nothing
+            // new still has its (empty) piece, and is done.
+            const FilePiece within {std::max(piece.begin, begin), piece.end < 0 ? size : std::min(piece.end, size)};
+            if (within.begin < within.end)
+                tasks.push_back({f, path, within, false, within.end - within.begin, &matcher, &spamHosts, collapse,
+                                 hideCrawlers, hideSpam, details, range, -1, FileRange()});
         }
+        if (tasks.size() == firstTask[std::size_t(f)])
+            tasks.push_back({f, path, FilePiece {begin, begin}, false, 0, &matcher, &spamHosts, collapse, hideCrawlers,
+                             hideSpam, details, range, -1, FileRange()});
     }
     firstTask[std::size_t(paths.size())] = tasks.size();
 
@@ -256,6 +276,10 @@ void Scanner::ScanSelectedFiles()
     };
 
     ScanPart total(collapse, details);
+    if (earlier && earlier->collapses() == total.collapses() && earlier->collectsDetails() == total.collectsDetails())
+        total = std::move(*earlier);
+    earlier.reset();
+    setCounters(total);
     bool stopped = false;
     for (int f = 0; f < paths.size(); ++f) {
         const QString& path = paths[f];
@@ -327,8 +351,9 @@ void Scanner::ScanSelectedFiles()
             // its landing pages are read again with the file as one piece (up
             // to the line where a stop ended it).
             Task again = tasks[begin];
-            again.whole = true;
-            again.piece = FilePiece();
+            const FileRange& bounds = ranges[std::size_t(f)];
+            again.whole = bounds.whole();
+            again.piece = bounds.whole() ? FilePiece() : FilePiece {bounds.begin, bounds.end};
             again.lineLimit = stopped ? file.lines : -1;
             TaskResult redo(collapse, details);
             linesBefore = total.lines;

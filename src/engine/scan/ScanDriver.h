@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -122,6 +123,18 @@ public:
     /// summed over the entries given (the referrers of a site row, say).
     RowDetails details(std::span<const std::size_t> entries) const;
 
+    /// Results found before, which the next scan's follow as if it had read
+    /// their lines first (a state read back): the scan's counters and rows
+    /// are then those of both. Ignored unless made with the same duplicate
+    /// removal and details as the scan; used by one scan only.
+    void setEarlierResults(ScanPart part) { earlier = std::move(part); }
+
+    /// The results of the last scan as a part that the next scan's can follow
+    /// (setEarlierResults): its entries with their clicks, bot flags, types,
+    /// landing pages, times and details, and its counters; what reading back
+    /// the results it wrote would give.
+    ScanPart resultsAsPart() const;
+
     /// The size of the pieces a large plain file is cut into (0: chosen from
     /// the file's size and the threads); tests cut files into small pieces.
     void setPieceBytes(std::int64_t bytes) { pieceBytes = bytes; }
@@ -164,6 +177,8 @@ private:
     std::int64_t pieceBytes = 0;
     CrawlerList crawlerList = CrawlerList::Shipped();
     bool collectDetails = false;
+    std::optional<ScanPart> earlier;
+    bool lastCollapsed = true; // the last scan collapsed equal referrers
     mutable std::shared_ptr<const SpamList> spam; // the shipped list when none is set
     // Lines and links before the piece read on the caller's thread, for its running counters.
     std::int64_t linesBefore = 0;

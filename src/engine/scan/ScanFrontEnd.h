@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/input/FilePieces.h"
 #include "engine/results/ResultTable.h"
 
 #include <QString>
@@ -21,6 +22,13 @@ public:
     /// The folder the file list shows when the scan reaches entry `index`.
     virtual QString fileFolder(int index) const = 0;
     virtual QString fileName(int index) const = 0;
+    /// The part of entry `index` to read (the whole file unless the front
+    /// end knows that some of it was read before).
+    virtual FileRange fileRange(int index) const
+    {
+        (void)index;
+        return {};
+    }
 
     /// Replaces the status line (the status bar's second panel).
     virtual void setStatus(const QString& text) = 0;

@@ -2,6 +2,7 @@
 #include "ScanWork.h"
 
 #include "engine/base/HugePages.h"
+#include "engine/input/FilePieces.h"
 #include "engine/input/LineScanner.h"
 #include "engine/input/LogSource.h"
 
@@ -25,7 +26,30 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
         return;
     }
     result.opened = true;
-    if (helpers > 0 && source->compressed() && task.lineLimit < 0) {
+    // A part of a file read as one piece: the bytes of its window, after the
+    // prefix's field names (whose lines are no lines of the file).
+    std::unique_ptr<LogSource> window;
+    std::int64_t prefixLines = 0;
+    if (task.whole && !task.bounds.whole()) {
+        if (task.bounds.end >= 0 && task.bounds.end <= task.bounds.begin) {
+            // Nothing new: the file is not read (a gzip file not inflated).
+            window = std::move(source);
+            source = LogSource::fromBytes(std::string_view());
+        } else if (source->compressed()) {
+            window = OpenWindow(std::move(source), task.bounds.begin, task.bounds.end);
+        } else {
+            source.reset();
+            window = OpenPiece(task.path, FilePiece {task.bounds.begin, task.bounds.end}, &error);
+            if (!window) {
+                result.error = error;
+                return;
+            }
+        }
+        if (task.bounds.end < 0 || task.bounds.end > task.bounds.begin)
+            source = LogSource::fromBytes(task.bounds.prefix, window.get());
+        prefixLines = std::count(task.bounds.prefix.begin(), task.bounds.prefix.end(), '\n');
+    }
+    if (helpers > 0 && source->compressed() && task.lineLimit < 0 && !window) {
         scanInPieces(task, result, std::move(source), helpers);
         return;
     }
@@ -35,6 +59,7 @@ void Scanner::runTask(const Task& task, TaskResult& result, bool yieldWhileReadi
     reserveEntries(result.part, compressed, task.bytes);
     const bool readToEnd
         = scanLines(task, *source, result, !task.whole && task.piece.begin > 0, yieldWhileReading, crawlers);
+    result.part.lines -= std::min(prefixLines, result.part.lines);
     if (readToEnd && !result.stopped)
         noteEntries(result.part, compressed, task.bytes);
     result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);

@@ -15,6 +15,7 @@ using namespace scanwork;
 void Scanner::finishScan(ScanPart total, bool spamHidden)
 {
     const bool collapsed = total.collapses();
+    lastCollapsed = collapsed;
     setCounters(total);
     current.detailsCollected = total.collectsDetails();
     current.details = total.takeDetails();
@@ -68,6 +69,34 @@ bool Scanner::ShowResults(ScanPart part, std::int32_t filesDone, const QList<QPa
     current.counters.FilesDone = filesDone;
     finishScan(std::move(part), false);
     return true;
+}
+
+ScanPart Scanner::resultsAsPart() const
+{
+    const WorkingLists& lists = current.lists;
+    ScanPart part(lastCollapsed, current.detailsCollected);
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const std::uint32_t count = i < lists.counts.size() && lists.hasCounts() ? lists.counts[i] : 1;
+        const LineTime first = i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime();
+        const LineTime last = i < lists.lastSeen.size() ? lists.lastSeen[i] : first;
+        const std::size_t entry = part.addEntry(lists.List1[i], lists.landing[i], lists.isBot(i),
+                                                i < lists.List2.size() ? lists.List2[i] : 255, count, first, last);
+        if (!part.collectsDetails())
+            continue;
+        EntryDetails& into = part.details();
+        current.details.visitLandingNumbers(i, [&](std::uint32_t page, std::uint64_t clicks) {
+            into.addLanding(std::uint32_t(entry), current.details.landingName(page), std::uint32_t(clicks));
+        });
+        current.details.visitDays(i, [&](std::int32_t day, std::uint64_t clicks) {
+            into.addDay(std::uint32_t(entry), day, std::uint32_t(clicks));
+        });
+    }
+    part.lines = current.counters.LinesScanned;
+    part.links = current.counters.LinksFound;
+    part.hiddenCrawlerLines = current.HiddenCrawlerLines;
+    part.hiddenSpamLines = current.HiddenSpamLines;
+    part.outsideRangeLines = current.OutsideRangeLines;
+    return part;
 }
 
 DateRange RangeOf(const ScanSettings& settings)

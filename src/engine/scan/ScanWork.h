@@ -80,6 +80,9 @@ struct Scanner::Task
     // Read this many lines and stop there, whatever the stop flag says (-1:
     // read to the end unless stopped): a stopped file read again as one piece.
     std::int64_t lineLimit = -1;
+    // The part of the file to read when not all of it (a gzip file or one with
+    // a prefix is then read as one piece through a window).
+    FileRange bounds;
 };
 
 struct Scanner::TaskResult

@@ -3,8 +3,8 @@
 // Stop the sequential scan of a prefix of the lines.
 #include "DriverFixture.h"
 
-#include "engine/input/LineScanner.h"
 #include "engine/aggregate/ScanPart.h"
+#include "engine/input/LineScanner.h"
 
 #include <optional>
 #include <random>
@@ -341,3 +341,58 @@ TEST(ScanPartMerge, AFewEntriesMergedBeforeManyLeaveTheManyWhereTheyLie)
 }
 
 } // namespace
+
+namespace {
+
+// A file list whose front end names the part of each file to read.
+struct RangedFrontEnd : FakeFrontEnd
+{
+    std::vector<FileRange> ranges;
+    FileRange fileRange(int index) const override { return ranges[std::size_t(index)]; }
+};
+
+} // namespace
+
+// A part of a file (plain or gzip, whole lines from one line end to another),
+// on any threads and pieces, reads what a file of just those bytes reads.
+TEST_F(ThreadedScan, PartOfAFileReadsWhatAFileOfItsBytesReads)
+{
+    std::mt19937 random(29);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        std::string log = randomLog(random, int(random() % 400));
+        // No W3C field names: a part read by itself does not know those before it.
+        for (std::size_t at = log.find('#'); at != std::string::npos; at = log.find('#', at))
+            log[at] = '-';
+        std::vector<std::size_t> starts {0};
+        for (std::size_t at = log.find('\n'); at != std::string::npos; at = log.find('\n', at + 1))
+            starts.push_back(at + 1);
+        std::size_t begin = starts[random() % starts.size()];
+        std::size_t end = starts[random() % starts.size()];
+        if (begin > end)
+            std::swap(begin, end);
+        const bool gzip = random() % 3 == 0;
+        const QString name = QStringLiteral("part%1.log").arg(round);
+        WriteBytes(dir.filePath(name), gzip ? GzipMember(log) : log);
+
+        frontEnd.files = {{QStringLiteral("bytes.log"), true}};
+        WriteBytes(dir.filePath(QStringLiteral("bytes.log")), log.substr(begin, end - begin));
+        const Outcome wanted = scan(1, 0);
+
+        RangedFrontEnd ranged;
+        ranged.folder = dir.path();
+        ranged.files = {{name, true}};
+        ranged.ranges = {FileRange {std::int64_t(begin), random() % 4 ? std::int64_t(end) : -1, {}}};
+        if (ranged.ranges[0].end < 0)
+            WriteBytes(dir.filePath(name), log.substr(0, end));
+        Scanner scanner(ranged, settings);
+        scanner.setThreads(1 + int(random() % 3));
+        scanner.setPieceBytes(64 + std::int64_t(random() % 2000));
+        scanner.StartScan();
+        EXPECT_EQ(rowsOf(ranged.rows), wanted.rows);
+        EXPECT_EQ(scanner.state().counters.LinesScanned, wanted.counters.LinesScanned);
+        EXPECT_EQ(scanner.state().counters.LinksFound, wanted.counters.LinksFound);
+        EXPECT_EQ(scanner.state().counters.FilesDone, 1);
+        EXPECT_TRUE(ranged.unreadable.empty());
+    }
+}
