@@ -1,4 +1,5 @@
 #include "ReferrerText.h"
+#include "engine/base/AsciiCase.h"
 
 #include "SpamList.h"
 
@@ -12,19 +13,6 @@
 namespace backtrail::engine {
 
 namespace {
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = lower(c);
-    return out;
-}
 
 const psl_ctx_t* publicSuffixes()
 {
@@ -40,7 +28,7 @@ int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = lower(c);
+    c = AsciiLower(c);
     return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
 }
 
@@ -107,7 +95,7 @@ ReferrerParts SplitReferrer(std::string_view referrer)
     ReferrerParts parts;
     const std::string_view host = ReferrerHost(referrer);
     // Lower-cased first, so that "WWW." goes too (as Group by Site drops it).
-    parts.host = lowered(host);
+    parts.host = AsciiLowered(host);
     if (parts.host.starts_with("www."))
         parts.host.erase(0, 4);
     std::size_t at = std::size_t(host.data() - referrer.data()) + host.size();

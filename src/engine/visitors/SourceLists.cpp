@@ -1,5 +1,6 @@
 #include "SourceLists.h"
 #include "ReferrerText.h"
+#include "engine/base/AsciiCase.h"
 
 #include "ShippedLists.h"
 #include "SpamList.h"
@@ -25,19 +26,6 @@ constexpr std::array<std::string_view, 6> kKindNames {"website", "search", "soci
 int tieRank(SourceKind kind)
 {
     return kind == SourceKind::Ai ? 0 : kind == SourceKind::Search ? 1 : 2;
-}
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = lower(c);
-    return out;
 }
 
 std::string_view withoutWww(std::string_view host)
@@ -106,7 +94,7 @@ namespace {
 void splitEntry(std::string_view text, std::string& host, std::string& path)
 {
     const std::size_t slash = text.find('/');
-    host = lowered(withoutWww(text.substr(0, slash)));
+    host = AsciiLowered(withoutWww(text.substr(0, slash)));
     path = slash == std::string_view::npos ? std::string() : std::string(text.substr(slash));
 }
 
@@ -205,7 +193,7 @@ void readList(std::string_view yaml, SourceKind kind, SourceLists::Data& data)
                     throw std::runtime_error("'" + name + "': " + reason);
             }
             for (const std::string& charset : stringsOf(item["charsets"], "charsets"))
-                group.charsets.push_back(lowered(charset));
+                group.charsets.push_back(AsciiLowered(charset));
             const std::vector<std::string> urls = stringsOf(item["urls"], "urls");
             if (urls.empty())
                 throw std::runtime_error("'" + name + "' has a block without urls");
