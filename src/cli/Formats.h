@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -22,7 +23,23 @@ namespace backtrail::cli {
 /// source, each group's search words too.
 struct RowSourcesOut
 {
+    /// The rows' sources, when held (grouped rows); else each row's source is
+    /// found by `lists` as the row is written (a scan's rows: a million rows'
+    /// sources held at once would take more memory than the rows).
     std::vector<engine::Source> rows;
+    const engine::SourceLists* lists = nullptr;
+    /// Row i's source, held or found by `find`; none without either.
+    std::optional<engine::Source> of(std::size_t i, const engine::ResultRow& row,
+                                     std::optional<engine::RowSourceFinder>& find) const
+    {
+        if (i < rows.size())
+            return rows[i];
+        if (!lists)
+            return std::nullopt;
+        if (!find)
+            find.emplace(*lists);
+        return (*find)(row);
+    }
     bool bySource = false;
     /// With bySource: the rows' (before grouping) sources and each group's rows.
     const engine::ResultTable* memberRows = nullptr;
@@ -40,10 +57,10 @@ struct RowSourcesOut
 std::string SourceCell(const engine::Source& source);
 
 /// The rows as a table for people to read: aligned columns, long cells cut.
-void WriteTable(Output& output, const engine::ResultTable& rows, const std::vector<engine::Source>& sources);
+void WriteTable(Output& output, const engine::ResultTable& rows, const RowSourcesOut& sources);
 
 /// The rows as tab-separated values with a header line.
-void WriteTsv(Output& output, const engine::ResultTable& rows, const std::vector<engine::Source>& sources);
+void WriteTsv(Output& output, const engine::ResultTable& rows, const RowSourcesOut& sources);
 
 /// The results as JSON: the settings, the counters and the status, every row
 /// (with its source, its bot flag and file type, and with `details` its

@@ -46,6 +46,7 @@ struct Repeated
     };
     std::vector<Page> pages = std::vector<Page>(kSlots);
     std::vector<Day> days = std::vector<Day>(kSlots);
+    std::optional<RowSourceFinder> findSource; // each thread's own
 };
 
 } // namespace
@@ -101,14 +102,13 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             row.lastSeen.appendIso(out);
         }
         out += '"';
-        if (i < sources.rows.size()) {
-            const Source& source = sources.rows[i];
+        if (const std::optional<Source> source = sources.of(i, row, repeated.findSource)) {
             out += ", \"source_kind\": \""sv;
-            out += SourceKindName(source.kind);
+            out += SourceKindName(source->kind);
             out += "\", \"source\": "sv;
-            AppendJsonString(out, source.name);
+            AppendJsonString(out, source->name);
             out += ", \"keyword\": "sv;
-            AppendJsonString(out, source.keyword);
+            AppendJsonString(out, source->keyword);
         }
         if (!bySite && i < state.lists.size()) {
             out += state.lists.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;

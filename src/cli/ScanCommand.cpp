@@ -207,9 +207,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         // replaces FILE only once the output is written too; a stopped run, or
         // one where a file could not be read to its end, leaves it as it was.
         const bool fileFailed = frontEnd.problems.size() > missing.size();
-        // Each row's source (a crawler's row keeps its kind of crawler through the state too).
+        // Each row's source, found as the row is written (a crawler's row keeps
+        // its kind of crawler through the state too).
         RowSourcesOut sources;
-        sources.rows = RowSources(frontEnd.rows, *lists.sources);
+        sources.lists = lists.sources.get();
         std::unique_ptr<Output> stateOut;
         if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
             stateOut = std::make_unique<Output>(streams.err, statePath);
@@ -227,29 +228,29 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         ResultTable ungrouped;
         if (bySource) {
             sources.bySource = true;
-            sources.memberSources = std::move(sources.rows);
+            sources.memberSources = RowSources(frontEnd.rows, *lists.sources);
             ungrouped = frontEnd.rows.share();
             frontEnd.rows
                 = GroupBySource(ungrouped, sources.memberSources, settings.bGetFileTypes, sources.rows, &siteMembers);
             sources.memberRows = &ungrouped;
             sources.members = siteMembers;
         } else if (bySite) {
-            frontEnd.rows = GroupBySite(frontEnd.rows, &siteMembers);
-            std::vector<Source> siteSources;
+            ungrouped = frontEnd.rows.share();
+            frontEnd.rows = GroupBySite(ungrouped, &siteMembers);
+            RowSourceFinder find(*lists.sources);
             for (const std::vector<std::size_t>& members : siteMembers) {
-                siteSources.push_back(members.empty() ? Source() : sources.rows[members.front()]);
-                siteSources.back().keyword.clear();
+                sources.rows.push_back(members.empty() ? Source() : find(ungrouped.row(members.front())));
+                sources.rows.back().keyword.clear();
             }
-            sources.rows = std::move(siteSources);
         }
         const ResultTable& rows = frontEnd.rows;
         Output out(streams.out, outputPath);
         switch (chosen) {
         case Format::Table:
-            WriteTable(out, rows, sources.rows);
+            WriteTable(out, rows, sources);
             break;
         case Format::Tsv:
-            WriteTsv(out, rows, sources.rows);
+            WriteTsv(out, rows, sources);
             break;
         case Format::Json:
             WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, grouped, withDetails,

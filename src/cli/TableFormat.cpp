@@ -8,8 +8,9 @@ namespace backtrail::cli {
 
 using namespace backtrail::engine;
 
-void WriteTable(Output& output, const ResultTable& rows, const std::vector<Source>& sources)
+void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& sources)
 {
+    std::optional<RowSourceFinder> find;
     std::size_t clicksWidth = 6;
     for (std::size_t i = 0; i < rows.size(); ++i)
         clicksWidth = std::max(clicksWidth, rows.row(i).clicks.size());
@@ -59,8 +60,8 @@ void WriteTable(Output& output, const ResultTable& rows, const std::vector<Sourc
         const std::string last = row.lastSeen.iso();
         text += last;
         pad(text, kTimeWidth, last.size());
-        if (i < sources.size())
-            AppendPlainCell(text, SourceCell(sources[i]));
+        if (const std::optional<Source> source = sources.of(i, row, find))
+            AppendPlainCell(text, SourceCell(*source));
         while (!text.empty() && text.back() == ' ')
             text.pop_back();
         text += '\n';

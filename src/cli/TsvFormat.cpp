@@ -14,8 +14,9 @@ std::string SourceCell(const Source& source)
     return cell;
 }
 
-void WriteTsv(Output& output, const ResultTable& rows, const std::vector<Source>& sources)
+void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources)
 {
+    std::optional<RowSourceFinder> find;
     std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\tsource\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
@@ -27,8 +28,8 @@ void WriteTsv(Output& output, const ResultTable& rows, const std::vector<Source>
         text += '\t';
         text += row.lastSeen.iso();
         text += '\t';
-        if (i < sources.size())
-            AppendPlainCell(text, SourceCell(sources[i]));
+        if (const std::optional<Source> source = sources.of(i, row, find))
+            AppendPlainCell(text, SourceCell(*source));
         text += '\n';
         output.writeSome(text);
     }

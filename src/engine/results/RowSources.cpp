@@ -17,15 +17,18 @@ Source RowSource(const ResultRow& row, const SourceLists& lists)
     return lists.classify(row.referrer);
 }
 
+Source RowSourceFinder::operator()(const ResultRow& row)
+{
+    return row.bot || row.type == "SPM" ? RowSource(row, lists) : classify(row.referrer);
+}
+
 std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists)
 {
     std::vector<Source> sources;
     sources.reserve(rows.size());
-    SourceClassifier classify(lists);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ResultRow row = rows.row(i);
-        sources.push_back(row.bot || row.type == "SPM" ? RowSource(row, lists) : classify(row.referrer));
-    }
+    RowSourceFinder find(lists);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        sources.push_back(find(rows.row(i)));
     return sources;
 }
 

@@ -15,6 +15,24 @@ namespace backtrail::engine {
 /// writes it; any other row's source is what the lists say of its referrer.
 Source RowSource(const ResultRow& row, const SourceLists& lists);
 
+/// Finds rows' sources one row at a time, each distinct host looked up once:
+/// for writing the rows of a large table, whose sources all held at once
+/// would cost more memory than the rows themselves.
+class RowSourceFinder
+{
+public:
+    explicit RowSourceFinder(const SourceLists& sourceLists)
+        : lists(sourceLists)
+        , classify(sourceLists)
+    {
+    }
+    Source operator()(const ResultRow& row);
+
+private:
+    const SourceLists& lists;
+    SourceClassifier classify;
+};
+
 /// The source of every row, in row order.
 std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists);
 
