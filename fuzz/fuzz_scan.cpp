@@ -28,6 +28,7 @@
 #include "engine/scan/ListKillDupes.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/scan/ScanFrontEnd.h"
+#include "engine/visitors/CrawlerKinds.h"
 #include "engine/visitors/CrawlerList.h"
 #include "engine/visitors/SpamList.h"
 
@@ -138,15 +139,15 @@ struct Entries
 
     std::size_t size() const { return referrer.size(); }
 
-    // Duplicate removal as its rule reads: equal referrers with the same bot
-    // flag collapse into the first, which keeps its place and side entries
-    // and counts them all.
+    // Duplicate removal as its rule reads: equal referrers both of a person
+    // or both of a crawler (of any kind) collapse into the first, which keeps
+    // its place and side entries (its kind of crawler too) and counts them all.
     void mergeDuplicates()
     {
         Entries merged;
-        std::map<std::pair<std::string, std::uint8_t>, std::size_t> firstAt;
+        std::map<std::pair<std::string, bool>, std::size_t> firstAt;
         for (std::size_t i = 0; i < size(); ++i) {
-            const auto [at, fresh] = firstAt.emplace(std::make_pair(referrer[i], bot[i]), merged.size());
+            const auto [at, fresh] = firstAt.emplace(std::make_pair(referrer[i], bot[i] != kPersonMark), merged.size());
             if (!fresh) {
                 ++merged.counts[at->second];
                 continue;
@@ -222,13 +223,21 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
 
         lists.rest.push_back(remainder);
         lists.referrer.emplace_back(referrer.text);
-        // Who clicked, the plain way: a ")" closing the address, the address
-        // inside the user agent, or a user agent that a crawler pattern matches.
+        // Who clicked, the plain way: a user agent that a crawler pattern
+        // matches (marked with the kind of crawler of the first pattern, read
+        // without the scan's cache), else a ")" closing the address or the
+        // address inside the user agent (a crawler of no known kind).
         const UserAgentSpan agent = FindUserAgent(line, fields);
         std::string agentScratch;
-        const bool bot = referrer.closedByParen || agent.contains(matcher.addressStart(line))
-            || (agent.found() && CrawlerList::Shipped().matches(UserAgentText(line, agent, agentScratch)));
-        lists.bot.push_back(bot ? 1 : 0);
+        std::uint8_t mark = kPersonMark;
+        if (agent.found()) {
+            const std::string_view userAgent = UserAgentText(line, agent, agentScratch);
+            mark = CrawlerList::Shipped().markOf(userAgent);
+            FUZZ_CHECK((mark != kPersonMark) == CrawlerList::Shipped().matches(userAgent));
+        }
+        if (mark == kPersonMark && (referrer.closedByParen || agent.contains(matcher.addressStart(line))))
+            mark = kCrawlerMark;
+        lists.bot.push_back(mark);
         lists.landing.emplace_back(LandingPath(line, fields, scratch));
         return true;
     });
