@@ -103,17 +103,27 @@ EOF
   echo "refresh-third-party: crawler-user-agents is now npm package $crawler_version"
 }
 
-fetch_spam() {
-  need curl python3
-  local api="https://api.github.com/repos/matomo-org/referrer-spam-list/commits/master"
+# The newest commit of a GitHub repository's branch (REPO BRANCH WHAT): sets
+# newest_sha and newest_date (the commit's day), or fails saying what WHAT needs.
+newest_commit() {
+  local api="https://api.github.com/repos/$1/commits/$2"
   curl -fsS --max-time 30 -o "$work/commit.json" "$api" 2>"$work/curl.log" \
-    || fail "cannot reach $api ($(tr -d '\n' <"$work/curl.log")): the spam list needs GitHub, which this machine may not reach"
-  read -r spam_commit spam_date < <(python3 -c '
+    || fail "cannot reach $api ($(tr -d '\n' <"$work/curl.log")): GitHub, which this machine may not reach, is needed for $3"
+  read -r newest_sha newest_date < <(python3 -c '
 import json, sys
 c = json.load(open(sys.argv[1]))
 print(c["sha"], c["commit"]["committer"]["date"][:10])' "$work/commit.json") \
     || fail "GitHub's answer about the newest commit is not what was expected"
-  [[ "$spam_commit" =~ ^[0-9a-f]{40}$ ]] || fail "GitHub named no commit"
+  [[ "$newest_sha" =~ ^[0-9a-f]{40}$ ]] || fail "GitHub named no commit"
+}
+
+sources_repo=matomo-org/searchengine-and-social-list
+
+fetch_spam() {
+  need curl python3
+  newest_commit matomo-org/referrer-spam-list master "the spam list"
+  spam_commit=$newest_sha
+  spam_date=$newest_date
   local raw="https://raw.githubusercontent.com/matomo-org/referrer-spam-list/$spam_commit/spammers.txt"
   curl -fsS --max-time 60 -o "$work/spammers.txt" "$raw" 2>"$work/curl.log" \
     || fail "cannot download $raw ($(tr -d '\n' <"$work/curl.log"))"
@@ -151,20 +161,13 @@ EOF
 
 fetch_sources() {
   need curl python3
-  local repo=matomo-org/searchengine-and-social-list
-  local api="https://api.github.com/repos/$repo/commits/main"
-  curl -fsS --max-time 30 -o "$work/sources-commit.json" "$api" 2>"$work/curl.log" \
-    || fail "cannot reach $api ($(tr -d '\n' <"$work/curl.log")): the source lists need GitHub, which this machine may not reach"
-  read -r sources_commit sources_date < <(python3 -c '
-import json, sys
-c = json.load(open(sys.argv[1]))
-print(c["sha"], c["commit"]["committer"]["date"][:10])' "$work/sources-commit.json") \
-    || fail "GitHub's answer about the newest commit is not what was expected"
-  [[ "$sources_commit" =~ ^[0-9a-f]{40}$ ]] || fail "GitHub named no commit"
+  newest_commit "$sources_repo" main "the source lists"
+  sources_commit=$newest_sha
+  sources_date=$newest_date
   mkdir -p "$work/sources"
   local file raw
   for file in SearchEngines.yml Socials.yml AIAssistants.yml LICENSE; do
-    raw="https://raw.githubusercontent.com/$repo/$sources_commit/$file"
+    raw="https://raw.githubusercontent.com/$sources_repo/$sources_commit/$file"
     curl -fsS --max-time 60 -o "$work/sources/$file" "$raw" 2>"$work/curl.log" \
       || fail "cannot download $raw ($(tr -d '\n' <"$work/curl.log"))"
     [ -s "$work/sources/$file" ] || fail "the downloaded $file is empty"
@@ -191,7 +194,7 @@ three YAML files and reads them with yaml-cpp
 
 | | |
 |---|---|
-| Source repository | https://github.com/$repo |
+| Source repository | https://github.com/$sources_repo |
 | Files | \`SearchEngines.yml\`, \`Socials.yml\`, \`AIAssistants.yml\`, and the repository's \`LICENSE\` |
 | Version | commit $sources_commit |
 | Date | $sources_date (commit), fetched $today |
