@@ -194,19 +194,21 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
 
     MemorySource source(log, largestRead);
     LineScanner scanner(blockSize);
-    const bool readToEnd = scanner.run(source, [&](std::string_view line, std::size_t scheme) {
+    const bool readToEnd = scanner.run(source, [&](std::string_view line, const LineMarks& marks) {
         FUZZ_CHECK(lineCount < expectedLines.size());
         FUZZ_CHECK(line == expectedLines[lineCount]);
         ++lineCount;
-        FUZZ_CHECK(scheme == line.find("://"));
+        FUZZ_CHECK(marks.next(Mark::Scheme, 0) == line.find("://"));
+        FUZZ_CHECK(marks.next(Mark::Quote, 0) == line.find('"'));
+        FUZZ_CHECK(marks.next(Mark::Bracket, 0) == line.find('['));
         if (!line.empty() && line.front() == '#')
             fields.readDirective(line);
 
         ReferrerMatcher::Referrer referrer;
         std::size_t start = 0;
-        const bool taken = matcher.findReferrer(line, scheme, referrer, start);
+        const bool taken = matcher.findReferrer(line, marks, referrer, start);
         if (taken)
-            ReferrerMatcher::Remainder(line, start, referrer.text, remainder);
+            ReferrerMatcher::Remainder(line, marks, start, referrer.text, remainder);
         FUZZ_CHECK(taken == matcher.IsReferrerLine(line));
         // A line any of whose addresses is the own site's is never a referrer line.
         const std::size_t plainStart = backtrail::testing::PlainReferrerStart(line, domain, settings.bHttps);

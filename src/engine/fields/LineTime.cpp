@@ -261,20 +261,16 @@ void LineTime::appendIso(std::string& out) const
     out.append(text, sizeof text);
 }
 
-LineTime FindLineTime(std::string_view line, const W3cFields& fields)
+LineTime FindLineTime(std::string_view line, const LineMarks& marks, const W3cFields& fields)
 {
     LineTime time;
     const char* const begin = line.data();
     const char* const end = begin + line.size();
 
-    for (const char* from = begin; end - from >= kBracketSize;) {
-        const void* hit = std::memchr(from, '[', std::size_t(end - from - kBracketSize + 1));
-        if (!hit)
-            break;
-        const char* bracket = static_cast<const char*>(hit);
-        if (bracketTime(bracket, time))
+    for (std::size_t at = marks.next(Mark::Bracket, 0);
+         at != std::string_view::npos && at + kBracketSize <= line.size(); at = marks.next(Mark::Bracket, at + 1)) {
+        if (bracketTime(begin + at, time))
             return time;
-        from = bracket + 1;
     }
 
     if (fields.count > 0 && fields.date >= 0 && fields.time >= 0 && !line.empty() && line[0] != '#') {
@@ -323,6 +319,11 @@ std::optional<std::int64_t> ParseRangeBound(std::string_view text, bool isEnd)
     if (!makeTime(year, month, day, twoDigits(p + 11), twoDigits(p + 14), second, 0, time))
         return std::nullopt;
     return time.localKey();
+}
+
+LineTime FindLineTime(std::string_view line, const W3cFields& fields)
+{
+    return FindLineTime(line, OwnLineMarks(line), fields);
 }
 
 } // namespace backtrail::engine

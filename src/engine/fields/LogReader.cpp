@@ -152,9 +152,9 @@ namespace {
 
 // Where the path of the line's quoted request starts ("GET /path ..."): after
 // the first double quote followed by capital letters and one blank; npos when none.
-std::size_t quotedRequestPath(std::string_view line)
+std::size_t quotedRequestPath(std::string_view line, const LineMarks& marks)
 {
-    for (std::size_t q = line.find('"'); q != std::string_view::npos; q = line.find('"', q + 1)) {
+    for (std::size_t q = marks.next(Mark::Quote, 0); q != std::string_view::npos; q = marks.next(Mark::Quote, q + 1)) {
         std::size_t j = q + 1;
         while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
             ++j;
@@ -166,9 +166,10 @@ std::size_t quotedRequestPath(std::string_view line)
 
 } // namespace
 
-std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
+std::string_view LandingPath(std::string_view line, const LineMarks& marks, const W3cFields& fields,
+                             std::string& scratch)
 {
-    if (const std::size_t start = quotedRequestPath(line); start != std::string_view::npos) {
+    if (const std::size_t start = quotedRequestPath(line, marks); start != std::string_view::npos) {
         std::size_t end = start;
         while (end < line.size() && line[end] != ' ' && line[end] != '"')
             ++end;
@@ -194,6 +195,11 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
     return scratch;
 }
 
+std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch)
+{
+    return LandingPath(line, OwnLineMarks(line), fields, scratch);
+}
+
 ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo)
     : own(ownDomain)
     , https(httpsToo)
@@ -209,13 +215,12 @@ std::size_t ReferrerMatcher::schemeBefore(std::string_view line, std::size_t sep
     return 0;
 }
 
-std::size_t ReferrerMatcher::addressStart(std::string_view line, std::size_t from) const
+std::size_t ReferrerMatcher::addressStart(std::string_view line) const
 {
-    const char* const base = line.data();
-    const char* const end = base + line.size();
-    for (const char* hit = FindSchemeSeparator(base + std::min(from, line.size()), end); hit != end;
-         hit = FindSchemeSeparator(hit + 1, end)) {
-        const std::size_t at = std::size_t(hit - base);
+    const OwnLineMarks marks(line);
+    const LineMarks& view = marks;
+    for (std::size_t at = view.next(Mark::Scheme, 0); at != std::string_view::npos;
+         at = view.next(Mark::Scheme, at + 1)) {
         if (const std::size_t scheme = schemeBefore(line, at))
             return at - scheme;
     }
@@ -224,36 +229,33 @@ std::size_t ReferrerMatcher::addressStart(std::string_view line, std::size_t fro
 
 bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
 {
-    const char* const separator = FindSchemeSeparator(line.data(), line.data() + line.size());
     Referrer referrer;
     std::size_t start = 0;
-    return findReferrer(line, std::size_t(separator - line.data()), referrer, start);
+    return findReferrer(line, OwnLineMarks(line), referrer, start);
 }
 
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
 {
-    const std::size_t start = addressStart(line);
+    const OwnLineMarks marks(line);
+    Referrer referrer;
+    std::size_t start = addressStart(line);
     if (start == std::string_view::npos) {
         remainder.assign(line);
         return {};
     }
-    return extractAt(line, start, remainder);
+    referrer = cutAt(line, start);
+    Remainder(line, marks, start, referrer.text, remainder);
+    return referrer;
 }
 
-bool ReferrerMatcher::findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer,
+bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks, Referrer& referrer,
                                    std::size_t& start) const
 {
-    if (scheme >= line.size())
-        return false;
     // The referrer is the first address; the line is the own site's when any
-    // of its addresses is. The separator's offset bounds the first scheme's
-    // start from below: "https" is five bytes.
+    // of its addresses is.
     start = std::string_view::npos;
-    const char* const base = line.data();
-    const char* const end = base + line.size();
-    for (const char* hit = FindSchemeSeparator(base + (scheme >= 5 ? scheme - 5 : 0), end); hit != end;
-         hit = FindSchemeSeparator(hit + 1, end)) {
-        const std::size_t at = std::size_t(hit - base);
+    for (std::size_t at = marks.next(Mark::Scheme, 0); at != std::string_view::npos;
+         at = marks.next(Mark::Scheme, at + 1)) {
         const std::size_t length = schemeBefore(line, at);
         if (length == 0)
             continue;
@@ -266,14 +268,6 @@ bool ReferrerMatcher::findReferrer(std::string_view line, std::size_t scheme, Re
         return false;
     referrer = cutAt(line, start);
     return true;
-}
-
-ReferrerMatcher::Referrer ReferrerMatcher::extractAt(std::string_view line, std::size_t start,
-                                                     std::string& remainder) const
-{
-    const Referrer result = cutAt(line, start);
-    Remainder(line, start, result.text, remainder);
-    return result;
 }
 
 namespace {
@@ -355,7 +349,8 @@ ReferrerMatcher::Referrer ReferrerMatcher::cutAt(std::string_view line, std::siz
     return result;
 }
 
-void ReferrerMatcher::Remainder(std::string_view line, std::size_t start, std::string_view text, std::string& remainder)
+void ReferrerMatcher::Remainder(std::string_view line, const LineMarks& marks, std::size_t start, std::string_view text,
+                                std::string& remainder)
 {
     // The remainder: the line with every occurrence of the referrer taken out.
     // The first occurrence is at `start` (no address comes before it), and any
@@ -365,10 +360,8 @@ void ReferrerMatcher::Remainder(std::string_view line, std::size_t start, std::s
     const std::size_t schemeOffset = text.find("://");
     remainder.append(line.substr(0, start));
     std::size_t from = start + text.size();
-    const char* const base = line.data();
-    const char* const end = base + line.size();
-    for (const char* hit = FindSchemeSeparator(base + from, end); hit != end; hit = FindSchemeSeparator(hit + 1, end)) {
-        const std::size_t offset = std::size_t(hit - base);
+    for (std::size_t offset = marks.next(Mark::Scheme, from); offset != std::string_view::npos;
+         offset = marks.next(Mark::Scheme, offset + 1)) {
         if (offset < schemeOffset || offset - schemeOffset < from)
             continue;
         const std::size_t at = offset - schemeOffset;
@@ -376,7 +369,7 @@ void ReferrerMatcher::Remainder(std::string_view line, std::size_t start, std::s
             continue;
         remainder.append(line.substr(from, at - from));
         from = at + text.size();
-        hit = base + from - 1;
+        offset = from - 1;
     }
     remainder.append(line.substr(from));
 }

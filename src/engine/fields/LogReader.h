@@ -2,7 +2,7 @@
 
 #include "OwnSite.h"
 #include "W3cFields.h"
-#include "engine/input/SchemeSeparator.h"
+#include "engine/input/BlockMarks.h"
 
 #include <bit>
 #include <cstddef>
@@ -40,6 +40,10 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 /// the text after the first double quote followed by capital letters and one
 /// blank, up to the next blank or double quote; otherwise a W3C line's
 /// cs-uri-stem (with "?" and cs-uri-query when present); otherwise empty.
+/// `marks` are the line's.
+std::string_view LandingPath(std::string_view line, const LineMarks& marks, const W3cFields& fields,
+                             std::string& scratch);
+/// The same for a line held on its own.
 std::string_view LandingPath(std::string_view line, const W3cFields& fields, std::string& scratch);
 
 /// The tests that decide whether a log line carries an outside referrer and
@@ -53,8 +57,7 @@ public:
 
     /// Where the line's referrer starts: the first "http://" (or, with https on,
     /// "https://" when that comes first), letter case ignored; npos when none.
-    /// `from` may name where the line's first "://" is, when the caller knows it.
-    std::size_t addressStart(std::string_view line, std::size_t from = 0) const;
+    std::size_t addressStart(std::string_view line) const;
 
     /// True when the line holds an address and none of its addresses (each
     /// "http://", and "https://" with https on) is the own site's; with an
@@ -73,15 +76,15 @@ public:
 
     /// Both steps at once for the reader, without the remainder, which the
     /// reader makes only when it needs it: false when the line is no referrer
-    /// line; `scheme` is the offset of the line's first "://" (npos: none),
-    /// `start` where the referrer starts in the line.
-    bool findReferrer(std::string_view line, std::size_t scheme, Referrer& referrer, std::size_t& start) const;
-    /// The line without any occurrence of the referrer that starts at `start`.
-    static void Remainder(std::string_view line, std::size_t start, std::string_view referrer, std::string& remainder);
+    /// line; `marks` are the line's, `start` where the referrer starts in the line.
+    bool findReferrer(std::string_view line, const LineMarks& marks, Referrer& referrer, std::size_t& start) const;
+    /// The line without any occurrence of the referrer that starts at `start`;
+    /// `marks` are the line's.
+    static void Remainder(std::string_view line, const LineMarks& marks, std::size_t start, std::string_view referrer,
+                          std::string& remainder);
 
 private:
     static Referrer cutAt(std::string_view line, std::size_t start);
-    Referrer extractAt(std::string_view line, std::size_t start, std::string& remainder) const;
     // The length of the scheme that stands before the "://" at `separator`
     // ("http" 4, "https" 5 with https on), 0 when it starts no address.
     std::size_t schemeBefore(std::string_view line, std::size_t separator) const;

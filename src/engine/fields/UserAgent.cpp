@@ -1,46 +1,16 @@
 #include "UserAgent.h"
 
-#include <bit>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace backtrail::engine {
 
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// The first double quote of the line from `from` on, npos when none. Quotes
-// stand tens of bytes apart, where an inline loop over sixteen bytes at a
-// time beats a memchr call.
-std::size_t findQuote(std::string_view line, std::size_t from)
-{
-    const char* const bytes = line.data();
-    const std::size_t size = line.size();
-#if defined(__SSE2__)
-    const __m128i quotes = _mm_set1_epi8('"');
-    for (; from + 16 <= size; from += 16) {
-        const unsigned mask = unsigned(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + from)), quotes)));
-        if (mask != 0)
-            return from + std::size_t(std::countr_zero(mask));
-    }
-#endif
-    for (; from < size; ++from) {
-        if (bytes[from] == '"')
-            return from;
-    }
-    return npos;
-}
-
 // Where the line's quoted request opens: the first double quote followed by
 // capital letters and one blank (the rule LandingPath follows); npos when none.
-std::size_t quotedRequestOpening(std::string_view line)
+std::size_t quotedRequestOpening(std::string_view line, const LineMarks& marks)
 {
-    for (std::size_t q = findQuote(line, 0); q != npos; q = findQuote(line, q + 1)) {
+    for (std::size_t q = marks.next(Mark::Quote, 0); q != npos; q = marks.next(Mark::Quote, q + 1)) {
         std::size_t j = q + 1;
         while (j < line.size() && line[j] >= 'A' && line[j] <= 'Z')
             ++j;
@@ -52,12 +22,12 @@ std::size_t quotedRequestOpening(std::string_view line)
 
 // The double quote that closes a field opened at `opening`: the next one that
 // no backslash escapes; npos when the field runs to the end of the line.
-std::size_t closingQuote(std::string_view line, std::size_t opening)
+std::size_t closingQuote(std::string_view line, const LineMarks& marks, std::size_t opening)
 {
     // A quote is escaped when an odd run of backslashes inside the field stands
     // before it; backslashes are looked at only there.
     for (std::size_t from = opening + 1; from < line.size();) {
-        const std::size_t quote = findQuote(line, from);
+        const std::size_t quote = marks.next(Mark::Quote, from);
         if (quote == npos)
             return npos;
         std::size_t backslashes = 0;
@@ -70,15 +40,15 @@ std::size_t closingQuote(std::string_view line, std::size_t opening)
     return npos;
 }
 
-UserAgentSpan quotedUserAgent(std::string_view line, std::size_t requestOpening)
+UserAgentSpan quotedUserAgent(std::string_view line, const LineMarks& marks, std::size_t requestOpening)
 {
     UserAgentSpan span;
-    std::size_t closing = closingQuote(line, requestOpening);
+    std::size_t closing = closingQuote(line, marks, requestOpening);
     while (closing != npos) {
-        const std::size_t opening = findQuote(line, closing + 1);
+        const std::size_t opening = marks.next(Mark::Quote, closing + 1);
         if (opening == npos)
             break;
-        closing = closingQuote(line, opening);
+        closing = closingQuote(line, marks, opening);
         if (closing != npos) {
             span = {opening + 1, closing};
         } else if (span.found()) {
@@ -106,11 +76,16 @@ UserAgentSpan w3cUserAgent(std::string_view line, const W3cFields& fields)
 
 } // namespace
 
+UserAgentSpan FindUserAgent(std::string_view line, const LineMarks& marks, const W3cFields& fields)
+{
+    if (const std::size_t request = quotedRequestOpening(line, marks); request != npos)
+        return quotedUserAgent(line, marks, request);
+    return w3cUserAgent(line, fields);
+}
+
 UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields)
 {
-    if (const std::size_t request = quotedRequestOpening(line); request != npos)
-        return quotedUserAgent(line, request);
-    return w3cUserAgent(line, fields);
+    return FindUserAgent(line, OwnLineMarks(line), fields);
 }
 
 std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch)

@@ -33,7 +33,9 @@ struct UserAgentSpan
 ///
 /// Otherwise, in a W3C log whose "#Fields:" line names cs(User-Agent), the
 /// line's field of that name, when the line has as many fields as named.
-/// Any other line has none.
+/// Any other line has none. `marks` are the line's.
+UserAgentSpan FindUserAgent(std::string_view line, const LineMarks& marks, const W3cFields& fields);
+/// The same for a line held on its own.
 UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields);
 
 /// The user agent's text of a span that FindUserAgent gave, as written by the

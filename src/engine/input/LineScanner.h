@@ -1,7 +1,11 @@
 #pragma once
 
-#include "SchemeSeparator.h"
+#include "BlockMarks.h"
 #include "LogSource.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include <cstring>
 #include <optional>
@@ -20,17 +24,21 @@ inline constexpr std::size_t kMaxLineBytes = std::size_t(64) << 20;
 /// the last line needs no terminator, an empty source has no lines.
 ///
 /// The bytes are read in large blocks and never copied line by line. For each
-/// line, `onLine(line, scheme)` is called, where scheme is the offset of the
-/// line's first "://" or npos (found by one search over the whole block, so
-/// lines without an address cost a line-end search only). `onLine` returns false to
+/// line, `onLine(line, marks)` is called, where marks tell where the line's
+/// quotes, brackets and "://" stand: one pass over the bytes finds them with
+/// the line ends (MarkStructure), so a line's fields are taken without
+/// searching the line again. `onLine` returns false to
 /// stop reading. Returns false when the source failed; lines handed out before
 /// the failure stay handed out. A source held in memory is cut where it lies
 /// (its lines must be shorter than kMaxLineBytes).
 class LineScanner
 {
 public:
-    explicit LineScanner(std::size_t blockSize = std::size_t(1) << 20)
+    /// Reads `blockSize` bytes at a time, and marks them `window` bytes at a
+    /// time: the marks of a window stay in the fastest caches while its lines are read.
+    explicit LineScanner(std::size_t blockSize = std::size_t(1) << 20, std::size_t windowSize = std::size_t(64) << 10)
         : buffer(blockSize)
+        , window(std::max<std::size_t>(windowSize, 1))
     {
     }
 
@@ -73,9 +81,8 @@ public:
             // Roll the partial line to the front of the buffer.
             std::size_t left = std::size_t(end - p);
             if (left >= kMaxLineBytes && !skipping) {
-                const char* scheme = findScheme(p, p + kMaxLineBytes);
-                if (!onLine(std::string_view(p, kMaxLineBytes),
-                            scheme < p + kMaxLineBytes ? std::size_t(scheme - p) : std::string_view::npos))
+                mark(p, kMaxLineBytes);
+                if (!onLine(std::string_view(p, kMaxLineBytes), LineMarks(marks.data(), 0, kMaxLineBytes)))
                     return true;
                 skipping = true;
             }
@@ -88,57 +95,72 @@ public:
     }
 
 private:
+    void mark(const char* from, std::size_t size)
+    {
+        const std::size_t words = size / 64 + 1;
+        if (marks.size() < words)
+            marks.resize(words);
+        MarkStructure(from, size, marks.data());
+    }
+
     // Hands out the lines of [p, end): all of them at the end of the source,
     // otherwise those whose line end is in the block. Returns where the
     // partial line left over starts, or null when reading is over (the end
     // reached, or onLine asked to stop).
     template<class OnLine>
-    static const char* cutLines(const char* p, const char* const end, bool atEnd, bool& skipping, bool& pendingCr,
-                                OnLine& onLine)
+    const char* cutLines(const char* p, const char* const end, bool atEnd, bool& skipping, bool& pendingCr,
+                         OnLine& onLine)
     {
-        const char* nextCr = nullptr; // first CR at or after p, or end
-        const char* nextScheme = nullptr; // first "://" at or after p, or end
+        std::size_t span = window;
         for (;;) {
-            if (nextCr < p)
-                nextCr = find(p, end, '\r');
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(nextCr - p)));
-            const char* lineEnd = lf ? lf : nextCr;
-            if (lineEnd == end) {
-                if (!atEnd)
-                    return p; // a partial line: kept for the next block
-                if (p == end)
-                    return nullptr;
-            }
-            if (skipping) {
-                skipping = false;
-            } else {
-                if (nextScheme < p)
-                    nextScheme = findScheme(p, end);
-                const std::string_view line(p, std::size_t(lineEnd - p));
-                if (!onLine(line, nextScheme < lineEnd ? std::size_t(nextScheme - p) : std::string_view::npos))
-                    return nullptr;
-            }
-            if (lineEnd == end)
-                return nullptr;
-            p = lineEnd + 1;
-            if (*lineEnd == '\r') {
-                if (p == end && !atEnd) {
-                    pendingCr = true;
-                } else if (p < end && *p == '\n') {
-                    ++p;
+            const std::size_t size = std::min(span, std::size_t(end - p));
+            const bool lastWindow = p + size == end;
+            mark(p, size);
+            std::size_t lineStart = 0;
+            const std::size_t words = (size + 63) / 64;
+            bool carry = false; // the window ends inside a line
+            for (std::size_t w = 0; w < words && !carry; ++w) {
+                for (std::uint64_t ends = marks[w].lineEnds; ends != 0; ends &= ends - 1) {
+                    const std::size_t lineEnd = w * 64 + std::size_t(std::countr_zero(ends));
+                    if (lineEnd < lineStart)
+                        continue; // the LF of a CR LF
+                    std::size_t next = lineEnd + 1;
+                    if (p[lineEnd] == '\r') {
+                        if (next < size) {
+                            next += p[next] == '\n';
+                        } else if (!lastWindow) {
+                            carry = true; // a LF may follow in the next window: the line is read there
+                            break;
+                        } else if (!atEnd) {
+                            pendingCr = true;
+                        }
+                    }
+                    if (skipping) {
+                        skipping = false;
+                    } else if (!onLine(std::string_view(p + lineStart, lineEnd - lineStart),
+                                       LineMarks(marks.data(), lineStart, lineEnd - lineStart))) {
+                        return nullptr;
+                    }
+                    lineStart = next;
                 }
             }
+            if (lastWindow) {
+                if (!atEnd)
+                    return p + lineStart; // a partial line: kept for the next block
+                if (lineStart < size && !skipping)
+                    onLine(std::string_view(p + lineStart, size - lineStart),
+                           LineMarks(marks.data(), lineStart, size - lineStart));
+                return nullptr;
+            }
+            // Mark on from the partial line; a window without a line end grows.
+            span = lineStart == 0 ? span * 2 : window;
+            p += lineStart;
         }
     }
 
-    static const char* find(const char* from, const char* end, char c)
-    {
-        const void* hit = std::memchr(from, c, std::size_t(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    }
-    static const char* findScheme(const char* from, const char* end) { return FindSchemeSeparator(from, end); }
-
     std::vector<char> buffer;
+    std::size_t window;
+    std::vector<MarkWord> marks;
 };
 
 } // namespace backtrail::engine

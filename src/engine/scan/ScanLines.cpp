@@ -24,6 +24,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     ScanPart& part = result.part;
     W3cFields fields;
     std::string remainder;
+    OwnLineMarks remainderMarks; // a pending line's, marked again: its block's marks have moved on
     std::string scratch;
     int linesToClockCheck = kLinesPerClockCheck;
     Clock::time_point lastYield = Clock::now();
@@ -79,7 +80,8 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     auto countOldest = [&] {
         Pending& p = pending[oldest];
         part.add(p.referrer, p.hash, p.landing, p.bot, p.time, [&] {
-            ReferrerMatcher::Remainder(p.line, p.start, p.referrer, remainder);
+            remainderMarks.mark(p.line);
+            ReferrerMatcher::Remainder(p.line, remainderMarks, p.start, p.referrer, remainder);
             return ExtensionIndex(remainder);
         });
         oldest = (oldest + 1) % kPending;
@@ -98,7 +100,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         ? kBlock
         : std::clamp(std::bit_ceil(std::size_t(task.bytes) + 1), std::size_t(4096), kBlock);
     LineScanner scanner(block);
-    auto readLine = [&](std::string_view line, std::size_t scheme) {
+    auto readLine = [&](std::string_view line, const LineMarks& marks) {
         if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
             result.stopped = true;
             return false;
@@ -108,10 +110,10 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             fields.readDirective(line);
             result.namedFields = result.namedFields || fields.count > 0;
         }
-        if (matcher.findReferrer(line, scheme, referrer, start)) {
+        if (matcher.findReferrer(line, marks, referrer, start)) {
             const std::uint64_t referrerHash = part.textHash(referrer.text);
             // When: a line outside the date range (or without a time while one is set) is no referrer line.
-            const LineTime time = FindLineTime(line, fields);
+            const LineTime time = FindLineTime(line, marks, fields);
             // Before the piece names its W3C fields, a time can only come from the
             // line's own text; a missing one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && !time.valid)
@@ -123,7 +125,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             // Who clicked: a user agent on the crawler list, or an address the
             // crawler wrote into its user agent, makes the line a crawler's; the
             // list's pattern also tells which kind of crawler.
-            const UserAgentSpan agent = FindUserAgent(line, fields);
+            const UserAgentSpan agent = FindUserAgent(line, marks, fields);
             std::uint8_t bot = agent.found() ? crawlers.crawlerMark(UserAgentText(line, agent, scratch)) : kPersonMark;
             if (bot == kPersonMark && (referrer.closedByParen || agent.contains(start)))
                 bot = kCrawlerMark;
@@ -139,7 +141,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
                 countOldest();
             Pending& p = pending[(oldest + waiting) % kPending];
             ++waiting;
-            p.landing = LandingPath(line, fields, p.scratch);
+            p.landing = LandingPath(line, marks, fields, p.scratch);
             // Before the piece names its W3C fields, a landing page can only come from a
             // quoted request; an empty one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && p.landing.empty())

@@ -9,6 +9,7 @@
 #include "engine/input/LogSource.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <algorithm>
 #include <memory>
@@ -42,7 +43,31 @@ std::vector<std::string> naiveLines(std::string_view bytes)
     return lines;
 }
 
-std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
+// Where each kind of structural byte stands in a line, marked or searched.
+using MarkPlaces = std::vector<std::size_t>;
+MarkPlaces markedPlaces(const LineMarks& marks, std::size_t length)
+{
+    MarkPlaces places;
+    for (const Mark kind : {Mark::Quote, Mark::Bracket, Mark::Scheme}) {
+        for (std::size_t at = marks.next(kind, 0); at != std::string_view::npos; at = marks.next(kind, at + 1))
+            places.push_back(at);
+        places.push_back(length); // ends this kind's places
+    }
+    return places;
+}
+MarkPlaces plainPlaces(std::string_view line)
+{
+    MarkPlaces places;
+    for (const std::string_view needle : {"\"", "[", "://"}) {
+        for (std::size_t at = line.find(needle); at != std::string_view::npos; at = line.find(needle, at + 1))
+            places.push_back(at);
+        places.push_back(line.size());
+    }
+    return places;
+}
+
+// The lines of a source, each line's marks checked against a plain search.
+std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, std::size_t window = 64 << 10)
 {
     std::vector<std::string> lines;
     // The lines handed out are views that must hold their bytes until the
@@ -53,17 +78,13 @@ std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, st
             EXPECT_EQ(view, lines[index]) << "line " << index << " changed before the scanner said so";
         views.clear();
     };
-    LineScanner scanner(blockSize);
+    LineScanner scanner(blockSize, window);
     EXPECT_TRUE(scanner.run(
         source,
-        [&](std::string_view line, std::size_t scheme) {
+        [&](std::string_view line, const LineMarks& marks) {
             lines.emplace_back(line);
             views.emplace_back(line, lines.size() - 1);
-            if (schemes)
-                schemes->push_back(scheme != std::string_view::npos);
-            if (scheme != std::string_view::npos) {
-                EXPECT_EQ(scheme, line.find("://"));
-            }
+            EXPECT_EQ(markedPlaces(marks, line.size()), plainPlaces(line)) << line;
             return true;
         },
         checkViews));
@@ -71,22 +92,22 @@ std::vector<std::string> scanSource(LogSource& source, std::size_t blockSize, st
     return lines;
 }
 
-std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, std::vector<bool>* schemes = nullptr)
+std::vector<std::string> scanLines(const QString& path, std::size_t blockSize, std::size_t window = 64 << 10)
 {
     QString error;
     auto source = LogSource::open(path, &error);
     EXPECT_TRUE(source) << error.toStdString();
     if (!source)
         return {};
-    return scanSource(*source, blockSize, schemes);
+    return scanSource(*source, blockSize, window);
 }
 
 // The same bytes held in memory, cut where they lie.
-std::vector<std::string> scanBytes(std::string_view bytes, std::vector<bool>* schemes = nullptr)
+std::vector<std::string> scanBytes(std::string_view bytes, std::size_t window = 64 << 10)
 {
     const std::unique_ptr<LogSource> source = LogSource::fromBytes(bytes);
     EXPECT_TRUE(source->inMemory().has_value());
-    return scanSource(*source, 16, schemes);
+    return scanSource(*source, 16, window);
 }
 
 class LineRule : public ::testing::Test
@@ -118,23 +139,26 @@ TEST_F(LineRule, TerminatorsAndEdges)
 
 TEST_F(LineRule, MatchesPlainSplitterOnRandomBytesAndBlockSizes)
 {
-    std::mt19937 random(7);
-    const std::string alphabet = "ab:/\r\n http";
-    for (int round = 0; round < 300; ++round) {
-        std::string bytes(random() % 200, ' ');
-        for (char& c : bytes)
-            c = alphabet[random() % alphabet.size()];
-        WriteBytes(path(), bytes);
-        const std::size_t block = 1 + random() % 64;
-        std::vector<bool> schemes;
-        const auto lines = scanLines(path(), block, &schemes);
-        ASSERT_EQ(lines, naiveLines(bytes)) << "round " << round;
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            EXPECT_EQ(schemes[i], lines[i].find("://") != std::string::npos);
-        std::vector<bool> schemesInMemory;
-        EXPECT_EQ(scanBytes(bytes, &schemesInMemory), lines) << "round " << round << ", in memory";
-        EXPECT_EQ(schemesInMemory, schemes);
+    // Every instruction set the structural pass has here; random windows, so
+    // that lines and "://" straddle the marks' words and the windows alike.
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        SCOPED_TRACE(StructureTarget());
+        std::mt19937 random(7);
+        const std::string alphabet = "ab:/\r\n http\"[";
+        for (int round = 0; round < 300; ++round) {
+            std::string bytes(random() % (round % 3 ? 200 : 2000), ' ');
+            for (char& c : bytes)
+                c = alphabet[random() % alphabet.size()];
+            WriteBytes(path(), bytes);
+            const std::size_t block = 1 + random() % 64;
+            const std::size_t window = 1 + random() % 300;
+            const auto lines = scanLines(path(), block, window);
+            ASSERT_EQ(lines, naiveLines(bytes)) << "round " << round;
+            EXPECT_EQ(scanBytes(bytes, window), lines) << "round " << round << ", in memory";
+        }
     }
+    hwy::SetSupportedTargetsForTest(0);
 }
 
 TEST_F(LineRule, LineLongerThanTheCapIsCutAndCountsOnce)
@@ -183,25 +207,6 @@ TEST(CaseInsensitiveFinder, AgreesWithPlainSearch)
     }
     // Only ASCII letters fold: other bytes compare exactly.
     EXPECT_EQ(CaseInsensitiveFinder("\xc3\xa9").find("\xc3\x89"), std::string::npos);
-}
-
-TEST(FindSchemeSeparator, AgreesWithPlainSearch)
-{
-    std::mt19937 random(12);
-    const std::string alphabet = "::/a.";
-    for (int round = 0; round < 4000; ++round) {
-        std::string text(random() % (round % 2 ? 40 : 120), ' ');
-        for (char& c : text)
-            c = alphabet[random() % alphabet.size()];
-        // Searched from anywhere, up to anywhere after.
-        const std::size_t from = random() % (text.size() + 1);
-        const std::size_t to = from + random() % (text.size() - from + 1);
-        const std::string_view part = std::string_view(text).substr(from, to - from);
-        const std::size_t expected = part.find("://");
-        const char* found = FindSchemeSeparator(text.data() + from, text.data() + to);
-        EXPECT_EQ(found, expected == std::string_view::npos ? text.data() + to : text.data() + from + expected)
-            << text << " [" << from << ", " << to << ")";
-    }
 }
 
 struct ExtractCase
@@ -482,7 +487,7 @@ TEST_F(LineRule, GzipMembersAreOneStreamAndDamageIsReported)
     ASSERT_TRUE(source);
     std::vector<std::string> lines;
     LineScanner scanner;
-    EXPECT_FALSE(scanner.run(*source, [&](std::string_view line, std::size_t) {
+    EXPECT_FALSE(scanner.run(*source, [&](std::string_view line, const LineMarks&) {
         lines.emplace_back(line);
         return true;
     }));

@@ -265,7 +265,7 @@ TEST(LongNulRun, IsOneCappedLineReadInBoundedBlocks)
     LineScanner lineScanner;
     std::vector<std::size_t> lengths;
     std::string last;
-    ASSERT_TRUE(lineScanner.run(source, [&](std::string_view line, std::size_t) {
+    ASSERT_TRUE(lineScanner.run(source, [&](std::string_view line, const LineMarks&) {
         lengths.push_back(line.size());
         last.assign(line.substr(0, 64));
         return true;
@@ -311,7 +311,7 @@ TEST_F(Driver, AFileLargerThanFourGigabytes)
         ASSERT_TRUE(source) << error.toStdString();
         LineScanner lineScanner;
         std::vector<std::size_t> lengths;
-        ASSERT_TRUE(lineScanner.run(*source, [&](std::string_view line, std::size_t) {
+        ASSERT_TRUE(lineScanner.run(*source, [&](std::string_view line, const LineMarks&) {
             lengths.push_back(line.size());
             return true;
         }));
