@@ -1,5 +1,7 @@
 #include "FilePieces.h"
 
+#include "LineEnds.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -96,18 +98,17 @@ std::int64_t nextLineStart(int file, std::int64_t from)
         const ssize_t got = ::pread(file, block, sizeof block, at);
         if (got <= 0)
             return -1;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (block[i] == '\n')
-                return at + i + 1;
-            if (block[i] == '\r') {
-                // A CR followed by LF ends its line after the LF.
-                char next = 0;
-                if (i + 1 < got)
-                    next = block[i + 1];
-                else if (::pread(file, &next, 1, at + i + 1) != 1)
-                    return -1;
-                return at + i + 1 + (next == '\n' ? 1 : 0);
-            }
+        const std::string_view bytes(block, std::size_t(got));
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (!IsLineEnd(bytes[i]))
+                continue;
+            if (const std::size_t next = NextLineStart(bytes, i, false))
+                return at + std::int64_t(next);
+            // A CR that ends the block: the byte after it tells whether it is a CR LF.
+            char after = 0;
+            if (::pread(file, &after, 1, at + std::int64_t(i) + 1) != 1)
+                return -1;
+            return at + std::int64_t(i) + 1 + (after == '\n' ? 1 : 0);
         }
         at += got;
     }

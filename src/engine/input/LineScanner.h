@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BlockMarks.h"
+#include "LineEnds.h"
 #include "LogSource.h"
 
 #include <algorithm>
@@ -124,17 +125,13 @@ private:
                     const std::size_t lineEnd = w * 64 + std::size_t(std::countr_zero(ends));
                     if (lineEnd < lineStart)
                         continue; // the LF of a CR LF
-                    std::size_t next = lineEnd + 1;
-                    if (p[lineEnd] == '\r') {
-                        if (next < size) {
-                            next += p[next] == '\n';
-                        } else if (!lastWindow) {
-                            carry = true; // a LF may follow in the next window: the line is read there
-                            break;
-                        } else if (!atEnd) {
-                            pendingCr = true;
-                        }
+                    std::size_t next = NextLineStart(std::string_view(p, size), lineEnd, lastWindow);
+                    if (next == 0) {
+                        carry = true; // a LF may follow in the next window: the line is read there
+                        break;
                     }
+                    if (next == size && lineEnd + 1 == size && p[lineEnd] == '\r' && !atEnd)
+                        pendingCr = true; // and a LF may begin the next block
                     if (skipping) {
                         skipping = false;
                     } else if (!onLine(std::string_view(p + lineStart, lineEnd - lineStart),

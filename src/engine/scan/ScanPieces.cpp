@@ -3,6 +3,7 @@
 
 #include "engine/base/HugePages.h"
 #include "engine/input/FilePieces.h"
+#include "engine/input/LineEnds.h"
 #include "engine/input/LineScanner.h"
 #include "engine/input/LogSource.h"
 
@@ -82,19 +83,6 @@ constexpr std::size_t kPiecesInFlight = 4;
 // huge pages, whose first touch costs far less than that of 8,000 small ones.
 using PieceBuffer = std::vector<char, HugePageAllocator<char>>;
 
-// Where a piece of `bytes` may end: just after its last line end, a CR that
-// may be the first half of a CR LF counting only when the next byte is known
-// (or `final`: no byte follows). 0 when there is none.
-std::size_t lastLineEnd(std::string_view bytes, bool final)
-{
-    if (const void* lf = ::memrchr(bytes.data(), '\n', bytes.size()))
-        return std::size_t(static_cast<const char*>(lf) - bytes.data()) + 1;
-    const std::size_t known = final ? bytes.size() : bytes.size() - std::min<std::size_t>(bytes.size(), 1);
-    if (const void* cr = ::memrchr(bytes.data(), '\r', known))
-        return std::size_t(static_cast<const char*>(cr) - bytes.data()) + 1;
-    return 0;
-}
-
 } // namespace
 
 void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr<LogSource> source, int helpers)
@@ -146,7 +134,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
                     return LogSource::fromBytes(bytes(), source.get());
                 }
                 const std::size_t from = searched > 0 ? searched - 1 : 0;
-                if (const std::size_t cut = lastLineEnd(bytes().substr(from), false); cut > 0) {
+                if (const std::size_t cut = AfterLastLineEnd(bytes().substr(from), false); cut > 0) {
                     carried.assign(buffer.data() + from + cut, used - from - cut);
                     used = from + cut;
                     return LogSource::fromBytes(bytes());
@@ -162,7 +150,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
                 readFailed = got < 0;
                 // Before a failure only whole lines are read, as in one piece.
                 if (readFailed)
-                    used = lastLineEnd(bytes(), true);
+                    used = AfterLastLineEnd(bytes(), true);
                 return LogSource::fromBytes(bytes());
             }
             used += std::size_t(got);
