@@ -4,10 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace backtrail::engine {
 
 namespace {
@@ -91,21 +87,9 @@ std::uint8_t ExtensionIndex(std::string_view remainder)
             }
         }
     };
-    std::size_t from = 0;
-#if defined(__SSE2__)
-    // The dots of sixteen bytes at a time, as a bit mask.
-    const __m128i dots = _mm_set1_epi8('.');
-    for (; from + 16 <= size && best > 0; from += 16) {
-        unsigned mask = unsigned(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + from)), dots)));
-        for (; mask != 0 && best > 0; mask &= mask - 1)
-            atDot(from + std::size_t(std::countr_zero(mask)));
-    }
-#endif
-    for (; from < size && best > 0; ++from) {
-        if (bytes[from] == '.')
-            atDot(from);
-    }
+    for (const char* dot = static_cast<const char*>(std::memchr(bytes, '.', size)); dot && best > 0;
+         dot = static_cast<const char*>(std::memchr(dot + 1, '.', size - std::size_t(dot + 1 - bytes))))
+        atDot(std::size_t(dot - bytes));
     return std::uint8_t(best);
 }
 

@@ -1,11 +1,8 @@
 #include "LogReader.h"
 
-#include <bit>
-#include <cstring>
+#include "engine/input/ByteSearch.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
 
 namespace backtrail::engine {
 
@@ -79,40 +76,6 @@ std::size_t CaseInsensitiveFinder::find(std::string_view text, std::size_t from)
         return n == 0 && from <= text.size() ? from : std::string_view::npos;
     if (n == 0)
         return from;
-#if defined(__SSE2__)
-    if (n >= 2) {
-        // Sixteen places at a time: those where the needle's first and last
-        // bytes stand (letters in either case) are checked in full.
-        auto edge = [](unsigned char c, __m128i& value, __m128i& fold) {
-            const bool letter = c >= 'a' && c <= 'z';
-            value = _mm_set1_epi8(char(c));
-            fold = _mm_set1_epi8(letter ? 0x20 : 0);
-        };
-        __m128i firstValue;
-        __m128i firstFold;
-        __m128i lastValue;
-        __m128i lastFold;
-        edge(static_cast<unsigned char>(lower.front()), firstValue, firstFold);
-        edge(static_cast<unsigned char>(lower.back()), lastValue, lastFold);
-        const char* const base = text.data();
-        const char* const lastStart = base + (text.size() - n);
-        const char* p = base + from;
-        for (; p + 15 <= lastStart; p += 16) {
-            const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
-            unsigned mask
-                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(atFirst, firstFold), firstValue),
-                                                           _mm_cmpeq_epi8(_mm_or_si128(atLast, lastFold), lastValue))));
-            while (mask != 0) {
-                const char* at = p + std::countr_zero(mask);
-                if (matchesAt(at))
-                    return std::size_t(at - base);
-                mask &= mask - 1;
-            }
-        }
-        from = std::size_t(p - base);
-    }
-#endif
     // Candidate anchor positions lie in [first, last).
     const char* const base = text.data();
     const char* first = base + from + anchor;
@@ -277,33 +240,6 @@ namespace {
 bool EndsLikeAQuote(char c)
 {
     return c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-}
-
-// The first of [from, end) that ends an address like a quote or is ")" (or,
-// with `blankToo`, a blank), or end.
-const char* FindAddressStop(const char* from, const char* end, bool blankToo)
-{
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i paren = _mm_set1_epi8(')');
-    const __m128i blank = _mm_set1_epi8(blankToo ? ' ' : ')');
-    const __m128i lastControl = _mm_set1_epi8(0x1F);
-    const __m128i del = _mm_set1_epi8(0x7F);
-    for (; end - from >= 16; from += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const __m128i control
-            = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(block, lastControl), block), _mm_cmpeq_epi8(block, del));
-        const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, paren)),
-                                           _mm_or_si128(_mm_cmpeq_epi8(block, blank), control));
-        if (const unsigned mask = unsigned(_mm_movemask_epi8(stops)); mask != 0)
-            return from + std::countr_zero(mask);
-    }
-#endif
-    for (; from < end; ++from) {
-        if (*from == ')' || (blankToo && *from == ' ') || EndsLikeAQuote(*from))
-            return from;
-    }
-    return end;
 }
 
 } // namespace

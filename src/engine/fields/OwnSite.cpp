@@ -1,11 +1,9 @@
 #include "OwnSite.h"
 
+#include "engine/input/ByteSearch.h"
+
 #include <array>
 #include <bit>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace backtrail::engine {
 
@@ -72,34 +70,6 @@ std::string folded(std::string_view text)
     return out;
 }
 
-// The first byte of [from, end) that is no letter, digit, "." or "-", or
-// end: the bytes a host is made of are passed over sixteen at a time.
-const char* skipNameBytes(const char* from, const char* end)
-{
-#if defined(__SSE2__)
-    for (; end - from >= 16; from += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        // Letters folded to lower case; bytes from 0x80 on compare as negative and never match.
-        const __m128i lowered = _mm_or_si128(block, _mm_set1_epi8(0x20));
-        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lowered, _mm_set1_epi8('a' - 1)),
-                                             _mm_cmplt_epi8(lowered, _mm_set1_epi8('z' + 1)));
-        const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('0' - 1)),
-                                            _mm_cmplt_epi8(block, _mm_set1_epi8('9' + 1)));
-        const __m128i dotOrDash
-            = _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('.')), _mm_cmpeq_epi8(block, _mm_set1_epi8('-')));
-        const unsigned name = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(letter, digit), dotOrDash)));
-        if (name != 0xFFFF)
-            return from + std::countr_one(name);
-    }
-#endif
-    for (; from < end; ++from) {
-        const auto c = static_cast<unsigned char>(*from | 0x20);
-        if (!((c >= 'a' && c <= 'z') || (*from >= '0' && *from <= '9') || *from == '.' || *from == '-'))
-            return from;
-    }
-    return end;
-}
-
 } // namespace
 
 OwnSite::OwnSite(std::string_view setting)
@@ -133,7 +103,7 @@ bool OwnSite::holds(std::string_view address) const
     const char* const base = address.data();
     std::size_t end = 0;
     for (; end < address.size(); ++end) {
-        end = std::size_t(skipNameBytes(base + end, base + address.size()) - base);
+        end = std::size_t(SkipHostNameBytes(base + end, base + address.size()) - base);
         if (end == address.size())
             break;
         const unsigned char role = kRoles[static_cast<unsigned char>(address[end])];

@@ -12,10 +12,6 @@
 #include <system_error>
 #include <thread>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace backtrail::engine {
 
 void SplitEntry(std::string_view entry, std::string& clicks, std::string& referrer)
