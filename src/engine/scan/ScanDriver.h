@@ -5,6 +5,7 @@
 #include "engine/aggregate/ScanPart.h"
 #include "engine/base/Settings.h"
 #include "engine/fields/LineTime.h"
+#include "engine/results/RowDetails.h"
 #include "engine/visitors/CrawlerList.h"
 
 #include <QList>
@@ -47,16 +48,6 @@ inline QString StatisticsTitle()
 /// The date range of the settings' since and until texts ("2026-12-08", or a
 /// date and time); a text that is empty or no such bound leaves its end open.
 DateRange RangeOf(const ScanSettings& settings);
-
-/// What the details view shows of a row: its landing pages and days with
-/// their clicks, and its first and last seen.
-struct RowDetails
-{
-    std::vector<LandingClicks> landings; ///< most clicks first, equal clicks by path
-    std::vector<DayClicks> days; ///< by date
-    LineTime firstSeen;
-    LineTime lastSeen;
-};
 
 /// Runs scans for one front end: walks the selected files of its file list,
 /// reads each, removes duplicates, fills the result rows and reports.
