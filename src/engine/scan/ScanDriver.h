@@ -25,12 +25,18 @@
 namespace backtrail::engine {
 
 class LogSource;
+struct ResultsToWrite;
 class ScanFrontEnd;
 class SpamList;
 
 /// "COMPLETE: 2 files done : 1500 lines scanned : 40 links found : 25
 /// duplicates removed : 15 unique links", the status line after a scan.
 QString CompletionText(const ScanState& state);
+
+/// The scan's counters, entries and details as the results' formats take
+/// them (pointing into `state`); the front end adds the settings, the status
+/// line and the files.
+ResultsToWrite ResultsToWriteOf(const ScanState& state);
 
 /// The five lines of the statistics box, joined by CR LF.
 QString StatisticsText(const ScanState& state);

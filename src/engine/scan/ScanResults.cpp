@@ -4,6 +4,7 @@
 #include "ListKillDupes.h"
 #include "ScanFrontEnd.h"
 #include "engine/results/Classify.h"
+#include "engine/results/formats/Formats.h"
 
 #include <thread>
 
@@ -108,6 +109,22 @@ DateRange RangeOf(const ScanSettings& settings)
     if (const auto bound = ParseRangeBound(std::string_view(until.constData(), std::size_t(until.size())), true))
         range.until = *bound;
     return range;
+}
+
+ResultsToWrite ResultsToWriteOf(const ScanState& state)
+{
+    ResultsToWrite scan;
+    scan.stopped = state.counters.StopRequested;
+    scan.filesDone = state.counters.FilesDone;
+    scan.linesScanned = state.counters.LinesScanned;
+    scan.linksFound = state.counters.LinksFound;
+    scan.duplicatesRemoved = state.DuplicatesRemoved;
+    scan.hiddenCrawlerLines = state.HiddenCrawlerLines;
+    scan.hiddenSpamLines = state.HiddenSpamLines;
+    scan.outsideRangeLines = state.OutsideRangeLines;
+    scan.lists = &state.lists;
+    scan.details = state.detailsCollected ? &state.details : nullptr;
+    return scan;
 }
 
 RowDetails Scanner::details(std::span<const std::size_t> entries) const
