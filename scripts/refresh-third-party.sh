@@ -237,7 +237,7 @@ install_uplot() {
 
 A small, fast chart library for the browser. The report page of
 \`backtrail-scan --format report\` inlines both files and draws its clicks per
-day with it (src/cli/report/report.js).
+day with it (src/engine/results/formats/report/report.js).
 
 | | |
 |---|---|

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "ScanCommand.h"
-#include "TextOutput.h"
 
 #include "engine/results/ResultTable.h"
+#include "engine/results/formats/Formats.h"
+#include "engine/results/formats/TextOutput.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/scan/ScanFrontEnd.h"
 
@@ -24,11 +25,7 @@ struct Entry
 };
 
 /// A file that could not be scanned, and why.
-struct Problem
-{
-    QString path;
-    QString error;
-};
+using Problem = engine::UnreadableFile;
 
 // The scanner's side of a scan: the files named on the command line as the
 // file list, the status line remembered, progress drawn on a terminal.
@@ -65,7 +62,7 @@ public:
         const int filled = int(share * kWidth);
         std::string bar = "\r[" + std::string(std::size_t(filled), '#') + std::string(std::size_t(kWidth - filled), ' ')
             + "] " + std::to_string(int(share * 100)) + "% ";
-        AppendPlainCell(bar, Utf8(currentFile).substr(0, 40));
+        engine::AppendPlainCell(bar, engine::Utf8(currentFile).substr(0, 40));
         bar += "\x1b[K";
         streams.err << bar << std::flush;
         barShown = true;
@@ -83,7 +80,7 @@ public:
     void fileUnreadable(const QString& path, const QString& reason) override
     {
         endBar();
-        streams.err << "backtrail-scan: " << Utf8(path) << ": " << Utf8(reason) << '\n';
+        streams.err << "backtrail-scan: " << engine::Utf8(path) << ": " << engine::Utf8(reason) << '\n';
         problems.push_back({path, reason});
     }
 

@@ -2,18 +2,18 @@
 
 #include "CliFrontEnd.h"
 #include "FollowedFiles.h"
-#include "Formats.h"
-#include "Output.h"
 #include "ScanInputs.h"
 #include "ScanOptions.h"
 #include "StateFile.h"
-#include "TextOutput.h"
 
 #include "engine/base/BuildInfo.h"
 #include "engine/base/Settings.h"
 #include "engine/results/Grouping.h"
 #include "engine/results/RowSources.h"
 #include "engine/results/SavedResults.h"
+#include "engine/results/formats/Formats.h"
+#include "engine/results/formats/Output.h"
+#include "engine/results/formats/TextOutput.h"
 #include "engine/scan/ScanDriver.h"
 #include "engine/visitors/VisitorLists.h"
 
@@ -211,11 +211,16 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         // its kind of crawler through the state too).
         RowSourcesOut sources;
         sources.lists = lists.sources.get();
+        // What the formats write besides the rows; the state names no unreadable files.
+        ResultsToWrite scan = ResultsToWriteOf(state);
+        scan.settings = settings;
+        scan.status = frontEnd.status;
+        scan.files = files;
         std::unique_ptr<Output> stateOut;
         if (!statePath.isEmpty() && !state.counters.StopRequested && !fileFailed) {
             stateOut = std::make_unique<Output>(streams.err, statePath);
-            WriteJson(*stateOut, scanner, frontEnd.rows, frontEnd.status, {}, settings, false, withDetails, {},
-                      scanner.threadCount(), sources, StateMembers(kept.marks, bySite));
+            WriteJson(*stateOut, scan, frontEnd.rows, false, withDetails, {}, scanner.threadCount(), sources,
+                      StateMembers(kept.marks, bySite));
         } else if (!statePath.isEmpty() && fileFailed) {
             streams.err << "backtrail-scan: " << Utf8(statePath)
                         << ": not written, for a file could not be read to its end; it is left as it was\n";
@@ -243,6 +248,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
                 sources.rows.back().keyword.clear();
             }
         }
+        scan.unreadable = frontEnd.problems;
         const ResultTable& rows = frontEnd.rows;
         Output out(streams.out, outputPath);
         switch (chosen) {
@@ -253,14 +259,13 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
             WriteTsv(out, rows, sources);
             break;
         case Format::Json:
-            WriteJson(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, grouped, withDetails,
-                      siteMembers, scanner.threadCount(), sources);
+            WriteJson(out, scan, rows, grouped, withDetails, siteMembers, scanner.threadCount(), sources);
             break;
         case Format::Html:
             WriteHtml(out, state.lists);
             break;
         case Format::Report:
-            WriteReport(out, scanner, rows, frontEnd.status, frontEnd.problems, settings, files, grouped, siteMembers);
+            WriteReport(out, scan, rows, grouped, siteMembers);
             break;
         }
         QString writeError;

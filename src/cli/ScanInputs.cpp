@@ -1,6 +1,6 @@
 #include "ScanInputs.h"
 
-#include "TextOutput.h"
+#include "engine/results/formats/TextOutput.h"
 
 #include "engine/input/FileRoutines.h"
 

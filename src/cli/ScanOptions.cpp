@@ -1,6 +1,6 @@
 #include "ScanOptions.h"
 
-#include "TextOutput.h"
+#include "engine/results/formats/TextOutput.h"
 
 #include "engine/fields/LineTime.h"
 #include "engine/fields/OwnSite.h"

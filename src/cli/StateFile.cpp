@@ -1,6 +1,6 @@
 #include "StateFile.h"
 
-#include "TextOutput.h"
+#include "engine/results/formats/TextOutput.h"
 
 #include <QFile>
 #include <QJsonArray>

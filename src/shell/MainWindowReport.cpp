@@ -1,10 +1,10 @@
 #include "MainWindow.h"
 
-#include "Formats.h"
 #include "StatusBar.h"
 #include "browser/BrowserPane.h"
 #include "browser/WebBrowser.h"
 #include "engine/base/Settings.h"
+#include "engine/results/formats/Formats.h"
 #include "engine/scan/BackgroundScan.h"
 #include "engine/scan/ScanDriver.h"
 #include "modLivery.h"
@@ -32,17 +32,17 @@ void MainWindow::mnuFileExportReport_Click()
         return;
     // The page shows the scan's rows (it groups by site itself), the files
     // the scan read and the ones it could not.
-    QStringList files;
+    engine::ResultsToWrite written = engine::ResultsToWriteOf(scan->scanner().state());
+    written.settings = engine::Globals();
+    written.status = scanStatus;
     for (int i = 0; i < fileCount(); ++i) {
         if (fileSelected(i))
-            files << QDir(fileFolder(i)).filePath(fileName(i));
+            written.files << QDir(fileFolder(i)).filePath(fileName(i));
     }
-    std::vector<cli::Problem> problems;
     for (const auto& [file, reason] : unreadableFiles)
-        problems.push_back({file, reason});
+        written.unreadable.push_back({file, reason});
     QString error;
-    if (!cli::WriteReportFile(path, scan->scanner(), results->scanRows(), scanStatus, problems, engine::Globals(),
-                              files, &error)) {
+    if (!engine::WriteReportFile(path, written, results->scanRows(), &error)) {
         showMessage(QStringLiteral("The report could not be saved as %1.\n\n%2").arg(path, error));
         return;
     }

@@ -5,6 +5,7 @@
 #include "engine/aggregate/ScanPart.h"
 #include "engine/base/Settings.h"
 #include "engine/fields/LineTime.h"
+#include "engine/results/RowDetails.h"
 #include "engine/visitors/CrawlerList.h"
 
 #include <QList>
@@ -24,12 +25,18 @@
 namespace backtrail::engine {
 
 class LogSource;
+struct ResultsToWrite;
 class ScanFrontEnd;
 class SpamList;
 
 /// "COMPLETE: 2 files done : 1500 lines scanned : 40 links found : 25
 /// duplicates removed : 15 unique links", the status line after a scan.
 QString CompletionText(const ScanState& state);
+
+/// The scan's counters, entries and details as the results' formats take
+/// them (pointing into `state`); the front end adds the settings, the status
+/// line and the files.
+ResultsToWrite ResultsToWriteOf(const ScanState& state);
 
 /// The five lines of the statistics box, joined by CR LF.
 QString StatisticsText(const ScanState& state);
@@ -47,16 +54,6 @@ inline QString StatisticsTitle()
 /// The date range of the settings' since and until texts ("2026-12-08", or a
 /// date and time); a text that is empty or no such bound leaves its end open.
 DateRange RangeOf(const ScanSettings& settings);
-
-/// What the details view shows of a row: its landing pages and days with
-/// their clicks, and its first and last seen.
-struct RowDetails
-{
-    std::vector<LandingClicks> landings; ///< most clicks first, equal clicks by path
-    std::vector<DayClicks> days; ///< by date
-    LineTime firstSeen;
-    LineTime lastSeen;
-};
 
 /// Runs scans for one front end: walks the selected files of its file list,
 /// reads each, removes duplicates, fills the result rows and reports.

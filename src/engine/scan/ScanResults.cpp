@@ -4,8 +4,8 @@
 #include "ListKillDupes.h"
 #include "ScanFrontEnd.h"
 #include "engine/results/Classify.h"
+#include "engine/results/formats/Formats.h"
 
-#include <map>
 #include <thread>
 
 namespace backtrail::engine {
@@ -111,40 +111,25 @@ DateRange RangeOf(const ScanSettings& settings)
     return range;
 }
 
+ResultsToWrite ResultsToWriteOf(const ScanState& state)
+{
+    ResultsToWrite scan;
+    scan.stopped = state.counters.StopRequested;
+    scan.filesDone = state.counters.FilesDone;
+    scan.linesScanned = state.counters.LinesScanned;
+    scan.linksFound = state.counters.LinksFound;
+    scan.duplicatesRemoved = state.DuplicatesRemoved;
+    scan.hiddenCrawlerLines = state.HiddenCrawlerLines;
+    scan.hiddenSpamLines = state.HiddenSpamLines;
+    scan.outsideRangeLines = state.OutsideRangeLines;
+    scan.lists = &state.lists;
+    scan.details = state.detailsCollected ? &state.details : nullptr;
+    return scan;
+}
+
 RowDetails Scanner::details(std::span<const std::size_t> entries) const
 {
-    RowDetails result;
-    const WorkingLists& lists = current.lists;
-    for (const std::size_t e : entries) {
-        if (e >= lists.size())
-            continue;
-        if (e < lists.firstSeen.size())
-            KeepEarlier(result.firstSeen, lists.firstSeen[e]);
-        if (e < lists.lastSeen.size())
-            KeepLater(result.lastSeen, lists.lastSeen[e]);
-    }
-    if (current.detailsCollected) {
-        result.landings = current.details.landingsOf(entries);
-        result.days = current.details.daysOf(entries);
-        return result;
-    }
-    // Entries that stand for one line each: the line's landing page and day.
-    std::map<std::string_view, std::uint64_t> landings;
-    std::map<std::int32_t, std::uint64_t> days;
-    for (const std::size_t e : entries) {
-        if (e >= lists.size() || lists.hasCounts())
-            continue;
-        ++landings[lists.landing[e]];
-        if (e < lists.firstSeen.size() && lists.firstSeen[e].valid)
-            ++days[lists.firstSeen[e].localDay()];
-    }
-    for (const auto& [path, clicks] : landings)
-        result.landings.push_back({std::string(path), clicks});
-    std::stable_sort(result.landings.begin(), result.landings.end(),
-                     [](const LandingClicks& a, const LandingClicks& b) { return a.clicks > b.clicks; });
-    for (const auto& [day, clicks] : days)
-        result.days.push_back({day, clicks});
-    return result;
+    return SumRowDetails(current.lists, current.detailsCollected ? &current.details : nullptr, entries);
 }
 
 } // namespace backtrail::engine

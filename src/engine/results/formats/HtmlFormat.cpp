@@ -2,9 +2,7 @@
 
 #include "engine/results/Export.h"
 
-namespace backtrail::cli {
-
-using namespace backtrail::engine;
+namespace backtrail::engine {
 
 void WriteHtml(Output& output, const WorkingLists& lists)
 {
@@ -17,4 +15,4 @@ void WriteHtml(Output& output, const WorkingLists& lists)
     output.write(text);
 }
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

@@ -6,7 +6,6 @@
 #include "engine/aggregate/EntryDetails.h"
 #include "engine/fields/FileType.h"
 #include "engine/fields/LineTime.h"
-#include "engine/scan/ScanState.h"
 
 #include <algorithm>
 #include <array>
@@ -14,9 +13,7 @@
 #include <span>
 #include <thread>
 
-namespace backtrail::cli {
-
-using namespace backtrail::engine;
+namespace backtrail::engine {
 
 namespace {
 
@@ -51,13 +48,13 @@ struct Repeated
 
 } // namespace
 
-void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, const QString& status,
-               const std::vector<Problem>& problems, const ScanSettings& settings, bool bySite, bool details,
+void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& rows, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
                std::string_view more)
 {
-    const ScanState& state = scanner.state();
-    const ScanCounters& c = state.counters;
+    const ScanSettings& settings = scan.settings;
+    static const WorkingLists noEntries;
+    const WorkingLists& entries = scan.lists ? *scan.lists : noEntries;
     // What a merge needs: the settings, and each entry's bot flag and file type
     // (rows grouped by site have no entries of their own).
     auto flag = [](bool on) { return on ? "true" : "false"; };
@@ -68,14 +65,14 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"since\": " + jsonString(settings.strDateSince)
         + ", \"until\": " + jsonString(settings.strDateUntil) + ", \"details\": " + flag(details)
         + ", \"by_site\": " + flag(bySite && !sources.bySource) + ", \"by_source\": " + flag(sources.bySource)
-        + "},\n  \"stopped\": " + flag(c.StopRequested) + ",\n  \"files_done\": " + std::to_string(c.FilesDone)
-        + ",\n  \"lines_scanned\": " + std::to_string(c.LinesScanned) + ",\n  \"links_found\": "
-        + std::to_string(c.LinksFound) + ",\n  \"hidden_crawler_lines\": " + std::to_string(state.HiddenCrawlerLines)
-        + ",\n  \"hidden_spam_lines\": " + std::to_string(state.HiddenSpamLines)
-        + ",\n  \"lines_outside_range\": " + std::to_string(state.OutsideRangeLines)
-        + ",\n  \"duplicates_removed\": " + std::to_string(state.DuplicatesRemoved) + ",\n  \"unique_links\": "
-        + std::to_string(std::int64_t(c.LinksFound) - state.DuplicatesRemoved) + ",\n  \"status\": ";
-    AppendJsonString(text, Utf8(status));
+        + "},\n  \"stopped\": " + flag(scan.stopped) + ",\n  \"files_done\": " + std::to_string(scan.filesDone)
+        + ",\n  \"lines_scanned\": " + std::to_string(scan.linesScanned) + ",\n  \"links_found\": "
+        + std::to_string(scan.linksFound) + ",\n  \"hidden_crawler_lines\": " + std::to_string(scan.hiddenCrawlerLines)
+        + ",\n  \"hidden_spam_lines\": " + std::to_string(scan.hiddenSpamLines)
+        + ",\n  \"lines_outside_range\": " + std::to_string(scan.outsideRangeLines)
+        + ",\n  \"duplicates_removed\": " + std::to_string(scan.duplicatesRemoved) + ",\n  \"unique_links\": "
+        + std::to_string(std::int64_t(scan.linksFound) - scan.duplicatesRemoved) + ",\n  \"status\": ";
+    AppendJsonString(text, Utf8(scan.status));
     text += ",\n  \"rows\": [";
     using namespace std::string_view_literals;
     auto appendRow = [&](std::string& out, std::size_t i, Repeated& repeated) {
@@ -110,9 +107,9 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             out += ", \"keyword\": "sv;
             AppendJsonString(out, source->keyword);
         }
-        if (!bySite && i < state.lists.size()) {
-            out += state.lists.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;
-            AppendJsonString(out, ExtensionCode(i < state.lists.List2.size() ? state.lists.List2[i] : 255));
+        if (!bySite && i < entries.size()) {
+            out += entries.isBot(i) ? ", \"bot\": true, \"ext\": "sv : ", \"bot\": false, \"ext\": "sv;
+            AppendJsonString(out, ExtensionCode(i < entries.List2.size() ? entries.List2[i] : 255));
         }
         if (details) {
             auto appendNumber = [&out](std::uint64_t number) {
@@ -133,7 +130,7 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
                 if (cached.number != page) {
                     cached.number = page;
                     cached.text.assign("{\"path\": "sv);
-                    AppendJsonString(cached.text, state.details.landingName(page));
+                    AppendJsonString(cached.text, scan.details->landingName(page));
                     cached.text += ", \"clicks\": "sv;
                 }
                 if (!firstItem)
@@ -164,7 +161,7 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
             };
             out += ", \"landings\": ["sv;
             bool inDays = false;
-            VisitRowDetails(scanner, i, bySite, siteMembers, appendLandingNumber, appendLanding,
+            VisitRowDetails(scan, i, bySite, siteMembers, appendLandingNumber, appendLanding,
                             [&](std::int32_t day, std::uint64_t clicks) {
                                 if (!inDays) {
                                     out += "], \"days\": ["sv;
@@ -224,17 +221,17 @@ void WriteJson(Output& output, const Scanner& scanner, const ResultTable& rows, 
         writer.finish();
     }
     text += rows.size() ? "\n  ],\n  \"unreadable\": [" : "],\n  \"unreadable\": [";
-    for (std::size_t i = 0; i < problems.size(); ++i) {
+    for (std::size_t i = 0; i < scan.unreadable.size(); ++i) {
         text += i ? ",\n    {\"path\": " : "\n    {\"path\": ";
-        AppendJsonString(text, Utf8(problems[i].path));
+        AppendJsonString(text, Utf8(scan.unreadable[i].path));
         text += ", \"error\": ";
-        AppendJsonString(text, Utf8(problems[i].error));
+        AppendJsonString(text, Utf8(scan.unreadable[i].error));
         text += '}';
     }
-    text += problems.empty() ? "]" : "\n  ]";
+    text += scan.unreadable.empty() ? "]" : "\n  ]";
     text += more;
     text += "\n}\n";
     output.write(text);
 }
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

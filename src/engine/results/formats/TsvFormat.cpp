@@ -2,9 +2,7 @@
 
 #include "TextOutput.h"
 
-namespace backtrail::cli {
-
-using namespace backtrail::engine;
+namespace backtrail::engine {
 
 std::string SourceCell(const Source& source)
 {
@@ -36,4 +34,4 @@ void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sour
     output.write(text);
 }
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

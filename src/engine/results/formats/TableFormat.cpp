@@ -4,9 +4,7 @@
 
 #include <algorithm>
 
-namespace backtrail::cli {
-
-using namespace backtrail::engine;
+namespace backtrail::engine {
 
 void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& sources)
 {
@@ -70,4 +68,4 @@ void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& so
     output.write(text);
 }
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

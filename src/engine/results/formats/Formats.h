@@ -1,23 +1,56 @@
 #pragma once
 
-#include "CliFrontEnd.h"
 #include "Output.h"
 
+#include "engine/aggregate/EntryDetails.h"
 #include "engine/aggregate/WorkingLists.h"
 #include "engine/base/Settings.h"
 #include "engine/results/ResultTable.h"
 #include "engine/results/RowSources.h"
-#include "engine/scan/ScanDriver.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-namespace backtrail::cli {
+namespace backtrail::engine {
+
+/// A file that could not be scanned, and why.
+struct UnreadableFile
+{
+    QString path;
+    QString error;
+};
+
+/// What the formats write of a scan besides its rows: the settings it ran
+/// with, its counters and status line, the files it read and could not read,
+/// and its entries with their details. The front end that ran the scan fills
+/// it (ResultsToWriteOf fills the counters, entries and details).
+struct ResultsToWrite
+{
+    ScanSettings settings;
+    QString status; ///< the status line after the scan
+    std::vector<UnreadableFile> unreadable;
+    QStringList files; ///< the files the scan read (the report lists them)
+    bool stopped = false; ///< the scan was stopped before its end
+    std::int32_t filesDone = 0;
+    std::int32_t linesScanned = 0;
+    std::int32_t linksFound = 0;
+    std::int32_t duplicatesRemoved = 0;
+    std::int64_t hiddenCrawlerLines = 0;
+    std::int64_t hiddenSpamLines = 0;
+    std::int64_t outsideRangeLines = 0;
+    /// The scan's entries, one a row before grouping: their bot flags and
+    /// types, and the rows' details when they were not collected.
+    const WorkingLists* lists = nullptr;
+    /// Each entry's clicks per landing page and day when the scan counted
+    /// them (indexed for the entries); null when it did not.
+    const EntryDetails* details = nullptr;
+};
 
 /// The sources of the rows being written: one for each row; grouped by
 /// source, each group's search words too.
@@ -26,11 +59,10 @@ struct RowSourcesOut
     /// The rows' sources, when held (grouped rows); else each row's source is
     /// found by `lists` as the row is written (a scan's rows: a million rows'
     /// sources held at once would take more memory than the rows).
-    std::vector<engine::Source> rows;
-    const engine::SourceLists* lists = nullptr;
+    std::vector<Source> rows;
+    const SourceLists* lists = nullptr;
     /// Row i's source, held or found by `find`; none without either.
-    std::optional<engine::Source> of(std::size_t i, const engine::ResultRow& row,
-                                     std::optional<engine::RowSourceFinder>& find) const
+    std::optional<Source> of(std::size_t i, const ResultRow& row, std::optional<RowSourceFinder>& find) const
     {
         if (i < rows.size())
             return rows[i];
@@ -42,25 +74,25 @@ struct RowSourcesOut
     }
     bool bySource = false;
     /// With bySource: the rows' (before grouping) sources and each group's rows.
-    const engine::ResultTable* memberRows = nullptr;
-    std::vector<engine::Source> memberSources;
+    const ResultTable* memberRows = nullptr;
+    std::vector<Source> memberSources;
     std::vector<std::vector<std::size_t>> members;
-    std::vector<engine::KeywordClicks> keywordsOf(std::size_t group) const
+    std::vector<KeywordClicks> keywordsOf(std::size_t group) const
     {
         if (!bySource || !memberRows || group >= members.size())
             return {};
-        return engine::KeywordsOf(*memberRows, memberSources, members[group]);
+        return KeywordsOf(*memberRows, memberSources, members[group]);
     }
 };
 
 /// A source as the table and TSV write it: its kind, ":" and its name ("search:Google").
-std::string SourceCell(const engine::Source& source);
+std::string SourceCell(const Source& source);
 
 /// The rows as a table for people to read: aligned columns, long cells cut.
-void WriteTable(Output& output, const engine::ResultTable& rows, const RowSourcesOut& sources);
+void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& sources);
 
 /// The rows as tab-separated values with a header line.
-void WriteTsv(Output& output, const engine::ResultTable& rows, const RowSourcesOut& sources);
+void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources);
 
 /// The results as JSON: the settings, the counters and the status, every row
 /// (with its source, its bot flag and file type, and with `details` its
@@ -71,8 +103,7 @@ void WriteTsv(Output& output, const engine::ResultTable& rows, const RowSourcesO
 /// (by site, or by source when `sources` says so), `siteMembers` their rows.
 /// `more` (further members of the top object, each after a comma) follows
 /// the results.
-void WriteJson(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
-               const std::vector<Problem>& problems, const engine::ScanSettings& settings, bool bySite, bool details,
+void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& rows, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
                std::string_view more = {});
 
@@ -83,17 +114,14 @@ void WriteJson(Output& output, const engine::Scanner& scanner, const engine::Res
 /// its data sits in a JSON script element with every '<' escaped, and its
 /// own script and style are allowed by their hashes alone. Rows have their
 /// details when the scan collected them (or grouped by site, summed).
-void WriteReport(Output& output, const engine::Scanner& scanner, const engine::ResultTable& rows, const QString& status,
-                 const std::vector<Problem>& problems, const engine::ScanSettings& settings, const QStringList& files,
-                 bool bySite, const std::vector<std::vector<std::size_t>>& siteMembers);
+void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& rows, bool bySite,
+                 const std::vector<std::vector<std::size_t>>& siteMembers);
 
 /// The same page written to the file at `path`, which is replaced only when
 /// the page is complete. False, with `error` saying why, when it cannot be.
-bool WriteReportFile(const QString& path, const engine::Scanner& scanner, const engine::ResultTable& rows,
-                     const QString& status, const std::vector<Problem>& problems, const engine::ScanSettings& settings,
-                     const QStringList& files, QString* error);
+bool WriteReportFile(const QString& path, const ResultsToWrite& scan, const ResultTable& rows, QString* error);
 
 /// The export's referers.html: one link a working-list entry.
-void WriteHtml(Output& output, const engine::WorkingLists& lists);
+void WriteHtml(Output& output, const WorkingLists& lists);
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace backtrail::cli {
+namespace backtrail::engine {
 
 // Output goes to the stream or, with --output, to a file that is replaced
 // only when everything was written.
@@ -128,4 +128,4 @@ private:
     std::thread thread; // last: it starts when everything else is ready
 };
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

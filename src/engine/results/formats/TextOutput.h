@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace backtrail::cli {
+namespace backtrail::engine {
 
 /// The text as UTF-8 bytes.
 std::string Utf8(const QString& text);
@@ -28,4 +28,4 @@ void AppendPlainCell(std::string& out, std::string_view bytes);
 /// The number of characters (code points) in valid UTF-8 text.
 std::size_t DisplayWidth(std::string_view utf8);
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace backtrail::cli {
+namespace backtrail::engine {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::size_t DisplayWidth(std::string_view utf8)
     return width;
 }
 
-} // namespace backtrail::cli
+} // namespace backtrail::engine
