@@ -8,7 +8,9 @@
 
 #include "engine/input/ByteSearch.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 HWY_BEFORE_NAMESPACE();
 namespace backtrail::engine::HWY_NAMESPACE {
@@ -76,6 +78,28 @@ const char* SkipHostNameBytesHere(const char* from, const char* end)
         [nameByte](unsigned char c) { return !nameByte(c); });
 }
 
+std::size_t FindEachHere(const char* from, const char* end, char byte, std::uint32_t* offsets, std::size_t capacity)
+{
+    const Tag d;
+    const std::size_t lanes = hn::Lanes(d);
+    const auto wanted = hn::Set(d, static_cast<std::uint8_t>(byte));
+    const char* const begin = from;
+    std::size_t count = 0;
+    for (; std::size_t(end - from) >= lanes && count < capacity; from += lanes) {
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d, hn::Eq(hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(from)), wanted), bits);
+        std::uint64_t mask = 0;
+        std::memcpy(&mask, bits, sizeof mask);
+        for (; mask != 0 && count < capacity; mask &= mask - 1)
+            offsets[count++] = std::uint32_t(from - begin) + std::uint32_t(std::countr_zero(mask));
+    }
+    for (; from < end && count < capacity; ++from) {
+        if (*from == byte)
+            offsets[count++] = std::uint32_t(from - begin);
+    }
+    return count;
+}
+
 } // namespace backtrail::engine::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -84,6 +108,7 @@ namespace backtrail::engine {
 
 HWY_EXPORT(FindAddressStopHere);
 HWY_EXPORT(SkipHostNameBytesHere);
+HWY_EXPORT(FindEachHere);
 
 const char* FindAddressStop(const char* from, const char* end, bool blankToo)
 {
@@ -93,6 +118,11 @@ const char* FindAddressStop(const char* from, const char* end, bool blankToo)
 const char* SkipHostNameBytes(const char* from, const char* end)
 {
     return HWY_DYNAMIC_DISPATCH(SkipHostNameBytesHere)(from, end);
+}
+
+std::size_t FindEach(const char* from, const char* end, char byte, std::uint32_t* offsets, std::size_t capacity)
+{
+    return HWY_DYNAMIC_DISPATCH(FindEachHere)(from, end, byte, offsets, capacity);
 }
 
 } // namespace backtrail::engine

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace backtrail::engine;
 
@@ -43,6 +45,16 @@ TEST(ByteSearch, AgreesWithPlainLoopsOnEveryInstructionSet)
             while (name < to && plainName(static_cast<unsigned char>(text[name])))
                 ++name;
             ASSERT_EQ(SkipHostNameBytes(begin + from, begin + to) - begin, std::ptrdiff_t(name));
+            std::vector<std::uint32_t> dots;
+            for (std::size_t at = from; at < to; ++at) {
+                if (text[at] == '.')
+                    dots.push_back(std::uint32_t(at - from));
+            }
+            const std::size_t capacity = 1 + random() % 12;
+            std::vector<std::uint32_t> found(capacity);
+            found.resize(FindEach(begin + from, begin + to, '.', found.data(), capacity));
+            dots.resize(std::min(dots.size(), capacity));
+            ASSERT_EQ(found, dots);
         }
     }
     hwy::SetSupportedTargetsForTest(0);
