@@ -44,9 +44,11 @@ public:
     }
     FlatTable& operator=(FlatTable&& other) noexcept
     {
-        cells = std::move(other.cells);
-        other.cells.clear();
-        held = std::exchange(other.held, 0);
+        if (this != &other) {
+            cells = std::move(other.cells);
+            other.cells.clear();
+            held = std::exchange(other.held, 0);
+        }
         return *this;
     }
 
