@@ -1,11 +1,10 @@
 #include "EntryDetails.h"
 
 #include "engine/base/HugePages.h"
-#include "engine/fields/LineTime.h"
 #include "engine/base/TextHash.h"
+#include "engine/fields/LineTime.h"
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -15,24 +14,14 @@ namespace backtrail::engine {
 
 namespace {
 
-constexpr std::size_t kFirstTableSize = 1024;
-
 std::uint32_t saturatingAdd(std::uint32_t a, std::uint32_t b)
 {
     return std::uint32_t(std::min<std::uint64_t>(std::uint64_t(a) + b, UINT32_MAX));
 }
 
-std::uint64_t mixed(std::uint64_t key)
+std::uint64_t hashOf(std::uint32_t entry, std::uint32_t value)
 {
-    key ^= key >> 33;
-    key *= 0xff51afd7ed558ccdULL;
-    key ^= key >> 33;
-    return key;
-}
-
-std::size_t slotOf(std::uint32_t entry, std::uint32_t value, std::size_t mask)
-{
-    return std::size_t(mixed((std::uint64_t(entry) << 32) | value)) & mask;
+    return MixHash((std::uint64_t(entry) << 32) | value);
 }
 
 } // namespace
@@ -46,32 +35,28 @@ void EntryDetails::PairCounts::add(FirstsList& records, std::uint32_t entry, std
         return;
     }
     if (mine.recent != 0 && mine.recentValue == value) {
-        Slot& last = table[mine.recent - 1];
+        Slot& last = table.at(mine.recent - 1);
         last.count = saturatingAdd(last.count, clicks);
         return;
     }
-    if ((held + 1) * 4 > table.size() * 3)
-        grow(records);
-    const std::size_t mask = table.size() - 1;
-    for (std::size_t slot = slotOf(entry, value, mask);; slot = (slot + 1) & mask) {
-        Slot& pair = table[slot];
-        if (pair.entry == 0) {
-            pair = {entry + 1, value, clicks};
-            ++held;
-        } else if (pair.entry == entry + 1 && pair.value == value) {
-            pair.count = saturatingAdd(pair.count, clicks);
-        } else {
-            continue;
-        }
-        mine.recent = std::uint32_t(slot + 1);
-        mine.recentValue = value;
-        return;
+    const std::size_t capacityBefore = table.capacity();
+    const auto same = [&](const Slot& held) { return held.entry == entry + 1 && held.value == value; };
+    const auto fresh = [&] { return Slot {entry + 1, value, 0}; };
+    const auto hashOfHeld = [](const Slot& held) { return hashOf(held.entry - 1, held.value); };
+    Slot* pair = table.findOrAdd(hashOf(entry, value), same, fresh, hashOfHeld).first;
+    pair->count = saturatingAdd(pair->count, clicks);
+    if (table.capacity() != capacityBefore) {
+        // The table grew: the entries' last pairs lie elsewhere now.
+        for (Firsts& record : records)
+            (record.*member).recent = 0;
     }
+    mine.recent = std::uint32_t(table.placeOf(*pair) + 1);
+    mine.recentValue = value;
 }
 
 std::size_t EntryDetails::PairCounts::size(const FirstsList& records) const
 {
-    return held + merged.size() + values.size()
+    return table.size() + merged.size() + values.size()
         + std::size_t(std::count_if(records.begin(), records.end(),
                                     [this](const Firsts& f) { return (f.*member).value != 0; }));
 }
@@ -87,10 +72,7 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const FirstsList
         if ((records[e].*member).value != 0)
             ++start[rowOf(e) + 1];
     }
-    for (const Slot& pair : table) {
-        if (pair.entry != 0)
-            ++start[rowOf(pair.entry - 1) + 1];
-    }
+    table.forEach([&](const Slot& pair) { ++start[rowOf(pair.entry - 1) + 1]; });
     for (const Slot& pair : merged)
         ++start[rowOf(pair.entry - 1) + 1];
     for (std::size_t e = 0; e < entries; ++e)
@@ -110,15 +92,11 @@ void EntryDetails::PairCounts::sortByEntry(std::size_t entries, const FirstsList
             if (mine.value != 0)
                 put(e, mine.value - 1, mine.count);
         }
-        for (const Slot& pair : table) {
-            if (pair.entry != 0)
-                put(pair.entry - 1, pair.value, pair.count);
-        }
+        table.forEach([&](const Slot& pair) { put(pair.entry - 1, pair.value, pair.count); });
         for (const Slot& pair : merged)
             put(pair.entry - 1, pair.value, pair.count);
     }
-    Release(table);
-    held = 0;
+    table.clear();
     const bool mayRepeat = !merged.empty() && entries > 0;
     Release(merged);
     if (!mayRepeat)
@@ -184,23 +162,15 @@ void EntryDetails::PairCounts::renumber(FirstsList& records, const std::vector<s
             mine = First();
         }
     }
-    for (const Slot& pair : table) {
-        if (pair.entry != 0)
-            merged.push_back({entryOf[pair.entry - 1] + 1, pair.value, pair.count});
-    }
-    Release(table);
-    held = 0;
+    table.forEach([&](const Slot& pair) { merged.push_back({entryOf[pair.entry - 1] + 1, pair.value, pair.count}); });
+    table.clear();
     if (merged.size() >= sumAt)
         sumMerged();
 }
 
 void EntryDetails::PairCounts::prefetch(std::uint32_t entry, std::uint32_t value) const
 {
-    if (table.empty())
-        return;
-    const Slot* slot = &table[slotOf(entry, value, table.size() - 1)];
-    __builtin_prefetch(slot);
-    __builtin_prefetch(reinterpret_cast<const char*>(slot) + sizeof(Slot) - 1);
+    table.prefetch(hashOf(entry, value));
 }
 
 void EntryDetails::PairCounts::addAll(const PairCounts& later, const FirstsList& laterRecords,
@@ -216,60 +186,25 @@ void EntryDetails::PairCounts::addAll(const PairCounts& later, const FirstsList&
         if (theirs.value != 0)
             merged.push_back({entryOf[e] + 1, value(theirs.value - 1), theirs.count});
     }
-    for (const auto* from : {&later.table, &later.merged}) {
-        for (const Slot& pair : *from) {
-            if (pair.entry != 0)
-                merged.push_back({entryOf[pair.entry - 1] + 1, value(pair.value), pair.count});
-        }
-    }
+    auto add = [&](const Slot& pair) {
+        merged.push_back({entryOf[pair.entry - 1] + 1, value(pair.value), pair.count});
+    };
+    later.table.forEach(add);
+    for (const Slot& pair : later.merged)
+        add(pair);
     if (merged.size() >= sumAt)
         sumMerged();
 }
 
-void EntryDetails::PairCounts::grow(FirstsList& records)
-{
-    std::vector<Slot, HugePageAllocator<Slot>> old(std::max(kFirstTableSize, table.size() * 2));
-    old.swap(table); // the larger table is now `table`
-    const std::size_t mask = table.size() - 1;
-    for (const Slot& pair : old) {
-        if (pair.entry == 0)
-            continue;
-        std::size_t slot = slotOf(pair.entry - 1, pair.value, mask);
-        while (table[slot].entry != 0)
-            slot = (slot + 1) & mask;
-        table[slot] = pair;
-    }
-    for (Firsts& record : records)
-        (record.*member).recent = 0;
-}
-
 std::uint32_t EntryDetails::landingNumber(std::string_view landing)
 {
-    if ((names.size() + 1) * 2 > nameTable.size())
-        growNames();
-    const std::size_t mask = nameTable.size() - 1;
-    for (std::size_t slot = TextHash(landing) & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t held = nameTable[slot];
-        if (held == 0) {
-            nameTable[slot] = std::uint32_t(names.size() + 1);
-            names.append(landing);
-            return std::uint32_t(names.size() - 1);
-        }
-        if (names[held - 1] == landing)
-            return held - 1;
-    }
-}
-
-void EntryDetails::growNames()
-{
-    nameTable.assign(std::max(kFirstTableSize, nameTable.size() * 2), 0);
-    const std::size_t mask = nameTable.size() - 1;
-    for (std::uint32_t n = 0; n < names.size(); ++n) {
-        std::size_t slot = TextHash(names[n]) & mask;
-        while (nameTable[slot] != 0)
-            slot = (slot + 1) & mask;
-        nameTable[slot] = n + 1;
-    }
+    const auto [slot, added] = nameTable.findOrAdd(
+        TextHash(landing), [&](NameSlot held) { return names[held.name - 1] == landing; },
+        [&] { return NameSlot {std::uint32_t(names.size() + 1)}; },
+        [this](NameSlot held) { return TextHash(names[held.name - 1]); });
+    if (added)
+        names.append(landing);
+    return slot->name - 1;
 }
 
 void EntryDetails::addLanding(std::uint32_t entry, std::string_view landing, std::uint32_t clicks)
@@ -356,7 +291,7 @@ void EntryDetails::merge(EntryDetails& later, const std::vector<std::uint32_t>& 
 void EntryDetails::index(std::size_t entries)
 {
     flush();
-    Release(nameTable);
+    nameTable.clear();
     landings.sortByEntry(entries, firsts);
     days.sortByEntry(entries, firsts);
     Release(firsts);

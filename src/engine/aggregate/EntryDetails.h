@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/base/FlatTable.h"
 #include "engine/base/HugePages.h"
 #include "engine/base/TextList.h"
 
@@ -117,7 +118,7 @@ private:
     /// Counts per (entry, value) pair. Each entry's first pair lies beside
     /// the entry in plain arrays: most referrers lead to one page, and most
     /// are seen on one day, so most lines never reach the table. Further pairs
-    /// are kept in an open-addressing table whose slot holds the pair and its
+    /// are kept in a hash table whose slot holds the pair and its
     /// count, so that counting a known pair reads one place; each entry's
     /// last such pair is looked at first (a log's lines come in time order).
     /// Once indexed, only each entry's range of values and counts is left.
@@ -149,11 +150,10 @@ private:
             std::uint32_t entry = 0; // entry + 1
             std::uint32_t value = 0;
             std::uint32_t count = 0;
+            bool empty() const { return entry == 0; }
         };
         First Firsts::*member; // this table's first pair in an entry's record
-        // At most three quarters full, its size a power of two.
-        std::vector<Slot, HugePageAllocator<Slot>> table;
-        std::size_t held = 0; // pairs in the table
+        FlatTable<Slot, FlatTableShape {1024, 75}, HugePageAllocator<Slot>> table;
         // The pairs that merges brought, in the order they came; a pair may be
         // here several times, and in the table or a record too.
         std::vector<Slot, HugePageAllocator<Slot>> merged;
@@ -176,8 +176,6 @@ private:
         void renumber(FirstsList& records, const std::vector<std::uint32_t>& entryOf, std::uint32_t earlier);
         /// Fetches the slot where the pair's lookup starts into the cache.
         void prefetch(std::uint32_t entry, std::uint32_t value) const;
-        /// Doubles the table; the entries' last pairs are forgotten.
-        void grow(FirstsList& records);
         std::size_t size(const FirstsList& records) const;
         /// Puts all pairs in entry order for entries 0 to entries - 1, and
         /// drops the table.
@@ -228,7 +226,6 @@ private:
     /// pages than its referrers have (referrer, page) pairs, so each page's
     /// bytes are kept once.
     std::uint32_t landingNumber(std::string_view landing);
-    void growNames();
 
     /// A line that addLine() queued.
     struct QueuedLine
@@ -246,7 +243,12 @@ private:
     std::size_t oldest = 0; // where the first of them is
 
     TextList names;
-    std::vector<std::uint32_t> nameTable;
+    struct NameSlot
+    {
+        std::uint32_t name = 0; // its number in names + 1 (0: none)
+        bool empty() const { return name == 0; }
+    };
+    FlatTable<NameSlot, FlatTableShape {1024, 50}> nameTable;
     FirstsList firsts; // per entry, until indexed
     PairCounts landings {&Firsts::landing}; // (entry, landing page number)
     PairCounts days {&Firsts::day}; // (entry, dayValue(day))

@@ -1,7 +1,6 @@
 #include "ScanPart.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -31,24 +30,18 @@ std::uint64_t ScanPart::hashOf(std::string_view text, bool bot)
 
 std::size_t ScanPart::find(std::string_view referrer, bool bot, std::uint64_t hash) const
 {
-    if (buckets.empty())
-        return kNone;
-    const std::size_t mask = buckets.size() - 1;
     const std::uint64_t key = keyOf(hash, bot);
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const std::uint64_t held = buckets[slot];
-        if (held == 0)
-            return kNone;
-        if ((held & ~kIndexMask) == key && lists.List1[std::size_t(held & kIndexMask) - 1] == referrer)
-            return std::size_t(held & kIndexMask) - 1;
-    }
+    const EntrySlot* slot = entryTable.find(hash, [&](EntrySlot held) {
+        return (held.bits & ~kIndexMask) == key && lists.List1[std::size_t(held.bits & kIndexMask) - 1] == referrer;
+    });
+    return slot ? std::size_t(slot->bits & kIndexMask) - 1 : kNone;
 }
 
 void ScanPart::prefetch(std::uint64_t hash, bool bot, bool text) const
 {
-    const std::uint64_t held = buckets[hash & (buckets.size() - 1)];
-    if (held != 0 && (held & ~kIndexMask) == keyOf(hash, bot)) {
-        const std::size_t k = std::size_t(held & kIndexMask) - 1;
+    const EntrySlot* held = entryTable.home(hash);
+    if (held && !held->empty() && (held->bits & ~kIndexMask) == keyOf(hash, bot)) {
+        const std::size_t k = std::size_t(held->bits & kIndexMask) - 1;
         if (text) {
             // And what a found entry's merge writes.
             __builtin_prefetch(lists.List1[k].data());
@@ -63,13 +56,9 @@ void ScanPart::prefetch(std::uint64_t hash, bool bot, bool text) const
 void ScanPart::insert(std::uint64_t hash, bool bot)
 {
     // The entry about to be appended gets number size().
-    if ((size() + 1) * 2 > buckets.size())
-        grow();
-    const std::size_t mask = buckets.size() - 1;
-    std::size_t slot = hash & mask;
-    while (buckets[slot] != 0)
-        slot = (slot + 1) & mask;
-    buckets[slot] = keyOf(hash, bot) | std::uint64_t(size() + 1);
+    if (entryTable.full())
+        rehash(entryTable.capacity() * 2);
+    entryTable.place(hash, {keyOf(hash, bot) | std::uint64_t(size() + 1)});
     hashes.push_back(hash);
 }
 
@@ -80,8 +69,8 @@ void ScanPart::reserve(std::size_t entries)
     if (entries <= size())
         return;
     if (collapsing) {
-        if (entries * 2 > buckets.size())
-            grow(std::bit_ceil(entries * 2));
+        if (EntryTable::capacityFor(entries) > entryTable.capacity())
+            rehash(std::max(entryTable.capacity() * 2, EntryTable::capacityFor(entries)));
         hashes.reserve(entries);
         lists.counts.reserve(entries);
     }
@@ -94,22 +83,12 @@ void ScanPart::reserve(std::size_t entries)
         lists.lastSeen.reserve(entries);
 }
 
-void ScanPart::grow(std::size_t atLeast)
+void ScanPart::rehash(std::size_t tableSize)
 {
-    rehash(std::max<std::size_t>({4096, buckets.size() * 2, atLeast}));
-}
-
-void ScanPart::rehash(std::size_t newSize)
-{
-    buckets.assign(newSize, 0);
-    const std::size_t mask = newSize - 1;
-    for (std::size_t k = 0; k < size(); ++k) {
-        const std::uint64_t hash = hashes[k];
-        std::size_t slot = hash & mask;
-        while (buckets[slot] != 0)
-            slot = (slot + 1) & mask;
-        buckets[slot] = keyOf(hash, lists.bot[k] != 0) | std::uint64_t(k + 1);
-    }
+    // From the kept hashes, in entry order: the slots' own bits do not tell where they go.
+    entryTable.reset(tableSize);
+    for (std::size_t k = 0; k < size(); ++k)
+        entryTable.place(hashes[k], {keyOf(hashes[k], lists.bot[k] != 0) | std::uint64_t(k + 1)});
 }
 
 void ScanPart::bump(std::size_t entry, std::uint32_t by)
@@ -243,9 +222,9 @@ void ScanPart::merge(ScanPart&& later)
         const std::string_view referrer = more.List1[j];
         const bool bot = more.isBot(j);
         const std::uint64_t hash = hashed ? hashOfLater[j] : hashOf(referrer, bot);
-        if (hashed && !buckets.empty()) {
+        if (hashed && entryTable.capacity() != 0) {
             if (j + kAhead < more.size())
-                __builtin_prefetch(&buckets[hashOfLater[j + kAhead] & (buckets.size() - 1)]);
+                entryTable.prefetch(hashOfLater[j + kAhead]);
             if (j + kNear < more.size())
                 prefetch(hashOfLater[j + kNear], more.isBot(j + kNear), false);
             if (j + kNearest < more.size())
@@ -306,8 +285,8 @@ void ScanPart::takeEarlier(ScanPart&& earlier)
     std::vector<std::uint32_t> entryOf(size(), kNotShared);
     constexpr std::size_t kAhead = 8;
     for (std::size_t i = 0; i < before; ++i) {
-        if (i + kAhead < before && !buckets.empty())
-            __builtin_prefetch(&buckets[earlier.hashes[i + kAhead] & (buckets.size() - 1)]);
+        if (i + kAhead < before)
+            entryTable.prefetch(earlier.hashes[i + kAhead]);
         const bool bot = first.isBot(i);
         const std::size_t found = find(first.List1[i], bot, earlier.hashes[i]);
         if (found == kNone)
@@ -345,8 +324,8 @@ void ScanPart::takeEarlier(ScanPart&& earlier)
     lists.lastSeen.prepend(first.lastSeen);
     first.lastSeen.clear();
     // Every entry's number has changed.
-    Release(earlier.buckets);
-    rehash(std::max<std::size_t>({4096, buckets.size(), std::bit_ceil((size() + 1) * 2)}));
+    earlier.entryTable.clear();
+    rehash(std::max(entryTable.capacity(), EntryTable::capacityFor(size() + 1)));
     if (detailed) {
         // This part's pairs stay where they are, numbered anew; the earlier
         // part's few are added to them.
@@ -365,7 +344,7 @@ WorkingLists ScanPart::takeEntries()
     fillLastSeen(taken);
     taken.distinct = collapsing;
     lists = WorkingLists();
-    Release(buckets);
+    entryTable.clear();
     Release(hashes);
     return taken;
 }

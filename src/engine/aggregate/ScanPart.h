@@ -2,6 +2,7 @@
 
 #include "EntryDetails.h"
 #include "WorkingLists.h"
+#include "engine/base/FlatTable.h"
 #include "engine/base/HugePages.h"
 #include "engine/base/TextHash.h"
 
@@ -107,11 +108,11 @@ public:
     /// so it is worth its while once that has arrived.
     void prefetchEntry(std::uint64_t referrerHash, bool bot, Lookup step) const
     {
-        if (!collapsing || buckets.empty())
+        if (!collapsing)
             return;
         const std::uint64_t hash = bot ? referrerHash ^ kBotHash : referrerHash;
         if (step == Lookup::Slot)
-            __builtin_prefetch(&buckets[hash & (buckets.size() - 1)]);
+            entryTable.prefetch(hash);
         else
             prefetch(hash, bot, step == Lookup::Text);
     }
@@ -164,8 +165,7 @@ private:
     /// Fetches into the cache the entry held where a probe for the hash starts
     /// (its place in the referrer list, or with `text` its bytes).
     void prefetch(std::uint64_t hash, bool bot, bool text) const;
-    void grow(std::size_t atLeast = 0);
-    /// Puts every entry in a table of the given size (a power of two).
+    /// Puts every entry, in order, in a table of at least the given size.
     void rehash(std::size_t tableSize);
     /// merge() turned about: `earlier`'s entries (with its counters added
     /// already) are put before this part's, which are not copied.
@@ -190,10 +190,15 @@ private:
     bool detailed;
     EntryDetails detailTables;
     WorkingLists lists;
-    // Open addressing over the entries: a slot holds the entry's number + 1 in
-    // its low 31 bits (0 when empty), its bot flag, and the upper half of its
-    // hash. At most half full.
-    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> buckets;
+    // The entries by hash: a slot holds the entry's number + 1 in its low 31
+    // bits (0 when empty), its bot flag, and the upper half of its hash.
+    struct EntrySlot
+    {
+        std::uint64_t bits = 0;
+        bool empty() const { return bits == 0; }
+    };
+    using EntryTable = FlatTable<EntrySlot, FlatTableShape {4096, 50}, HugePageAllocator<EntrySlot>>;
+    EntryTable entryTable;
     // Each entry's hash, so that growing the table hashes nothing again.
     std::vector<std::uint64_t> hashes;
     // The landing pages appended lately, by landingSlot(): a site's lines go

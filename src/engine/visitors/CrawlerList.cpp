@@ -174,52 +174,24 @@ std::uint8_t CrawlerList::crawlerMark(std::string_view userAgent)
 
 const std::uint8_t* CrawlerList::Cache::find(std::uint64_t hash, std::string_view text) const
 {
-    if (table.empty())
-        return nullptr;
-    const std::size_t mask = table.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = table[at];
-        if (!slot.used)
-            return nullptr;
-        if (slot.hash == hash && slot.length == text.size()
-            && std::string_view(bytes).substr(slot.offset, slot.length) == text)
-            return &slot.answer;
-    }
+    const Slot* slot = table.find(hash, [&](const Slot& held) {
+        return held.hash == hash && held.length == text.size()
+            && std::string_view(bytes).substr(held.offset, held.length) == text;
+    });
+    return slot ? &slot->answer : nullptr;
 }
 
 void CrawlerList::Cache::insert(std::uint64_t hash, std::string_view text, std::uint8_t answer)
 {
-    if ((count + 1) * 2 > table.size())
-        grow();
-    const std::size_t mask = table.size() - 1;
-    std::size_t at = hash & mask;
-    while (table[at].used)
-        at = (at + 1) & mask;
-    table[at] = {hash, std::uint32_t(bytes.size()), std::uint32_t(text.size()), true, answer};
+    table.add(hash, {hash, std::uint32_t(bytes.size()), std::uint32_t(text.size()), true, answer},
+              [](const Slot& held) { return held.hash; });
     bytes.append(text);
-    ++count;
-}
-
-void CrawlerList::Cache::grow()
-{
-    std::vector<Slot> old(std::max<std::size_t>(64, table.size() * 2));
-    old.swap(table); // the larger table is now `table`
-    const std::size_t mask = table.size() - 1;
-    for (const Slot& slot : old) {
-        if (!slot.used)
-            continue;
-        std::size_t at = slot.hash & mask;
-        while (table[at].used)
-            at = (at + 1) & mask;
-        table[at] = slot;
-    }
 }
 
 void CrawlerList::Cache::clear()
 {
     table.clear();
     bytes.clear();
-    count = 0;
 }
 
 bool CrawlerList::matches(std::string_view userAgent) const

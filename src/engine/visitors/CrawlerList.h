@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrawlerKinds.h"
+#include "engine/base/FlatTable.h"
 
 #include <QString>
 
@@ -95,10 +96,10 @@ private:
     struct Compiled;
     explicit CrawlerList(std::shared_ptr<const Compiled> patterns);
 
-    // User agents asked about lately, with their answers: an open-addressing
-    // table, at most half full, whose slots hold a text's hash, where its
-    // bytes lie in one buffer, and the answer. A lookup hashes the text once
-    // and reads its slot and the bytes it compares.
+    // User agents asked about lately, with their answers: a FlatTable whose
+    // slots hold a text's hash, where its bytes lie in one buffer, and the
+    // answer. A lookup hashes the text once and reads its slot and the bytes
+    // it compares.
     class Cache
     {
     public:
@@ -106,7 +107,7 @@ private:
         const std::uint8_t* find(std::uint64_t hash, std::string_view text) const;
         /// Caches an answer for a text that is not cached yet.
         void insert(std::uint64_t hash, std::string_view text, std::uint8_t answer);
-        std::size_t size() const { return count; }
+        std::size_t size() const { return table.size(); }
         void clear();
 
     private:
@@ -117,11 +118,10 @@ private:
             std::uint32_t length = 0;
             bool used = false;
             std::uint8_t answer = kPersonMark;
+            bool empty() const { return !used; }
         };
-        void grow();
-        std::vector<Slot> table;
+        FlatTable<Slot> table;
         std::string bytes;
-        std::size_t count = 0;
     };
 
     std::shared_ptr<const Compiled> compiled;
