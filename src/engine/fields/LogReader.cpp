@@ -178,16 +178,19 @@ std::size_t ReferrerMatcher::schemeBefore(std::string_view line, std::size_t sep
     return 0;
 }
 
-std::size_t ReferrerMatcher::addressStart(std::string_view line) const
+std::size_t ReferrerMatcher::addressStart(std::string_view line, const LineMarks& marks) const
 {
-    const OwnLineMarks marks(line);
-    const LineMarks& view = marks;
-    for (std::size_t at = view.next(Mark::Scheme, 0); at != std::string_view::npos;
-         at = view.next(Mark::Scheme, at + 1)) {
+    for (std::size_t at = marks.next(Mark::Scheme, 0); at != std::string_view::npos;
+         at = marks.next(Mark::Scheme, at + 1)) {
         if (const std::size_t scheme = schemeBefore(line, at))
             return at - scheme;
     }
     return std::string_view::npos;
+}
+
+std::size_t ReferrerMatcher::addressStart(std::string_view line) const
+{
+    return addressStart(line, OwnLineMarks(line));
 }
 
 bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
@@ -200,13 +203,12 @@ bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
 {
     const OwnLineMarks marks(line);
-    Referrer referrer;
-    std::size_t start = addressStart(line);
+    const std::size_t start = addressStart(line, marks);
     if (start == std::string_view::npos) {
         remainder.assign(line);
         return {};
     }
-    referrer = cutAt(line, start);
+    const Referrer referrer = cutAt(line, start);
     Remainder(line, marks, start, referrer.text, remainder);
     return referrer;
 }

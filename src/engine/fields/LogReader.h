@@ -85,6 +85,7 @@ public:
 
 private:
     static Referrer cutAt(std::string_view line, std::size_t start);
+    std::size_t addressStart(std::string_view line, const LineMarks& marks) const;
     // The length of the scheme that stands before the "://" at `separator`
     // ("http" 4, "https" 5 with https on), 0 when it starts no address.
     std::size_t schemeBefore(std::string_view line, std::size_t separator) const;
