@@ -36,12 +36,29 @@ struct LineTime
     std::int64_t instant() const { return localKey() - std::int64_t(offsetMinutes) * 60; }
     /// Days since 1970-01-01 of the date as written: the server's day.
     std::int32_t localDay() const;
+    /// True when this is an earlier instant than `other`. Times of one offset
+    /// (all of a server's lines, mostly) compare their written fields as they
+    /// stand, without counting days.
+    bool earlierThan(const LineTime& other) const
+    {
+        if (offsetMinutes == other.offsetMinutes)
+            return writtenKey() < other.writtenKey();
+        return instant() < other.instant();
+    }
     /// "2026-12-08T17:13:23+02:00"; an offset of zero is "+00:00". Empty when no time.
     std::string iso() const;
     /// The same text appended to `out` (nothing when no time).
     void appendIso(std::string& out) const;
 
     bool operator==(const LineTime&) const = default;
+
+private:
+    // The written date and time as one number that orders like them.
+    std::uint64_t writtenKey() const
+    {
+        return std::uint64_t(std::uint16_t(year)) << 40 | std::uint64_t(month) << 32 | std::uint64_t(day) << 24
+            | std::uint64_t(hour) << 16 | std::uint64_t(minute) << 8 | std::uint64_t(second);
+    }
 };
 
 /// First and last seen as lines come: a time replaces `first` only when it
@@ -49,12 +66,12 @@ struct LineTime
 /// lines tie the first of them in the scan stays. No time changes nothing.
 inline void KeepEarlier(LineTime& first, const LineTime& time)
 {
-    if (time.valid && (!first.valid || time.instant() < first.instant()))
+    if (time.valid && (!first.valid || time.earlierThan(first)))
         first = time;
 }
 inline void KeepLater(LineTime& last, const LineTime& time)
 {
-    if (time.valid && (!last.valid || time.instant() > last.instant()))
+    if (time.valid && (!last.valid || last.earlierThan(time)))
         last = time;
 }
 

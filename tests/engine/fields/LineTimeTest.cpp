@@ -212,5 +212,16 @@ TEST(LineTime, RandomTimesInEachFormat)
         ASSERT_EQ(time.year * 10000 + time.month * 100 + time.day, y * 10000 + mo * 100 + d) << line;
         // What iso() writes is read back as the same time.
         ASSERT_EQ(FindLineTime(time.iso(), {}), time) << line << " " << time.iso();
+        // Instants order alike however they are compared, against the time
+        // before, in its own offset or another.
+        static LineTime before;
+        if (before.valid) {
+            ASSERT_EQ(time.earlierThan(before), time.instant() < before.instant()) << line;
+            ASSERT_EQ(before.earlierThan(time), before.instant() < time.instant()) << line;
+            LineTime sameOffset = before;
+            sameOffset.offsetMinutes = time.offsetMinutes;
+            ASSERT_EQ(time.earlierThan(sameOffset), time.instant() < sameOffset.instant()) << line;
+        }
+        before = time;
     }
 }
