@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <thread>
+
 namespace backtrail::engine {
 
 namespace {
@@ -19,14 +21,12 @@ bool readList(const QString& path, QByteArray& bytes, VisitorLists& lists)
     return true;
 }
 
-} // namespace
-
-VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile,
-                              const QString& sourceListsFolder)
+// The crawler list, and the spam hosts with the user's own.
+void readCrawlersAndSpam(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile,
+                         VisitorLists& lists)
 {
-    VisitorLists lists;
-    lists.crawlers = CrawlerList::Shipped();
     QByteArray bytes;
+    bool crawlersGiven = false;
     if (!crawlerListPath.isEmpty() && readList(crawlerListPath, bytes, lists)) {
         CrawlerList given = CrawlerList::FromJson(std::string_view(bytes.constData(), std::size_t(bytes.size())));
         if (!given.error().isEmpty()) {
@@ -45,9 +45,14 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
                                       QString::fromStdString(entry.reason));
             lists.usable = false;
         }
-        if (lists.usable)
+        if (lists.usable) {
             lists.crawlers = given;
+            crawlersGiven = true;
+        }
     }
+    // The shipped list is read only when no usable list takes its place.
+    if (!crawlersGiven)
+        lists.crawlers = CrawlerList::Shipped();
     QString spamError;
     const QStringList userHosts
         = settingsFile.isEmpty() ? QStringList() : ReadUserSpamList(UserSpamListPath(settingsFile), &spamError);
@@ -61,15 +66,34 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
         *spam = SpamList::Shipped(userHosts);
     }
     lists.spam = std::move(spam);
-    // The shipped source lists are read only when no other folder's take their place.
+}
+
+} // namespace
+
+VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spamListPath, const QString& settingsFile,
+                              const QString& sourceListsFolder)
+{
+    VisitorLists lists;
+    // The source lists take the longest to read (tens of milliseconds): they
+    // are read on a thread of their own while the other lists are.
     auto sources = std::make_shared<SourceLists>();
     QString sourcesError;
-    if (sourceListsFolder.isEmpty()) {
-        *sources = SourceLists::Shipped();
-    } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
+    bool sourcesRead = true;
+    {
+        std::jthread sourceReader([&] {
+            // The shipped source lists are read only when no other folder's take their place.
+            if (sourceListsFolder.isEmpty()) {
+                *sources = SourceLists::Shipped();
+            } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
+                sourcesRead = false;
+                *sources = SourceLists::Shipped();
+            }
+        });
+        readCrawlersAndSpam(crawlerListPath, spamListPath, settingsFile, lists);
+    }
+    if (!sourcesRead) {
         lists.problems << sourcesError;
         lists.usable = false;
-        *sources = SourceLists::Shipped();
     }
     lists.sources = std::move(sources);
     return lists;
