@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <thread>
-
 namespace backtrail::engine {
 
 namespace {
@@ -74,26 +72,16 @@ VisitorLists LoadVisitorLists(const QString& crawlerListPath, const QString& spa
                               const QString& sourceListsFolder)
 {
     VisitorLists lists;
-    // The source lists take the longest to read (tens of milliseconds): they
-    // are read on a thread of their own while the other lists are.
+    readCrawlersAndSpam(crawlerListPath, spamListPath, settingsFile, lists);
+    // The shipped source lists are read only when no other folder's take their place.
     auto sources = std::make_shared<SourceLists>();
     QString sourcesError;
-    bool sourcesRead = true;
-    {
-        std::jthread sourceReader([&] {
-            // The shipped source lists are read only when no other folder's take their place.
-            if (sourceListsFolder.isEmpty()) {
-                *sources = SourceLists::Shipped();
-            } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
-                sourcesRead = false;
-                *sources = SourceLists::Shipped();
-            }
-        });
-        readCrawlersAndSpam(crawlerListPath, spamListPath, settingsFile, lists);
-    }
-    if (!sourcesRead) {
+    if (sourceListsFolder.isEmpty()) {
+        *sources = SourceLists::Shipped();
+    } else if (!SourceLists::FromFolder(sourceListsFolder, *sources, &sourcesError)) {
         lists.problems << sourcesError;
         lists.usable = false;
+        *sources = SourceLists::Shipped();
     }
     lists.sources = std::move(sources);
     return lists;
