@@ -88,15 +88,22 @@ public:
     /// Marks `line`, in place of the line marked before.
     void mark(std::string_view line)
     {
-        if (words.size() < line.size() / 64 + 1)
-            words.resize(line.size() / 64 + 1);
-        MarkStructure(line.data(), line.size(), words.data());
         length = line.size();
+        if (length / 64 + 1 > kInline && longWords.size() < length / 64 + 1)
+            longWords.resize(length / 64 + 1);
+        MarkStructure(line.data(), line.size(), words());
     }
-    operator LineMarks() const { return LineMarks(words.data(), 0, length); }
+    operator LineMarks() const
+    {
+        return LineMarks(length / 64 + 1 > kInline ? longWords.data() : shortWords, 0, length);
+    }
 
 private:
-    std::vector<MarkWord> words;
+    // Lines shorter than 512 bytes (most of a log's) are marked without allocating.
+    static constexpr std::size_t kInline = 8;
+    MarkWord* words() { return length / 64 + 1 > kInline ? longWords.data() : shortWords; }
+    MarkWord shortWords[kInline];
+    std::vector<MarkWord> longWords;
     std::size_t length = 0;
 };
 
