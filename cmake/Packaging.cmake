@@ -109,7 +109,7 @@ if(BACKTRAIL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, publicsuffix")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "python3, libc6, libstdc++6, libisal2, libhwy1, libre2-9, libyaml-cpp0.7, libpsl5, publicsuffix, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
+      "python3, libc6, libstdc++6, libisal2, libhwy1, libsimdjson14, libre2-9, libyaml-cpp0.7, libpsl5, publicsuffix, libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6charts6 (>= 6.2), libqt6webenginecore6 (>= 6.2), libqt6webenginecore6-bin (>= 6.2), libqt6webenginewidgets6 (>= 6.2)")
 endif()
 
 include(CPack)

@@ -16,7 +16,7 @@
 //   4: the yield at which Stop is pressed
 // The rest is the log.
 
-#include "../tests/engine/PlainReferrerRule.h"
+#include "../tests/engine/PlainLineFields.h"
 #include "FuzzSupport.h"
 
 #include "engine/base/Settings.h"
@@ -117,7 +117,8 @@ std::string ReferenceRemainder(std::string_view line, std::string_view referrer)
 
 bool IsAddress(std::string_view entry, bool https)
 {
-    return HasPrefixAnyCase(entry, "http://") || (https && HasPrefixAnyCase(entry, "https://"));
+    return HasPrefixAnyCase(entry, "http://") || (https && HasPrefixAnyCase(entry, "https://"))
+        || HasPrefixAnyCase(entry, "android-app://");
 }
 
 void CheckListsInStep(const WorkingLists& lists)
@@ -184,11 +185,12 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
     const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
     const std::string_view domain(ownDomain.constData(), std::size_t(ownDomain.size()));
     const ReferrerMatcher matcher(domain, settings.bHttps);
+    LineShapeReader shapes;
     const std::vector<std::string_view> expectedLines = ReferenceLines(log);
     Entries lists;
     W3cFields fields;
+    backtrail::testing::PlainW3cNames names;
     std::string remainder;
-    std::string plainRemainder;
     std::string scratch;
     std::size_t lineCount = 0;
 
@@ -203,42 +205,58 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
         FUZZ_CHECK(marks.next(Mark::Bracket, 0) == line.find('['));
         if (!line.empty() && line.front() == '#')
             fields.readDirective(line);
+        if (line.starts_with("#Fields:"))
+            names = backtrail::testing::PlainW3cSplit(line.substr(8));
 
+        const LineFields read = shapes.read(line, marks, fields);
         ReferrerMatcher::Referrer referrer;
         std::size_t start = 0;
-        const bool taken = matcher.findReferrer(line, marks, referrer, start);
-        if (taken)
-            ReferrerMatcher::Remainder(line, marks, start, referrer.text, remainder);
-        FUZZ_CHECK(taken == matcher.IsReferrerLine(line));
-        // A line any of whose addresses is the own site's is never a referrer line.
-        const std::size_t plainStart = backtrail::testing::PlainReferrerStart(line, domain, settings.bHttps);
-        FUZZ_CHECK(taken == (plainStart != std::string_view::npos));
+        const bool taken = matcher.findReferrer(line, marks, read, referrer, start);
+        // Each line against a plain reading of its fields; Qt's JSON reader and
+        // the scanner's may part on damaged JSON, so there only what is taken
+        // is checked.
+        const backtrail::testing::PlainReferrer plain
+            = backtrail::testing::PlainFieldReferrer(line, names, domain, settings.bHttps);
+        const bool json = read.shape == LineShape::Json
+            || backtrail::testing::PlainShape(line, names).shape == backtrail::testing::PlainFields::Json;
+        FUZZ_CHECK(json || taken == plain.found);
+        if (fields.count == 0)
+            FUZZ_CHECK(taken == matcher.IsReferrerLine(line));
         if (!taken)
             return true;
-        const ReferrerMatcher::Referrer plain = matcher.ExtractReferrer(line, plainRemainder);
-        FUZZ_CHECK(plain.text == referrer.text && plain.closedByParen == referrer.closedByParen);
-        FUZZ_CHECK(plainRemainder == remainder);
-        FUZZ_CHECK(referrer.text.data() >= line.data()
-                   && referrer.text.data() + referrer.text.size() <= line.data() + line.size());
-        FUZZ_CHECK(IsAddress(referrer.text, settings.bHttps));
-        FUZZ_CHECK(remainder == ReferenceRemainder(line, referrer.text));
+        const std::string text(referrer.text);
+        FUZZ_CHECK(json || (text == plain.text && referrer.inAgent == plain.inAgent));
+        if (read.inLine() || !read.known())
+            FUZZ_CHECK(line.substr(start, text.size()) == text);
+        FUZZ_CHECK(IsAddress(text, settings.bHttps));
+        ReferrerMatcher::Remainder(line, marks, text, remainder);
+        FUZZ_CHECK(remainder == ReferenceRemainder(line, text));
 
         lists.rest.push_back(remainder);
-        lists.referrer.emplace_back(referrer.text);
+        lists.referrer.push_back(text);
         // Who clicked, the plain way: a user agent that a crawler pattern
         // matches (marked with the kind of crawler of the first pattern, read
-        // without the scan's cache), else a ")" closing the address or the
-        // address inside the user agent (a crawler of no known kind).
-        const UserAgentSpan agent = FindUserAgent(line, fields);
+        // without the scan's cache), else the address a crawler wrote into its
+        // user agent (a line of a known shape), or a ")" closing the address or
+        // the address inside the user agent (a line of none).
         std::string agentScratch;
         std::uint8_t mark = kPersonMark;
-        if (agent.found()) {
-            const std::string_view userAgent = UserAgentText(line, agent, agentScratch);
+        auto markOf = [&](std::string_view userAgent) {
             mark = CrawlerList::Shipped().markOf(userAgent);
             FUZZ_CHECK((mark != kPersonMark) == CrawlerList::Shipped().matches(userAgent));
+        };
+        if (read.known()) {
+            if (read.agent.data() != nullptr)
+                markOf(UserAgentText(read, agentScratch));
+            if (mark == kPersonMark && referrer.inAgent)
+                mark = kCrawlerMark;
+        } else {
+            const UserAgentSpan agent = FindUserAgent(line, fields);
+            if (agent.found())
+                markOf(UserAgentText(line, agent, agentScratch));
+            if (mark == kPersonMark && (referrer.closedByParen || agent.contains(matcher.addressStart(line))))
+                mark = kCrawlerMark;
         }
-        if (mark == kPersonMark && (referrer.closedByParen || agent.contains(matcher.addressStart(line))))
-            mark = kCrawlerMark;
         lists.bot.push_back(mark);
         lists.landing.emplace_back(LandingPath(line, fields, scratch));
         return true;

@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-charts-dev libxkbcommon-dev libisal-dev libre2-dev libxxhash-dev
   # The structural pass over each block of a log: SIMD through Google Highway.
   libhwy-dev
+  # JSON log lines and results are read with simdjson's On-Demand parser.
+  libsimdjson-dev
   # The source lists (YAML) and the public suffixes their search engines name.
   libyaml-cpp-dev libpsl-dev publicsuffix
   xvfb xauth x11-apps imagemagick clang-format time gzip

@@ -2,6 +2,7 @@
 
 #include "engine/results/formats/TextOutput.h"
 
+#include "engine/fields/LineShape.h"
 #include "engine/fields/LineTime.h"
 #include "engine/fields/OwnSite.h"
 
@@ -112,6 +113,8 @@ void AddScanOptions(QCommandLineParser& parser)
     const QCommandLineOption until(QStringLiteral("until"),
                                    QStringLiteral("Only lines up to DATE (2026-12-08 includes all of that day)."),
                                    QStringLiteral("DATE"));
+    const QCommandLineOption logFormat(QStringLiteral("log-format"), QString::fromLatin1(engine::kLogFormatHelp),
+                                       QStringLiteral("SHAPE"));
     const QCommandLineOption details(QStringLiteral("details"),
                                      QStringLiteral("In JSON, give each row its landing pages and its clicks per "
                                                     "day (a report always has them)."));
@@ -141,6 +144,7 @@ void AddScanOptions(QCommandLineParser& parser)
                                       QStringLiteral("SECONDS"));
     parser.addOption(since);
     parser.addOption(until);
+    parser.addOption(logFormat);
     parser.addOption(state);
     parser.addOption(follow);
     parser.addOption(interval);
@@ -171,6 +175,12 @@ QString ApplyScanOptions(const QCommandLineParser& parser, ScanSettings& setting
         return conflict;
     if (parser.isSet(QStringLiteral("domain")))
         settings.strYourWebsite = parser.value(QStringLiteral("domain"));
+    if (parser.isSet(QStringLiteral("log-format"))) {
+        const QByteArray name = parser.value(QStringLiteral("log-format")).toLatin1();
+        if (!LogFormatFromName(std::string_view(name.constData(), std::size_t(name.size())), settings.logFormat))
+            return QStringLiteral("--log-format takes auto, access, w3c, json or text, not '%1'")
+                .arg(parser.value(QStringLiteral("log-format")));
+    }
     for (const auto& [option, value, isEnd] :
          {std::tuple(&since, &settings.strDateSince, false), std::tuple(&until, &settings.strDateUntil, true)}) {
         if (!parser.isSet(*option))

@@ -1,5 +1,5 @@
 #include "ScanCommand.h"
-#include "../engine/PlainReferrerRule.h"
+#include "../engine/PlainLineFields.h"
 
 #include "engine/base/Settings.h"
 #include "engine/results/SavedResults.h"
@@ -73,7 +73,10 @@ std::pair<int, int> PlainCounts(const QString& path, const QString& domain)
     int lines = 0, links = 0;
     for (const QByteArray& line : bytes.split('\n')) {
         ++lines;
-        links += backtrail::testing::PlainReferrerStart(line.toStdString(), own, true) != std::string::npos;
+        std::string text = line.toStdString();
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        links += backtrail::testing::PlainFieldReferrer(text, {}, own, true).found;
     }
     if (bytes.endsWith('\n'))
         --lines; // the empty text after the last line end is no line
@@ -125,26 +128,27 @@ TEST_F(ScanCommand, JsonOfTheSampleLog)
     const QJsonObject o = json(r.out);
     CheckJsonOfSample(o, sample, QStringLiteral("semicomplete.com"));
     EXPECT_EQ(o[QStringLiteral("lines_scanned")].toInt(), 10000);
-    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2866); // https:// referrers included by default
+    EXPECT_EQ(o[QStringLiteral("links_found")].toInt(), 2872); // https:// referrers included by default
     const QJsonObject first = o[QStringLiteral("rows")].toArray()[0].toObject();
     EXPECT_TRUE(first[QStringLiteral("referrer")].toString().startsWith(QStringLiteral("http://www.google.ro/url?")));
     EXPECT_EQ(first[QStringLiteral("type")].toString(), QStringLiteral("HTM"));
 
-    // People's clicks: Google's redirect addresses carry the site's address
-    // percent-encoded in their query, and are Google's clicks all the same.
+    // People's clicks: Google's redirect addresses carry the site's address in
+    // their query (percent-encoded, and four written out), and are Google's
+    // clicks all the same.
     const Outcome people
         = run({QStringLiteral("--domain"), QStringLiteral("semicomplete.com"), QStringLiteral("--no-bots"),
                QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--quiet"), sample});
     ASSERT_EQ(people.status, 0) << people.err;
     const QJsonObject p = json(people.out);
-    EXPECT_EQ(p[QStringLiteral("links_found")].toInt(), 876);
+    EXPECT_EQ(p[QStringLiteral("links_found")].toInt(), 882);
     int google = 0;
     for (const auto& row : p[QStringLiteral("rows")].toArray()) {
         const QUrl address(row.toObject()[QStringLiteral("referrer")].toString());
         if (address.host() == QStringLiteral("www.google.com"))
             google += row.toObject()[QStringLiteral("clicks")].toString().toInt();
     }
-    EXPECT_EQ(google, 223);
+    EXPECT_EQ(google, 227);
 }
 
 // Where the visitors of the real sample come from, grouped by source: the
@@ -173,14 +177,14 @@ TEST_F(ScanCommand, SourcesOfTheSampleLog)
             withWords += words.toObject()[QStringLiteral("clicks")].toInt();
     }
     EXPECT_EQ(byKind,
-              (std::map<std::string, int> {{"crawler", 1990}, {"search", 582}, {"social", 37}, {"website", 257}}));
+              (std::map<std::string, int> {{"crawler", 1990}, {"search", 586}, {"social", 37}, {"website", 259}}));
     EXPECT_EQ(bySource["crawler:search-engine"], 1069);
     EXPECT_EQ(bySource["crawler:feed-reader"], 302);
     EXPECT_EQ(bySource["crawler:seo"], 99);
     EXPECT_EQ(bySource["crawler:"], 481); // known only by an address in the user agent
-    EXPECT_EQ(bySource["search:Google"], 552);
+    EXPECT_EQ(bySource["search:Google"], 553);
     EXPECT_EQ(bySource["search:DuckDuckGo"], 14);
-    EXPECT_EQ(bySource["search:Google Images"], 5);
+    EXPECT_EQ(bySource["search:Google Images"], 8);
     EXPECT_EQ(bySource["social:StackOverflow"], 34);
     EXPECT_EQ(bySource["social:Twitter"], 3);
     EXPECT_GT(withWords, 0);
@@ -379,6 +383,16 @@ TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)
     EXPECT_EQ(refused.status, 2);
     refused = run({QStringLiteral("--merge"), log});
     EXPECT_EQ(refused.status, 2);
+    // Lines read as another shape, and a shape that is none.
+    run({QStringLiteral("--log-format=text"), QStringLiteral("--format"), QStringLiteral("json"),
+         QStringLiteral("--output"), dir.filePath(QStringLiteral("text.json")), log});
+    refused = run({QStringLiteral("--merge"), dir.filePath(QStringLiteral("on.json")),
+                   dir.filePath(QStringLiteral("text.json"))});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("log format text"), std::string::npos) << refused.err;
+    refused = run({QStringLiteral("--log-format=apache"), log});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--log-format takes"), std::string::npos) << refused.err;
 }
 
 TEST_F(ScanCommand, CrawlersAndSpamTypedApartOrHiddenWithTheirCounts)

@@ -283,7 +283,7 @@ TEST_F(StateFile, RefusedOrStoppedRunsLeaveTheStateAsItWas)
         EXPECT_EQ(read(QStringLiteral("state.json")), kept);
     };
     for (const char* other : {"--no-dupes", "--no-bots", "--no-spam", "--no-https", "--details", "--by-site",
-                              "--since=2026-12-02", "--domain=other.example"})
+                              "--since=2026-12-02", "--domain=other.example", "--log-format=text"})
         refused({QString::fromLatin1(other)}, 2, "other settings");
     // Damaged: cut short, counters no scan can have, a mark no read can have left, another program's JSON.
     const std::pair<std::string, std::string> damages[]

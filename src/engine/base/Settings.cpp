@@ -118,6 +118,13 @@ ScanSettings ReadScanSettings(const SettingsStore& store)
     values.bHideSpam = TextToBool(store.read(data, QString::fromLatin1(keys::kHideSpam), zero));
     values.strDateSince = store.read(data, QString::fromLatin1(keys::kDateSince), QString());
     values.strDateUntil = store.read(data, QString::fromLatin1(keys::kDateUntil), QString());
+    // A name the store does not know reads as the default.
+    const QByteArray format = store.read(data, QString::fromLatin1(keys::kLogFormat), QStringLiteral("auto"))
+                                  .trimmed()
+                                  .toLower()
+                                  .toLatin1();
+    if (!LogFormatFromName(std::string_view(format.constData(), std::size_t(format.size())), values.logFormat))
+        values.logFormat = LogFormat::Auto;
     return values;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogFormat.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -23,6 +25,8 @@ inline constexpr auto kHideSpam = "bHideSpam";
 /// A folder whose SearchEngines.yml, Socials.yml and AIAssistants.yml replace
 /// the shipped source lists (empty: the shipped ones).
 inline constexpr auto kSourceLists = "sourceLists";
+/// How lines are read: "auto" (each by its shape), "access", "w3c", "json" or "text".
+inline constexpr auto kLogFormat = "logFormat";
 inline constexpr auto kFollowLogs = "bFollowLogs";
 inline constexpr auto kDateSince = "dateSince";
 inline constexpr auto kDateUntil = "dateUntil";
@@ -93,6 +97,8 @@ struct ScanSettings
     /// is read and counted as scanned but is no referrer line.
     QString strDateSince;
     QString strDateUntil;
+    /// How each line is read: by its shape, or as the one shape named.
+    LogFormat logFormat = LogFormat::Auto;
     QString strYourWebsite = QString::fromLatin1(kPlaceholderDomain);
 };
 

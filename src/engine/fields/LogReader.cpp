@@ -163,65 +163,118 @@ std::string_view LandingPath(std::string_view line, const W3cFields& fields, std
     return LandingPath(line, OwnLineMarks(line), fields, scratch);
 }
 
-ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo)
+ReferrerMatcher::ReferrerMatcher(std::string_view ownDomain, bool httpsToo, LogFormat format)
     : own(ownDomain)
     , https(httpsToo)
+    , lineFormat(format)
 {
 }
 
-std::size_t ReferrerMatcher::schemeBefore(std::string_view line, std::size_t separator) const
+std::size_t ReferrerMatcher::schemeBefore(std::string_view text, std::size_t separator, bool apps) const
 {
-    if (separator >= 4 && StartsWithIgnoringCase(line.substr(separator - 4), "http"))
+    if (separator >= 4 && StartsWithIgnoringCase(text.substr(separator - 4), "http"))
         return 4;
-    if (https && separator >= 5 && StartsWithIgnoringCase(line.substr(separator - 5), "https"))
+    if (https && separator >= 5 && StartsWithIgnoringCase(text.substr(separator - 5), "https"))
         return 5;
+    if (apps && separator >= 11 && StartsWithIgnoringCase(text.substr(separator - 11), "android-app"))
+        return 11;
     return 0;
 }
 
-std::size_t ReferrerMatcher::addressStart(std::string_view line, const LineMarks& marks) const
+std::size_t ReferrerMatcher::addressStart(std::string_view line) const
 {
-    for (std::size_t at = marks.next(Mark::Scheme, 0); at != std::string_view::npos;
-         at = marks.next(Mark::Scheme, at + 1)) {
-        if (const std::size_t scheme = schemeBefore(line, at))
+    const OwnLineMarks marks(line);
+    const LineMarks lineMarks = marks;
+    for (std::size_t at = lineMarks.next(Mark::Scheme, 0); at != std::string_view::npos;
+         at = lineMarks.next(Mark::Scheme, at + 1)) {
+        if (const std::size_t scheme = schemeBefore(line, at, false))
             return at - scheme;
     }
     return std::string_view::npos;
 }
 
-std::size_t ReferrerMatcher::addressStart(std::string_view line) const
-{
-    return addressStart(line, OwnLineMarks(line));
-}
-
 bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
 {
+    const OwnLineMarks marks(line);
+    LineShapeReader shapes(lineFormat);
     Referrer referrer;
     std::size_t start = 0;
-    return findReferrer(line, OwnLineMarks(line), referrer, start);
+    return findReferrer(line, marks, shapes.read(line, marks, W3cFields()), referrer, start);
 }
 
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
 {
     const OwnLineMarks marks(line);
-    const std::size_t start = addressStart(line, marks);
-    if (start == std::string_view::npos) {
+    LineShapeReader shapes(lineFormat);
+    const LineFields fields = shapes.read(line, marks, W3cFields());
+    Referrer referrer;
+    std::size_t start = 0;
+    if (!findReferrer(line, marks, fields, referrer, start)) {
         remainder.assign(line);
         return {};
     }
-    const Referrer referrer = cutAt(line, start);
-    Remainder(line, marks, start, referrer.text, remainder);
+    Remainder(line, marks, referrer.text, remainder);
+    if (!fields.inLine() && fields.known()) {
+        // The value lives in the reader, which ends here: the text found in
+        // the line instead, or none.
+        const std::size_t at = line.find(referrer.text);
+        referrer.text = at == std::string_view::npos ? std::string_view() : line.substr(at, referrer.text.size());
+    }
     return referrer;
 }
 
-bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks, Referrer& referrer,
-                                   std::size_t& start) const
+bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks, const LineFields& fields,
+                                   Referrer& referrer, std::size_t& start) const
+{
+    if (!fields.known())
+        return findInText(line, marks, referrer, start);
+    const LineMarks* const lineMarks = fields.inLine() ? &marks : nullptr;
+    if (const int found = findInField(line, lineMarks, fields.referrer, false, referrer, start))
+        return found > 0;
+    return findInField(line, lineMarks, fields.agent, true, referrer, start) > 0;
+}
+
+int ReferrerMatcher::findInField(std::string_view line, const LineMarks* marks, std::string_view field, bool agent,
+                                 Referrer& referrer, std::size_t& start) const
+{
+    if (field.size() < 4)
+        return 0;
+    // The field's "://" separators: from the line's marks where the field lies
+    // in the line, else searched in the value.
+    const std::size_t offset = marks ? std::size_t(field.data() - line.data()) : 0;
+    auto next = [&](std::size_t from) {
+        if (!marks)
+            return field.find("://", from);
+        const std::size_t at = marks->next(Mark::Scheme, offset + from);
+        return at == std::string_view::npos || at + 3 > offset + field.size() ? std::string_view::npos : at - offset;
+    };
+    for (std::size_t at = next(0); at != std::string_view::npos; at = next(at + 1)) {
+        const std::size_t length = schemeBefore(field, at, true);
+        if (length == 0)
+            continue;
+        if (own.holds(field.substr(at + 3)))
+            return -1;
+        referrer = cutAt(field, at - length);
+        if (agent) {
+            // In a user agent an address also ends at ";" ("...feedfetcher.html; 3 subscribers").
+            referrer.text = referrer.text.substr(0, referrer.text.find(';'));
+            referrer.inAgent = true;
+        }
+        start = marks ? offset + at - length : std::string_view::npos;
+        return 1;
+    }
+    return 0;
+}
+
+bool ReferrerMatcher::findInText(std::string_view line, const LineMarks& marks, Referrer& referrer,
+                                 std::size_t& start) const
 {
     // The referrer is the first address; the line is the own site's when any
     // of its addresses is.
     start = std::string_view::npos;
     for (std::size_t at = marks.next(Mark::Scheme, 0); at != std::string_view::npos;
          at = marks.next(Mark::Scheme, at + 1)) {
-        const std::size_t length = schemeBefore(line, at);
+        const std::size_t length = schemeBefore(line, at, false);
         if (length == 0)
             continue;
         if (own.holds(line.substr(at + 3)))
@@ -287,27 +340,27 @@ ReferrerMatcher::Referrer ReferrerMatcher::cutAt(std::string_view line, std::siz
     return result;
 }
 
-void ReferrerMatcher::Remainder(std::string_view line, const LineMarks& marks, std::size_t start, std::string_view text,
+void ReferrerMatcher::Remainder(std::string_view line, const LineMarks& marks, std::string_view text,
                                 std::string& remainder)
 {
-    // The remainder: the line with every occurrence of the referrer taken out.
-    // The first occurrence is at `start` (no address comes before it), and any
-    // later one holds the same "://" at the same offset, so the search runs
-    // over the line's rare "://" separators instead of every 'h'.
+    // The remainder: the line with every occurrence of the referrer taken out,
+    // left to right. Each occurrence holds the referrer's first "://" at the
+    // same offset, so the search runs over the line's rare "://" separators
+    // instead of every 'h'.
     remainder.clear();
     const std::size_t schemeOffset = text.find("://");
-    remainder.append(line.substr(0, start));
-    std::size_t from = start + text.size();
-    for (std::size_t offset = marks.next(Mark::Scheme, from); offset != std::string_view::npos;
+    if (schemeOffset == std::string_view::npos) {
+        remainder.assign(line);
+        return;
+    }
+    std::size_t from = 0;
+    for (std::size_t offset = marks.next(Mark::Scheme, schemeOffset); offset != std::string_view::npos;
          offset = marks.next(Mark::Scheme, offset + 1)) {
-        if (offset < schemeOffset || offset - schemeOffset < from)
-            continue;
         const std::size_t at = offset - schemeOffset;
-        if (line.substr(at, text.size()) != text)
+        if (at < from || line.substr(at, text.size()) != text)
             continue;
         remainder.append(line.substr(from, at - from));
         from = at + text.size();
-        offset = from - 1;
     }
     remainder.append(line.substr(from));
 }

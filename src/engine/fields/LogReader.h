@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineShape.h"
 #include "OwnSite.h"
 #include "W3cFields.h"
 #include "engine/input/BlockMarks.h"
@@ -52,45 +53,71 @@ class ReferrerMatcher
 {
 public:
     /// `ownDomain` is the own domain setting's bytes (see OwnSite); `https`
-    /// also accepts "https://" addresses.
-    ReferrerMatcher(std::string_view ownDomain, bool https);
+    /// also accepts "https://" addresses; `format` is how lines are read.
+    ReferrerMatcher(std::string_view ownDomain, bool https, LogFormat format = LogFormat::Auto);
 
-    /// Where the line's referrer starts: the first "http://" (or, with https on,
-    /// "https://" when that comes first), letter case ignored; npos when none.
+    LogFormat format() const { return lineFormat; }
+
+    /// Where the line's first address starts: the first "http://" (or, with
+    /// https on, "https://" when that comes first), letter case ignored; npos
+    /// when none. The referrer of a line of no known shape starts there.
     std::size_t addressStart(std::string_view line) const;
 
-    /// True when the line holds an address and none of its addresses (each
-    /// "http://", and "https://" with https on) is the own site's; with an
-    /// empty own domain every address is the own site's.
+    /// True when a line held on its own (read by its shape, without W3C field
+    /// names) has a referrer by findReferrer's rule.
     bool IsReferrerLine(std::string_view line) const;
 
     struct Referrer
     {
-        std::string_view text; ///< a view into the line
+        std::string_view text; ///< a view into the line, or into a JSON line's unescaped value
         bool closedByParen = false; ///< ended by ")": a crawler's address in its user agent
+        bool inAgent = false; ///< found in the user-agent field: a crawler's address
     };
 
-    /// Cuts the referrer out of a line that passed IsReferrerLine, and writes
-    /// the line without any occurrence of the referrer into `remainder`.
+    /// Cuts the referrer out of a line held on its own (read as IsReferrerLine
+    /// reads it), and writes the line without any occurrence of the referrer
+    /// into `remainder`; an empty referrer when the line has none. The text is
+    /// a view into the line: a JSON value that the line writes with escapes
+    /// has none, and is empty too.
     Referrer ExtractReferrer(std::string_view line, std::string& remainder) const;
 
-    /// Both steps at once for the reader, without the remainder, which the
-    /// reader makes only when it needs it: false when the line is no referrer
-    /// line; `marks` are the line's, `start` where the referrer starts in the line.
-    bool findReferrer(std::string_view line, const LineMarks& marks, Referrer& referrer, std::size_t& start) const;
-    /// The line without any occurrence of the referrer that starts at `start`;
+    /// The line's referrer: false when the line has none or is the own site's.
+    ///
+    /// A line of a known shape (`fields`, as LineShapeReader read it) gives its
+    /// referrer field's first address ("http://", "https://" with https on,
+    /// and "android-app://"), ended as below or at the field's end; the line
+    /// is the own site's when that address is. A referrer field without an
+    /// address gives the first address in the user-agent field (a crawler's;
+    /// it also ends at ";"), tested the same way. No other field counts.
+    ///
+    /// A line of no known shape gives its first address ("http://", and
+    /// "https://" with https on), and is the own site's when any of its
+    /// addresses is.
+    ///
+    /// An address ends at the first double quote or control byte, else at the
+    /// first ")", else after the first blank (which it keeps). `marks` are the
+    /// line's; `start` is where the referrer starts in the line (npos when it
+    /// is a JSON line's unescaped value).
+    bool findReferrer(std::string_view line, const LineMarks& marks, const LineFields& fields, Referrer& referrer,
+                      std::size_t& start) const;
+    /// The line without any occurrence of `referrer`, searched left to right;
     /// `marks` are the line's.
-    static void Remainder(std::string_view line, const LineMarks& marks, std::size_t start, std::string_view referrer,
+    static void Remainder(std::string_view line, const LineMarks& marks, std::string_view referrer,
                           std::string& remainder);
 
 private:
     static Referrer cutAt(std::string_view line, std::size_t start);
-    std::size_t addressStart(std::string_view line, const LineMarks& marks) const;
+    bool findInText(std::string_view line, const LineMarks& marks, Referrer& referrer, std::size_t& start) const;
+    // -1 for the own site's address, 0 for none, 1 for a referrer.
+    int findInField(std::string_view line, const LineMarks* marks, std::string_view field, bool agent,
+                    Referrer& referrer, std::size_t& start) const;
     // The length of the scheme that stands before the "://" at `separator`
-    // ("http" 4, "https" 5 with https on), 0 when it starts no address.
-    std::size_t schemeBefore(std::string_view line, std::size_t separator) const;
+    // ("http" 4, "https" 5 with https on, "android-app" 11 with `apps`), 0
+    // when it starts no address.
+    std::size_t schemeBefore(std::string_view text, std::size_t separator, bool apps) const;
     OwnSite own;
     bool https;
+    LogFormat lineFormat;
 };
 
 } // namespace backtrail::engine

@@ -7,11 +7,12 @@ namespace backtrail::engine {
 
 /// What the own domain matches, as the scanner's help and the Options window say it.
 inline constexpr const char* kOwnDomainHelp
-    = "A line is the own site's, and no referrer line, when one of its addresses (http://, and https:// with "
-      "https on) has this host or one below it (blog.example.org for example.org; \"www.\", letter case, a "
-      "scheme and a port ignored) and, where the domain holds a path (example.org/blog), starts with that "
-      "path. The site's name elsewhere in a line (a host field, a path, inside another site's address) does "
-      "not count.";
+    = "A line is the own site's, and no referrer line, when its referrer address (in a line of a known shape "
+      "the address in its referrer field; in other text any of its addresses: http://, and https:// with https "
+      "on) has this host or one below it (blog.example.org for example.org; \"www.\", letter case, a scheme "
+      "and a port ignored) and, where the domain holds a path (example.org/blog), starts with that path. The "
+      "site's name elsewhere in a line (the request, a host field, inside another site's address) does not "
+      "count.";
 
 /// The site the logs belong to, as the own domain setting names it, and the
 /// test that tells its addresses from other sites'.

@@ -1,5 +1,7 @@
 #include "UserAgent.h"
 
+#include "LineShape.h"
+
 namespace backtrail::engine {
 
 namespace {
@@ -20,35 +22,15 @@ std::size_t quotedRequestOpening(std::string_view line, const LineMarks& marks)
     return npos;
 }
 
-// The double quote that closes a field opened at `opening`: the next one that
-// no backslash escapes; npos when the field runs to the end of the line.
-std::size_t closingQuote(std::string_view line, const LineMarks& marks, std::size_t opening)
-{
-    // A quote is escaped when an odd run of backslashes inside the field stands
-    // before it; backslashes are looked at only there.
-    for (std::size_t from = opening + 1; from < line.size();) {
-        const std::size_t quote = marks.next(Mark::Quote, from);
-        if (quote == npos)
-            return npos;
-        std::size_t backslashes = 0;
-        while (quote - backslashes > opening + 1 && line[quote - backslashes - 1] == '\\')
-            ++backslashes;
-        if (backslashes % 2 == 0)
-            return quote;
-        from = quote + 1;
-    }
-    return npos;
-}
-
 UserAgentSpan quotedUserAgent(std::string_view line, const LineMarks& marks, std::size_t requestOpening)
 {
     UserAgentSpan span;
-    std::size_t closing = closingQuote(line, marks, requestOpening);
+    std::size_t closing = ClosingQuote(line, marks, requestOpening);
     while (closing != npos) {
         const std::size_t opening = marks.next(Mark::Quote, closing + 1);
         if (opening == npos)
             break;
-        closing = closingQuote(line, marks, opening);
+        closing = ClosingQuote(line, marks, opening);
         if (closing != npos) {
             span = {opening + 1, closing};
         } else if (span.found()) {
@@ -88,12 +70,11 @@ UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields)
     return FindUserAgent(line, OwnLineMarks(line), fields);
 }
 
-std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch)
+namespace {
+
+std::string_view withBlanks(std::string_view text, bool plusIsBlank, std::string& scratch)
 {
-    if (!span.found())
-        return {};
-    const std::string_view text = line.substr(span.begin, span.end - span.begin);
-    if (!span.plusIsBlank || text.find('+') == npos)
+    if (!plusIsBlank || text.find('+') == npos)
         return text;
     scratch.assign(text);
     for (char& c : scratch) {
@@ -101,6 +82,20 @@ std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span,
             c = ' ';
     }
     return scratch;
+}
+
+} // namespace
+
+std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch)
+{
+    if (!span.found())
+        return {};
+    return withBlanks(line.substr(span.begin, span.end - span.begin), span.plusIsBlank, scratch);
+}
+
+std::string_view UserAgentText(const LineFields& fields, std::string& scratch)
+{
+    return withBlanks(fields.agent, fields.agentPlusIsBlank(), scratch);
 }
 
 } // namespace backtrail::engine

@@ -43,5 +43,8 @@ UserAgentSpan FindUserAgent(std::string_view line, const W3cFields& fields);
 /// "+" read as a blank (the W3C format writes blanks as "+"; the text then
 /// lives in `scratch`). Empty when the line has no user agent field.
 std::string_view UserAgentText(std::string_view line, const UserAgentSpan& span, std::string& scratch);
+/// The same for the user-agent field of a line of a known shape; empty when
+/// it has none.
+std::string_view UserAgentText(const LineFields& fields, std::string& scratch);
 
 } // namespace backtrail::engine

@@ -15,6 +15,8 @@ void W3cFields::readDirective(std::string_view line)
             fields.uriQuery = index;
         else if (name == "cs(User-Agent)")
             fields.userAgent = index;
+        else if (name == "cs(Referer)" || name == "cs(Referrer)")
+            fields.referrer = index;
         else if (name == "date")
             fields.date = index;
         else if (name == "time")

@@ -11,6 +11,7 @@ struct W3cFields
     int uriStem = -1;
     int uriQuery = -1;
     int userAgent = -1; ///< cs(User-Agent)
+    int referrer = -1; ///< cs(Referer)
     int date = -1;
     int time = -1;
 

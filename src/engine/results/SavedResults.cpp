@@ -140,6 +140,18 @@ bool ReadSavedResults(const QJsonObject& top, SavedResults& results, QString* er
     read.settings.bHideSpam = settings.value(QStringLiteral("hide_spam")).toBool();
     read.settings.strDateSince = settings.value(QStringLiteral("since")).toString();
     read.settings.strDateUntil = settings.value(QStringLiteral("until")).toString();
+    // Results written before lines were read by their shape name no log format:
+    // they go on as the default reads (most lines' referrers are the same).
+    const QJsonValue format = settings.value(QStringLiteral("log_format"));
+    if (format.isUndefined()) {
+        read.settings.logFormat = LogFormat::Auto;
+    } else {
+        const QByteArray name = format.toString().toLatin1();
+        if (!LogFormatFromName(std::string_view(name.constData(), std::size_t(name.size())), read.settings.logFormat)) {
+            *error = QStringLiteral("its log format '%1' is none this program knows").arg(format.toString());
+            return false;
+        }
+    }
     read.details = settings.value(QStringLiteral("details")).toBool();
     read.bySite = settings.value(QStringLiteral("by_site")).toBool();
     read.bySource = settings.value(QStringLiteral("by_source")).toBool();
@@ -246,6 +258,9 @@ QString SettingsDifference(const SavedResults& first, const SavedResults& next)
         return QStringLiteral("crawlers %1").arg(b.bHideCrawlers ? "hidden" : "shown");
     if (a.bHideSpam != b.bHideSpam)
         return QStringLiteral("referrer spam %1").arg(b.bHideSpam ? "hidden" : "shown");
+    if (a.logFormat != b.logFormat)
+        return QStringLiteral("log format %1")
+            .arg(QLatin1String(LogFormatName(b.logFormat).data(), qsizetype(LogFormatName(b.logFormat).size())));
     if (a.strDateSince != b.strDateSince || a.strDateUntil != b.strDateUntil)
         return QStringLiteral("dates from '%1' to '%2'").arg(b.strDateSince, b.strDateUntil);
     if (first.details != next.details)

@@ -112,7 +112,7 @@ void Scanner::ScanSelectedFiles()
     const DateRange range = RangeOf(settings);
     const QByteArray ownDomain = settings.strYourWebsite.toUtf8();
     const ReferrerMatcher matcher(std::string_view(ownDomain.constData(), std::size_t(ownDomain.size())),
-                                  settings.bHttps);
+                                  settings.bHttps, settings.logFormat);
     const int workers = threadCount();
 
     // The selected files in list order, each cut into its pieces.
@@ -330,7 +330,7 @@ void Scanner::ScanSelectedFiles()
                 failed = true;
                 break;
             }
-            if (r.landingsNeedEarlierFields && fieldsSoFar.count > 0)
+            if (r.needsEarlierFields && fieldsSoFar.count > 0)
                 needsWholeRead = true;
             if (r.namedFields || k == begin)
                 fieldsSoFar = r.endFields;

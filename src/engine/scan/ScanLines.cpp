@@ -30,6 +30,10 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     Clock::time_point lastYield = Clock::now();
     ReferrerMatcher::Referrer referrer;
     std::size_t start = 0;
+    LineShapeReader shapes(matcher.format());
+    // Whether a line of no known shape may be a W3C line under field names
+    // that an earlier piece gave.
+    const bool w3cPossible = matcher.format() == LogFormat::Auto || matcher.format() == LogFormat::W3c;
 
     auto checkIn = [&] {
         result.bytesRead.store(source->fileBytesRead(), std::memory_order_relaxed);
@@ -63,8 +67,8 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     struct Pending
     {
         std::string_view line;
-        std::size_t start = 0;
         std::string_view referrer;
+        std::string held; // a JSON line's referrer, unescaped
         std::uint64_t hash = 0;
         std::string_view landing;
         LineTime time;
@@ -81,7 +85,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         Pending& p = pending[oldest];
         part.add(p.referrer, p.hash, p.landing, p.bot, p.time, [&] {
             remainderMarks.mark(p.line);
-            ReferrerMatcher::Remainder(p.line, remainderMarks, p.start, p.referrer, remainder);
+            ReferrerMatcher::Remainder(p.line, remainderMarks, p.referrer, remainder);
             return ExtensionIndex(remainder);
         });
         oldest = (oldest + 1) % kPending;
@@ -110,14 +114,20 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             fields.readDirective(line);
             result.namedFields = result.namedFields || fields.count > 0;
         }
-        if (matcher.findReferrer(line, marks, referrer, start)) {
+        // Only a line with an address, or a JSON object, can have a referrer.
+        if (marks.next(Mark::Scheme, 0) == std::string_view::npos && (line.empty() || line.front() != '{'))
+            return countedLine();
+        const LineFields lineFields = shapes.read(line, marks, fields);
+        if (midFile && !result.namedFields && lineFields.shape != LineShape::Json && w3cPossible)
+            result.needsEarlierFields = true;
+        if (matcher.findReferrer(line, marks, lineFields, referrer, start)) {
             const std::uint64_t referrerHash = part.textHash(referrer.text);
             // When: a line outside the date range (or without a time while one is set) is no referrer line.
             const LineTime time = FindLineTime(line, marks, fields);
             // Before the piece names its W3C fields, a time can only come from the
             // line's own text; a missing one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && !time.valid)
-                result.landingsNeedEarlierFields = true;
+                result.needsEarlierFields = true;
             if (!task.range.contains(time)) {
                 ++part.outsideRangeLines;
                 return countedLine();
@@ -125,10 +135,20 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             // Who clicked: a user agent on the crawler list, or an address the
             // crawler wrote into its user agent, makes the line a crawler's; the
             // list's pattern also tells which kind of crawler.
-            const UserAgentSpan agent = FindUserAgent(line, marks, fields);
-            std::uint8_t bot = agent.found() ? crawlers.crawlerMark(UserAgentText(line, agent, scratch)) : kPersonMark;
-            if (bot == kPersonMark && (referrer.closedByParen || agent.contains(start)))
-                bot = kCrawlerMark;
+            // A line of a known shape is told by its user-agent field.
+            std::uint8_t bot = kPersonMark;
+            if (lineFields.known()) {
+                if (lineFields.agent.data() != nullptr)
+                    bot = crawlers.crawlerMark(UserAgentText(lineFields, scratch));
+                if (bot == kPersonMark && referrer.inAgent)
+                    bot = kCrawlerMark;
+            } else {
+                const UserAgentSpan agent = FindUserAgent(line, marks, fields);
+                if (agent.found())
+                    bot = crawlers.crawlerMark(UserAgentText(line, agent, scratch));
+                if (bot == kPersonMark && (referrer.closedByParen || agent.contains(start)))
+                    bot = kCrawlerMark;
+            }
             if (bot && task.hideCrawlers) {
                 ++part.hiddenCrawlerLines;
                 return countedLine();
@@ -145,10 +165,13 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             // Before the piece names its W3C fields, a landing page can only come from a
             // quoted request; an empty one may need the fields an earlier piece named.
             if (midFile && !result.namedFields && p.landing.empty())
-                result.landingsNeedEarlierFields = true;
+                result.needsEarlierFields = true;
             p.line = line;
-            p.start = start;
             p.referrer = referrer.text;
+            if (lineFields.shape == LineShape::Json) {
+                p.held.assign(referrer.text); // the reader's memory is the next line's
+                p.referrer = p.held;
+            }
             p.hash = referrerHash;
             p.time = time;
             p.bot = bot;

@@ -161,7 +161,7 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
     auto mergeReady = [&] {
         while (merged < pieces.size() && pieces[merged]->ready.load() && !stopped && !failed) {
             TaskResult& r = *pieces[merged];
-            if (merged > 0 && r.landingsNeedEarlierFields && fieldsSoFar.count > 0)
+            if (merged > 0 && r.needsEarlierFields && fieldsSoFar.count > 0)
                 readAgain = true;
             if (r.namedFields || merged == 0)
                 fieldsSoFar = r.endFields;

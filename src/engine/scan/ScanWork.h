@@ -97,11 +97,13 @@ struct Scanner::TaskResult
     bool stopped = false;
     QString error; // why the piece could not be opened or read to its end
     // W3C field names in force at the piece's end, whether the piece named
-    // them itself, and whether it took a landing page from W3C fields before
-    // it did (those depend on the pieces before it).
+    // them itself, and whether, before it did, it read a line that W3C field
+    // names would read otherwise (a landing page or time it found none of, or
+    // a line with an address of no known shape): those depend on the pieces
+    // before it.
     W3cFields endFields;
     bool namedFields = false;
-    bool landingsNeedEarlierFields = false;
+    bool needsEarlierFields = false;
     std::atomic<std::int64_t> bytesRead {0};
     // Set by the worker when it is done with the piece (release), read by the
     // merging thread (acquire): what the worker wrote is then visible.

@@ -131,7 +131,7 @@ TEST(FieldsFromMarks, EqualPlainReadingsOfRandomLinesInRandomBlocks)
         for (int round = 0; round < 400; ++round) {
             const std::string log = randomLog(random);
             const bool https = round % 2 == 0;
-            const ReferrerMatcher matcher("own.example", https);
+            const ReferrerMatcher matcher("own.example", https, LogFormat::Text);
             const std::unique_ptr<LogSource> source = LogSource::fromBytes(log);
             LineScanner scanner(1 << 20, 1 + random() % 200);
             W3cFields fields;
@@ -141,7 +141,7 @@ TEST(FieldsFromMarks, EqualPlainReadingsOfRandomLinesInRandomBlocks)
                     fields.readDirective(line);
                 ReferrerMatcher::Referrer referrer;
                 std::size_t start = npos;
-                const bool found = matcher.findReferrer(line, marks, referrer, start);
+                const bool found = matcher.findReferrer(line, marks, LineFields(), referrer, start);
                 const std::size_t plainStart = PlainReferrerStart(line, "own.example", https);
                 EXPECT_EQ(found, plainStart != npos) << line;
                 if (found) {

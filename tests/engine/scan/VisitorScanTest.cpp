@@ -3,12 +3,12 @@
 // from people's clicks or hidden, against a plain line-by-line reference.
 #include "DriverFixture.h"
 
-#include "engine/results/Classify.h"
-#include "engine/visitors/CrawlerList.h"
-#include "engine/results/Grouping.h"
 #include "engine/fields/LogReader.h"
-#include "engine/visitors/SpamList.h"
 #include "engine/fields/UserAgent.h"
+#include "engine/results/Classify.h"
+#include "engine/results/Grouping.h"
+#include "engine/visitors/CrawlerList.h"
+#include "engine/visitors/SpamList.h"
 
 #include <map>
 #include <random>
@@ -81,6 +81,7 @@ Expected reference(const std::vector<std::string>& logs, const ScanSettings& set
 {
     const QByteArray domain = settings.strYourWebsite.toUtf8();
     const ReferrerMatcher matcher(domain.toStdString(), settings.bHttps);
+    LineShapeReader shapes;
     struct Entry
     {
         std::string referrer, landing, type;
@@ -100,15 +101,25 @@ Expected reference(const std::vector<std::string>& logs, const ScanSettings& set
             ++e.lines;
             if (!line.empty() && line[0] == '#')
                 fields.readDirective(line);
-            if (!matcher.IsReferrerLine(line))
+            const OwnLineMarks marks(line);
+            const LineFields lineFields = shapes.read(line, marks, fields);
+            ReferrerMatcher::Referrer referrer;
+            std::size_t start = 0;
+            if (!matcher.findReferrer(line, marks, lineFields, referrer, start))
                 continue;
             std::string remainder;
-            const ReferrerMatcher::Referrer referrer = matcher.ExtractReferrer(line, remainder);
-            const std::size_t start = matcher.addressStart(line);
+            ReferrerMatcher::Remainder(line, marks, referrer.text, remainder);
             std::string scratch;
-            const UserAgentSpan agent = FindUserAgent(line, fields);
-            const bool bot = referrer.closedByParen || agent.contains(start)
-                || (agent.found() && crawlers.matches(UserAgentText(line, agent, scratch)));
+            // A line of a known shape is a crawler's by its user-agent field or
+            // the address in it; any other by its last quoted field.
+            bool bot = false;
+            if (lineFields.known()) {
+                bot = referrer.inAgent || crawlers.matches(UserAgentText(lineFields, scratch));
+            } else {
+                const UserAgentSpan agent = FindUserAgent(line, fields);
+                bot = referrer.closedByParen || agent.contains(start)
+                    || (agent.found() && crawlers.matches(UserAgentText(line, agent, scratch)));
+            }
             const bool isSpam = spam.isSpam(ReferrerHost(referrer.text));
             if (bot && settings.bHideCrawlers) {
                 ++e.hiddenCrawlers;

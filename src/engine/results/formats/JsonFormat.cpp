@@ -63,7 +63,8 @@ void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& ro
     text += std::string(", \"dupes\": ") + flag(settings.bRemoveDupes) + ", \"types\": " + flag(settings.bGetFileTypes)
         + ", \"https\": " + flag(settings.bHttps) + ", \"hide_crawlers\": " + flag(settings.bHideCrawlers)
         + ", \"hide_spam\": " + flag(settings.bHideSpam) + ", \"since\": " + jsonString(settings.strDateSince)
-        + ", \"until\": " + jsonString(settings.strDateUntil) + ", \"details\": " + flag(details)
+        + ", \"until\": " + jsonString(settings.strDateUntil) + ", \"log_format\": \""
+        + std::string(LogFormatName(settings.logFormat)) + "\", \"details\": " + flag(details)
         + ", \"by_site\": " + flag(bySite && !sources.bySource) + ", \"by_source\": " + flag(sources.bySource)
         + "},\n  \"stopped\": " + flag(scan.stopped) + ",\n  \"files_done\": " + std::to_string(scan.filesDone)
         + ",\n  \"lines_scanned\": " + std::to_string(scan.linesScanned) + ",\n  \"links_found\": "

@@ -1,0 +1,289 @@
+#include "LineShape.h"
+
+#include <simdjson.h>
+
+#include <array>
+#include <cstring>
+
+namespace backtrail::engine {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Past a run of blanks at `at`; `at` itself when there is none.
+std::size_t pastBlanks(std::string_view line, std::size_t at)
+{
+    while (at < line.size() && line[at] == ' ')
+        ++at;
+    return at;
+}
+
+// A quoted field opened at `opening`: its text without the quotes, and where
+// the line goes on after it (npos when it runs to the end of the line).
+std::string_view quotedField(std::string_view line, const LineMarks& marks, std::size_t opening, std::size_t& after)
+{
+    const std::size_t closing = ClosingQuote(line, marks, opening);
+    if (closing == npos) {
+        after = npos;
+        return line.substr(opening + 1);
+    }
+    after = closing + 1;
+    return line.substr(opening + 1, closing - opening - 1);
+}
+
+// The host, client, ident and user fields before the time's "[": three or
+// four of them, each followed by blanks.
+bool leadingFieldsFit(std::string_view line, std::size_t bracket)
+{
+    if (bracket == 0 || line[bracket - 1] != ' ')
+        return false;
+    int count = 0;
+    std::size_t at = 0;
+    while (at < bracket) {
+        if (line[at] == ' ')
+            return false; // a line that starts with a blank
+        while (at < bracket && line[at] != ' ') {
+            if (static_cast<unsigned char>(line[at]) < 0x20)
+                return false;
+            ++at;
+        }
+        ++count;
+        at = pastBlanks(line, at);
+    }
+    return count == 3 || count == 4;
+}
+
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+bool equalFolded(std::string_view key, std::string_view lower)
+{
+    if (key.size() != lower.size())
+        return false;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (asciiLower(key[i]) != lower[i])
+            return false;
+    }
+    return true;
+}
+
+template<std::size_t N> bool oneOf(std::string_view key, const std::array<std::string_view, N>& names)
+{
+    for (const std::string_view name : names) {
+        if (equalFolded(key, name))
+            return true;
+    }
+    return false;
+}
+
+constexpr std::array<std::string_view, 4> kReferrerKeys {"referer", "referrer", "http_referer", "request_referer"};
+constexpr std::array<std::string_view, 5> kAgentKeys {"user_agent", "http_user_agent", "ua", "agent",
+                                                      "request_user-agent"};
+
+} // namespace
+
+std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::size_t opening)
+{
+    // A quote is escaped when an odd run of backslashes inside the field stands
+    // before it; backslashes are looked at only there.
+    for (std::size_t from = opening + 1; from < line.size();) {
+        const std::size_t quote = marks.next(Mark::Quote, from);
+        if (quote == npos)
+            return npos;
+        std::size_t backslashes = 0;
+        while (quote - backslashes > opening + 1 && line[quote - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+            return quote;
+        from = quote + 1;
+    }
+    return npos;
+}
+
+LineFields AccessLineFields(std::string_view line, const LineMarks& marks)
+{
+    const std::size_t bracket = marks.next(Mark::Bracket, 0);
+    if (bracket == npos || !leadingFieldsFit(line, bracket))
+        return {};
+    const void* const close = std::memchr(line.data() + bracket, ']', line.size() - bracket);
+    if (close == nullptr)
+        return {};
+    std::size_t at = std::size_t(static_cast<const char*>(close) - line.data()) + 1;
+    // The request.
+    const std::size_t opening = pastBlanks(line, at);
+    if (opening == at || opening >= line.size() || line[opening] != '"')
+        return {};
+    std::size_t after = 0;
+    quotedField(line, marks, opening, after);
+    if (after == npos)
+        return {};
+    // The status and the bytes.
+    at = pastBlanks(line, after);
+    if (at == after || line.size() - at < 3 || !isDigit(line[at]) || !isDigit(line[at + 1]) || !isDigit(line[at + 2]))
+        return {};
+    after = at + 3;
+    at = pastBlanks(line, after);
+    if (at == after)
+        return {};
+    if (at < line.size() && line[at] == '-') {
+        ++at;
+    } else {
+        const std::size_t digits = at;
+        while (at < line.size() && isDigit(line[at]))
+            ++at;
+        if (at == digits)
+            return {};
+    }
+    LineFields result;
+    result.shape = LineShape::Access;
+    if (at == line.size())
+        return result;
+    // The referrer and the user agent, when quoted fields follow.
+    std::size_t next = pastBlanks(line, at);
+    if (next == at)
+        return {}; // the bytes run on into something else
+    if (next >= line.size() || line[next] != '"')
+        return result;
+    result.referrer = quotedField(line, marks, next, after);
+    if (after == npos)
+        return result;
+    next = pastBlanks(line, after);
+    if (next > after && next < line.size() && line[next] == '"')
+        result.agent = quotedField(line, marks, next, after);
+    return result;
+}
+
+LineFields W3cLineFields(std::string_view line, const W3cFields& fields)
+{
+    if (fields.count == 0 || fields.referrer < 0 || line.empty() || line[0] == '#')
+        return {};
+    LineFields result;
+    const int count = ForEachW3cField(line, [&](int index, std::string_view field) {
+        if (index == fields.referrer)
+            result.referrer = field;
+        else if (index == fields.userAgent)
+            result.agent = field;
+    });
+    if (count != fields.count)
+        return {};
+    result.shape = LineShape::W3c;
+    return result;
+}
+
+struct LineShapeReader::Json
+{
+    simdjson::ondemand::parser parser;
+    std::string padded; // the line, with the padding the parser reads past its end
+};
+
+LineShapeReader::LineShapeReader(LogFormat format)
+    : chosen(format)
+{
+}
+
+LineShapeReader::~LineShapeReader() = default;
+
+LineFields LineShapeReader::read(std::string_view line, const LineMarks& marks, const W3cFields& fields)
+{
+    const bool any = chosen == LogFormat::Auto;
+    if ((any || chosen == LogFormat::Json) && !line.empty() && line.front() == '{') {
+        if (const LineFields found = readJson(line); found.known())
+            return found;
+    }
+    if (any || chosen == LogFormat::W3c) {
+        if (const LineFields found = W3cLineFields(line, fields); found.known())
+            return found;
+    }
+    if (any || chosen == LogFormat::Access)
+        return AccessLineFields(line, marks);
+    return {};
+}
+
+LineFields LineShapeReader::readJson(std::string_view line)
+{
+    using namespace simdjson;
+    // An object's line ends with its "}": what is parsed is the object alone.
+    std::size_t last = line.size();
+    while (last > 0 && (line[last - 1] == ' ' || line[last - 1] == '\t' || line[last - 1] == '\r'))
+        --last;
+    if (line.empty() || line.front() != '{' || last == 0 || line[last - 1] != '}')
+        return {};
+    if (!json)
+        json = std::make_unique<Json>();
+    Json& j = *json;
+    j.padded.assign(line);
+    j.padded.append(SIMDJSON_PADDING, ' ');
+    ondemand::document document;
+    if (j.parser.iterate(padded_string_view(j.padded.data(), line.size(), j.padded.size())).get(document))
+        return {};
+    ondemand::object top;
+    if (document.get_object().get(top))
+        return {};
+    LineFields result;
+    bool haveReferrer = false;
+    bool haveAgent = false;
+    // The first string of an array, as Caddy writes each header's values.
+    auto firstString = [](ondemand::value value, std::string_view& text) {
+        ondemand::array values;
+        if (value.get_array().get(values))
+            return false;
+        for (auto element : values) {
+            ondemand::value first;
+            return !element.get(first) && !first.get_string().get(text);
+        }
+        return false;
+    };
+    auto readHeaders = [&](ondemand::object headers) {
+        for (auto field : headers) {
+            std::string_view key;
+            ondemand::value value;
+            if (field.unescaped_key().get(key) || field.value().get(value))
+                return false;
+            if (!haveReferrer && equalFolded(key, "referer"))
+                haveReferrer = firstString(value, result.referrer);
+            else if (!haveAgent && equalFolded(key, "user-agent"))
+                haveAgent = firstString(value, result.agent);
+        }
+        return true;
+    };
+    for (auto field : top) {
+        std::string_view key;
+        ondemand::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value))
+            return {};
+        if (!haveReferrer && oneOf(key, kReferrerKeys)) {
+            haveReferrer = !value.get_string().get(result.referrer);
+        } else if (!haveAgent && oneOf(key, kAgentKeys)) {
+            haveAgent = !value.get_string().get(result.agent);
+        } else if (equalFolded(key, "request")) {
+            ondemand::object request;
+            if (value.get_object().get(request))
+                continue;
+            for (auto inner : request) {
+                std::string_view innerKey;
+                ondemand::value innerValue;
+                if (inner.unescaped_key().get(innerKey) || inner.value().get(innerValue))
+                    return {};
+                ondemand::object headers;
+                if (equalFolded(innerKey, "headers") && !innerValue.get_object().get(headers) && !readHeaders(headers))
+                    return {};
+            }
+        }
+    }
+    if (!haveReferrer)
+        result.referrer = {};
+    if (!haveAgent)
+        result.agent = {};
+    result.shape = LineShape::Json;
+    return result;
+}
+
+} // namespace backtrail::engine
