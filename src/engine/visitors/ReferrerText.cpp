@@ -93,6 +93,7 @@ ReferrerParts SplitReferrer(std::string_view referrer)
 {
     ReferrerParts parts;
     const std::string_view address = AfterScheme(referrer);
+    parts.app = AsciiLowered(referrer.substr(0, 14)) == "android-app://";
     std::size_t at = 0;
     parts.host = NormalHost(AddressHost(address, &at));
     at += referrer.size() - address.size();

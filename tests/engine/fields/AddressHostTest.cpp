@@ -84,7 +84,7 @@ TEST(AddressHost, EveryReaderAgreesWithAPlainReadingOnRandomAddresses)
     const OwnSite own("mysite.example");
     const SpamList spam("MySite.Example.");
     const SourceLists& lists = SourceLists::Shipped();
-    int ownHosts = 0, googleApps = 0;
+    int ownHosts = 0, googleApps = 0, otherApps = 0;
     for (int round = 0; round < 20000; ++round) {
         const std::string address = addresses.next();
         const std::string after = PlainAfterScheme(address);
@@ -111,7 +111,7 @@ TEST(AddressHost, EveryReaderAgreesWithAPlainReadingOnRandomAddresses)
         if (round % 4)
             continue;
         // An app's package is its host: Google's search app is Google; an address the lists do not know is a
-        // website named by its host.
+        // website named by its host, an app's by "app:" and its package.
         const bool app = address.starts_with("android-app://") || address.starts_with("Android-App://");
         const Source source = lists.classify(address);
         if (normal == "com.google.android.googlequicksearchbox") {
@@ -119,12 +119,14 @@ TEST(AddressHost, EveryReaderAgreesWithAPlainReadingOnRandomAddresses)
             EXPECT_EQ(source.name, "Google") << address;
             googleApps += app;
         } else if (source.kind == SourceKind::Website) {
-            ASSERT_EQ(source.name, normal) << address;
+            ASSERT_EQ(source.name, (app ? "app:" : "") + normal) << address;
+            otherApps += app;
         }
     }
     // Each case came out often enough for the comparison to mean something.
     EXPECT_GT(ownHosts, 200);
     EXPECT_GT(googleApps, 5);
+    EXPECT_GT(otherApps, 200);
 }
 
 } // namespace

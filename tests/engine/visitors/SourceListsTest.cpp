@@ -180,7 +180,7 @@ Source plainSource(const std::vector<PlainEntry>& entries, const std::string& re
         }
     }
     if (!best)
-        return {SourceKind::Website, host, {}};
+        return {SourceKind::Website, (lowerAscii(referrer).starts_with("android-app://") ? "app:" : "") + host, {}};
     return {best->kind, best->name, best->kind == SourceKind::Search ? bestWords : std::string()};
 }
 
