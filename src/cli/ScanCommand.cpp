@@ -211,6 +211,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         // its kind of crawler through the state too).
         RowSourcesOut sources;
         sources.lists = lists.sources.get();
+        sources.spam = lists.spam.get();
         // What the formats write besides the rows; the state names no unreadable files.
         ResultsToWrite scan = ResultsToWriteOf(state);
         scan.settings = settings;
@@ -233,7 +234,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         ResultTable ungrouped;
         if (bySource) {
             sources.bySource = true;
-            sources.memberSources = RowSources(frontEnd.rows, *lists.sources);
+            sources.memberSources = RowSources(frontEnd.rows, *lists.sources, sources.spam);
             ungrouped = frontEnd.rows.share();
             frontEnd.rows
                 = GroupBySource(ungrouped, sources.memberSources, settings.bGetFileTypes, sources.rows, &siteMembers);
@@ -242,7 +243,7 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         } else if (bySite) {
             ungrouped = frontEnd.rows.share();
             frontEnd.rows = GroupBySite(ungrouped, &siteMembers);
-            RowSourceFinder find(*lists.sources);
+            RowSourceFinder find(*lists.sources, sources.spam);
             for (const std::vector<std::size_t>& members : siteMembers) {
                 sources.rows.push_back(members.empty() ? Source() : find(ungrouped.row(members.front())));
                 sources.rows.back().keyword.clear();

@@ -185,7 +185,7 @@ void ResultsModel::setRows(engine::ResultTable rows)
     table = std::move(rows);
     if (!sourceLists)
         sourceLists = std::make_shared<engine::SourceLists>(engine::SourceLists::Shipped());
-    sources = engine::RowSources(table, *sourceLists);
+    sources = engine::RowSources(table, *sourceLists, spamList.get());
     showTable();
     endResetModel();
 }
@@ -216,7 +216,7 @@ void ResultsModel::retypeSpam(const engine::SpamList& spam)
         return;
     table = engine::RetypeSpam(table, spam);
     if (sourceLists)
-        sources = engine::RowSources(table, *sourceLists);
+        sources = engine::RowSources(table, *sourceLists, spamList.get());
     // Spam rows change their source: grouped by source or filtered, the rows
     // in view are made again.
     if (grouping == Grouping::BySource || filter != KindFilter::All) {

@@ -93,8 +93,11 @@ public:
     bool groupedBySource() const { return grouping == Grouping::BySource; }
 
     /// The lists that tell the sources of the rows set next (and of rows
-    /// retyped by retypeSpam); the shipped ones until set.
-    void setSourceLists(std::shared_ptr<const engine::SourceLists> lists);
+    /// retyped by retypeSpam); the shipped ones until set. With `spam`, a
+    /// people's row whose referrer's host it holds is spam whether it is typed
+    /// "SPM" or has no type; without, by its type alone.
+    void setSourceLists(std::shared_ptr<const engine::SourceLists> lists,
+                        std::shared_ptr<const engine::SpamList> spam = nullptr);
     /// The source of a row in view order (a site row: its first referrer's,
     /// without search words); a website of no name past the end.
     engine::Source sourceOf(int row) const;
@@ -155,6 +158,7 @@ private:
     std::vector<std::vector<std::size_t>> siteMembers; // the rows of `table` each site row sums
     Grouping grouping = Grouping::None;
     std::shared_ptr<const engine::SourceLists> sourceLists;
+    std::shared_ptr<const engine::SpamList> spamList; // tells spam rows without a type
     std::vector<engine::Source> sources; // of each row of `table`
     std::vector<std::string> sourceCells; // of each row of shown()
     std::vector<engine::Source> groupSources; // of each source row, while grouped by source

@@ -4,10 +4,12 @@
 
 namespace backtrail::results {
 
-void ResultsModel::setSourceLists(std::shared_ptr<const engine::SourceLists> lists)
+void ResultsModel::setSourceLists(std::shared_ptr<const engine::SourceLists> lists,
+                                  std::shared_ptr<const engine::SpamList> spam)
 {
     if (lists)
         sourceLists = std::move(lists);
+    spamList = std::move(spam);
 }
 
 void ResultsModel::setKindFilter(KindFilter to)

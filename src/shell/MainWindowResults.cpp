@@ -213,8 +213,8 @@ void MainWindow::useVisitorLists()
     const QString sourceLists = store.read(QString::fromLatin1(engine::keys::kSettings),
                                            QString::fromLatin1(engine::keys::kSourceLists), QString());
     engine::VisitorLists lists = engine::LoadVisitorLists({}, {}, store.fileName(), sourceLists);
+    results->setSourceLists(lists.sources, lists.spam);
     scan->scanner().setVisitorLists(lists.crawlers, std::move(lists.spam));
-    results->setSourceLists(lists.sources);
     if (!lists.problems.isEmpty())
         StatusBar1->setPanelText(3, lists.problems.first());
 }

@@ -48,6 +48,7 @@ private slots:
     void csvOfTheTableAsShown();
     void csvExportWritesAtomicallyAndReportsFailure();
     void groupingSwitchesRowsAndKeepsTheSortState();
+    void aSpamSiteIsSpamWithOrWithoutItsType();
     void findReferrerGoesOnFromARowAndWraps();
     void landingAndSiteAddresses();
     void droppedFilesChooseOneFolder();
@@ -162,6 +163,34 @@ void ResultsExtrasTest::groupingSwitchesRowsAndKeepsTheSortState()
     QCOMPARE(model.rowCount(), 0);
     model.setGroupedBySite(false);
     QCOMPARE(model.rowCount(), 0);
+}
+
+// The spam list given with the source lists tells a spam row whether or not
+// type codes typed it "SPM"; without one, only the type does.
+void ResultsExtrasTest::aSpamSiteIsSpamWithOrWithoutItsType()
+{
+    engine::ResultTable rows;
+    rows.append("", "", "http://promo.spam.example/offer", "/");
+    rows.append("SPM", "", "http://www.spam.example/", "/");
+    rows.append("", "", "http://blog.example/", "/");
+    auto kinds = [](const ResultsModel& model) {
+        std::vector<engine::SourceKind> found;
+        for (int r = 0; r < model.rowCount(); ++r)
+            found.push_back(model.sourceOf(r).kind);
+        return found;
+    };
+    using enum engine::SourceKind;
+    ResultsModel model;
+    model.setRows(rows.share());
+    QCOMPARE(kinds(model), (std::vector {Website, Spam, Website}));
+    model.setSourceLists(std::make_shared<engine::SourceLists>(engine::SourceLists::Shipped()),
+                         std::make_shared<engine::SpamList>("spam.example"));
+    model.setRows(rows.share());
+    QCOMPARE(kinds(model), (std::vector {Spam, Spam, Website}));
+    QCOMPARE(model.sourceOf(0).name, std::string("promo.spam.example"));
+    model.setGroupedBySource(true);
+    QCOMPARE(column(model, 2), (QStringList {"promo.spam.example", "spam.example", "blog.example"}));
+    QCOMPARE(kinds(model), (std::vector {Spam, Spam, Website}));
 }
 
 void ResultsExtrasTest::findReferrerGoesOnFromARowAndWraps()

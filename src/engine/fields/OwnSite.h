@@ -38,10 +38,10 @@ public:
 
     /// Whether the address whose text after its "://" is `address` (which may
     /// run on past the address's end, to the end of its line) is the own
-    /// site's. The address's host runs from after its last "@" (user
-    /// information is no part of it) to the first of "/", "?", "#", a blank,
-    /// a double quote, ")", "\" or a control byte; a port (from the first ":"
-    /// after the last "]") is dropped.
+    /// site's. The address's host is read as AddressHost reads it: from after
+    /// its last "@" (user information is no part of it) to the first of "/",
+    /// "?", "#", a blank, a double quote, ")", "\" or a control byte; a port
+    /// (from the first ":" after the last "]") is dropped.
     bool holds(std::string_view address) const;
 
 private:

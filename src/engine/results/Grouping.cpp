@@ -1,7 +1,7 @@
 #include "Grouping.h"
 
 #include "engine/aggregate/WorkingLists.h"
-#include "engine/visitors/SpamList.h"
+#include "engine/fields/AddressHost.h"
 
 #include <charconv>
 #include <unordered_map>
@@ -11,14 +11,7 @@ namespace backtrail::engine {
 
 std::string ReferringSite(std::string_view referrer)
 {
-    const std::string_view rest = ReferrerHost(referrer);
-    std::string site;
-    site.reserve(rest.size());
-    for (const char c : rest)
-        site += (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-    if (site.starts_with("www."))
-        site.erase(0, 4);
-    return site;
+    return NormalHost(ReferrerHost(referrer));
 }
 
 ResultTable GroupBySite(const ResultTable& rows, std::vector<std::vector<std::size_t>>* members)

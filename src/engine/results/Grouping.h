@@ -8,8 +8,9 @@
 
 namespace backtrail::engine {
 
-/// The referring site of an address: the text after "://" up to the first
-/// "/", "?", "#", ":" or blank, in lower case, without a leading "www.".
+/// The referring site of an address: the normal form of its host
+/// (NormalHost of ReferrerHost: lower case, no user information, port,
+/// trailing "." or leading "www."); an app's package for an app's address.
 std::string ReferringSite(std::string_view referrer);
 
 /// One row per referring site, in the order in which each site first appears:

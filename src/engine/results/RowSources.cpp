@@ -8,25 +8,34 @@
 
 namespace backtrail::engine {
 
-Source RowSource(const ResultRow& row, const SourceLists& lists)
+namespace {
+
+bool isSpam(const ResultRow& row, const SpamList* spam)
+{
+    return row.type == "SPM" || (spam && spam->isSpam(ReferrerHost(row.referrer)));
+}
+
+} // namespace
+
+Source RowSource(const ResultRow& row, const SourceLists& lists, const SpamList* spam)
 {
     if (row.bot)
         return {SourceKind::Crawler, std::string(CrawlerKindOfMark(row.botMark)), {}};
-    if (row.type == "SPM")
+    if (isSpam(row, spam))
         return {SourceKind::Spam, ReferringSite(row.referrer), {}};
     return lists.classify(row.referrer);
 }
 
 Source RowSourceFinder::operator()(const ResultRow& row)
 {
-    return row.bot || row.type == "SPM" ? RowSource(row, lists) : classify(row.referrer);
+    return row.bot || isSpam(row, spam) ? RowSource(row, lists, spam) : classify(row.referrer);
 }
 
-std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists)
+std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists, const SpamList* spam)
 {
     std::vector<Source> sources;
     sources.reserve(rows.size());
-    RowSourceFinder find(lists);
+    RowSourceFinder find(lists, spam);
     for (std::size_t i = 0; i < rows.size(); ++i)
         sources.push_back(find(rows.row(i)));
     return sources;

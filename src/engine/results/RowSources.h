@@ -2,6 +2,7 @@
 
 #include "ResultTable.h"
 #include "engine/visitors/SourceLists.h"
+#include "engine/visitors/SpamList.h"
 
 #include <cstdint>
 #include <string>
@@ -11,9 +12,11 @@ namespace backtrail::engine {
 
 /// A row's source: a crawler's row is kind crawler, named by the kind of
 /// crawler its first line's user agent told (empty when only the address in
-/// it did); a row typed "SPM" is kind spam, named by its site as Group by Site
-/// writes it; any other row's source is what the lists say of its referrer.
-Source RowSource(const ResultRow& row, const SourceLists& lists);
+/// it did); a row typed "SPM", or whose referrer's host `spam` holds (so
+/// with type codes on or off), is kind spam, named by its site as Group by
+/// Site writes it; any other row's source is what the lists say of its
+/// referrer.
+Source RowSource(const ResultRow& row, const SourceLists& lists, const SpamList* spam = nullptr);
 
 /// Finds rows' sources one row at a time, each distinct host looked up once:
 /// for writing the rows of a large table, whose sources all held at once
@@ -21,8 +24,10 @@ Source RowSource(const ResultRow& row, const SourceLists& lists);
 class RowSourceFinder
 {
 public:
-    explicit RowSourceFinder(const SourceLists& sourceLists)
+    /// The lists, and the spam list when there is one, must outlive the finder.
+    explicit RowSourceFinder(const SourceLists& sourceLists, const SpamList* spamList = nullptr)
         : lists(sourceLists)
+        , spam(spamList)
         , classify(sourceLists)
     {
     }
@@ -30,11 +35,12 @@ public:
 
 private:
     const SourceLists& lists;
+    const SpamList* spam;
     SourceClassifier classify;
 };
 
 /// The source of every row, in row order.
-std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists);
+std::vector<Source> RowSources(const ResultTable& rows, const SourceLists& lists, const SpamList* spam = nullptr);
 
 /// A row's clicks as a number: its click count, or 1 for a row without one.
 std::uint64_t RowClicks(const ResultRow& row);

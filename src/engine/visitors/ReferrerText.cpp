@@ -1,7 +1,6 @@
 #include "ReferrerText.h"
 #include "engine/base/AsciiCase.h"
-
-#include "SpamList.h"
+#include "engine/fields/AddressHost.h"
 
 #include <QByteArray>
 #include <QStringDecoder>
@@ -93,13 +92,12 @@ std::string WordsAsUtf8(std::string_view bytes, const std::vector<std::string>& 
 ReferrerParts SplitReferrer(std::string_view referrer)
 {
     ReferrerParts parts;
-    const std::string_view host = ReferrerHost(referrer);
-    // Lower-cased first, so that "WWW." goes too (as Group by Site drops it).
-    parts.host = AsciiLowered(host);
-    if (parts.host.starts_with("www."))
-        parts.host.erase(0, 4);
-    std::size_t at = std::size_t(host.data() - referrer.data()) + host.size();
-    // A port (or whatever else follows the host) ends where the path, query or fragment starts.
+    const std::string_view address = AfterScheme(referrer);
+    parts.app = AsciiLowered(referrer.substr(0, 14)) == "android-app://";
+    std::size_t at = 0;
+    parts.host = NormalHost(AddressHost(address, &at));
+    at += referrer.size() - address.size();
+    // Whatever follows the authority ends where the path, query or fragment starts.
     at = std::min(referrer.find_first_of("/?#", at), referrer.size());
     parts.pathOnward = referrer.substr(at);
     const std::size_t pathEnd = std::min(referrer.find_first_of("?#", at), referrer.size());

@@ -9,10 +9,11 @@ namespace backtrail::engine {
 /// The parts of a referrer that its source is told by.
 struct ReferrerParts
 {
-    std::string host; ///< lower-cased, without its port and one leading "www."
+    std::string host; ///< its normal form (NormalHost of ReferrerHost); an app's package
     std::string_view path; ///< from the first "/" after the host up to "?" or "#"
     std::string_view query; ///< after "?" up to "#"
     std::string_view pathOnward; ///< the path with its query and fragment: all after the host and port
+    bool app = false; ///< an app's address (android-app://), whose host is the app's package
 };
 /// Cuts a referrer into its parts.
 ReferrerParts SplitReferrer(std::string_view referrer);

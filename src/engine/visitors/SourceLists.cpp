@@ -391,7 +391,8 @@ Source SourceLists::classify(std::string_view referrer, const ReferrerParts& par
         source.keyword = entry.kind == SourceKind::Search ? std::move(words) : std::string();
         return source;
     }
-    source.name = parts.host; // the site, as Group by Site writes it
+    // The site, as Group by Site writes it; an app the lists do not know by its package.
+    source.name = parts.app ? "app:" + parts.host : parts.host;
     return source;
 }
 

@@ -47,7 +47,8 @@ struct Source
 /// referrer or its path onward is one of the engine's hidden-keyword pages.
 /// The longest matching entry text (as the list writes it) wins; on a tie an
 /// AI assistant, then a search engine, then a social network, then the entry
-/// listed first. No match: a website, named by its site.
+/// listed first. No match: a website, named by its site, or an app's
+/// (android-app://PACKAGE/) by "app:" and its package.
 ///
 /// A built list is only read: one may serve many threads, and a copy shares
 /// its entries.
@@ -75,7 +76,8 @@ public:
     std::size_t size() const;
 
     /// The source of a person's referrer by the lists: an AI assistant, a
-    /// search engine or a social network, else a website named by its site.
+    /// search engine or a social network, else a website named by its site
+    /// (an app: "app:" and its package).
     Source classify(std::string_view referrer) const;
 
     /// The entries whose host matches a host (a ReferrerParts host), best

@@ -42,29 +42,9 @@ template<class OnLine> void forEachLine(std::string_view text, OnLine&& onLine)
 
 } // namespace
 
-std::string_view ReferrerHost(std::string_view referrer)
-{
-    const std::size_t scheme = referrer.find("://");
-    const std::string_view rest = scheme == std::string_view::npos ? referrer : referrer.substr(scheme + 3);
-    // A plain loop: find_first_of calls memchr over its set for every byte.
-    std::size_t end = 0;
-    while (end < rest.size() && rest[end] != '/' && rest[end] != '?' && rest[end] != '#' && rest[end] != ':'
-           && rest[end] != ' ')
-        ++end;
-    return rest.substr(0, end);
-}
-
 std::string SpamList::NormalHost(std::string_view line)
 {
-    std::string_view host = trimmed(line);
-    if (host.find("://") != std::string_view::npos)
-        host = ReferrerHost(host);
-    if (!host.empty() && host.back() == '.')
-        host.remove_suffix(1);
-    std::string normal(host);
-    for (char& c : normal)
-        c = asciiLower(c);
-    return normal;
+    return engine::NormalHost(ReferrerHost(trimmed(line)));
 }
 
 SpamList::SpamList(std::string_view lines)
@@ -139,8 +119,7 @@ bool SpamList::isSpam(std::string_view host) const
 {
     if (hosts.empty())
         return false;
-    if (!host.empty() && host.back() == '.')
-        host.remove_suffix(1);
+    host = BareHost(host);
     if (host.empty())
         return false;
     // In lower case, on the stack for any host a name server would take.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/base/TextHash.h"
+#include "engine/fields/AddressHost.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace backtrail::engine {
-
-/// The host of an address, as Group by Site takes a referrer's site before it
-/// lowers the letter case and drops "www.": the text after "://" (the whole
-/// text when there is none) up to the first "/", "?", "#", ":" or blank, so
-/// without a port. A view into `referrer`, letter case as written.
-std::string_view ReferrerHost(std::string_view referrer);
 
 /// Hosts known to send referrer spam: a referrer is spam when its host is a
 /// listed host or a subdomain of one ("a.spam-example.com" is spam when
@@ -43,15 +38,16 @@ public:
     /// Adds one host (a line as addLines takes it); false when it names none.
     bool addHost(std::string_view host);
 
-    /// True when the host (for example ReferrerHost of a referrer) is listed or
-    /// is a subdomain of a listed host.
+    /// True when the host (for example ReferrerHost of a referrer), in its
+    /// normal form (NormalHost), is listed or is a subdomain of a listed host.
     bool isSpam(std::string_view host) const;
 
     std::size_t size() const { return hosts.size(); }
 
-    /// A line's host as the list keeps it: without surrounding blanks, a
-    /// trailing dot or the rest of an address, in lower case; empty when the
-    /// line names none.
+    /// A line's host as the list keeps it: the normal form (NormalHost) of the
+    /// host of the line without surrounding blanks, read as a referrer's
+    /// (ReferrerHost: no scheme, user information, port or path); empty when
+    /// the line names none.
     static std::string NormalHost(std::string_view line);
 
 private:

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
-#include "engine/visitors/CrawlerList.h"
+#include "engine/fields/UserAgent.h"
 #include "engine/results/Grouping.h"
+#include "engine/visitors/CrawlerList.h"
 #include "engine/visitors/ShippedLists.h"
 #include "engine/visitors/SpamList.h"
-#include "engine/fields/UserAgent.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -345,11 +345,12 @@ TEST(SpamList, HostsSubdomainsLookAlikesLetterCaseAndTheUsersHosts)
 {
     const SpamList list("spam-example.com\n\n  Shouting.EXAMPLE  \r\nhttps://www.pasted.example:8443/page\n");
     EXPECT_EQ(list.size(), 3u);
-    for (const std::string_view spam : {"spam-example.com", "a.b.spam-example.com", "A.Spam-Example.COM",
-                                        "spam-example.com.", "shouting.example", "www.pasted.example"})
+    for (const std::string_view spam :
+         {"spam-example.com", "a.b.spam-example.com", "A.Spam-Example.COM", "spam-example.com.", "shouting.example",
+          "www.pasted.example", "pasted.example"})
         EXPECT_TRUE(list.isSpam(spam)) << spam;
     for (const std::string_view host :
-         {"notspam-example.com", "spam-example.com.other.org", "example.com", "pasted.example", ""})
+         {"notspam-example.com", "spam-example.com.other.org", "example.com", "notpasted.example", ""})
         EXPECT_FALSE(list.isSpam(host)) << host;
 
     // The shipped list holds every line of spammers.txt, and the user's hosts join it.
@@ -422,7 +423,7 @@ TEST(SpamList, MarkingASiteAppendsToTheUsersList)
     EXPECT_TRUE(AppendUserSpamHost(path, " spam.example ", &error));
     EXPECT_TRUE(AppendUserSpamHost(path, "http://www.other.example/page", &error));
     EXPECT_FALSE(AppendUserSpamHost(path, "   ", &error));
-    EXPECT_EQ(readFile(path), "spam.example\nwww.other.example\n");
+    EXPECT_EQ(readFile(path), "spam.example\nother.example\n");
 
     // A list the user wrote, without a last line end.
     WriteBytes(path, "\n  mine.example\r\n\nlast.example");

@@ -1,4 +1,5 @@
 #include "engine/visitors/SourceLists.h"
+#include "PlainAddressHost.h"
 #include "engine/results/RowSources.h"
 #include "engine/visitors/CrawlerList.h"
 #include "engine/visitors/ShippedLists.h"
@@ -118,15 +119,12 @@ bool plainHostMatch(const PlainEntry& e, const std::string& entryHost, const std
 
 Source plainSource(const std::vector<PlainEntry>& entries, const std::string& referrer)
 {
-    const std::size_t scheme = referrer.find("://");
-    std::size_t at = scheme == std::string::npos ? 0 : scheme + 3;
-    const std::size_t hostEnd = std::min(referrer.find_first_of("/?#: ", at), referrer.size());
-    std::string host = lowerAscii(referrer.substr(at, hostEnd - at));
-    if (host.rfind("www.", 0) == 0)
-        host.erase(0, 4);
-    at = hostEnd;
+    const std::string afterScheme = backtrail::testing::PlainAfterScheme(referrer);
+    const std::string host = backtrail::testing::PlainNormalHost(referrer);
+    std::size_t at
+        = referrer.size() - afterScheme.size() + backtrail::testing::PlainAddressHost(afterScheme).authorityEnd;
     while (at < referrer.size() && std::string("/?#").find(referrer[at]) == std::string::npos)
-        ++at; // the port
+        ++at; // whatever follows the host
     const std::string onward = referrer.substr(at);
     const std::string path = onward.substr(0, std::min(onward.find_first_of("?#"), onward.size()));
     const std::string pathOnly = path.rfind("/", 0) == 0 ? path : std::string();
@@ -182,7 +180,7 @@ Source plainSource(const std::vector<PlainEntry>& entries, const std::string& re
         }
     }
     if (!best)
-        return {SourceKind::Website, host, {}};
+        return {SourceKind::Website, (lowerAscii(referrer).starts_with("android-app://") ? "app:" : "") + host, {}};
     return {best->kind, best->name, best->kind == SourceKind::Search ? bestWords : std::string()};
 }
 
@@ -272,10 +270,10 @@ TEST(SourceLists, RandomBytesAsThePlainReadingSays)
     const SourceLists& lists = SourceLists::Shipped();
     std::mt19937 random(2026);
     const std::string pieces[]
-        = {"://",    ".",   "/",     "?",     "#",  ":",    "&",        "=",  "%", "%C4", "www.",
-           "google", "com", "co.uk", "x.com", "q=", "\xFF", "\xC3\xA9", "\0", " ", "{}",  "chatgpt"};
+        = {"://", ".",     "/",     "?",  "#",    ":",        "&",  "=", "%",  "%C4",     "www.", "google",
+           "com", "co.uk", "x.com", "q=", "\xFF", "\xC3\xA9", "\0", " ", "{}", "chatgpt", "@",    ")"};
     for (int round = 0; round < 3000; ++round) {
-        std::string referrer = random() % 2 ? "https://" : "";
+        std::string referrer = random() % 3 == 0 ? "android-app://" : random() % 2 ? "https://" : "";
         for (std::uint32_t n = random() % 12; n > 0; --n)
             referrer += random() % 4 ? pieces[random() % std::size(pieces)] : std::string(1, char(random()));
         EXPECT_EQ(lists.classify(referrer), plainSource(entries, referrer)) << referrer;

@@ -61,6 +61,8 @@ struct RowSourcesOut
     /// sources held at once would take more memory than the rows).
     std::vector<Source> rows;
     const SourceLists* lists = nullptr;
+    /// The spam list the rows' sources are told by besides their types; none: by their types alone.
+    const SpamList* spam = nullptr;
     /// Row i's source, held or found by `find`; none without either.
     std::optional<Source> of(std::size_t i, const ResultRow& row, std::optional<RowSourceFinder>& find) const
     {
@@ -69,7 +71,7 @@ struct RowSourcesOut
         if (!lists)
             return std::nullopt;
         if (!find)
-            find.emplace(*lists);
+            find.emplace(*lists, spam);
         return (*find)(row);
     }
     bool bySource = false;
