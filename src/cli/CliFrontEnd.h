@@ -84,6 +84,13 @@ public:
         problems.push_back({path, reason});
     }
 
+    void fileLooksLikeNoLog(const QString& path, const QString& reason) override
+    {
+        endBar();
+        streams.err << "backtrail-scan: warning: " << engine::Utf8(path) << " looks like no access log ("
+                    << engine::Utf8(reason) << "); it is scanned all the same\n";
+    }
+
     void endBar()
     {
         if (barShown)

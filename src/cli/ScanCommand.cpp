@@ -77,6 +77,10 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         chosen = Format::Report;
     else
         return usageError(QStringLiteral("unknown format '%1' (use table, tsv, json, html or report)").arg(formatName));
+    RowSort sort = RowSort::Standing;
+    if (parser.isSet(QStringLiteral("sort")) && !RowSortFromName(Utf8(parser.value(QStringLiteral("sort"))), sort))
+        return usageError(QStringLiteral("--sort takes clicks, referrer or first-seen, not '%1'")
+                              .arg(parser.value(QStringLiteral("sort"))));
     int threadCount = 0;
     if (parser.isSet(QStringLiteral("threads"))) {
         bool number = false;
@@ -251,16 +255,17 @@ int RunScanCommand(const QStringList& arguments, const SettingsStore& store, Com
         }
         scan.unreadable = frontEnd.problems;
         const ResultTable& rows = frontEnd.rows;
+        const RowOrder order = SortedRows(rows, sort);
         Output out(streams.out, outputPath);
         switch (chosen) {
         case Format::Table:
-            WriteTable(out, rows, sources);
+            WriteTable(out, rows, sources, outputPath.isEmpty() ? streams.outWidth : 0, order);
             break;
         case Format::Tsv:
-            WriteTsv(out, rows, sources);
+            WriteTsv(out, rows, sources, order);
             break;
         case Format::Json:
-            WriteJson(out, scan, rows, grouped, withDetails, siteMembers, scanner.threadCount(), sources);
+            WriteJson(out, scan, rows, grouped, withDetails, siteMembers, scanner.threadCount(), sources, {}, order);
             break;
         case Format::Html:
             WriteHtml(out, state.lists);

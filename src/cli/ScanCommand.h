@@ -28,6 +28,7 @@ struct CommandStreams
     std::ostream& out;
     std::ostream& err;
     bool progressBar = false; ///< draw a progress bar on `err` (it is a terminal)
+    std::size_t outWidth = 0; ///< `out`'s width in columns when it is a terminal; 0 when it is none
 };
 
 /// Runs `backtrail-scan` with the given arguments (without the program name):

@@ -46,6 +46,13 @@ void AddScanOptions(QCommandLineParser& parser)
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("Write the output to FILE (replaced only when complete)."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption sort(QStringLiteral("sort"),
+                                  QStringLiteral("Write the rows by clicks (most first), referrer (letter case "
+                                                 "ignored) or first-seen (earliest first), in every format; "
+                                                 "default: in the order their referrers were first found. On a "
+                                                 "terminal the table fits its width and ends with the number of "
+                                                 "rows."),
+                                  QStringLiteral("ORDER"));
     const QCommandLineOption bySite(QStringLiteral("by-site"),
                                     QStringLiteral("One row per referring site, crawlers apart, clicks summed."));
     const QCommandLineOption bySource(
@@ -151,6 +158,7 @@ void AddScanOptions(QCommandLineParser& parser)
     parser.addOption(details);
     parser.addOption(format);
     parser.addOption(output);
+    parser.addOption(sort);
     parser.addOption(bySite);
     parser.addOption(bySource);
     parser.addOption(quiet);

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <iostream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,18 @@ int main(int argc, char** argv)
     arguments.removeFirst();
     const backtrail::engine::IniSettingsStore store;
     backtrail::cli::CommandStreams streams {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    // A table on a terminal fits its width.
+    if (::isatty(STDOUT_FILENO) == 1) {
+        struct winsize size
+        {
+        };
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+            streams.outWidth = size.ws_col;
+        else if (const QByteArray columns = qgetenv("COLUMNS"); columns.toInt() > 0)
+            streams.outWidth = std::size_t(columns.toInt());
+        else
+            streams.outWidth = 80;
+    }
     const int status = backtrail::cli::RunScanCommand(arguments, store, streams);
     std::cout.flush();
     return status;

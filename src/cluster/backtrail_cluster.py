@@ -38,7 +38,7 @@ GROUP = 16  # results merged at a time
 # the printed answer only.
 SCAN_VALUES = ("domain", "since", "until", "crawler-list", "spam-list", "threads", "log-format")
 SCAN_SWITCHES = ("dupes", "types", "https", "bots", "spam")
-PRINT_VALUES = ("format", "output")
+PRINT_VALUES = ("format", "output", "sort")
 PRINT_FLAGS = ("by-site", "quiet")
 
 
@@ -193,7 +193,7 @@ def parse_arguments(argv: Sequence[str]) -> argparse.Namespace:
     cluster.add_argument("--group", type=int, metavar="N", default=GROUP,
                          help=f"Merge results N at a time (default {GROUP}).")
     scanning = parser.add_argument_group(f"{SCANNER}'s options, with the same meaning (see {SCANNER} --help)")
-    metavars = ("TEXT", "DATE", "DATE", "FILE", "FILE", "N", "SHAPE", "FORMAT", "FILE")
+    metavars = ("TEXT", "DATE", "DATE", "FILE", "FILE", "N", "SHAPE", "FORMAT", "FILE", "ORDER")
     for name, metavar in zip(SCAN_VALUES + PRINT_VALUES, metavars):
         scanning.add_argument(f"--{name}", metavar=metavar)
     for name in SCAN_SWITCHES:

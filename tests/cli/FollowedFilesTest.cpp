@@ -22,7 +22,7 @@ std::string Lines(int from, int count)
     std::string log;
     for (int i = from; i < from + count; ++i)
         log += "1.1.1.1 - - [01/Dec/2026:10:00:00 +0000] \"GET /p HTTP/1.1\" 200 1 \"http://r" + std::to_string(i % 7)
-            + ".example/\" \"Mozilla/5.0\"\n";
+            + ".example/\" \"" + (i % 5 == 0 ? "python-requests/2.31" : "Mozilla/5.0") + "\"\n";
     return log;
 }
 
@@ -45,8 +45,9 @@ bool Holds(const QString& path, const std::string& text)
 }
 
 // --follow reads what is appended to a log and what a new file in a folder
-// holds, replaces the output each time with what one scan of it all prints,
-// keeps the state with it, and ends at Ctrl+C.
+// holds, replaces the output each time with what one scan of it all prints
+// (crawler rows with their kind of crawler as their source), keeps the state
+// with it, and ends at Ctrl+C.
 TEST(FollowedFiles, OutputFollowsTheLogsUntilCtrlC)
 {
     QTemporaryDir dir;

@@ -181,7 +181,7 @@ TEST_F(ScanCommand, SourcesOfTheSampleLog)
     EXPECT_EQ(bySource["crawler:search-engine"], 1069);
     EXPECT_EQ(bySource["crawler:feed-reader"], 302);
     EXPECT_EQ(bySource["crawler:seo"], 99);
-    EXPECT_EQ(bySource["crawler:"], 481); // known only by an address in the user agent
+    EXPECT_EQ(bySource["crawler:crawler (unknown kind)"], 481); // known only by an address in the user agent
     EXPECT_EQ(bySource["search:Google"], 553);
     EXPECT_EQ(bySource["search:DuckDuckGo"], 14);
     EXPECT_EQ(bySource["search:Google Images"], 8);
@@ -288,6 +288,31 @@ TEST_F(ScanCommand, FoldersMissingFilesOutputFileAndUsage)
     r = run({QStringLiteral("--output"), dir.filePath(QStringLiteral("gone/out.txt")), dir.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+// A file that looks like no access log (binary bytes, or no line of a log's
+// shape or with an address in its first 1,000) is named on stderr and
+// scanned all the same, the exit status unchanged; a log is not named.
+TEST_F(ScanCommand, AFileThatLooksLikeNoLogIsNamedAndScannedAllTheSame)
+{
+    std::string binary("\x7f"
+                       "ELF\x02\x01\x01",
+                       7);
+    binary += std::string(300, '\0') + " see http://elf.example/ (x)\n";
+    std::string prose;
+    for (int i = 0; i < 1200; ++i)
+        prose += "a line of words and nothing else\n";
+    prose += "then http://late.example/ at last\n";
+    const std::string log = "1.1.1.1 - - [01/Dec/2026:10:00:00 +0000] \"GET / HTTP/1.1\" 200 1 \"-\" \"Mozilla/5.0\"\n";
+    const std::pair<QString, bool> files[] = {{write(QStringLiteral("ls"), binary), true},
+                                              {write(QStringLiteral("notes.txt"), prose), true},
+                                              {write(QStringLiteral("access.log"), log), false}};
+    for (const auto& [path, named] : files) {
+        const Outcome r = run({QStringLiteral("--quiet"), QStringLiteral("--format"), QStringLiteral("tsv"), path});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("looks like no access log") != std::string::npos, named) << r.err;
+        EXPECT_EQ(r.out.find("example/") != std::string::npos, named) << r.out; // scanned all the same
+    }
 }
 
 TEST_F(ScanCommand, MergedResultsPrintWhatOneScanOfAllTheFilesPrints)

@@ -320,11 +320,14 @@ void Scanner::ScanSelectedFiles()
         bool needsWholeRead = false;
         std::int64_t doneBefore = 0;
         QString failure;
+        QString noLog;
         bool failed = false;
         for (std::size_t k = begin; k < end; ++k) {
             await(k, doneBefore, total, file);
             TaskResult& r = *results[k];
             doneBefore += r.bytesRead.load();
+            if (k == begin)
+                noLog = r.noLogReason;
             if (!r.opened && k == begin) {
                 failure = r.error;
                 failed = true;
@@ -375,6 +378,8 @@ void Scanner::ScanSelectedFiles()
         current.progress.value = 0;
         current.progress.step(doneBefore);
         showProgress();
+        if (!noLog.isEmpty())
+            frontEnd.fileLooksLikeNoLog(path, noLog);
         if (failed) {
             frontEnd.fileUnreadable(path, failure);
             continue;

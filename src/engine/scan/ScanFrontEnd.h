@@ -51,6 +51,13 @@ public:
 
     /// A file that could not be opened or read to its end; what was read of it is kept.
     virtual void fileUnreadable(const QString& path, const QString& reason) = 0;
+    /// A file whose first bytes look like no access log (binary bytes, or no
+    /// line of a known shape or with an address): it is scanned all the same.
+    virtual void fileLooksLikeNoLog(const QString& path, const QString& reason)
+    {
+        (void)path;
+        (void)reason;
+    }
 };
 
 } // namespace backtrail::engine

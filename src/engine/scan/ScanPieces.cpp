@@ -165,6 +165,8 @@ void Scanner::scanInPieces(const Task& task, TaskResult& result, std::unique_ptr
                 readAgain = true;
             if (r.namedFields || merged == 0)
                 fieldsSoFar = r.endFields;
+            if (merged == 0)
+                result.noLogReason = r.noLogReason;
             result.namedFields = result.namedFields || r.namedFields;
             result.part.merge(std::move(r.part));
             stopped = r.stopped;

@@ -79,7 +79,9 @@ ScanPart Scanner::resultsAsPart() const
         const std::uint32_t count = i < lists.counts.size() && lists.hasCounts() ? lists.counts[i] : 1;
         const LineTime first = i < lists.firstSeen.size() ? lists.firstSeen[i] : LineTime();
         const LineTime last = i < lists.lastSeen.size() ? lists.lastSeen[i] : first;
-        const std::size_t entry = part.addEntry(lists.List1[i], lists.landing[i], lists.isBot(i),
+        // A crawler's mark keeps its kind of crawler.
+        const std::uint8_t bot = i < lists.bot.size() ? lists.bot[i] : kPersonMark;
+        const std::size_t entry = part.addEntry(lists.List1[i], lists.landing[i], bot,
                                                 i < lists.List2.size() ? lists.List2[i] : 255, count, first, last);
         if (!part.collectsDetails())
             continue;

@@ -104,6 +104,9 @@ struct Scanner::TaskResult
     W3cFields endFields;
     bool namedFields = false;
     bool needsEarlierFields = false;
+    // Why the piece's first bytes look like no access log (empty: they look
+    // like one, or the piece starts inside its file).
+    QString noLogReason;
     std::atomic<std::int64_t> bytesRead {0};
     // Set by the worker when it is done with the piece (release), read by the
     // merging thread (acquire): what the worker wrote is then visible.

@@ -28,7 +28,7 @@ KindTable& table()
 
 std::uint8_t CrawlerKindMark(std::string_view kind)
 {
-    if (kind.empty())
+    if (kind.empty() || kind == kUnknownCrawlerKind)
         return kCrawlerMark;
     KindTable& t = table();
     const auto find = [&](unsigned known) -> int {
@@ -53,12 +53,14 @@ std::uint8_t CrawlerKindMark(std::string_view kind)
 
 std::string_view CrawlerKindOfMark(std::uint8_t mark)
 {
-    if (mark <= kCrawlerMark)
+    if (mark == kPersonMark)
         return {};
+    if (mark == kCrawlerMark)
+        return kUnknownCrawlerKind;
     const unsigned index = unsigned(mark) - kCrawlerMark - 1;
     KindTable& t = table();
     if (index >= t.count.load(std::memory_order_acquire))
-        return {};
+        return kUnknownCrawlerKind;
     return t.kinds[index];
 }
 

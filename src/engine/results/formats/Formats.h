@@ -6,6 +6,7 @@
 #include "engine/aggregate/WorkingLists.h"
 #include "engine/base/Settings.h"
 #include "engine/results/ResultTable.h"
+#include "engine/results/RowOrder.h"
 #include "engine/results/RowSources.h"
 
 #include <QString>
@@ -90,11 +91,42 @@ struct RowSourcesOut
 /// A source as the table and TSV write it: its kind, ":" and its name ("search:Google").
 std::string SourceCell(const Source& source);
 
-/// The rows as a table for people to read: aligned columns, long cells cut.
-void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& sources);
+/// The width of a time's cell: "2026-12-08T17:13:23+02:00".
+inline constexpr std::size_t kTimeWidth = 25;
 
-/// The rows as tab-separated values with a header line.
-void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources);
+/// The columns of the table at a width: each column's width and whether it shows.
+struct TableColumns
+{
+    std::size_t clicks = 6;
+    std::size_t referrer = 8;
+    std::size_t landing = 12;
+    std::size_t source = 6;
+    bool showLanding = true;
+    bool showFirstSeen = true;
+    bool showLastSeen = true;
+    bool showSource = true;
+};
+
+/// The columns of a table `width` characters wide (0: no limit) whose cells
+/// are at most as wide as given: the referrer gets what the other columns
+/// leave (a landing page at most 40, a source 30); where even 24 of the
+/// referrer's would not fit, the first seen, last seen, landing page and
+/// source columns are left out in that order.
+TableColumns FitTable(std::size_t width, std::size_t clicks, std::size_t referrer, std::size_t landing,
+                      std::size_t source);
+
+/// A cell cut to `width` characters: its first and last characters with "…"
+/// between them (the middle of an address says the least).
+std::string ElideMiddle(std::string_view cell, std::size_t width);
+
+/// The rows as a table for people to read: aligned columns, in `order`. With
+/// a `width` (a terminal's) the table fits it, long cells elided in the
+/// middle, and ends with the number of rows.
+void WriteTable(Output& output, const ResultTable& rows, const RowSourcesOut& sources, std::size_t width = 0,
+                const RowOrder& order = {});
+
+/// The rows as tab-separated values with a header line, in `order`.
+void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources, const RowOrder& order = {});
 
 /// The results as JSON: the settings, the counters and the status, every row
 /// (with its source, its bot flag and file type, and with `details` its
@@ -104,10 +136,10 @@ void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sour
 /// on `threads` threads and written in order. `bySite`: the rows are grouped
 /// (by site, or by source when `sources` says so), `siteMembers` their rows.
 /// `more` (further members of the top object, each after a comma) follows
-/// the results.
+/// the results. Rows are written in `order`.
 void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& rows, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
-               std::string_view more = {});
+               std::string_view more = {}, const RowOrder& order = {});
 
 /// The results as one self-contained web page to share: the counters, the
 /// status, every row with its landing pages and days (as columns, texts that

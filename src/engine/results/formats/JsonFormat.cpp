@@ -50,7 +50,7 @@ struct Repeated
 
 void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& rows, bool bySite, bool details,
                const std::vector<std::vector<std::size_t>>& siteMembers, int threads, const RowSourcesOut& sources,
-               std::string_view more)
+               std::string_view more, const RowOrder& order)
 {
     const ScanSettings& settings = scan.settings;
     static const WorkingLists noEntries;
@@ -76,9 +76,10 @@ void WriteJson(Output& output, const ResultsToWrite& scan, const ResultTable& ro
     AppendJsonString(text, Utf8(scan.status));
     text += ",\n  \"rows\": [";
     using namespace std::string_view_literals;
-    auto appendRow = [&](std::string& out, std::size_t i, Repeated& repeated) {
+    auto appendRow = [&](std::string& out, std::size_t k, Repeated& repeated) {
+        const std::size_t i = RowAt(order, k);
         const ResultRow row = rows.row(i);
-        out += i ? ",\n    {\"type\": "sv : "\n    {\"type\": "sv;
+        out += k ? ",\n    {\"type\": "sv : "\n    {\"type\": "sv;
         AppendJsonString(out, row.type);
         out += ", \"clicks\": "sv;
         AppendJsonString(out, row.clicks);

@@ -12,11 +12,12 @@ std::string SourceCell(const Source& source)
     return cell;
 }
 
-void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources)
+void WriteTsv(Output& output, const ResultTable& rows, const RowSourcesOut& sources, const RowOrder& order)
 {
     std::optional<RowSourceFinder> find;
     std::string text = "type\tclicks\treferrer\tlanding\tfirst_seen\tlast_seen\tsource\n";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const std::size_t i = RowAt(order, k);
         const ResultRow row = rows.row(i);
         for (const std::string_view cell : {row.type, row.clicks, row.referrer, row.landing}) {
             AppendPlainCell(text, cell);
