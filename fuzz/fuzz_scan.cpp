@@ -208,7 +208,7 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
         if (line.starts_with("#Fields:"))
             names = backtrail::testing::PlainW3cSplit(line.substr(8));
 
-        const LineFields read = shapes.read(line, marks, fields);
+        LineFields read = shapes.read(line, marks, fields, true);
         ReferrerMatcher::Referrer referrer;
         std::size_t start = 0;
         const bool taken = matcher.findReferrer(line, marks, read, referrer, start);
@@ -246,6 +246,7 @@ Entries ReadInMemory(std::string_view log, const ScanSettings& settings, std::si
             FUZZ_CHECK((mark != kPersonMark) == CrawlerList::Shipped().matches(userAgent));
         };
         if (read.known()) {
+            ReadAgentField(line, marks, read);
             if (read.agent.data() != nullptr)
                 markOf(UserAgentText(read, agentScratch));
             if (mark == kPersonMark && referrer.inAgent)

@@ -74,20 +74,30 @@ inline std::string PlainQuoted(std::string_view line, std::size_t at, std::size_
 
 inline std::optional<PlainFields> PlainAccess(std::string_view line)
 {
+    // [host ]client ident user: three or four fields, none empty, each ended by one blank.
     const std::size_t bracket = line.find('[');
-    if (bracket == std::string::npos || bracket == 0 || line[bracket - 1] != ' ' || line[0] == ' ')
+    if (bracket == std::string::npos || bracket == 0 || line[bracket - 1] != ' ')
         return std::nullopt;
-    const std::string_view head = line.substr(0, bracket);
-    for (const char c : head) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            return std::nullopt;
+    std::size_t leading = 0;
+    for (std::size_t start = 0; start < bracket;) {
+        const std::size_t blank = line.find(' ', start);
+        if (blank == start)
+            return std::nullopt; // an empty field
+        ++leading;
+        start = blank + 1;
     }
-    const std::size_t count = PlainW3cSplit(head).size();
-    if (count != 3 && count != 4)
+    if (leading != 3 && leading != 4)
         return std::nullopt;
-    const std::size_t close = line.find(']', bracket);
-    if (close == std::string::npos)
+    // [time]: the first quote after the "[" follows "]" and blanks.
+    const std::size_t quote = line.find('"', bracket);
+    if (quote == std::string::npos)
         return std::nullopt;
+    std::size_t close = quote;
+    while (close > bracket && line[close - 1] == ' ')
+        --close;
+    if (close == quote || close <= bracket + 1 || line[close - 1] != ']')
+        return std::nullopt;
+    --close;
     std::size_t i = close + 1;
     auto blanks = [&] {
         const std::size_t from = i;

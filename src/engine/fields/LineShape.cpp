@@ -38,25 +38,20 @@ std::string_view quotedField(std::string_view line, const LineMarks& marks, std:
 }
 
 // The host, client, ident and user fields before the time's "[": three or
-// four of them, each followed by blanks.
+// four of them, none empty, each followed by one blank.
 bool leadingFieldsFit(std::string_view line, std::size_t bracket)
 {
-    if (bracket == 0 || line[bracket - 1] != ' ')
+    if (bracket == 0 || line[0] == ' ' || line[bracket - 1] != ' ')
         return false;
-    int count = 0;
-    std::size_t at = 0;
-    while (at < bracket) {
-        if (line[at] == ' ')
-            return false; // a line that starts with a blank
-        while (at < bracket && line[at] != ' ') {
-            if (static_cast<unsigned char>(line[at]) < 0x20)
-                return false;
-            ++at;
-        }
-        ++count;
-        at = pastBlanks(line, at);
+    const char* const begin = line.data();
+    const char* const end = begin + bracket;
+    int blanks = 0;
+    for (const char* at = static_cast<const char*>(std::memchr(begin, ' ', bracket)); at != nullptr;
+         at = static_cast<const char*>(std::memchr(at + 1, ' ', std::size_t(end - at - 1)))) {
+        if (at[-1] == ' ' || ++blanks > 4)
+            return false;
     }
-    return count == 3 || count == 4;
+    return blanks >= 3;
 }
 
 char asciiLower(char c)
@@ -108,19 +103,22 @@ std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::siz
     return npos;
 }
 
-LineFields AccessLineFields(std::string_view line, const LineMarks& marks)
+LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater)
 {
+    // The time: "[", then "]" and blanks before the request's quote.
     const std::size_t bracket = marks.next(Mark::Bracket, 0);
-    if (bracket == npos || !leadingFieldsFit(line, bracket))
+    if (bracket == npos)
         return {};
-    const void* const close = std::memchr(line.data() + bracket, ']', line.size() - bracket);
-    if (close == nullptr)
+    const std::size_t opening = marks.next(Mark::Quote, bracket);
+    if (opening == npos || opening < bracket + 3 || line[opening - 1] != ' ')
         return {};
-    std::size_t at = std::size_t(static_cast<const char*>(close) - line.data()) + 1;
+    std::size_t close = opening - 1;
+    while (line[close] == ' ')
+        --close;
+    if (line[close] != ']' || close == bracket || !leadingFieldsFit(line, bracket))
+        return {};
     // The request.
-    const std::size_t opening = pastBlanks(line, at);
-    if (opening == at || opening >= line.size() || line[opening] != '"')
-        return {};
+    std::size_t at = 0;
     std::size_t after = 0;
     quotedField(line, marks, opening, after);
     if (after == npos)
@@ -155,10 +153,23 @@ LineFields AccessLineFields(std::string_view line, const LineMarks& marks)
     result.referrer = quotedField(line, marks, next, after);
     if (after == npos)
         return result;
-    next = pastBlanks(line, after);
-    if (next > after && next < line.size() && line[next] == '"')
-        result.agent = quotedField(line, marks, next, after);
+    result.agentFrom = after;
+    result.agentPending = true;
+    if (!agentLater)
+        ReadAgentField(line, marks, result);
     return result;
+}
+
+void ReadAgentField(std::string_view line, const LineMarks& marks, LineFields& fields)
+{
+    if (!fields.agentPending)
+        return;
+    fields.agentPending = false;
+    const std::size_t after = fields.agentFrom;
+    const std::size_t next = pastBlanks(line, after);
+    std::size_t end = 0;
+    if (next > after && next < line.size() && line[next] == '"')
+        fields.agent = quotedField(line, marks, next, end);
 }
 
 LineFields W3cLineFields(std::string_view line, const W3cFields& fields)
@@ -191,7 +202,8 @@ LineShapeReader::LineShapeReader(LogFormat format)
 
 LineShapeReader::~LineShapeReader() = default;
 
-LineFields LineShapeReader::read(std::string_view line, const LineMarks& marks, const W3cFields& fields)
+LineFields LineShapeReader::read(std::string_view line, const LineMarks& marks, const W3cFields& fields,
+                                 bool agentLater)
 {
     const bool any = chosen == LogFormat::Auto;
     if ((any || chosen == LogFormat::Json) && !line.empty() && line.front() == '{') {
@@ -203,7 +215,7 @@ LineFields LineShapeReader::read(std::string_view line, const LineMarks& marks, 
             return found;
     }
     if (any || chosen == LogFormat::Access)
-        return AccessLineFields(line, marks);
+        return AccessLineFields(line, marks, agentLater);
     return {};
 }
 

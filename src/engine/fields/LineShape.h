@@ -43,6 +43,11 @@ struct LineFields
     LineShape shape = LineShape::Text;
     std::string_view referrer;
     std::string_view agent;
+    /// An access-log line read with its user agent left for later: where the
+    /// line goes on after its referrer field (npos: it has no user agent).
+    /// ReadAgentField reads it.
+    std::size_t agentFrom = std::string_view::npos;
+    bool agentPending = false;
 
     bool known() const { return shape != LineShape::Text; }
     /// The fields are views into the line (not a JSON line's unescaped values).
@@ -64,7 +69,13 @@ std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::siz
 /// Fields are separated by blanks; the status is three digits and the bytes
 /// digits or "-". A referrer or agent field that never closes runs to the
 /// line's end; a request that never closes makes the line none.
-LineFields AccessLineFields(std::string_view line, const LineMarks& marks);
+/// With `agentLater` the user-agent field is left for ReadAgentField (a line
+/// that turns out to have no referrer needs none).
+LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater = false);
+
+/// Reads the user-agent field that AccessLineFields left for later; nothing
+/// when none was left.
+void ReadAgentField(std::string_view line, const LineMarks& marks, LineFields& fields);
 
 /// The fields of a W3C line by the field names of its "#Fields:" directive:
 /// shape Text when no directive named cs(Referer), the line is a directive
@@ -83,8 +94,9 @@ public:
 
     /// The line's shape and fields: each shape the format allows is tried
     /// (JSON, W3C, then access); none fitting, shape Text. `marks` are the
-    /// line's, `fields` the W3C field names in force.
-    LineFields read(std::string_view line, const LineMarks& marks, const W3cFields& fields);
+    /// line's, `fields` the W3C field names in force; `agentLater` as for
+    /// AccessLineFields.
+    LineFields read(std::string_view line, const LineMarks& marks, const W3cFields& fields, bool agentLater = false);
 
     /// The fields of a line that starts with "{" as a JSON object: the
     /// referrer under "referer", "referrer", "http_referer" or

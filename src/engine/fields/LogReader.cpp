@@ -199,14 +199,15 @@ bool ReferrerMatcher::IsReferrerLine(std::string_view line) const
     LineShapeReader shapes(lineFormat);
     Referrer referrer;
     std::size_t start = 0;
-    return findReferrer(line, marks, shapes.read(line, marks, W3cFields()), referrer, start);
+    LineFields fields = shapes.read(line, marks, W3cFields());
+    return findReferrer(line, marks, fields, referrer, start);
 }
 
 ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line, std::string& remainder) const
 {
     const OwnLineMarks marks(line);
     LineShapeReader shapes(lineFormat);
-    const LineFields fields = shapes.read(line, marks, W3cFields());
+    LineFields fields = shapes.read(line, marks, W3cFields());
     Referrer referrer;
     std::size_t start = 0;
     if (!findReferrer(line, marks, fields, referrer, start)) {
@@ -223,7 +224,7 @@ ReferrerMatcher::Referrer ReferrerMatcher::ExtractReferrer(std::string_view line
     return referrer;
 }
 
-bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks, const LineFields& fields,
+bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks, LineFields& fields,
                                    Referrer& referrer, std::size_t& start) const
 {
     if (!fields.known())
@@ -231,6 +232,7 @@ bool ReferrerMatcher::findReferrer(std::string_view line, const LineMarks& marks
     const LineMarks* const lineMarks = fields.inLine() ? &marks : nullptr;
     if (const int found = findInField(line, lineMarks, fields.referrer, false, referrer, start))
         return found > 0;
+    ReadAgentField(line, marks, fields);
     return findInField(line, lineMarks, fields.agent, true, referrer, start) > 0;
 }
 

@@ -98,7 +98,8 @@ public:
     /// first ")", else after the first blank (which it keeps). `marks` are the
     /// line's; `start` is where the referrer starts in the line (npos when it
     /// is a JSON line's unescaped value).
-    bool findReferrer(std::string_view line, const LineMarks& marks, const LineFields& fields, Referrer& referrer,
+    /// A user-agent field left for later is read when it is needed.
+    bool findReferrer(std::string_view line, const LineMarks& marks, LineFields& fields, Referrer& referrer,
                       std::size_t& start) const;
     /// The line without any occurrence of `referrer`, searched left to right;
     /// `marks` are the line's.

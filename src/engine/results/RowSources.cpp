@@ -10,9 +10,11 @@ namespace backtrail::engine {
 
 namespace {
 
+// A typed row is spam by its type (the types were told by the same list); an
+// untyped one by the list.
 bool isSpam(const ResultRow& row, const SpamList* spam)
 {
-    return row.type == "SPM" || (spam && spam->isSpam(ReferrerHost(row.referrer)));
+    return row.type == "SPM" || (row.type.empty() && spam && spam->isSpam(ReferrerHost(row.referrer)));
 }
 
 } // namespace

@@ -122,7 +122,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         }
         probedBytes += std::int64_t(line.size()) + 1;
         if (marks.next(Mark::Scheme, 0) != std::string_view::npos || line.starts_with("#Fields:")
-            || shapes.read(line, marks, fields).known()) {
+            || shapes.read(line, marks, fields, true).known()) {
             probing = false;
             return;
         }
@@ -147,7 +147,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         // Only a line with an address, or a JSON object, can have a referrer.
         if (marks.next(Mark::Scheme, 0) == std::string_view::npos && (line.empty() || line.front() != '{'))
             return countedLine();
-        const LineFields lineFields = shapes.read(line, marks, fields);
+        LineFields lineFields = shapes.read(line, marks, fields, true);
         if (midFile && !result.namedFields && lineFields.shape != LineShape::Json && w3cPossible)
             result.needsEarlierFields = true;
         if (matcher.findReferrer(line, marks, lineFields, referrer, start)) {
@@ -168,6 +168,7 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
             // A line of a known shape is told by its user-agent field.
             std::uint8_t bot = kPersonMark;
             if (lineFields.known()) {
+                ReadAgentField(line, marks, lineFields);
                 if (lineFields.agent.data() != nullptr)
                     bot = crawlers.crawlerMark(UserAgentText(lineFields, scratch));
                 if (bot == kPersonMark && referrer.inAgent)

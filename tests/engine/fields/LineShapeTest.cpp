@@ -203,16 +203,18 @@ TEST(LineShape, ReferrerAndAgentEqualPlainFieldReadingsOfRandomLines)
                 fields.readDirective(line);
                 names = plain::PlainW3cSplit(line.substr(8));
             }
-            const LineFields read = shapes.read(line, marks, fields);
+            // The scan leaves an access line's user agent for later, as here every other round.
+            LineFields read = shapes.read(line, marks, fields, round % 2 == 1);
             const plain::PlainFields expectedFields = plain::PlainShape(line, names, format);
             EXPECT_EQ(int(read.shape), int(expectedFields.shape)) << line;
-            if (read.known() && expectedFields.agent) {
-                EXPECT_EQ(std::string(read.agent), *expectedFields.agent) << line;
-            }
 
             ReferrerMatcher::Referrer referrer;
             std::size_t start = 0;
             const bool found = matcher.findReferrer(line, marks, read, referrer, start);
+            ReadAgentField(line, marks, read);
+            if (read.known() && expectedFields.agent) {
+                EXPECT_EQ(std::string(read.agent), *expectedFields.agent) << line;
+            }
             const plain::PlainReferrer expected = plain::PlainFieldReferrer(line, names, kOwn, https, format);
             EXPECT_EQ(found, expected.found) << line;
             if (!found || !expected.found)
@@ -284,7 +286,7 @@ TEST(LineShape, BadInputFallsBackOrHasNoReferrer)
              longRequest,
          }) {
         const OwnLineMarks marks(line);
-        const LineFields fields = shapes.read(line, marks, W3cFields());
+        LineFields fields = shapes.read(line, marks, W3cFields());
         ReferrerMatcher::Referrer referrer;
         std::size_t start = 0;
         const bool found = matcher.findReferrer(line, marks, fields, referrer, start);

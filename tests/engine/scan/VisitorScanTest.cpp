@@ -102,7 +102,7 @@ Expected reference(const std::vector<std::string>& logs, const ScanSettings& set
             if (!line.empty() && line[0] == '#')
                 fields.readDirective(line);
             const OwnLineMarks marks(line);
-            const LineFields lineFields = shapes.read(line, marks, fields);
+            LineFields lineFields = shapes.read(line, marks, fields);
             ReferrerMatcher::Referrer referrer;
             std::size_t start = 0;
             if (!matcher.findReferrer(line, marks, lineFields, referrer, start))
