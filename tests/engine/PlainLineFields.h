@@ -279,13 +279,7 @@ inline PlainReferrer PlainFieldReferrer(std::string_view line, const PlainW3cNam
             return 0;
         const std::string lower = PlainLower(*field);
         for (std::size_t at = lower.find("://"); at != std::string::npos; at = lower.find("://", at + 1)) {
-            std::size_t scheme = 0;
-            if (at >= 4 && lower.compare(at - 4, 4, "http") == 0)
-                scheme = 4;
-            else if (https && at >= 5 && lower.compare(at - 5, 5, "https") == 0)
-                scheme = 5;
-            else if (at >= 11 && lower.compare(at - 11, 11, "android-app") == 0)
-                scheme = 11;
+            const std::size_t scheme = PlainSchemeBefore(lower, at, https, true);
             if (scheme == 0)
                 continue;
             if (PlainIsOwnAddress(std::string_view(*field).substr(at + 3), setting))

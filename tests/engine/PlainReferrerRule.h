@@ -54,22 +54,30 @@ inline bool PlainIsOwnAddress(std::string_view afterScheme, std::string_view set
         if (own.rfind(scheme, 0) == 0)
             own.erase(0, std::strlen(scheme));
     }
+    // The setting is read as an address is: its host ends at the first of
+    // "/?#\" )\\" or a control byte, and its path starts at the first "/" after that.
+    auto hostEnd = [](const std::string& text) {
+        std::size_t end = 0;
+        while (end < text.size() && !std::strchr("/?#\" )\\", text[end])
+               && static_cast<unsigned char>(text[end]) >= 0x20 && text[end] != 0x7F)
+            ++end;
+        return end;
+    };
+    const std::size_t ownEnd = hostEnd(own);
     std::string ownPath;
-    if (const std::size_t slash = own.find('/'); slash != std::string::npos) {
+    if (const std::size_t slash = own.find('/', ownEnd); slash != std::string::npos)
         ownPath = own.substr(slash);
-        own.erase(slash);
-    }
     if (ownPath.find_first_not_of('/') == std::string::npos)
         ownPath.clear();
+    own.erase(ownEnd);
+    if (const std::size_t at = own.rfind('@'); at != std::string::npos)
+        own.erase(0, at + 1);
     own = PlainBareHost(PlainWithoutPort(own));
     if (own.empty())
         return true;
 
     const std::string address = PlainLower(afterScheme);
-    std::size_t end = 0;
-    while (end < address.size() && !std::strchr("/?#\" )\\", address[end])
-           && static_cast<unsigned char>(address[end]) >= 0x20 && address[end] != 0x7F)
-        ++end;
+    const std::size_t end = hostEnd(address);
     std::string host = address.substr(0, end);
     if (const std::size_t at = host.rfind('@'); at != std::string::npos)
         host.erase(0, at + 1);
@@ -79,6 +87,19 @@ inline bool PlainIsOwnAddress(std::string_view afterScheme, std::string_view set
     return sameSite && address.compare(end, ownPath.size(), ownPath) == 0;
 }
 
+/// The length of the scheme before the "://" at `at` of lower-case text:
+/// "http" 4, "https" 5 with https on, "android-app" 11 with `apps`; 0 for none.
+inline std::size_t PlainSchemeBefore(const std::string& lower, std::size_t at, bool https, bool apps)
+{
+    if (at >= 4 && lower.compare(at - 4, 4, "http") == 0)
+        return 4;
+    if (https && at >= 5 && lower.compare(at - 5, 5, "https") == 0)
+        return 5;
+    if (apps && at >= 11 && lower.compare(at - 11, 11, "android-app") == 0)
+        return 11;
+    return 0;
+}
+
 /// Where the line's referrer starts (its first address), or npos when the
 /// line is no referrer line.
 inline std::size_t PlainReferrerStart(std::string_view line, std::string_view setting, bool https)
@@ -86,11 +107,7 @@ inline std::size_t PlainReferrerStart(std::string_view line, std::string_view se
     const std::string lower = PlainLower(line);
     std::size_t first = std::string::npos;
     for (std::size_t at = lower.find("://"); at != std::string::npos; at = lower.find("://", at + 1)) {
-        std::size_t scheme = 0;
-        if (at >= 4 && lower.compare(at - 4, 4, "http") == 0)
-            scheme = 4;
-        else if (https && at >= 5 && lower.compare(at - 5, 5, "https") == 0)
-            scheme = 5;
+        const std::size_t scheme = PlainSchemeBefore(lower, at, https, false);
         if (scheme == 0)
             continue;
         if (PlainIsOwnAddress(line.substr(at + 3), setting))

@@ -31,9 +31,14 @@ TEST(LoadSettings, DefaultsStoredValuesAndBrokenFiles)
         EXPECT_TRUE(values.bGetFileTypes);
         EXPECT_TRUE(values.bHttps); // https:// referrers are found unless a stored "0" says otherwise
         EXPECT_EQ(values.strYourWebsite, QString::fromLatin1(kPlaceholderDomain));
+        EXPECT_EQ(values.logFormat, LogFormat::Auto);
     }
     {
         IniSettingsStore store(file);
+        ASSERT_TRUE(store.write(u"data", u"logFormat", QStringLiteral(" W3C ")));
+        EXPECT_EQ(ReadScanSettings(store).logFormat, LogFormat::W3c); // letter case and blanks aside
+        ASSERT_TRUE(store.write(u"data", u"logFormat", QStringLiteral("apache")));
+        EXPECT_EQ(ReadScanSettings(store).logFormat, LogFormat::Auto); // a name it does not know
         ASSERT_TRUE(store.write(u"data", u"bRemoveDupes", QStringLiteral("0")));
         ASSERT_TRUE(store.write(u"data", u"strYourWebsite", QString()));
         ASSERT_TRUE(store.write(u"data", u"bHttps", QStringLiteral("1")));
