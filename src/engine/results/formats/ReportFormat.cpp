@@ -3,6 +3,10 @@
 #include "RowDetailsVisit.h"
 #include "TextOutput.h"
 
+#include "engine/results/RowSources.h"
+#include "engine/visitors/SourceLists.h"
+#include "engine/visitors/SpamList.h"
+
 #include <QCryptographicHash>
 
 #include <algorithm>
@@ -108,6 +112,40 @@ struct Column
     }
 };
 
+// The rows' sources, each distinct kind and name once: [["search","Google"],...].
+class SourceTable
+{
+public:
+    std::uint32_t add(const Source& source)
+    {
+        std::string key(SourceKindName(source.kind));
+        key += '\n';
+        key += source.name;
+        const auto [at, added] = ids.try_emplace(std::move(key), std::uint32_t(ids.size()));
+        if (added) {
+            if (at->second)
+                json += ',';
+            json += "[\""sv;
+            json += SourceKindName(source.kind);
+            json += "\","sv;
+            appendScriptString(json, source.name);
+            json += ']';
+        }
+        return at->second;
+    }
+    std::string json;
+
+private:
+    std::unordered_map<std::string, std::uint32_t> ids;
+};
+
+// The spam hosts that tell a spam site's row besides its type: those the program comes with.
+const SpamList& shippedSpam()
+{
+    static const SpamList spam = SpamList::Shipped();
+    return spam;
+}
+
 std::string hashSource(std::string_view text)
 {
     return QCryptographicHash::hash(QByteArrayView(text.data(), qsizetype(text.size())), QCryptographicHash::Sha256)
@@ -160,10 +198,15 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     StringTable types;
     StringTable pages;
     std::vector<std::uint32_t> pageOfNumber; // the details' page number -> its number here
-    Column type, clicks, landing, first, firstOffset, last, lastOffset, bot, spam, landingEnds, landingPage,
-        landingClicks, dayEnds, dayNumber, dayClicks;
+    // Numbers kept small: a row's first seen counts from the previous row's
+    // (rows come about in the order of their first lines), its last seen
+    // from its own first seen, and its landing pages and days are counts.
+    Column type, clicks, landing, firstStep, firstOffset, lastAfter, lastOffset, bot, spam, landingCounts, landingPage,
+        landingClicks, dayCounts, dayNumber, dayClicks, source;
+    SourceTable sourceNames;
+    RowSourceFinder findSource(SourceLists::Shipped(), &shippedSpam());
     LineTime periodFirst, periodLast;
-    std::size_t landingCount = 0, dayCount = 0;
+    std::int64_t previousFirst = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
         type.add(types.add(row.type));
@@ -173,16 +216,27 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
         appendScriptString(text, row.referrer);
         output.writeSome(text);
         landing.add(pages.add(row.landing));
-        for (const auto& [time, seconds, offset] :
-             {std::tie(row.firstSeen, first, firstOffset), std::tie(row.lastSeen, last, lastOffset)}) {
-            if (time.valid) {
-                seconds.add(time.localKey() - firstKey);
-                offset.add(time.offsetMinutes);
-            } else {
-                seconds.addNull();
-                offset.add(0);
-            }
+        // A row grouped by site is its first row's kind of crawler.
+        ResultRow sourceRow = row;
+        if (bySite && i < siteMembers.size() && !siteMembers[i].empty() && scan.lists
+            && siteMembers[i].front() < scan.lists->bot.size())
+            sourceRow.botMark = scan.lists->bot[siteMembers[i].front()];
+        source.add(sourceNames.add(findSource(sourceRow)));
+        std::int64_t firstSeconds = 0;
+        if (row.firstSeen.valid) {
+            firstSeconds = row.firstSeen.localKey() - firstKey;
+            firstStep.add(firstSeconds - previousFirst);
+            previousFirst = firstSeconds;
+        } else {
+            firstStep.addNull();
         }
+        firstOffset.add(row.firstSeen.valid ? row.firstSeen.offsetMinutes : 0);
+        if (row.lastSeen.valid)
+            lastAfter.add(row.lastSeen.localKey() - firstKey - firstSeconds);
+        else
+            lastAfter.addNull();
+        lastOffset.add(row.lastSeen.valid ? row.lastSeen.offsetMinutes : 0);
+        std::int64_t landingCount = 0, dayCount = 0;
         if (row.firstSeen.valid && (!periodFirst.valid || row.firstSeen.instant() < periodFirst.instant()))
             periodFirst = row.firstSeen;
         if (row.lastSeen.valid && (!periodLast.valid || row.lastSeen.instant() > periodLast.instant()))
@@ -210,16 +264,17 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
                 dayClicks.add(std::int64_t(count));
                 ++dayCount;
             });
-        landingEnds.add(std::int64_t(landingCount));
-        dayEnds.add(std::int64_t(dayCount));
+        landingCounts.add(landingCount);
+        dayCounts.add(dayCount);
     }
     for (const auto& [name, column] :
          {std::pair("type"sv, &type), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
-          std::pair("first"sv, &first), std::pair("firstOffset"sv, &firstOffset), std::pair("last"sv, &last),
-          std::pair("lastOffset"sv, &lastOffset), std::pair("bot"sv, &bot), std::pair("spam"sv, &spam),
-          std::pair("landingEnds"sv, &landingEnds), std::pair("landingPage"sv, &landingPage),
-          std::pair("landingClicks"sv, &landingClicks), std::pair("dayEnds"sv, &dayEnds),
-          std::pair("day"sv, &dayNumber), std::pair("dayClicks"sv, &dayClicks)}) {
+          std::pair("firstStep"sv, &firstStep), std::pair("firstOffset"sv, &firstOffset),
+          std::pair("lastAfter"sv, &lastAfter), std::pair("lastOffset"sv, &lastOffset), std::pair("bot"sv, &bot),
+          std::pair("spam"sv, &spam), std::pair("source"sv, &source), std::pair("landingCount"sv, &landingCounts),
+          std::pair("landingPage"sv, &landingPage), std::pair("landingClicks"sv, &landingClicks),
+          std::pair("dayCount"sv, &dayCounts), std::pair("day"sv, &dayNumber),
+          std::pair("dayClicks"sv, &dayClicks)}) {
         text += "],\""sv;
         text += name;
         text += "\":["sv;
@@ -232,6 +287,9 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     text += "],\"pages\":["sv;
     output.write(text);
     output.write(pages.json);
+    text += "],\"sources\":["sv;
+    output.write(text);
+    output.write(sourceNames.json);
     text += "],\"domain\":"sv;
     appendScriptString(text, Utf8(scan.settings.strYourWebsite));
     text += ",\"status\":"sv;

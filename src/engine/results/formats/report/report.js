@@ -3,9 +3,34 @@
 // (textContent, attribute setters), never as markup.
 'use strict';
 (function () {
-  const data = JSON.parse(document.getElementById('data').textContent);
+  const dataElement = document.getElementById('data');
+  const data = JSON.parse(dataElement.textContent);
+  dataElement.textContent = ''; // the text is read: its memory can go
   const R = data.rows;
   const n = R.referrer.length;
+  // The columns as the page uses them: first and last seen from the
+  // previous row's first seen and the row's own, the ends of each row's
+  // landing pages and days from their counts.
+  {
+    const first = new Array(n);
+    const last = new Array(n);
+    let previous = 0;
+    for (let i = 0; i < n; i++) {
+      const step = R.firstStep[i];
+      first[i] = step === null ? null : (previous += step);
+      last[i] = R.lastAfter[i] === null ? null : (first[i] === null ? 0 : first[i]) + R.lastAfter[i];
+    }
+    const ends = (counts) => {
+      const out = new Uint32Array(n);
+      let sum = 0;
+      for (let i = 0; i < n; i++) out[i] = sum += counts[i];
+      return out;
+    };
+    R.first = first;
+    R.last = last;
+    R.landingEnds = ends(R.landingCount);
+    R.dayEnds = ends(R.dayCount);
+  }
   const $ = (id) => document.getElementById(id);
   const el = (tag, cls, text) => {
     const e = document.createElement(tag);
@@ -20,7 +45,19 @@
   // Who clicked: 0 people, 1 crawlers, 2 spam (spam first: a spammer may also look like a crawler).
   const cat = new Uint8Array(n);
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
-  let lowerReferrers = null; // made on the first search
+  let lowerReferrers = null; // made on the first search or sort by referrer
+  const lowerReferrer = (i) => {
+    if (!lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
+    return lowerReferrers[i];
+  };
+  // Each row's source: its kind (a number, as KINDS has them) and the text the table shows.
+  const KINDS = ['search', 'social', 'ai', 'website', 'crawler', 'spam'];
+  const KIND_LABELS = ['Search', 'Social', 'AI assistant', 'Website', 'Crawler', 'Spam'];
+  const sourceKinds = data.sources.map(([kind]) => Math.max(0, KINDS.indexOf(kind)));
+  const sourceTexts = data.sources.map(([kind, name], k) => KIND_LABELS[sourceKinds[k]] + (name ? ': ' + name : ''));
+  const kindOf = new Uint8Array(n);
+  for (let i = 0; i < n; i++) kindOf[i] = sourceKinds[R.source[i]];
+  const sourceText = (i) => sourceTexts[R.source[i]];
   const dayStart = (i) => (i ? R.dayEnds[i - 1] : 0);
   // Days count from the day of the earliest first seen; a line written with
   // another offset from UTC may fall on a day before it. The chart's column
@@ -63,8 +100,8 @@
   };
 
   // The view, as the address's "#" part carries it.
-  const state = { from: null, to: null, q: '', cat: 'people', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
-  const SORTS = ['type', 'clicks', 'referrer', 'landing', 'first', 'last', 'site', 'rows'];
+  const state = { from: null, to: null, q: '', cat: 'people', kind: 'all', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
+  const SORTS = ['type', 'clicks', 'referrer', 'source', 'landing', 'first', 'last', 'site', 'rows'];
 
   function readHash() {
     const p = new URLSearchParams(location.hash.slice(1));
@@ -74,6 +111,7 @@
     if (state.from === null || state.to === null || state.from > state.to) state.from = state.to = null;
     state.q = p.get('q') || '';
     state.cat = ['people', 'crawlers', 'spam', 'all'].includes(p.get('who')) ? p.get('who') : 'people';
+    state.kind = KINDS.includes(p.get('source')) ? p.get('source') : 'all';
     state.types = new Set((p.get('types') || '').split(',').filter((t) => t && data.types.includes(t === '-' ? '' : t)));
     state.view = p.get('view') === 'sites' ? 'sites' : 'referrers';
     const sort = (p.get('sort') || '').split('.');
@@ -89,6 +127,7 @@
     if (state.from !== null) p.set('range', dayText(state.from) + '..' + dayText(state.to));
     if (state.q) p.set('q', state.q);
     if (state.cat !== 'people') p.set('who', state.cat);
+    if (state.kind !== 'all') p.set('source', state.kind);
     if (state.types.size) p.set('types', [...state.types].map((t) => t || '-').join(','));
     if (state.view !== 'referrers') p.set('view', state.view);
     if (state.sort !== 'clicks' || !state.desc) p.set('sort', state.sort + '.' + (state.desc ? 'desc' : 'asc'));
@@ -104,6 +143,8 @@
   let shown = [];
   let shownSites = [];
   let catRows = [0, 0, 0];
+  let rowsOf = CATS.map(() => new Float64Array(KINDS.length)); // [who][kind of source]
+  const kindRows = (k, who) => CATS.reduce((sum, name, c) => sum + (who === 'all' || who === name ? rowsOf[c][k] : 0), 0);
   // What the search narrows: the rows (or sites) of the range, the filters
   // and the sort, in order. Typing in the search box filters these again
   // without counting or sorting anew.
@@ -128,15 +169,21 @@
     }
     CATS.forEach((name, k) => { $('total-' + name).textContent = number(totals[k]); });
     const wantCat = CATS.indexOf(state.cat);
+    const wantKind = KINDS.indexOf(state.kind);
     const typed = state.types.size > 0;
     const rows = [];
+    // Rows of the range and types by who clicked and kind of source: each
+    // filter's counts are those the other leaves.
+    rowsOf = CATS.map(() => new Float64Array(KINDS.length));
     for (let i = 0; i < n; i++) {
       if (clicksIn[i] <= 0) continue;
       if (typed && !state.types.has(data.types[R.type[i]])) continue;
-      catRows[cat[i]]++;
+      rowsOf[cat[i]][kindOf[i]]++;
       if (wantCat >= 0 && cat[i] !== wantCat) continue;
+      if (wantKind >= 0 && kindOf[i] !== wantKind) continue;
       rows.push(i);
     }
+    catRows = rowsOf.map((ofKind) => (wantKind >= 0 ? ofKind[wantKind] : ofKind.reduce((a, b) => a + b, 0)));
     if (state.view === 'referrers') {
       baseRows = sortRows(rows);
       return;
@@ -154,15 +201,14 @@
     baseSites = sortSites([...bySite.values()]);
   }
   function compute() {
-    const key = [state.from, state.to, state.cat, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
+    const key = [state.from, state.to, state.cat, state.kind, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
     if (key !== baseKey) {
       computeBase();
       baseKey = key;
     }
     const q = state.q.toLowerCase();
     if (state.view === 'referrers') {
-      if (q && !lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
-      shown = q ? baseRows.filter((i) => lowerReferrers[i].includes(q)) : baseRows;
+      shown = q ? baseRows.filter((i) => lowerReferrer(i).includes(q)) : baseRows;
       $('count').textContent = number(shown.length) + ' of ' + number(baseRows.length) + ' referrers';
     } else {
       shownSites = q ? baseSites.filter((s) => s.site.includes(q)) : baseSites;
@@ -173,8 +219,17 @@
       b.querySelector('span').textContent = '(' + number(ofCat[k]) + ')';
       b.setAttribute('aria-pressed', String(b.dataset.cat === state.cat));
     });
+    const all = KINDS.reduce((sum, _, k) => sum + kindRows(k, state.cat), 0);
+    for (const option of $('source-kind').options) {
+      const k = KINDS.indexOf(option.value);
+      option.textContent = option.dataset.label + ' (' + number(k >= 0 ? kindRows(k, state.cat) : all) + ')';
+    }
+    $('source-kind').value = state.kind;
   }
   const compareText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
+  // Texts sort without regard to case ("HttP://" among "http://"); texts
+  // that differ in case alone, by their bytes.
+  const lower = (text) => text.toLowerCase();
   function sortRows(rows) {
     const dir = state.desc ? -1 : 1;
     const numeric = {
@@ -197,27 +252,31 @@
         return sorted;
       }
     }
-    const key = numeric || {
+    const text = {
       type: (i) => data.types[R.type[i]],
       referrer: (i) => R.referrer[i],
+      source: sourceText,
       landing: (i) => data.pages[R.landing[i]],
-    }[state.sort] || ((i) => clicksIn[i]);
+    }[state.sort];
+    const key = numeric || text || ((i) => clicksIn[i]);
     const keys = rows.map(key);
+    const folded = text ? (state.sort === 'referrer' ? rows.map(lowerReferrer) : keys.map(lower)) : keys;
     const order = rows.map((_, k) => k);
     // Equal keys keep the scan's order (rows are in it): the sort is stable.
-    order.sort((a, b) => dir * compareText(keys[a], keys[b]) || a - b);
+    order.sort((a, b) => dir * (compareText(folded[a], folded[b]) || compareText(keys[a], keys[b])) || a - b);
     return order.map((k) => rows[k]);
   }
   function sortSites(sites) {
     const dir = state.desc ? -1 : 1;
     const key = { site: 'site', clicks: 'clicks', rows: 'rows', first: 'first', last: 'last' }[state.sort] || 'clicks';
-    return sites.sort((a, b) => dir * compareText(a[key] === null ? -Infinity : a[key], b[key] === null ? -Infinity : b[key]));
+    const value = (s) => (s[key] === null ? -Infinity : key === 'site' ? lower(s.site) : s[key]);
+    return sites.sort((a, b) => dir * (compareText(value(a), value(b)) || compareText(a.site, b.site)));
   }
 
   // The table: a header of sort buttons and a virtual list that holds only
   // the rows in view.
   const COLUMNS = {
-    referrers: [['type', 'Type', ''], ['clicks', 'Clicks', 'num'], ['referrer', 'Referrer', ''], ['landing', 'Landing page', ''], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
+    referrers: [['type', 'Type', ''], ['clicks', 'Clicks', 'num'], ['referrer', 'Referrer', ''], ['source', 'Source', ''], ['landing', 'Landing page', ''], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
     sites: [['site', 'Site', ''], ['clicks', 'Clicks', 'num'], ['rows', 'Referrers', 'num'], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
   };
   const viewport = $('viewport');
@@ -276,9 +335,13 @@
           referrer.textContent = text;
         }
         referrer.title = text;
+        // The kind, muted, before the name: "Search Google".
+        const source = el('div', 'cell');
+        source.append(el('span', 'kind', KIND_LABELS[sourceKinds[R.source[i]]]), data.sources[R.source[i]][1]);
+        source.title = sourceText(i);
         const landing = el('div', 'cell', data.pages[R.landing[i]]);
         landing.title = landing.textContent;
-        row.append(el('div', 'cell mono', data.types[R.type[i]]), el('div', 'cell num', number(clicksIn[i])), referrer, landing,
+        row.append(el('div', 'cell mono', data.types[R.type[i]]), el('div', 'cell num', number(clicksIn[i])), referrer, source, landing,
           el('div', 'cell mono', timeText(R.first[i], R.firstOffset[i])), el('div', 'cell mono', timeText(R.last[i], R.lastOffset[i])));
       }
       viewport.append(row);
@@ -348,6 +411,7 @@
     fact('First seen', timeText(R.first[i], R.firstOffset[i]));
     fact('Last seen', timeText(R.last[i], R.lastOffset[i]));
     fact('Site', siteOf(R.referrer[i]));
+    fact('Source', sourceText(i));
     const landings = $('details-landings').tBodies[0];
     landings.replaceChildren();
     for (let k = i ? R.landingEnds[i - 1] : 0; k < R.landingEnds[i]; k++) {
@@ -466,13 +530,41 @@
     }
   });
   $('all-days').addEventListener('click', () => { state.from = state.to = null; update(); });
+  // Typed dates: a field's date counts once the typing rests, on Enter or
+  // on leaving the field; the other end stays as it is, an empty end stands
+  // for the first or last day of the logs, and a From after To swaps them.
+  // The page leaves the text of the field being typed in alone (a year is
+  // typed a digit at a time, each a date of its own) until it counts.
+  let typing = null;
+  let typedIn = null; // the field typed in since its date last counted
+  function applyTyped() {
+    clearTimeout(typing);
+    const boxes = [$('from'), $('to')];
+    if (!typedIn || boxes.some((box) => box.validity.badInput)) return; // nothing typed, or a date half typed
+    typedIn = null;
+    const [fromText, toText] = boxes.map((box) => box.value);
+    if (!fromText && !toText) {
+      if (state.from !== null) { state.from = state.to = null; update(); }
+      return;
+    }
+    let from = fromText ? dayOfText(fromText) : firstChartDay;
+    let to = toText ? dayOfText(toText) : lastDay;
+    if (from === null || to === null) return;
+    if (from > to) [from, to] = [to, from];
+    if (from === state.from && to === state.to) return;
+    state.from = from;
+    state.to = to;
+    update();
+  }
   for (const id of ['from', 'to']) {
-    $(id).addEventListener('change', () => {
-      const from = dayOfText($('from').value);
-      const to = dayOfText($('to').value);
-      if (from !== null && to !== null && from <= to) { state.from = from; state.to = to; } else if (!$('from').value && !$('to').value) { state.from = state.to = null; }
-      update();
-    });
+    const box = $(id);
+    const later = () => { typedIn = box; clearTimeout(typing); typing = setTimeout(applyTyped, 700); };
+    box.addEventListener('input', later);
+    box.addEventListener('change', later);
+    // (A field emptied a part at a time says nothing when its last part goes.)
+    box.addEventListener('keyup', (event) => { if (event.key === 'Backspace' || event.key === 'Delete') later(); });
+    box.addEventListener('blur', applyTyped);
+    box.addEventListener('keydown', (event) => { if (event.key === 'Enter') applyTyped(); });
   }
 
   // The controls.
@@ -490,6 +582,14 @@
     typeBox.append(b);
   });
   document.querySelectorAll('button.cat').forEach((b) => b.addEventListener('click', () => { state.cat = b.dataset.cat; active = 0; update(); }));
+  $('source-kind').addEventListener('change', () => {
+    state.kind = $('source-kind').value;
+    // A kind that who clicked hides (crawlers among people's rows) shows with all who clicked.
+    const k = KINDS.indexOf(state.kind);
+    if (k >= 0 && !kindRows(k, state.cat) && kindRows(k, 'all')) state.cat = 'all';
+    active = 0;
+    update();
+  });
   document.querySelectorAll('button.view').forEach((b) => b.addEventListener('click', () => {
     if (state.view === b.dataset.view) return;
     state.view = b.dataset.view;
@@ -511,8 +611,9 @@
     table.replaceChildren();
     const who = { people: "People's rows", crawlers: "Crawlers' rows", spam: 'Spam rows', all: 'All rows' }[state.cat];
     const range = state.from !== null ? dayText(state.from) + ' to ' + dayText(state.to) : 'all days';
+    const kind = state.kind !== 'all' ? ', ' + $('source-kind').selectedOptions[0].dataset.label.toLowerCase() : '';
     const typed = state.types.size ? ', typed ' + [...state.types].map((t) => t || '—').join(' ') : '';
-    $('print-caption').textContent = who + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
+    $('print-caption').textContent = who + kind + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
     const head = el('tr');
     for (const [, label] of COLUMNS[state.view]) head.append(el('th', '', label));
     table.append(head);
@@ -524,7 +625,7 @@
         tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('td', '', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
-        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
+        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', sourceText(i)), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
       }
       table.append(tr);
     }
@@ -540,8 +641,11 @@
     else document.documentElement.setAttribute('data-theme', state.theme);
     $('theme').textContent = 'Theme: ' + state.theme;
     if ($('search').value !== state.q) $('search').value = state.q;
-    $('from').value = state.from !== null ? dayText(state.from) : '';
-    $('to').value = state.to !== null ? dayText(state.to) : '';
+    for (const [id, day] of [['from', state.from], ['to', state.to]]) {
+      // (Setting a field's value, even to the same date, ends the typing in it.)
+      const text = day !== null ? dayText(day) : '';
+      if (typedIn !== $(id) && $(id).value !== text) $(id).value = text;
+    }
     typeBox.querySelectorAll('button').forEach((b) => b.setAttribute('aria-pressed', String(state.types.has(b.dataset.type))));
     document.querySelectorAll('button.view').forEach((b) => b.setAttribute('aria-pressed', String(b.dataset.view === state.view)));
     $('search').placeholder = state.view === 'sites' ? 'Search sites' : 'Search referrers';
@@ -565,6 +669,8 @@
   }
   window.addEventListener('hashchange', () => {
     if (location.hash.slice(1) === hashWritten) return;
+    clearTimeout(typing);
+    typedIn = null;
     readHash();
     update();
   });
