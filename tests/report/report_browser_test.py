@@ -121,7 +121,8 @@ def rows_from_page(data):
         last = None if r["lastAfter"][i] is None else (seen or 0) + r["lastAfter"][i]
         kind, source = data["sources"][r["source"][i]]
         rows.append({
-            "type": data["types"][r["type"][i]], "clicks": r["clicks"][i], "referrer": r["referrer"][i],
+            "type": data["types"][r["type"][i]], "clicks": r["clicks"][i],
+            "referrer": data["origins"][r["origin"][i]] + r["referrer"][i],
             "landing": data["pages"][r["landing"][i]],
             "first_seen": iso(data, seen, r["firstOffset"][i]),
             "last_seen": iso(data, last, r["lastOffset"][i]), "bot": bool(r["bot"][i]),

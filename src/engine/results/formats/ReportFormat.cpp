@@ -54,6 +54,18 @@ void appendScriptString(std::string& out, std::string_view bytes)
     out.replace(from, std::string::npos, safe);
 }
 
+// A referrer's origin: its scheme and host ("https://www.example.com"),
+// empty for a text that names no scheme. It ends at an ASCII byte, so that
+// the origin and the rest, each written as a JSON string, read back as the
+// referrer written whole.
+std::string_view originOf(std::string_view referrer)
+{
+    const std::size_t scheme = referrer.find("://"sv);
+    if (scheme == std::string_view::npos)
+        return {};
+    return referrer.substr(0, std::min(referrer.size(), referrer.find_first_of("/?#"sv, scheme + 3)));
+}
+
 // The row's click count: the seven-digit text, or one line when duplicates
 // were not removed (the text is then empty).
 std::int64_t clicksOf(std::string_view text)
@@ -191,17 +203,19 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     const std::size_t at = std::min(html.find("@DATA@"sv), html.size());
     std::string text = html.substr(0, at);
 
-    // The data: the referrers stream out as the rows are read; the other
-    // columns, mostly small numbers, wait until all rows are read, as do the
-    // tables of type codes and landing pages they number into.
+    // The data: the referrers, each less its origin, stream out as the rows
+    // are read; the other columns, mostly small numbers, wait until all rows
+    // are read, as do the tables of origins, type codes, landing pages and
+    // sources they number into.
     text += "{\"rows\":{\"referrer\":["sv;
     StringTable types;
     StringTable pages;
+    StringTable origins;
     std::vector<std::uint32_t> pageOfNumber; // the details' page number -> its number here
     // Numbers kept small: a row's first seen counts from the previous row's
     // (rows come about in the order of their first lines), its last seen
     // from its own first seen, and its landing pages and days are counts.
-    Column type, clicks, landing, firstStep, firstOffset, lastAfter, lastOffset, bot, spam, landingCounts, landingPage,
+    Column origin, type, clicks, landing, firstStep, firstOffset, lastAfter, lastOffset, bot, spam, landingCounts, landingPage,
         landingClicks, dayCounts, dayNumber, dayClicks, source;
     SourceTable sourceNames;
     RowSourceFinder findSource(SourceLists::Shipped(), &shippedSpam());
@@ -213,7 +227,9 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
         clicks.add(clicksOf(row.clicks));
         if (i)
             text += ',';
-        appendScriptString(text, row.referrer);
+        const std::string_view rowOrigin = originOf(row.referrer);
+        origin.add(origins.add(rowOrigin));
+        appendScriptString(text, row.referrer.substr(rowOrigin.size()));
         output.writeSome(text);
         landing.add(pages.add(row.landing));
         // A row grouped by site is its first row's kind of crawler.
@@ -268,7 +284,7 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
         dayCounts.add(dayCount);
     }
     for (const auto& [name, column] :
-         {std::pair("type"sv, &type), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
+         {std::pair("origin"sv, &origin), std::pair("type"sv, &type), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
           std::pair("firstStep"sv, &firstStep), std::pair("firstOffset"sv, &firstOffset),
           std::pair("lastAfter"sv, &lastAfter), std::pair("lastOffset"sv, &lastOffset), std::pair("bot"sv, &bot),
           std::pair("spam"sv, &spam), std::pair("source"sv, &source), std::pair("landingCount"sv, &landingCounts),
@@ -287,6 +303,9 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     text += "],\"pages\":["sv;
     output.write(text);
     output.write(pages.json);
+    text += "],\"origins\":["sv;
+    output.write(text);
+    output.write(origins.json);
     text += "],\"sources\":["sv;
     output.write(text);
     output.write(sourceNames.json);

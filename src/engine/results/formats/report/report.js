@@ -45,9 +45,15 @@
   // Who clicked: 0 people, 1 crawlers, 2 spam (spam first: a spammer may also look like a crawler).
   const cat = new Uint8Array(n);
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
+  // A referrer is its origin (scheme and host, each once in a table) and the rest.
+  const referrerOf = (i) => data.origins[R.origin[i]] + R.referrer[i];
   let lowerReferrers = null; // made on the first search or sort by referrer
   const lowerReferrer = (i) => {
-    if (!lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
+    if (!lowerReferrers) {
+      const origins = data.origins.map((o) => o.toLowerCase());
+      lowerReferrers = new Array(n);
+      for (let k = 0; k < n; k++) lowerReferrers[k] = origins[R.origin[k]] + R.referrer[k].toLowerCase();
+    }
     return lowerReferrers[i];
   };
   // Each row's source: its kind (a number, as KINDS has them) and the text the table shows.
@@ -98,6 +104,9 @@
     if (at >= 0) host = host.slice(at + 1);
     return host.startsWith('www.') ? host.slice(4) : host;
   };
+  // A row's site, found once for each origin.
+  const originSites = data.origins.map((o) => (o ? siteOf(o) : null));
+  const rowSite = (i) => originSites[R.origin[i]] ?? siteOf(R.referrer[i]);
 
   // The view, as the address's "#" part carries it.
   const state = { from: null, to: null, q: '', cat: 'people', kind: 'all', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
@@ -190,7 +199,7 @@
     }
     const bySite = new Map();
     for (const i of rows) {
-      const name = siteOf(R.referrer[i]);
+      const name = rowSite(i);
       let s = bySite.get(name);
       if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
       s.clicks += clicksIn[i];
@@ -254,7 +263,7 @@
     }
     const text = {
       type: (i) => data.types[R.type[i]],
-      referrer: (i) => R.referrer[i],
+      referrer: referrerOf,
       source: sourceText,
       landing: (i) => data.pages[R.landing[i]],
     }[state.sort];
@@ -324,7 +333,7 @@
         const i = shown[pos];
         row.dataset.row = String(i);
         const referrer = el('div', 'cell');
-        const text = R.referrer[i];
+        const text = referrerOf(i);
         if (isWebAddress(text)) {
           const a = el('a', '', text);
           a.setAttribute('href', text);
@@ -401,7 +410,7 @@
     const i = state.open;
     const wasHidden = box.hidden;
     box.hidden = false;
-    $('details-referrer').textContent = R.referrer[i];
+    $('details-referrer').textContent = referrerOf(i);
     const facts = $('details-facts');
     facts.replaceChildren();
     const fact = (label, value) => facts.append(el('dt', '', label), el('dd', '', value));
@@ -410,7 +419,7 @@
     fact('Clicks', number(R.clicks[i]) + (state.from !== null ? ' (' + number(clicksIn[i]) + ' in the range)' : ''));
     fact('First seen', timeText(R.first[i], R.firstOffset[i]));
     fact('Last seen', timeText(R.last[i], R.lastOffset[i]));
-    fact('Site', siteOf(R.referrer[i]));
+    fact('Site', rowSite(i));
     fact('Source', sourceText(i));
     const landings = $('details-landings').tBodies[0];
     landings.replaceChildren();
@@ -625,7 +634,7 @@
         tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('td', '', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
-        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', sourceText(i)), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
+        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', referrerOf(i)), el('td', '', sourceText(i)), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
       }
       table.append(tr);
     }
