@@ -8,17 +8,67 @@
   dataElement.textContent = ''; // the text is read: its memory can go
   const R = data.rows;
   const n = R.referrer.length;
-  // The columns as the page uses them: first and last seen from the
-  // previous row's first seen and the row's own, the ends of each row's
-  // landing pages and days from their counts.
+  // The columns of numbers, each a string: five bits of a zigzag-coded
+  // number a character (base64url), lowest first, the upper half of the
+  // alphabet saying that more follows; in a column that may hold nothing,
+  // 0 is nothing and each number is one higher.
+  const DIGITS = new Int8Array(128).fill(-1);
+  'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_'.split('').forEach((c, k) => { DIGITS[c.charCodeAt(0)] = k; });
+  // (One kind of array for every column, and a number of one character
+  // read at once: most are.) Nothing reads back as NaN.
+  const numbers = (text, count, nullable) => {
+    const out = new Float64Array(count);
+    const length = text.length;
+    let at = 0;
+    for (let k = 0; k < count && at < length; k++) {
+      let digit = DIGITS[text.charCodeAt(at++)];
+      if (digit < 32 && !nullable) {
+        out[k] = digit & 1 ? -((digit + 1) >> 1) : digit >> 1;
+        continue;
+      }
+      let code = digit & 31;
+      for (let scale = 32; digit >= 32; scale *= 32) {
+        digit = DIGITS[text.charCodeAt(at++)];
+        code += (digit & 31) * scale;
+      }
+      if (nullable && code-- === 0) out[k] = NaN;
+      else out[k] = code % 2 ? -(code + 1) / 2 : code / 2;
+    }
+    return out;
+  };
+  for (const name of ['origin', 'class', 'clicks', 'landing', 'source', 'dayCount']) R[name] = numbers(R[name], n, false);
+  R.firstStep = numbers(R.firstStep, n, true);
+  R.lastAfter = numbers(R.lastAfter, n, true);
+  const sum = (column) => column.reduce((a, b) => a + b, 0);
+  for (const name of ['day', 'dayClicks']) R[name] = numbers(R[name], sum(R.dayCount), false);
+  // What rows share, by the row's class: type, crawler, spam, offsets from UTC of first and last seen.
+  ['type', 'bot', 'spam', 'firstOffset', 'lastOffset'].forEach((name, k) => {
+    const ofClass = Float64Array.from(data.classes, (parts) => parts[k]);
+    const column = new Float64Array(n);
+    for (let i = 0; i < n; i++) column[i] = ofClass[R.class[i]];
+    R[name] = column;
+  });
+  // The landing pages, read when a row's details first need them.
+  let landingsRead = false;
+  const readLandings = () => {
+    if (landingsRead) return;
+    landingsRead = true;
+    R.landingCount = numbers(R.landingCount, n, false);
+    for (const name of ['landingPage', 'landingClicks']) R[name] = numbers(R[name], sum(R.landingCount), false);
+    let end = 0;
+    R.landingEnds = R.landingCount.map((count) => (end += count));
+  };
+  // The columns as the page uses them: first and last seen (NaN: no time)
+  // from the previous row's first seen and the row's own, the ends of each
+  // row's days from their counts.
   {
-    const first = new Array(n);
-    const last = new Array(n);
+    const first = new Float64Array(n);
+    const last = new Float64Array(n);
     let previous = 0;
     for (let i = 0; i < n; i++) {
       const step = R.firstStep[i];
-      first[i] = step === null ? null : (previous += step);
-      last[i] = R.lastAfter[i] === null ? null : (first[i] === null ? 0 : first[i]) + R.lastAfter[i];
+      first[i] = step === step ? (previous += step) : NaN;
+      last[i] = R.lastAfter[i] + (step === step ? first[i] : 0);
     }
     const ends = (counts) => {
       const out = new Uint32Array(n);
@@ -28,7 +78,6 @@
     };
     R.first = first;
     R.last = last;
-    R.landingEnds = ends(R.landingCount);
     R.dayEnds = ends(R.dayCount);
   }
   const $ = (id) => document.getElementById(id);
@@ -47,14 +96,31 @@
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
   // A referrer is its origin (scheme and host, each once in a table) and the rest.
   const referrerOf = (i) => data.origins[R.origin[i]] + R.referrer[i];
-  let lowerReferrers = null; // made on the first search or sort by referrer
-  const lowerReferrer = (i) => {
-    if (!lowerReferrers) {
-      const origins = data.origins.map((o) => o.toLowerCase());
-      lowerReferrers = new Array(n);
-      for (let k = 0; k < n; k++) lowerReferrers[k] = origins[R.origin[k]] + R.referrer[k].toLowerCase();
-    }
-    return lowerReferrers[i];
+  // Lower case, the origins and the rests apart (an origin ends before "/",
+  // "?" or "#": the two halves lower-cased are the whole lower-cased).
+  const lowerOrigins = data.origins.map((o) => o.toLowerCase());
+  let lowerRests = null; // made on the first search or sort by referrer
+  const lowerRest = (i) => {
+    if (!lowerRests) lowerRests = R.referrer.map((r) => r.toLowerCase());
+    return lowerRests[i];
+  };
+  const lowerReferrer = (i) => lowerOrigins[R.origin[i]] + lowerRest(i);
+  // Which rows hold the text q (lower case): those whose origin holds it,
+  // whose rest holds it, or whose origin ends with a start of q and whose
+  // rest starts with the remainder.
+  const holding = (q) => {
+    const inOrigin = lowerOrigins.map((o) => o.includes(q));
+    const remainders = lowerOrigins.map((o) => {
+      const found = [];
+      for (let k = 1; k < q.length; k++) if (o.endsWith(q.slice(0, k))) found.push(q.slice(k));
+      return found;
+    });
+    return (i) => {
+      const o = R.origin[i];
+      if (inOrigin[o]) return true;
+      const rest = lowerRest(i);
+      return rest.includes(q) || remainders[o].some((r) => rest.startsWith(r));
+    };
   };
   // Each row's source: its kind (a number, as KINDS has them) and the text the table shows.
   const KINDS = ['search', 'social', 'ai', 'website', 'crawler', 'spam'];
@@ -84,7 +150,7 @@
   const pad = (v) => String(v).padStart(2, '0');
   // A time as the log wrote it: "2026-12-08T17:13:23+02:00".
   const timeText = (seconds, offset) => {
-    if (seconds === null) return '';
+    if (Number.isNaN(seconds)) return '';
     const text = new Date((data.firstTime + seconds) * 1000).toISOString().slice(0, 19);
     const a = Math.abs(offset);
     return text + (offset < 0 ? '-' : '+') + pad(Math.floor(a / 60)) + ':' + pad(a % 60);
@@ -204,8 +270,8 @@
       if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
       s.clicks += clicksIn[i];
       s.rows++;
-      if (R.first[i] !== null && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
-      if (R.last[i] !== null && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
+      if (!Number.isNaN(R.first[i]) && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
+      if (!Number.isNaN(R.last[i]) && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
     }
     baseSites = sortSites([...bySite.values()]);
   }
@@ -217,7 +283,7 @@
     }
     const q = state.q.toLowerCase();
     if (state.view === 'referrers') {
-      shown = q ? baseRows.filter((i) => lowerReferrer(i).includes(q)) : baseRows;
+      shown = q ? baseRows.filter(holding(q)) : baseRows;
       $('count').textContent = number(shown.length) + ' of ' + number(baseRows.length) + ' referrers';
     } else {
       shownSites = q ? baseSites.filter((s) => s.site.includes(q)) : baseSites;
@@ -243,8 +309,8 @@
     const dir = state.desc ? -1 : 1;
     const numeric = {
       clicks: (i) => clicksIn[i],
-      first: (i) => (R.first[i] === null ? NO_TIME : firstInstant(i)),
-      last: (i) => (R.last[i] === null ? NO_TIME : lastInstant(i)),
+      first: (i) => (Number.isNaN(R.first[i]) ? NO_TIME : firstInstant(i)),
+      last: (i) => (Number.isNaN(R.last[i]) ? NO_TIME : lastInstant(i)),
     }[state.sort];
     if (numeric) {
       // Each row as one number, key * count + position: a typed array sorts a
@@ -421,6 +487,7 @@
     fact('Last seen', timeText(R.last[i], R.lastOffset[i]));
     fact('Site', rowSite(i));
     fact('Source', sourceText(i));
+    readLandings();
     const landings = $('details-landings').tBodies[0];
     landings.replaceChildren();
     for (let k = i ? R.landingEnds[i - 1] : 0; k < R.landingEnds[i]; k++) {
