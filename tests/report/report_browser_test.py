@@ -333,6 +333,10 @@ def check_page(args):
             driver.get(url)
             wait_ready(driver)
             people = check_opening_view(driver, results)
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=clicks]").click()
+            check(shown_rows(driver) == sorted(people, key=lambda i: (rows[i]["clicks"], i)),
+                  "sorting by clicks, fewest first, differs")
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=clicks]").click()
             # Crawlers and spam one click away, with their counts.
             for who, k in [("crawlers", 1), ("spam", 2)]:
                 button = driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=%s]" % who)
