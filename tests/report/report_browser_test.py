@@ -308,8 +308,9 @@ def check_page(args):
             # Referrers that differ from others in case alone, and a search engine's.
             for referrer in [b"HttP://Zeta.example/", b"http://zeta.example/", b"http://Alpha.example/A",
                              b"https://www.google.com/search?q=web+logs"]:
-                f.write(b'10.0.0.2 - - [05/Nov/2026:10:00:00 +0000] "GET / HTTP/1.1" 200 1 "%s" "Mozilla/5.0"\n'
-                        % referrer)
+                page = b"/" + b"long-landing-page/" * 8 if referrer.endswith(b"/A") else b"/"
+                f.write(b'10.0.0.2 - - [05/Nov/2026:10:00:00 +0000] "GET %s HTTP/1.1" 200 1 "%s" "Mozilla/5.0"\n'
+                        % (page, referrer))
             # The row's first seen is the earlier instant, but the later line was written on an earlier day.
             for when in [b"01/Nov/2026:01:00:00 +0000", b"31/Oct/2026:23:00:00 -0500"]:
                 f.write(b'10.0.0.1 - - [%s] "GET / HTTP/1.1" 200 1 "http://offsets.example/" "Mozilla/5.0"\n' % when)
@@ -476,15 +477,6 @@ def check_page(args):
                     for tr in driver.find_elements(By.CSS_SELECTOR, "#details-days tbody tr")]
             check(days == [[x["date"], str(x["clicks"])] for x in rows[opened]["days"]], "days differ")
             driver.save_screenshot(os.path.join(args.shots, "report-details.png"))
-            # Headings keep to one line, also in a narrow window.
-            driver.set_window_size(400, 900)
-            wrapped = driver.execute_script("""
-                return [...document.querySelectorAll('#details th, #head button')].filter((e) => e.offsetWidth)
-                  .map((e) => { const r = document.createRange(); r.selectNodeContents(e);
-                                return [e.textContent, new Set([...r.getClientRects()].map((x) => x.top)).size]; })
-                  .filter(([text, lines]) => text && lines !== 1);""")
-            driver.set_window_size(1280, 1000)
-            check(not wrapped, "headings that wrap: %s" % wrapped)
             driver.find_element(By.TAG_NAME, "body").send_keys(Keys.ESCAPE)
             check(not driver.find_element(By.ID, "details").is_displayed(), "Escape left the details open")
             # Sites.
@@ -526,6 +518,19 @@ def check_page(args):
             # (The date fields' calendar icons are the browser's own data: pictures, fetched from nowhere.)
             elsewhere = [u for u in requests if not u.startswith(("file://" + report, "data:image/svg+xml"))]
             check(requests and not elsewhere, "the page asked for %s" % elsewhere)
+            # Headings keep to one line, also in a narrow window beside a long landing page.
+            driver.get(url + "#who=all&open=%d" % next(i for i, r in enumerate(rows)
+                                                       if r["referrer"] == "http://Alpha.example/A"))
+            driver.refresh()
+            wait_ready(driver)
+            driver.set_window_size(400, 900)
+            wrapped = driver.execute_script("""
+                return [...document.querySelectorAll('#details th, #head button')].filter((e) => e.offsetWidth)
+                  .map((e) => { const r = document.createRange(); r.selectNodeContents(e);
+                                return [e.textContent, new Set([...r.getClientRects()].map((x) => x.top)).size]; })
+                  .filter(([text, lines]) => text && lines !== 1);""")
+            driver.set_window_size(1280, 1000)
+            check(not wrapped, "headings that wrap: %s" % wrapped)
             # Pictures to look at: light, dark, and people's rows.
             driver.get(url + "#theme=light")
             driver.refresh()
