@@ -305,8 +305,10 @@ def check_page(args):
         log = os.path.join(folder, "access.log")
         with open(log, "wb") as f:
             f.write(make_log(rng, 3000))
-            # Referrers that differ from others in case alone, and a search engine's.
+            # Referrers that differ from others in case alone, one whose host starts another's
+            # (which sorts first: "." before "/"), and a search engine's.
             for referrer in [b"HttP://Zeta.example/", b"http://zeta.example/", b"http://Alpha.example/A",
+                             b"http://zeta.example.org/",
                              b"https://www.google.com/search?q=web+logs"]:
                 page = b"/" + b"long-landing-page/" * 8 if referrer.endswith(b"/A") else b"/"
                 f.write(b'10.0.0.2 - - [05/Nov/2026:10:00:00 +0000] "GET %s HTTP/1.1" 200 1 "%s" "Mozilla/5.0"\n'

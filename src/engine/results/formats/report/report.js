@@ -338,19 +338,44 @@
         return sorted;
       }
     }
+    if (state.sort === 'referrer') return sortByReferrer(rows, dir);
     const text = {
       type: (i) => data.types[R.type[i]],
-      referrer: referrerOf,
       source: sourceText,
       landing: (i) => data.pages[R.landing[i]],
     }[state.sort];
     const key = numeric || text || ((i) => clicksIn[i]);
     const keys = rows.map(key);
-    const folded = text ? (state.sort === 'referrer' ? rows.map(lowerReferrer) : keys.map(lower)) : keys;
+    const folded = text ? keys.map(lower) : keys;
     const order = rows.map((_, k) => k);
     // Equal keys keep the scan's order (rows are in it): the sort is stable.
     order.sort((a, b) => dir * (compareText(folded[a], folded[b]) || compareText(keys[a], keys[b])) || a - b);
     return order.map((k) => rows[k]);
+  }
+  // By referrer, lower case, without putting the referrers together: rows of
+  // one origin (lower case) by their rests; of two origins neither of which
+  // starts the other, by the origins; else (http://a.example and
+  // http://a.example.org) whole. Texts equal but for case by their bytes.
+  function sortByReferrer(rows, dir) {
+    const sorted = [...new Set(lowerOrigins)].sort(compareText);
+    const position = new Map(sorted.map((o, k) => [o, k]));
+    // The origins that start with the one at position k lie right after it, up to end[k].
+    const end = sorted.map((o, k) => {
+      let j = k + 1;
+      while (j < sorted.length && sorted[j].startsWith(o)) j++;
+      return j;
+    });
+    const at = lowerOrigins.map((o) => position.get(o));
+    const compare = (a, b) => {
+      const pa = at[R.origin[a]];
+      const pb = at[R.origin[b]];
+      if (pa === pb) return compareText(lowerRest(a), lowerRest(b));
+      if ((pa < pb && pb < end[pa]) || (pb < pa && pa < end[pb])) return compareText(lowerReferrer(a), lowerReferrer(b));
+      return pa - pb;
+    };
+    const order = rows.slice();
+    order.sort((a, b) => dir * (compare(a, b) || compareText(referrerOf(a), referrerOf(b))) || a - b);
+    return order;
   }
   function sortSites(sites) {
     const dir = state.desc ? -1 : 1;
