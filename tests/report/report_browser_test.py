@@ -66,6 +66,9 @@ def make_log(rng, lines):
             referrer = b"http://%s/page%d" % (rng.choice(SPAM_HOSTS).encode(), rng.randrange(3))
         elif kind > 0.8:
             referrer = rng.choice(HOSTILE)
+        elif kind > 0.72:  # a search engine's, or a page of its site that is no search
+            referrer = rng.choice([b"http://www.google.com/search?q=w%d", b"http://www.google.com/p%d"]) \
+                % rng.randrange(3)
         else:
             host = rng.choice([b"news", b"www.blog", b"forum", b"mail"])
             referrer = b"http://%s.example/p%d" % (host, rng.randrange(12))

@@ -226,8 +226,8 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     // Numbers kept small: a row's first seen counts from the previous row's
     // (rows come about in the order of their first lines), its last seen
     // from its own first seen, and its landing pages and days are counts.
-    Column origin, rowClass, clicks, landing, landingCounts, landingPage, landingClicks, dayCounts, dayNumber, dayClicks,
-        source;
+    Column origin, rowClass, clicks, landing, landingCounts, landingPage, landingClicks, dayCounts, dayNumber,
+        dayClicks, source;
     // What many rows share, each distinct combination once: the type, the
     // crawler and spam flags and the offsets from UTC of first and last seen.
     std::map<std::array<std::int64_t, 5>, std::uint32_t> classes;
@@ -263,11 +263,17 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
         appendScriptString(text, row.referrer.substr(rowOrigin.size()));
         output.writeSome(text);
         landing.add(pages.add(row.landing));
-        // A row grouped by site is its first row's kind of crawler.
+        // A row grouped by site has the source of its first row (its referrer
+        // and crawler mark), as the JSON gives it.
         ResultRow sourceRow = row;
-        if (bySite && i < siteMembers.size() && !siteMembers[i].empty() && scan.lists
-            && siteMembers[i].front() < scan.lists->bot.size())
-            sourceRow.botMark = scan.lists->bot[siteMembers[i].front()];
+        if (bySite && i < siteMembers.size() && !siteMembers[i].empty() && scan.lists) {
+            const std::size_t first = siteMembers[i].front();
+            if (first < scan.lists->List1.size() && first < scan.lists->bot.size()) {
+                sourceRow.referrer = scan.lists->List1[first];
+                sourceRow.botMark = scan.lists->bot[first];
+                sourceRow.bot = scan.lists->isBot(first);
+            }
+        }
         source.add(sourceNames.add(findSource(sourceRow)));
         std::int64_t firstSeconds = 0;
         if (row.firstSeen.valid) {
@@ -281,11 +287,11 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
             lastAfter.add(row.lastSeen.localKey() - firstKey - firstSeconds);
         else
             lastAfter.addNull();
-        std::int64_t landingCount = 0, dayCount = 0;
         if (row.firstSeen.valid && (!periodFirst.valid || row.firstSeen.instant() < periodFirst.instant()))
             periodFirst = row.firstSeen;
         if (row.lastSeen.valid && (!periodLast.valid || row.lastSeen.instant() > periodLast.instant()))
             periodLast = row.lastSeen;
+        std::int64_t landingCount = 0, dayCount = 0;
         VisitRowDetails(
             scan, i, bySite, siteMembers,
             [&](std::uint32_t page, std::uint64_t count) {
@@ -312,11 +318,11 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     }
     bool referrersClosed = false;
     for (const auto& [name, column] :
-         {std::pair("origin"sv, &origin), std::pair("class"sv, &rowClass), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
-          std::pair("firstStep"sv, &firstStep), std::pair("lastAfter"sv, &lastAfter), std::pair("source"sv, &source), std::pair("landingCount"sv, &landingCounts),
+         {std::pair("origin"sv, &origin), std::pair("class"sv, &rowClass), std::pair("clicks"sv, &clicks),
+          std::pair("landing"sv, &landing), std::pair("firstStep"sv, &firstStep), std::pair("lastAfter"sv, &lastAfter),
+          std::pair("source"sv, &source), std::pair("landingCount"sv, &landingCounts),
           std::pair("landingPage"sv, &landingPage), std::pair("landingClicks"sv, &landingClicks),
-          std::pair("dayCount"sv, &dayCounts), std::pair("day"sv, &dayNumber),
-          std::pair("dayClicks"sv, &dayClicks)}) {
+          std::pair("dayCount"sv, &dayCounts), std::pair("day"sv, &dayNumber), std::pair("dayClicks"sv, &dayClicks)}) {
         text += referrersClosed ? ",\""sv : "],\""sv; // the referrers' list closes before the first column
         referrersClosed = true;
         text += name;
