@@ -125,7 +125,7 @@
   // Each row's source: its kind (a number, as KINDS has them) and the text the table shows.
   const KINDS = ['search', 'social', 'ai', 'website', 'crawler', 'spam'];
   const KIND_LABELS = ['Search', 'Social', 'AI assistant', 'Website', 'Crawler', 'Spam'];
-  const sourceKinds = data.sources.map(([kind]) => Math.max(0, KINDS.indexOf(kind)));
+  const sourceKinds = data.sources.map(([kind]) => (KINDS.includes(kind) ? KINDS.indexOf(kind) : KINDS.indexOf('website')));
   const sourceTexts = data.sources.map(([kind, name], k) => KIND_LABELS[sourceKinds[k]] + (name ? ': ' + name : ''));
   const kindOf = new Uint8Array(n);
   for (let i = 0; i < n; i++) kindOf[i] = sourceKinds[R.source[i]];
