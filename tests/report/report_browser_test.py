@@ -7,9 +7,10 @@ both --format report and --format json for them, and checks
     JSON's rows and details (with and without duplicate removal, grouped by
     site, within a date range);
   - otherwise, in the browser: that the page shows the JSON's status line and
-    totals, lists every row, and that its search, sorting, type filter, date
-    range (by dragging across the chart and by the address's "#" part) and a
-    row's details agree with the JSON; that nothing of the logs runs, that no
+    totals, lists every row, and that its search, sorting (text without
+    regard to case), type filter, filter by the kind of source, date range (by
+    dragging across the chart, by typed dates and by the address's "#" part)
+    and a row's details agree with the JSON; that headings keep to one line; that nothing of the logs runs, that no
     referrer but http(s) is a link, that the page's own script and style run
     under its Content-Security-Policy, and that the page asks for nothing over
     the network.
@@ -65,6 +66,9 @@ def make_log(rng, lines):
             referrer = b"http://%s/page%d" % (rng.choice(SPAM_HOSTS).encode(), rng.randrange(3))
         elif kind > 0.8:
             referrer = rng.choice(HOSTILE)
+        elif kind > 0.72:  # a search engine's, or a page of its site that is no search
+            referrer = rng.choice([b"http://www.google.com/search?q=w%d", b"http://www.google.com/p%d"]) \
+                % rng.randrange(3)
         else:
             host = rng.choice([b"news", b"www.blog", b"forum", b"mail"])
             referrer = b"http://%s.example/p%d" % (host, rng.randrange(12))
@@ -107,18 +111,48 @@ def iso(data, seconds, offset):
     return time.strftime("%Y-%m-%dT%H:%M:%S", t) + "%s%02d:%02d" % (sign, abs(offset) // 60, abs(offset) % 60)
 
 
+DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"
+
+
+def numbers(text, nullable=False):
+    """A column of numbers as the page's data writes it (see ReportFormat.cpp)."""
+    out, code, scale = [], 0, 1
+    for c in text:
+        digit = DIGITS.index(c)
+        code += (digit & 31) * scale
+        scale *= 32
+        if digit < 32:
+            if nullable and code == 0:
+                out.append(None)
+            else:
+                code -= 1 if nullable else 0
+                out.append(-(code + 1) // 2 if code % 2 else code // 2)
+            code, scale = 0, 1
+    return out
+
+
 def rows_from_page(data):
     """The page's columns read back as the JSON's rows."""
-    r = data["rows"]
+    r = {name: column if name == "referrer" else numbers(column, name in ("firstStep", "lastAfter"))
+         for name, column in data["rows"].items()}
+    for k, name in enumerate(["type", "bot", "spam", "firstOffset", "lastOffset"]):
+        r[name] = [data["classes"][c][k] for c in r["class"]]
     rows = []
+    le = de = first = 0
     for i in range(len(r["referrer"])):
-        lb, le = (r["landingEnds"][i - 1] if i else 0), r["landingEnds"][i]
-        db, de = (r["dayEnds"][i - 1] if i else 0), r["dayEnds"][i]
+        lb, le = le, le + r["landingCount"][i]
+        db, de = de, de + r["dayCount"][i]
+        first = first if r["firstStep"][i] is None else first + r["firstStep"][i]
+        seen = None if r["firstStep"][i] is None else first
+        last = None if r["lastAfter"][i] is None else (seen or 0) + r["lastAfter"][i]
+        kind, source = data["sources"][r["source"][i]]
         rows.append({
-            "type": data["types"][r["type"][i]], "clicks": r["clicks"][i], "referrer": r["referrer"][i],
+            "type": data["types"][r["type"][i]], "clicks": r["clicks"][i],
+            "referrer": data["origins"][r["origin"][i]] + r["referrer"][i],
             "landing": data["pages"][r["landing"][i]],
-            "first_seen": iso(data, r["first"][i], r["firstOffset"][i]),
-            "last_seen": iso(data, r["last"][i], r["lastOffset"][i]), "bot": bool(r["bot"][i]),
+            "first_seen": iso(data, seen, r["firstOffset"][i]),
+            "last_seen": iso(data, last, r["lastOffset"][i]), "bot": bool(r["bot"][i]),
+            "source_kind": kind, "source": source,
             "landings": [{"path": data["pages"][r["landingPage"][k]], "clicks": r["landingClicks"][k]}
                          for k in range(lb, le)],
             "days": [{"date": time.strftime("%Y-%m-%d", time.gmtime((data["firstDay"] + r["day"][k]) * 86400)),
@@ -131,6 +165,7 @@ def rows_from_json(results):
     return [{"type": row["type"], "clicks": int(row["clicks"]) if row["clicks"].strip() else 1,
              "referrer": row["referrer"], "landing": row["landing"], "first_seen": row["first_seen"],
              "last_seen": row["last_seen"], "bot": row.get("bot", False) or row["type"] == "BOT",
+             "source_kind": row["source_kind"], "source": row["source"],
              "landings": row["landings"], "days": row["days"]} for row in results["rows"]]
 
 
@@ -184,7 +219,7 @@ def browser(args):
     options.binary_location = "/usr/bin/chromium"
     for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,1000",
                  "--host-resolver-rules=MAP * ~NOTFOUND", "--no-proxy-server", "--disable-background-networking",
-                 "--disable-component-update", "--disable-default-apps", "--disable-sync",
+                 "--disable-component-update", "--disable-default-apps", "--disable-sync", "--lang=en-US",
                  "--user-data-dir=" + args.profile]:
         options.add_argument(flag)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
@@ -273,6 +308,14 @@ def check_page(args):
         log = os.path.join(folder, "access.log")
         with open(log, "wb") as f:
             f.write(make_log(rng, 3000))
+            # Referrers that differ from others in case alone, one whose host starts another's
+            # (which sorts first: "." before "/"), and a search engine's.
+            for referrer in [b"HttP://Zeta.example/", b"http://zeta.example/", b"http://Alpha.example/A",
+                             b"http://zeta.example.org/",
+                             b"https://www.google.com/search?q=web+logs"]:
+                page = b"/" + b"long-landing-page/" * 8 if referrer.endswith(b"/A") else b"/"
+                f.write(b'10.0.0.2 - - [05/Nov/2026:10:00:00 +0000] "GET %s HTTP/1.1" 200 1 "%s" "Mozilla/5.0"\n'
+                        % (page, referrer))
             # The row's first seen is the earlier instant, but the later line was written on an earlier day.
             for when in [b"01/Nov/2026:01:00:00 +0000", b"31/Oct/2026:23:00:00 -0500"]:
                 f.write(b'10.0.0.1 - - [%s] "GET / HTTP/1.1" 200 1 "http://offsets.example/" "Mozilla/5.0"\n' % when)
@@ -296,6 +339,10 @@ def check_page(args):
             driver.get(url)
             wait_ready(driver)
             people = check_opening_view(driver, results)
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=clicks]").click()
+            check(shown_rows(driver) == sorted(people, key=lambda i: (rows[i]["clicks"], i)),
+                  "sorting by clicks, fewest first, differs")
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=clicks]").click()
             # Crawlers and spam one click away, with their counts.
             for who, k in [("crawlers", 1), ("spam", 2)]:
                 button = driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=%s]" % who)
@@ -306,8 +353,40 @@ def check_page(args):
             driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=referrer]").click()
             driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=referrer]").click()
             listed = shown_rows(driver)
-            check([rows[i]["referrer"] for i in listed] == sorted((r["referrer"] for r in rows), reverse=True),
-                  "sorting by referrer differs")
+            check([rows[i]["referrer"] for i in listed]
+                  == sorted((r["referrer"] for r in rows), key=lambda t: (t.lower(), t), reverse=True),
+                  "sorting by referrer differs (case counts for nothing)")
+            # Sorting by source, and the source's kind as a filter with counts, all who clicked among them.
+            driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=source]").click()
+            labels = {"search": "Search", "social": "Social", "ai": "AI assistant", "website": "Website",
+                      "crawler": "Crawler", "spam": "Spam"}
+
+            def source_text(r):
+                return labels[r["source_kind"]] + (": " + r["source"] if r["source"] else "")
+            check([source_text(rows[i]) for i in shown_rows(driver)]
+                  == sorted((source_text(r) for r in rows), key=lambda t: (t.lower(), t)), "sorting by source differs")
+            first = WebDriverWait(driver, 5).until(
+                lambda d: d.find_elements(By.CSS_SELECTOR, "#viewport .row[data-pos='0']"))[0]
+            cell, row = first.find_elements(By.CLASS_NAME, "cell")[3], rows[int(first.get_attribute("data-row"))]
+            check(cell.get_attribute("title") == source_text(row) and cell.text.endswith(row["source"]),
+                  "the Source column differs")
+            kinds = driver.find_element(By.ID, "source-kind")
+            for kind in ["search", "crawler", "spam", "website"]:
+                of_kind = sorted(i for i, r in enumerate(rows) if r["source_kind"] == kind)
+                check(of_kind, "the log has no row of kind " + kind)
+                option = kinds.find_element(By.CSS_SELECTOR, "option[value=%s]" % kind)
+                check(option.text.endswith("(%d)" % len(of_kind)), "%s option says %s" % (kind, option.text))
+                option.click()
+                check(sorted(shown_rows(driver)) == of_kind, "rows of source kind %s differ" % kind)
+                check("source=" + kind in driver.current_url, "the source kind is not in the address")
+            check("HttP://Zeta.example/" in [rows[i]["referrer"] for i in of_kind], "no mixed-case website")
+            kinds.find_element(By.CSS_SELECTOR, "option[value=all]").click()
+            # From people's rows, choosing crawlers shows them with all who clicked.
+            driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=people]").click()
+            kinds.find_element(By.CSS_SELECTOR, "option[value=crawler]").click()
+            check(driver.find_element(By.CSS_SELECTOR, "button.cat[data-cat=all]").get_attribute("aria-pressed")
+                  == "true", "crawler rows chosen under people stay hidden")
+            kinds.find_element(By.CSS_SELECTOR, "option[value=all]").click()
             # Sorting by first seen, earliest first: by the instant, whatever the offsets the log wrote.
             driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
             driver.find_element(By.CSS_SELECTOR, "#head button[data-sort=first]").click()
@@ -316,15 +395,16 @@ def check_page(args):
                 return datetime.datetime.fromisoformat(text).timestamp() if text else float("-inf")
             check(shown_rows(driver) == sorted(range(len(rows)), key=lambda i: (instant(rows[i]["first_seen"]), i)),
                   "sorting by first seen differs")
-            # The search narrows as one types.
+            # The search narrows as one types: in the host, in the path, across the two.
             search = driver.find_element(By.ID, "search")
-            search.send_keys("FORUM")
-            match = [i for i, r in enumerate(rows) if "forum" in r["referrer"].lower()]
-            check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(match), len(rows)),
-                  "search count: " + driver.find_element(By.ID, "count").text)
-            check(sorted(shown_rows(driver)) == match, "searched rows differ")
-            search.send_keys(Keys.CONTROL, "a")
-            search.send_keys(Keys.DELETE)
+            for text in ["FORUM", "example/P1", "/p1"]:
+                search.send_keys(text)
+                match = [i for i, r in enumerate(rows) if text.lower() in r["referrer"].lower()]
+                check(driver.find_element(By.ID, "count").text == "%d of %d referrers" % (len(match), len(rows)),
+                      "search count for %s: %s" % (text, driver.find_element(By.ID, "count").text))
+                check(sorted(shown_rows(driver)) == match, "searched rows differ for " + text)
+                search.send_keys(Keys.CONTROL, "a")
+                search.send_keys(Keys.DELETE)
             check("q=" not in driver.current_url, "emptying the search left it in the address")
             # The type filter.
             driver.find_element(By.CSS_SELECTOR, "#types button[data-type=PDF]").click()
@@ -343,6 +423,7 @@ def check_page(args):
             for name, value in zip(["people", "crawlers", "spam"], totals):
                 shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
                 check(shown == value, "%s total in range %d, JSON %d" % (name, shown, value))
+            totals_nov_3_to_9 = totals
             check(sorted(shown_rows(driver)) == [i for i, c in enumerate(in_range) if c], "rows in range differ")
             driver.get(url + "#range=2026-10-31..2026-10-31")
             driver.refresh()
@@ -365,6 +446,27 @@ def check_page(args):
                             for r in rows if category(r) == 0)
             check(int(driver.find_element(By.ID, "total-people").text.replace(",", "")) == people_in,
                   "people's total after dragging differs")
+            # Typed dates: From alone keeps To as it is (empty: the logs' last day), To then keeps From;
+            # a year typed a digit at a time, with pauses, is not undone.
+            driver.find_element(By.ID, "all-days").click()
+            last_day = max(d["date"] for r in rows for d in r["days"])
+            box = driver.find_element(By.ID, "from")
+            box.send_keys("1103")
+            for digit in "2026":
+                box.send_keys(digit)
+                time.sleep(0.9)
+            box.send_keys(Keys.ENTER)
+            check(box.get_attribute("value") == "2026-11-03", "From after typing: " + box.get_attribute("value"))
+            check("range=2026-11-03..%s" % last_day in driver.current_url, "From alone: " + driver.current_url)
+            driver.find_element(By.ID, "to").send_keys("11092026", Keys.ENTER)
+            check("range=2026-11-03..2026-11-09" in driver.current_url, "To after From: " + driver.current_url)
+            for name, value in zip(["people", "crawlers", "spam"], totals_nov_3_to_9):
+                shown = int(driver.find_element(By.ID, "total-" + name).text.replace(",", ""))
+                check(shown == value, "%s total in typed range %d, JSON %d" % (name, shown, value))
+            # (Typing left the cursor on the year: each part emptied, to the month.)
+            driver.find_element(By.ID, "to").send_keys(Keys.DELETE, Keys.LEFT, Keys.DELETE, Keys.LEFT, Keys.DELETE)
+            WebDriverWait(driver, 3).until(lambda d: "range=2026-11-03..%s" % last_day in d.current_url,
+                                           "To emptied: the range is not up to " + last_day)
             # A row's details, opened by keyboard.
             driver.find_element(By.ID, "all-days").click()
             viewport = driver.find_element(By.ID, "viewport")
@@ -421,6 +523,19 @@ def check_page(args):
             # (The date fields' calendar icons are the browser's own data: pictures, fetched from nowhere.)
             elsewhere = [u for u in requests if not u.startswith(("file://" + report, "data:image/svg+xml"))]
             check(requests and not elsewhere, "the page asked for %s" % elsewhere)
+            # Headings keep to one line, also in a narrow window beside a long landing page.
+            driver.get(url + "#who=all&open=%d" % next(i for i, r in enumerate(rows)
+                                                       if r["referrer"] == "http://Alpha.example/A"))
+            driver.refresh()
+            wait_ready(driver)
+            driver.set_window_size(400, 900)
+            wrapped = driver.execute_script("""
+                return [...document.querySelectorAll('#details th, #head button')].filter((e) => e.offsetWidth)
+                  .map((e) => { const r = document.createRange(); r.selectNodeContents(e);
+                                return [e.textContent, new Set([...r.getClientRects()].map((x) => x.top)).size]; })
+                  .filter(([text, lines]) => text && lines !== 1);""")
+            driver.set_window_size(1280, 1000)
+            check(not wrapped, "headings that wrap: %s" % wrapped)
             # Pictures to look at: light, dark, and people's rows.
             driver.get(url + "#theme=light")
             driver.refresh()

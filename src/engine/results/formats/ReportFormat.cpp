@@ -3,12 +3,18 @@
 #include "RowDetailsVisit.h"
 #include "TextOutput.h"
 
+#include "engine/results/RowSources.h"
+#include "engine/visitors/SourceLists.h"
+#include "engine/visitors/SpamList.h"
+
 #include <QCryptographicHash>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -50,6 +56,18 @@ void appendScriptString(std::string& out, std::string_view bytes)
     out.replace(from, std::string::npos, safe);
 }
 
+// A referrer's origin: its scheme and host ("https://www.example.com"),
+// empty for a text that names no scheme. It ends at an ASCII byte, so that
+// the origin and the rest, each written as a JSON string, read back as the
+// referrer written whole.
+std::string_view originOf(std::string_view referrer)
+{
+    const std::size_t scheme = referrer.find("://"sv);
+    if (scheme == std::string_view::npos)
+        return {};
+    return referrer.substr(0, std::min(referrer.size(), referrer.find_first_of("/?#"sv, scheme + 3)));
+}
+
 // The row's click count: the seven-digit text, or one line when duplicates
 // were not removed (the text is then empty).
 std::int64_t clicksOf(std::string_view text)
@@ -87,26 +105,69 @@ private:
     std::unordered_map<std::string, std::uint32_t> ids;
 };
 
-// Columns of numbers; the first value goes in without a comma.
+// A column of whole numbers as one string, far quicker for the page to read
+// than a JSON list of them: each number zigzag-coded (0, -1, 1, -2, ... as
+// 0, 1, 2, 3, ...) and written five bits at a time, lowest first, as a
+// character of the URL-safe base64 alphabet; the characters from the 33rd on
+// ("g" to "_") say that more of the number follows. A column that may hold
+// nothing (no time) codes nothing as 0 and each number one higher.
 struct Column
 {
-    std::string json;
-    bool any = false;
+    explicit Column(bool mayBeEmpty = false)
+        : nullable(mayBeEmpty)
+    {
+    }
+    std::string text;
+    bool nullable;
     void add(std::int64_t number)
     {
-        if (any)
-            json += ',';
-        any = true;
-        appendNumber(json, number);
+        put(((std::uint64_t(number) << 1) ^ std::uint64_t(number >> 63)) + (nullable ? 1 : 0));
     }
-    void addNull()
+    void addNull() { put(0); }
+
+private:
+    void put(std::uint64_t code)
     {
-        if (any)
-            json += ',';
-        any = true;
-        json += "null"sv;
+        static constexpr std::string_view digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"sv;
+        for (; code >= 32; code >>= 5)
+            text += digits[32 + (code & 31)];
+        text += digits[code];
     }
 };
+
+// The rows' sources, each distinct kind and name once: [["search","Google"],...].
+class SourceTable
+{
+public:
+    std::uint32_t add(const Source& source)
+    {
+        std::string key(SourceKindName(source.kind));
+        key += '\n';
+        key += source.name;
+        const auto [at, added] = ids.try_emplace(std::move(key), std::uint32_t(ids.size()));
+        if (added) {
+            if (at->second)
+                json += ',';
+            json += "[\""sv;
+            json += SourceKindName(source.kind);
+            json += "\","sv;
+            appendScriptString(json, source.name);
+            json += ']';
+        }
+        return at->second;
+    }
+    std::string json;
+
+private:
+    std::unordered_map<std::string, std::uint32_t> ids;
+};
+
+// The spam hosts that tell a spam site's row besides its type: those the program comes with.
+const SpamList& shippedSpam()
+{
+    static const SpamList spam = SpamList::Shipped();
+    return spam;
+}
 
 std::string hashSource(std::string_view text)
 {
@@ -153,42 +214,84 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
     const std::size_t at = std::min(html.find("@DATA@"sv), html.size());
     std::string text = html.substr(0, at);
 
-    // The data: the referrers stream out as the rows are read; the other
-    // columns, mostly small numbers, wait until all rows are read, as do the
-    // tables of type codes and landing pages they number into.
+    // The data: the referrers, each less its origin, stream out as the rows
+    // are read; the other columns, mostly small numbers, wait until all rows
+    // are read, as do the tables of origins, type codes, landing pages and
+    // sources they number into.
     text += "{\"rows\":{\"referrer\":["sv;
     StringTable types;
     StringTable pages;
+    StringTable origins;
     std::vector<std::uint32_t> pageOfNumber; // the details' page number -> its number here
-    Column type, clicks, landing, first, firstOffset, last, lastOffset, bot, spam, landingEnds, landingPage,
-        landingClicks, dayEnds, dayNumber, dayClicks;
+    // Numbers kept small: a row's first seen counts from the previous row's
+    // (rows come about in the order of their first lines), its last seen
+    // from its own first seen, and its landing pages and days are counts.
+    Column origin, rowClass, clicks, landing, landingCounts, landingPage, landingClicks, dayCounts, dayNumber,
+        dayClicks, source;
+    // What many rows share, each distinct combination once: the type, the
+    // crawler and spam flags and the offsets from UTC of first and last seen.
+    std::map<std::array<std::int64_t, 5>, std::uint32_t> classes;
+    std::string classesJson;
+    Column firstStep(true), lastAfter(true);
+    SourceTable sourceNames;
+    RowSourceFinder findSource(SourceLists::Shipped(), &shippedSpam());
     LineTime periodFirst, periodLast;
-    std::size_t landingCount = 0, dayCount = 0;
+    std::int64_t previousFirst = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow row = rows.row(i);
-        type.add(types.add(row.type));
+        const std::array<std::int64_t, 5> ofRow {types.add(row.type), row.bot ? 1 : 0, row.type == "SPM"sv ? 1 : 0,
+                                                 row.firstSeen.valid ? row.firstSeen.offsetMinutes : 0,
+                                                 row.lastSeen.valid ? row.lastSeen.offsetMinutes : 0};
+        const auto [known, added] = classes.try_emplace(ofRow, std::uint32_t(classes.size()));
+        if (added) {
+            if (!classesJson.empty())
+                classesJson += ',';
+            classesJson += '[';
+            for (std::size_t k = 0; k < ofRow.size(); ++k) {
+                if (k)
+                    classesJson += ',';
+                appendNumber(classesJson, ofRow[k]);
+            }
+            classesJson += ']';
+        }
+        rowClass.add(known->second);
         clicks.add(clicksOf(row.clicks));
         if (i)
             text += ',';
-        appendScriptString(text, row.referrer);
+        const std::string_view rowOrigin = originOf(row.referrer);
+        origin.add(origins.add(rowOrigin));
+        appendScriptString(text, row.referrer.substr(rowOrigin.size()));
         output.writeSome(text);
         landing.add(pages.add(row.landing));
-        for (const auto& [time, seconds, offset] :
-             {std::tie(row.firstSeen, first, firstOffset), std::tie(row.lastSeen, last, lastOffset)}) {
-            if (time.valid) {
-                seconds.add(time.localKey() - firstKey);
-                offset.add(time.offsetMinutes);
-            } else {
-                seconds.addNull();
-                offset.add(0);
+        // A row grouped by site has the source of its first row (its referrer
+        // and crawler mark), as the JSON gives it.
+        ResultRow sourceRow = row;
+        if (bySite && i < siteMembers.size() && !siteMembers[i].empty() && scan.lists) {
+            const std::size_t first = siteMembers[i].front();
+            if (first < scan.lists->List1.size() && first < scan.lists->bot.size()) {
+                sourceRow.referrer = scan.lists->List1[first];
+                sourceRow.botMark = scan.lists->bot[first];
+                sourceRow.bot = scan.lists->isBot(first);
             }
         }
+        source.add(sourceNames.add(findSource(sourceRow)));
+        std::int64_t firstSeconds = 0;
+        if (row.firstSeen.valid) {
+            firstSeconds = row.firstSeen.localKey() - firstKey;
+            firstStep.add(firstSeconds - previousFirst);
+            previousFirst = firstSeconds;
+        } else {
+            firstStep.addNull();
+        }
+        if (row.lastSeen.valid)
+            lastAfter.add(row.lastSeen.localKey() - firstKey - firstSeconds);
+        else
+            lastAfter.addNull();
         if (row.firstSeen.valid && (!periodFirst.valid || row.firstSeen.instant() < periodFirst.instant()))
             periodFirst = row.firstSeen;
         if (row.lastSeen.valid && (!periodLast.valid || row.lastSeen.instant() > periodLast.instant()))
             periodLast = row.lastSeen;
-        bot.add(row.bot ? 1 : 0);
-        spam.add(row.type == "SPM"sv ? 1 : 0);
+        std::int64_t landingCount = 0, dayCount = 0;
         VisitRowDetails(
             scan, i, bySite, siteMembers,
             [&](std::uint32_t page, std::uint64_t count) {
@@ -210,28 +313,39 @@ void WriteReport(Output& output, const ResultsToWrite& scan, const ResultTable& 
                 dayClicks.add(std::int64_t(count));
                 ++dayCount;
             });
-        landingEnds.add(std::int64_t(landingCount));
-        dayEnds.add(std::int64_t(dayCount));
+        landingCounts.add(landingCount);
+        dayCounts.add(dayCount);
     }
+    bool referrersClosed = false;
     for (const auto& [name, column] :
-         {std::pair("type"sv, &type), std::pair("clicks"sv, &clicks), std::pair("landing"sv, &landing),
-          std::pair("first"sv, &first), std::pair("firstOffset"sv, &firstOffset), std::pair("last"sv, &last),
-          std::pair("lastOffset"sv, &lastOffset), std::pair("bot"sv, &bot), std::pair("spam"sv, &spam),
-          std::pair("landingEnds"sv, &landingEnds), std::pair("landingPage"sv, &landingPage),
-          std::pair("landingClicks"sv, &landingClicks), std::pair("dayEnds"sv, &dayEnds),
-          std::pair("day"sv, &dayNumber), std::pair("dayClicks"sv, &dayClicks)}) {
-        text += "],\""sv;
+         {std::pair("origin"sv, &origin), std::pair("class"sv, &rowClass), std::pair("clicks"sv, &clicks),
+          std::pair("landing"sv, &landing), std::pair("firstStep"sv, &firstStep), std::pair("lastAfter"sv, &lastAfter),
+          std::pair("source"sv, &source), std::pair("landingCount"sv, &landingCounts),
+          std::pair("landingPage"sv, &landingPage), std::pair("landingClicks"sv, &landingClicks),
+          std::pair("dayCount"sv, &dayCounts), std::pair("day"sv, &dayNumber), std::pair("dayClicks"sv, &dayClicks)}) {
+        text += referrersClosed ? ",\""sv : "],\""sv; // the referrers' list closes before the first column
+        referrersClosed = true;
         text += name;
-        text += "\":["sv;
+        text += "\":\""sv;
         output.write(text);
-        output.write(column->json);
+        output.write(column->text);
+        text += '"';
     }
-    text += "]},\"types\":["sv;
+    text += "},\"types\":["sv;
     output.write(text);
     output.write(types.json);
     text += "],\"pages\":["sv;
     output.write(text);
     output.write(pages.json);
+    text += "],\"origins\":["sv;
+    output.write(text);
+    output.write(origins.json);
+    text += "],\"classes\":["sv;
+    output.write(text);
+    output.write(classesJson);
+    text += "],\"sources\":["sv;
+    output.write(text);
+    output.write(sourceNames.json);
     text += "],\"domain\":"sv;
     appendScriptString(text, Utf8(scan.settings.strYourWebsite));
     text += ",\"status\":"sv;

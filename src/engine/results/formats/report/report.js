@@ -3,9 +3,83 @@
 // (textContent, attribute setters), never as markup.
 'use strict';
 (function () {
-  const data = JSON.parse(document.getElementById('data').textContent);
+  const dataElement = document.getElementById('data');
+  const data = JSON.parse(dataElement.textContent);
+  dataElement.textContent = ''; // the text is read: its memory can go
   const R = data.rows;
   const n = R.referrer.length;
+  // The columns of numbers, each a string: five bits of a zigzag-coded
+  // number a character (base64url), lowest first, the upper half of the
+  // alphabet saying that more follows; in a column that may hold nothing,
+  // 0 is nothing and each number is one higher.
+  const DIGITS = new Int8Array(128).fill(-1);
+  'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_'.split('').forEach((c, k) => { DIGITS[c.charCodeAt(0)] = k; });
+  // (One kind of array for every column, and a number of one character
+  // read at once: most are.) Nothing reads back as NaN.
+  const numbers = (text, count, nullable) => {
+    const out = new Float64Array(count);
+    const length = text.length;
+    let at = 0;
+    for (let k = 0; k < count && at < length; k++) {
+      let digit = DIGITS[text.charCodeAt(at++)];
+      if (digit < 32 && !nullable) {
+        out[k] = digit & 1 ? -((digit + 1) >> 1) : digit >> 1;
+        continue;
+      }
+      let code = digit & 31;
+      for (let scale = 32; digit >= 32; scale *= 32) {
+        digit = DIGITS[text.charCodeAt(at++)];
+        code += (digit & 31) * scale;
+      }
+      if (nullable && code-- === 0) out[k] = NaN;
+      else out[k] = code % 2 ? -(code + 1) / 2 : code / 2;
+    }
+    return out;
+  };
+  for (const name of ['origin', 'class', 'clicks', 'landing', 'source', 'dayCount']) R[name] = numbers(R[name], n, false);
+  R.firstStep = numbers(R.firstStep, n, true);
+  R.lastAfter = numbers(R.lastAfter, n, true);
+  const sum = (column) => column.reduce((a, b) => a + b, 0);
+  for (const name of ['day', 'dayClicks']) R[name] = numbers(R[name], sum(R.dayCount), false);
+  // What rows share, by the row's class: type, crawler, spam, offsets from UTC of first and last seen.
+  ['type', 'bot', 'spam', 'firstOffset', 'lastOffset'].forEach((name, k) => {
+    const ofClass = Float64Array.from(data.classes, (parts) => parts[k]);
+    const column = new Float64Array(n);
+    for (let i = 0; i < n; i++) column[i] = ofClass[R.class[i]];
+    R[name] = column;
+  });
+  // The landing pages, read when a row's details first need them.
+  let landingsRead = false;
+  const readLandings = () => {
+    if (landingsRead) return;
+    landingsRead = true;
+    R.landingCount = numbers(R.landingCount, n, false);
+    for (const name of ['landingPage', 'landingClicks']) R[name] = numbers(R[name], sum(R.landingCount), false);
+    let end = 0;
+    R.landingEnds = R.landingCount.map((count) => (end += count));
+  };
+  // The columns as the page uses them: first and last seen (NaN: no time)
+  // from the previous row's first seen and the row's own, the ends of each
+  // row's days from their counts.
+  {
+    const first = new Float64Array(n);
+    const last = new Float64Array(n);
+    let previous = 0;
+    for (let i = 0; i < n; i++) {
+      const step = R.firstStep[i];
+      first[i] = step === step ? (previous += step) : NaN;
+      last[i] = R.lastAfter[i] + (step === step ? first[i] : 0);
+    }
+    const ends = (counts) => {
+      const out = new Uint32Array(n);
+      let sum = 0;
+      for (let i = 0; i < n; i++) out[i] = sum += counts[i];
+      return out;
+    };
+    R.first = first;
+    R.last = last;
+    R.dayEnds = ends(R.dayCount);
+  }
   const $ = (id) => document.getElementById(id);
   const el = (tag, cls, text) => {
     const e = document.createElement(tag);
@@ -20,7 +94,42 @@
   // Who clicked: 0 people, 1 crawlers, 2 spam (spam first: a spammer may also look like a crawler).
   const cat = new Uint8Array(n);
   for (let i = 0; i < n; i++) cat[i] = R.spam[i] ? 2 : R.bot[i] ? 1 : 0;
-  let lowerReferrers = null; // made on the first search
+  // A referrer is its origin (scheme and host, each once in a table) and the rest.
+  const referrerOf = (i) => data.origins[R.origin[i]] + R.referrer[i];
+  // Lower case, the origins and the rests apart (an origin ends before "/",
+  // "?" or "#": the two halves lower-cased are the whole lower-cased).
+  const lowerOrigins = data.origins.map((o) => o.toLowerCase());
+  let lowerRests = null; // made on the first search or sort by referrer
+  const lowerRest = (i) => {
+    if (!lowerRests) lowerRests = R.referrer.map((r) => r.toLowerCase());
+    return lowerRests[i];
+  };
+  const lowerReferrer = (i) => lowerOrigins[R.origin[i]] + lowerRest(i);
+  // Which rows hold the text q (lower case): those whose origin holds it,
+  // whose rest holds it, or whose origin ends with a start of q and whose
+  // rest starts with the remainder.
+  const holding = (q) => {
+    const inOrigin = lowerOrigins.map((o) => o.includes(q));
+    const remainders = lowerOrigins.map((o) => {
+      const found = [];
+      for (let k = 1; k < q.length; k++) if (o.endsWith(q.slice(0, k))) found.push(q.slice(k));
+      return found;
+    });
+    return (i) => {
+      const o = R.origin[i];
+      if (inOrigin[o]) return true;
+      const rest = lowerRest(i);
+      return rest.includes(q) || remainders[o].some((r) => rest.startsWith(r));
+    };
+  };
+  // Each row's source: its kind (a number, as KINDS has them) and the text the table shows.
+  const KINDS = ['search', 'social', 'ai', 'website', 'crawler', 'spam'];
+  const KIND_LABELS = ['Search', 'Social', 'AI assistant', 'Website', 'Crawler', 'Spam'];
+  const sourceKinds = data.sources.map(([kind]) => (KINDS.includes(kind) ? KINDS.indexOf(kind) : KINDS.indexOf('website')));
+  const sourceTexts = data.sources.map(([kind, name], k) => KIND_LABELS[sourceKinds[k]] + (name ? ': ' + name : ''));
+  const kindOf = new Uint8Array(n);
+  for (let i = 0; i < n; i++) kindOf[i] = sourceKinds[R.source[i]];
+  const sourceText = (i) => sourceTexts[R.source[i]];
   const dayStart = (i) => (i ? R.dayEnds[i - 1] : 0);
   // Days count from the day of the earliest first seen; a line written with
   // another offset from UTC may fall on a day before it. The chart's column
@@ -41,7 +150,7 @@
   const pad = (v) => String(v).padStart(2, '0');
   // A time as the log wrote it: "2026-12-08T17:13:23+02:00".
   const timeText = (seconds, offset) => {
-    if (seconds === null) return '';
+    if (Number.isNaN(seconds)) return '';
     const text = new Date((data.firstTime + seconds) * 1000).toISOString().slice(0, 19);
     const a = Math.abs(offset);
     return text + (offset < 0 ? '-' : '+') + pad(Math.floor(a / 60)) + ':' + pad(a % 60);
@@ -61,10 +170,13 @@
     if (at >= 0) host = host.slice(at + 1);
     return host.startsWith('www.') ? host.slice(4) : host;
   };
+  // A row's site, found once for each origin.
+  const originSites = data.origins.map((o) => (o ? siteOf(o) : null));
+  const rowSite = (i) => originSites[R.origin[i]] ?? siteOf(R.referrer[i]);
 
   // The view, as the address's "#" part carries it.
-  const state = { from: null, to: null, q: '', cat: 'people', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
-  const SORTS = ['type', 'clicks', 'referrer', 'landing', 'first', 'last', 'site', 'rows'];
+  const state = { from: null, to: null, q: '', cat: 'people', kind: 'all', types: new Set(), view: 'referrers', sort: 'clicks', desc: true, open: null, theme: 'auto' };
+  const SORTS = ['type', 'clicks', 'referrer', 'source', 'landing', 'first', 'last', 'site', 'rows'];
 
   function readHash() {
     const p = new URLSearchParams(location.hash.slice(1));
@@ -74,6 +186,7 @@
     if (state.from === null || state.to === null || state.from > state.to) state.from = state.to = null;
     state.q = p.get('q') || '';
     state.cat = ['people', 'crawlers', 'spam', 'all'].includes(p.get('who')) ? p.get('who') : 'people';
+    state.kind = KINDS.includes(p.get('source')) ? p.get('source') : 'all';
     state.types = new Set((p.get('types') || '').split(',').filter((t) => t && data.types.includes(t === '-' ? '' : t)));
     state.view = p.get('view') === 'sites' ? 'sites' : 'referrers';
     const sort = (p.get('sort') || '').split('.');
@@ -89,6 +202,7 @@
     if (state.from !== null) p.set('range', dayText(state.from) + '..' + dayText(state.to));
     if (state.q) p.set('q', state.q);
     if (state.cat !== 'people') p.set('who', state.cat);
+    if (state.kind !== 'all') p.set('source', state.kind);
     if (state.types.size) p.set('types', [...state.types].map((t) => t || '-').join(','));
     if (state.view !== 'referrers') p.set('view', state.view);
     if (state.sort !== 'clicks' || !state.desc) p.set('sort', state.sort + '.' + (state.desc ? 'desc' : 'asc'));
@@ -104,6 +218,8 @@
   let shown = [];
   let shownSites = [];
   let catRows = [0, 0, 0];
+  let rowsOf = CATS.map(() => new Float64Array(KINDS.length)); // [who][kind of source]
+  const kindRows = (k, who) => CATS.reduce((sum, name, c) => sum + (who === 'all' || who === name ? rowsOf[c][k] : 0), 0);
   // What the search narrows: the rows (or sites) of the range, the filters
   // and the sort, in order. Typing in the search box filters these again
   // without counting or sorting anew.
@@ -128,41 +244,46 @@
     }
     CATS.forEach((name, k) => { $('total-' + name).textContent = number(totals[k]); });
     const wantCat = CATS.indexOf(state.cat);
+    const wantKind = KINDS.indexOf(state.kind);
     const typed = state.types.size > 0;
     const rows = [];
+    // Rows of the range and types by who clicked and kind of source: each
+    // filter's counts are those the other leaves.
+    rowsOf = CATS.map(() => new Float64Array(KINDS.length));
     for (let i = 0; i < n; i++) {
       if (clicksIn[i] <= 0) continue;
       if (typed && !state.types.has(data.types[R.type[i]])) continue;
-      catRows[cat[i]]++;
+      rowsOf[cat[i]][kindOf[i]]++;
       if (wantCat >= 0 && cat[i] !== wantCat) continue;
+      if (wantKind >= 0 && kindOf[i] !== wantKind) continue;
       rows.push(i);
     }
+    catRows = rowsOf.map((ofKind) => (wantKind >= 0 ? ofKind[wantKind] : ofKind.reduce((a, b) => a + b, 0)));
     if (state.view === 'referrers') {
       baseRows = sortRows(rows);
       return;
     }
     const bySite = new Map();
     for (const i of rows) {
-      const name = siteOf(R.referrer[i]);
+      const name = rowSite(i);
       let s = bySite.get(name);
       if (!s) bySite.set(name, (s = { site: name, clicks: 0, rows: 0, first: null, last: null, firstRow: i, lastRow: i }));
       s.clicks += clicksIn[i];
       s.rows++;
-      if (R.first[i] !== null && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
-      if (R.last[i] !== null && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
+      if (!Number.isNaN(R.first[i]) && (s.first === null || firstInstant(i) < s.first)) { s.first = firstInstant(i); s.firstRow = i; }
+      if (!Number.isNaN(R.last[i]) && (s.last === null || lastInstant(i) > s.last)) { s.last = lastInstant(i); s.lastRow = i; }
     }
     baseSites = sortSites([...bySite.values()]);
   }
   function compute() {
-    const key = [state.from, state.to, state.cat, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
+    const key = [state.from, state.to, state.cat, state.kind, [...state.types].join(' '), state.view, state.sort, state.desc].join('|');
     if (key !== baseKey) {
       computeBase();
       baseKey = key;
     }
     const q = state.q.toLowerCase();
     if (state.view === 'referrers') {
-      if (q && !lowerReferrers) lowerReferrers = R.referrer.map((r) => r.toLowerCase());
-      shown = q ? baseRows.filter((i) => lowerReferrers[i].includes(q)) : baseRows;
+      shown = q ? baseRows.filter(holding(q)) : baseRows;
       $('count').textContent = number(shown.length) + ' of ' + number(baseRows.length) + ' referrers';
     } else {
       shownSites = q ? baseSites.filter((s) => s.site.includes(q)) : baseSites;
@@ -173,21 +294,41 @@
       b.querySelector('span').textContent = '(' + number(ofCat[k]) + ')';
       b.setAttribute('aria-pressed', String(b.dataset.cat === state.cat));
     });
+    const all = KINDS.reduce((sum, _, k) => sum + kindRows(k, state.cat), 0);
+    for (const option of $('source-kind').options) {
+      const k = KINDS.indexOf(option.value);
+      option.textContent = option.dataset.label + ' (' + number(k >= 0 ? kindRows(k, state.cat) : all) + ')';
+    }
+    $('source-kind').value = state.kind;
   }
   const compareText = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
+  // Texts sort without regard to case ("HttP://" among "http://"); texts
+  // that differ in case alone, by their bytes.
+  const lower = (text) => text.toLowerCase();
   function sortRows(rows) {
     const dir = state.desc ? -1 : 1;
     const numeric = {
       clicks: (i) => clicksIn[i],
-      first: (i) => (R.first[i] === null ? NO_TIME : firstInstant(i)),
-      last: (i) => (R.last[i] === null ? NO_TIME : lastInstant(i)),
+      first: (i) => (Number.isNaN(R.first[i]) ? NO_TIME : firstInstant(i)),
+      last: (i) => (Number.isNaN(R.last[i]) ? NO_TIME : lastInstant(i)),
     }[state.sort];
     if (numeric) {
-      // Each row as one number, key * count + position: a typed array sorts a
-      // million of them in a blink, and equal keys keep the scan's order.
       const count = rows.length;
       let most = 1;
       for (const i of rows) most = Math.max(most, Math.abs(numeric(i)));
+      // Clicks, whole numbers mostly small, by counting: the rows of each
+      // number of clicks in the scan's order, the numbers in order.
+      if (state.sort === 'clicks' && most <= 4 * count + 1024) {
+        const at = new Uint32Array(most + 2);
+        const slot = (i) => (dir < 0 ? most - clicksIn[i] : clicksIn[i]);
+        for (const i of rows) at[slot(i) + 1]++;
+        for (let c = 1; c < at.length; c++) at[c] += at[c - 1];
+        const sorted = new Array(count);
+        for (const i of rows) sorted[at[slot(i)]++] = i;
+        return sorted;
+      }
+      // Else each row as one number, key * count + position: a typed array
+      // sorts a million of them in a blink, and equal keys keep the scan's order.
       if ((most + 1) * count < Number.MAX_SAFE_INTEGER) {
         const packed = new Float64Array(count);
         for (let k = 0; k < count; k++) packed[k] = dir * numeric(rows[k]) * count + k;
@@ -197,27 +338,56 @@
         return sorted;
       }
     }
-    const key = numeric || {
+    if (state.sort === 'referrer') return sortByReferrer(rows, dir);
+    const text = {
       type: (i) => data.types[R.type[i]],
-      referrer: (i) => R.referrer[i],
+      source: sourceText,
       landing: (i) => data.pages[R.landing[i]],
-    }[state.sort] || ((i) => clicksIn[i]);
+    }[state.sort];
+    const key = numeric || text || ((i) => clicksIn[i]);
     const keys = rows.map(key);
+    const folded = text ? keys.map(lower) : keys;
     const order = rows.map((_, k) => k);
     // Equal keys keep the scan's order (rows are in it): the sort is stable.
-    order.sort((a, b) => dir * compareText(keys[a], keys[b]) || a - b);
+    order.sort((a, b) => dir * (compareText(folded[a], folded[b]) || compareText(keys[a], keys[b])) || a - b);
     return order.map((k) => rows[k]);
+  }
+  // By referrer, lower case, without putting the referrers together: rows of
+  // one origin (lower case) by their rests; of two origins neither of which
+  // starts the other, by the origins; else (http://a.example and
+  // http://a.example.org) whole. Texts equal but for case by their bytes.
+  function sortByReferrer(rows, dir) {
+    const sorted = [...new Set(lowerOrigins)].sort(compareText);
+    const position = new Map(sorted.map((o, k) => [o, k]));
+    // The origins that start with the one at position k lie right after it, up to end[k].
+    const end = sorted.map((o, k) => {
+      let j = k + 1;
+      while (j < sorted.length && sorted[j].startsWith(o)) j++;
+      return j;
+    });
+    const at = lowerOrigins.map((o) => position.get(o));
+    const compare = (a, b) => {
+      const pa = at[R.origin[a]];
+      const pb = at[R.origin[b]];
+      if (pa === pb) return compareText(lowerRest(a), lowerRest(b));
+      if ((pa < pb && pb < end[pa]) || (pb < pa && pa < end[pb])) return compareText(lowerReferrer(a), lowerReferrer(b));
+      return pa - pb;
+    };
+    const order = rows.slice();
+    order.sort((a, b) => dir * (compare(a, b) || compareText(referrerOf(a), referrerOf(b))) || a - b);
+    return order;
   }
   function sortSites(sites) {
     const dir = state.desc ? -1 : 1;
     const key = { site: 'site', clicks: 'clicks', rows: 'rows', first: 'first', last: 'last' }[state.sort] || 'clicks';
-    return sites.sort((a, b) => dir * compareText(a[key] === null ? -Infinity : a[key], b[key] === null ? -Infinity : b[key]));
+    const value = (s) => (s[key] === null ? -Infinity : key === 'site' ? lower(s.site) : s[key]);
+    return sites.sort((a, b) => dir * (compareText(value(a), value(b)) || compareText(a.site, b.site)));
   }
 
   // The table: a header of sort buttons and a virtual list that holds only
   // the rows in view.
   const COLUMNS = {
-    referrers: [['type', 'Type', ''], ['clicks', 'Clicks', 'num'], ['referrer', 'Referrer', ''], ['landing', 'Landing page', ''], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
+    referrers: [['type', 'Type', ''], ['clicks', 'Clicks', 'num'], ['referrer', 'Referrer', ''], ['source', 'Source', ''], ['landing', 'Landing page', ''], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
     sites: [['site', 'Site', ''], ['clicks', 'Clicks', 'num'], ['rows', 'Referrers', 'num'], ['first', 'First seen', 'mono'], ['last', 'Last seen', 'mono']],
   };
   const viewport = $('viewport');
@@ -265,7 +435,7 @@
         const i = shown[pos];
         row.dataset.row = String(i);
         const referrer = el('div', 'cell');
-        const text = R.referrer[i];
+        const text = referrerOf(i);
         if (isWebAddress(text)) {
           const a = el('a', '', text);
           a.setAttribute('href', text);
@@ -276,9 +446,13 @@
           referrer.textContent = text;
         }
         referrer.title = text;
+        // The kind, muted, before the name: "Search Google".
+        const source = el('div', 'cell');
+        source.append(el('span', 'kind', KIND_LABELS[sourceKinds[R.source[i]]]), data.sources[R.source[i]][1]);
+        source.title = sourceText(i);
         const landing = el('div', 'cell', data.pages[R.landing[i]]);
         landing.title = landing.textContent;
-        row.append(el('div', 'cell mono', data.types[R.type[i]]), el('div', 'cell num', number(clicksIn[i])), referrer, landing,
+        row.append(el('div', 'cell mono', data.types[R.type[i]]), el('div', 'cell num', number(clicksIn[i])), referrer, source, landing,
           el('div', 'cell mono', timeText(R.first[i], R.firstOffset[i])), el('div', 'cell mono', timeText(R.last[i], R.lastOffset[i])));
       }
       viewport.append(row);
@@ -338,7 +512,7 @@
     const i = state.open;
     const wasHidden = box.hidden;
     box.hidden = false;
-    $('details-referrer').textContent = R.referrer[i];
+    $('details-referrer').textContent = referrerOf(i);
     const facts = $('details-facts');
     facts.replaceChildren();
     const fact = (label, value) => facts.append(el('dt', '', label), el('dd', '', value));
@@ -347,7 +521,9 @@
     fact('Clicks', number(R.clicks[i]) + (state.from !== null ? ' (' + number(clicksIn[i]) + ' in the range)' : ''));
     fact('First seen', timeText(R.first[i], R.firstOffset[i]));
     fact('Last seen', timeText(R.last[i], R.lastOffset[i]));
-    fact('Site', siteOf(R.referrer[i]));
+    fact('Site', rowSite(i));
+    fact('Source', sourceText(i));
+    readLandings();
     const landings = $('details-landings').tBodies[0];
     landings.replaceChildren();
     for (let k = i ? R.landingEnds[i - 1] : 0; k < R.landingEnds[i]; k++) {
@@ -466,13 +642,41 @@
     }
   });
   $('all-days').addEventListener('click', () => { state.from = state.to = null; update(); });
+  // Typed dates: a field's date counts once the typing rests, on Enter or
+  // on leaving the field; the other end stays as it is, an empty end stands
+  // for the first or last day of the logs, and a From after To swaps them.
+  // The page leaves the text of the field being typed in alone (a year is
+  // typed a digit at a time, each a date of its own) until it counts.
+  let typing = null;
+  let typedIn = null; // the field typed in since its date last counted
+  function applyTyped() {
+    clearTimeout(typing);
+    const boxes = [$('from'), $('to')];
+    if (!typedIn || boxes.some((box) => box.validity.badInput)) return; // nothing typed, or a date half typed
+    typedIn = null;
+    const [fromText, toText] = boxes.map((box) => box.value);
+    if (!fromText && !toText) {
+      if (state.from !== null) { state.from = state.to = null; update(); }
+      return;
+    }
+    let from = fromText ? dayOfText(fromText) : firstChartDay;
+    let to = toText ? dayOfText(toText) : lastDay;
+    if (from === null || to === null) return;
+    if (from > to) [from, to] = [to, from];
+    if (from === state.from && to === state.to) return;
+    state.from = from;
+    state.to = to;
+    update();
+  }
   for (const id of ['from', 'to']) {
-    $(id).addEventListener('change', () => {
-      const from = dayOfText($('from').value);
-      const to = dayOfText($('to').value);
-      if (from !== null && to !== null && from <= to) { state.from = from; state.to = to; } else if (!$('from').value && !$('to').value) { state.from = state.to = null; }
-      update();
-    });
+    const box = $(id);
+    const later = () => { typedIn = box; clearTimeout(typing); typing = setTimeout(applyTyped, 700); };
+    box.addEventListener('input', later);
+    box.addEventListener('change', later);
+    // (A field emptied a part at a time says nothing when its last part goes.)
+    box.addEventListener('keyup', (event) => { if (event.key === 'Backspace' || event.key === 'Delete') later(); });
+    box.addEventListener('blur', applyTyped);
+    box.addEventListener('keydown', (event) => { if (event.key === 'Enter') applyTyped(); });
   }
 
   // The controls.
@@ -490,6 +694,14 @@
     typeBox.append(b);
   });
   document.querySelectorAll('button.cat').forEach((b) => b.addEventListener('click', () => { state.cat = b.dataset.cat; active = 0; update(); }));
+  $('source-kind').addEventListener('change', () => {
+    state.kind = $('source-kind').value;
+    // A kind that who clicked hides (crawlers among people's rows) shows with all who clicked.
+    const k = KINDS.indexOf(state.kind);
+    if (k >= 0 && !kindRows(k, state.cat) && kindRows(k, 'all')) state.cat = 'all';
+    active = 0;
+    update();
+  });
   document.querySelectorAll('button.view').forEach((b) => b.addEventListener('click', () => {
     if (state.view === b.dataset.view) return;
     state.view = b.dataset.view;
@@ -511,8 +723,9 @@
     table.replaceChildren();
     const who = { people: "People's rows", crawlers: "Crawlers' rows", spam: 'Spam rows', all: 'All rows' }[state.cat];
     const range = state.from !== null ? dayText(state.from) + ' to ' + dayText(state.to) : 'all days';
+    const kind = state.kind !== 'all' ? ', ' + $('source-kind').selectedOptions[0].dataset.label.toLowerCase() : '';
     const typed = state.types.size ? ', typed ' + [...state.types].map((t) => t || '—').join(' ') : '';
-    $('print-caption').textContent = who + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
+    $('print-caption').textContent = who + kind + typed + ', ' + range + (state.q ? ', matching "' + state.q + '"' : '') + ': ' + $('count').textContent;
     const head = el('tr');
     for (const [, label] of COLUMNS[state.view]) head.append(el('th', '', label));
     table.append(head);
@@ -524,7 +737,7 @@
         tr.append(el('td', '', s.site), el('td', '', number(s.clicks)), el('td', '', number(s.rows)), el('td', '', timeText(R.first[s.firstRow], R.firstOffset[s.firstRow])), el('td', '', timeText(R.last[s.lastRow], R.lastOffset[s.lastRow])));
       } else {
         const i = shown[pos];
-        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', R.referrer[i]), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
+        tr.append(el('td', '', data.types[R.type[i]]), el('td', '', number(clicksIn[i])), el('td', '', referrerOf(i)), el('td', '', sourceText(i)), el('td', '', data.pages[R.landing[i]]), el('td', '', timeText(R.first[i], R.firstOffset[i])), el('td', '', timeText(R.last[i], R.lastOffset[i])));
       }
       table.append(tr);
     }
@@ -540,8 +753,11 @@
     else document.documentElement.setAttribute('data-theme', state.theme);
     $('theme').textContent = 'Theme: ' + state.theme;
     if ($('search').value !== state.q) $('search').value = state.q;
-    $('from').value = state.from !== null ? dayText(state.from) : '';
-    $('to').value = state.to !== null ? dayText(state.to) : '';
+    for (const [id, day] of [['from', state.from], ['to', state.to]]) {
+      // (Setting a field's value, even to the same date, ends the typing in it.)
+      const text = day !== null ? dayText(day) : '';
+      if (typedIn !== $(id) && $(id).value !== text) $(id).value = text;
+    }
     typeBox.querySelectorAll('button').forEach((b) => b.setAttribute('aria-pressed', String(state.types.has(b.dataset.type))));
     document.querySelectorAll('button.view').forEach((b) => b.setAttribute('aria-pressed', String(b.dataset.view === state.view)));
     $('search').placeholder = state.view === 'sites' ? 'Search sites' : 'Search referrers';
@@ -565,6 +781,8 @@
   }
   window.addEventListener('hashchange', () => {
     if (location.hash.slice(1) === hashWritten) return;
+    clearTimeout(typing);
+    typedIn = null;
     readHash();
     update();
   });
