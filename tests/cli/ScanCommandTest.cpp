@@ -651,12 +651,37 @@ TEST_F(ScanCommand, ReportIsOnePageWhoseCodeItsPolicyAllowsAndWhoseDataCannotClo
     const QByteArray data = between("<script type=\"application/json\" id=\"data\">", "</script>");
     EXPECT_FALSE(data.contains('<'));
     const QJsonObject o = json(data.toStdString());
-    const QJsonArray referrers = o[QStringLiteral("rows")][QStringLiteral("referrer")].toArray();
-    const QJsonArray bots = o[QStringLiteral("rows")][QStringLiteral("bot")].toArray();
-    ASSERT_EQ(referrers.size(), 2);
-    std::map<QString, int> botOf;
-    for (qsizetype i = 0; i < referrers.size(); ++i)
-        botOf[referrers[i].toString()] = bots[i].toInt();
+    // A column of numbers: each zigzag-coded, five bits a character, lowest
+    // first, the characters from the 33rd on saying that more follows.
+    auto numbers = [](const QString& text) {
+        static const QString digits
+            = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
+        std::vector<std::int64_t> out;
+        std::uint64_t code = 0;
+        int shift = 0;
+        for (const QChar c : text) {
+            const auto digit = std::uint64_t(digits.indexOf(c));
+            code |= (digit & 31) << shift;
+            shift += 5;
+            if (digit < 32) {
+                out.push_back(std::int64_t(code >> 1) ^ -std::int64_t(code & 1));
+                code = 0;
+                shift = 0;
+            }
+        }
+        return out;
+    };
+    const QJsonObject rows = o[QStringLiteral("rows")].toObject();
+    const QJsonArray rests = rows[QStringLiteral("referrer")].toArray();
+    const std::vector<std::int64_t> origins = numbers(rows[QStringLiteral("origin")].toString());
+    const std::vector<std::int64_t> classes = numbers(rows[QStringLiteral("class")].toString());
+    ASSERT_EQ(rests.size(), 2);
+    ASSERT_EQ(origins.size(), 2u);
+    ASSERT_EQ(classes.size(), 2u);
+    std::map<QString, int> botOf; // the referrer, its origin and the rest, and its class's crawler flag
+    for (qsizetype i = 0; i < rests.size(); ++i)
+        botOf[o[QStringLiteral("origins")][origins[std::size_t(i)]].toString() + rests[i].toString()]
+            = o[QStringLiteral("classes")][classes[std::size_t(i)]][1].toInt();
     EXPECT_EQ(botOf,
               (std::map<QString, int> {{QStringLiteral("http://a.example/</script><script>alert`1`</script><!--"), 0},
                                        {QStringLiteral("http://b.example/") + QChar(0xDCFF), 1}}));
