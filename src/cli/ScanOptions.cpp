@@ -48,7 +48,8 @@ void AddScanOptions(QCommandLineParser& parser)
                                     QStringLiteral("FILE"));
     const QCommandLineOption sort(QStringLiteral("sort"),
                                   QStringLiteral("Write the rows by clicks (most first), referrer (letter case "
-                                                 "ignored) or first-seen (earliest first), in every format; "
+                                                 "ignored) or first-seen (earliest first) in the table, TSV and "
+                                                 "JSON (the report sorts in its page, html is the export's list); "
                                                  "default: in the order their referrers were first found. On a "
                                                  "terminal the table fits its width and ends with the number of "
                                                  "rows."),
