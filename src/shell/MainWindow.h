@@ -3,6 +3,7 @@
 #include "engine/input/ContentMarks.h"
 #include "engine/scan/ScanFrontEnd.h"
 
+#include <QDate>
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
@@ -47,6 +48,15 @@ class MainWindow;
 /// the scan takes it.
 QString DateRangePanelText(const engine::ScanSettings& settings);
 
+/// The first and last day (on the server's clock) of the lines behind a scan's
+/// rows: the earliest First Seen and the latest Last Seen. Null when no row has a time.
+struct LogDays
+{
+    QDate first;
+    QDate last;
+};
+LogDays LogDaysOf(const engine::ResultTable& rows);
+
 /// The windows the main window opens besides itself: Options, Help, About,
 /// the browser window, the Date Range dialog and the details window. The
 /// program hands them in once they exist; without them the main window runs
@@ -64,8 +74,9 @@ public:
     /// Dresses a window in the program's skin.
     virtual void applySkin(QWidget* window) = 0;
     /// Shows the Date Range dialog over `parent` and waits for it; true when
-    /// Ok set the range that scans take from the next one on.
-    virtual bool editDateRange(QWidget* parent) = 0;
+    /// Ok set the range that scans take from the next one on. `logs` are the
+    /// first and last day of the last scan's rows (LogDaysOf), for the open ends.
+    virtual bool editDateRange(QWidget* parent, const LogDays& logs) = 0;
     /// Shows the details window, which follows the main window's selected row.
     virtual void showDetails(MainWindow& main) = 0;
     /// The main window closes: Options and Help close with it. Returns true

@@ -127,13 +127,27 @@ void MainWindow::mnuActionDetails_Click()
 
 void MainWindow::mnuActionDateRange_Click()
 {
-    if (windows && windows->editDateRange(this))
+    if (windows && windows->editDateRange(this, LogDaysOf(results->scanRows())))
         showDateRange();
 }
 
 void MainWindow::showDateRange()
 {
     StatusBar1->setPanelText(kDatesPanel, DateRangePanelText(engine::Globals()));
+}
+
+LogDays LogDaysOf(const engine::ResultTable& rows)
+{
+    LogDays days;
+    auto dayOf = [](const engine::LineTime& time) { return QDate(time.year, time.month, time.day); };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const engine::ResultRow row = rows.row(i);
+        if (row.firstSeen.valid && (!days.first.isValid() || dayOf(row.firstSeen) < days.first))
+            days.first = dayOf(row.firstSeen);
+        if (row.lastSeen.valid && (!days.last.isValid() || dayOf(row.lastSeen) > days.last))
+            days.last = dayOf(row.lastSeen);
+    }
+    return days;
 }
 
 QString DateRangePanelText(const engine::ScanSettings& settings)
