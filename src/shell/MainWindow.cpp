@@ -111,6 +111,11 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     // The browser's status text and the scan's status line share the second panel; the last write wins.
     connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
             [this](const QString& text) { StatusBar1->setPanelText(2, text); });
+    // "connecting ..." lasts as long as the load, whether it succeeds or fails.
+    connect(frmBrowser->WebBrowser1, &browser::WebBrowser::DownloadComplete, this, [this] {
+        if (StatusBar1->panelText(3).startsWith(connectingText(QString())))
+            StatusBar1->setPanelText(3, QString());
+    });
     ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, kProgressSteps);
@@ -125,6 +130,21 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+QString StartPageHtml(const QString& programName)
+{
+    const QString name = programName.toHtmlEscaped();
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
+                          "body{font-family:sans-serif;font-size:10pt;color:#333;margin:24px;max-width:36em}"
+                          "h1{font-size:14pt;color:#245f6c}li{margin:4px 0}</style></head><body>"
+                          "<h1>Referrers open here</h1><ol>"
+                          "<li>Select log files on the left and press <b>Scan</b>.</li>"
+                          "<li>In the referrer list, double-click a row, or select it and press <b>Open</b>: the "
+                          "page that sent the visitor opens in this pane.</li>"
+                          "<li>Or type an address in the URL box above and press <b>Go</b>.</li></ol>"
+                          "<p>%1 loads nothing from the network until you open a page.</p></body></html>")
+        .arg(name);
+}
 
 void MainWindow::buildTopRow(QWidget* parent)
 {
@@ -316,7 +336,11 @@ void MainWindow::Form_Load()
     StatusBar1->setPanelDockedRight(kDatesPanel, true);
     showDateRange();
     LayoutControls();
-    frmBrowser->WebBrowser1->Navigate(startPage.isEmpty() ? livery.strWebsite : startPage);
+    // Nothing is loaded from the network until the user asks for a page.
+    if (startPage.isEmpty())
+        frmBrowser->WebBrowser1->ShowLocalPage(StartPageHtml(livery.strProgramName));
+    else
+        frmBrowser->WebBrowser1->Navigate(startPage);
     // Files named on the command line win over the remembered folder.
     if (!startFiles.isEmpty())
         OpenLogFiles(startFiles);

@@ -48,6 +48,10 @@ class MainWindow;
 /// the scan takes it.
 QString DateRangePanelText(const engine::ScanSettings& settings);
 
+/// The browser pane's first page, made on this machine: how to show a
+/// referrer in the pane. It names nothing that loads from the network.
+QString StartPageHtml(const QString& programName);
+
 /// The first and last day (on the server's clock) of the lines behind a scan's
 /// rows: the earliest First Seen and the latest Last Seen. Null when no row has a time.
 struct LogDays
@@ -88,7 +92,7 @@ public:
 struct MainWindowSetup
 {
     engine::SettingsStore* store = nullptr; ///< the settings store (must be set)
-    QString startPage; ///< the browser pane's first page; empty means the web site
+    QString startPage; ///< the browser pane's first page; empty means the program's own page (StartPageHtml)
     SecondaryWindows* windows = nullptr; ///< the other windows, where they exist
     QStringList startFiles; ///< log files (or a folder) named on the command line, shown in the picker
     /// Asks where "Export CSV..." writes, given a suggested path; empty means
@@ -269,7 +273,9 @@ private:
     void showMessage(const QString& text);
     void openSelectedReferrer(bool reportFailure);
     QString selectedReferrer(bool* found) const;
+    /// Shows `address` in the URL box and loads it; the third panel says so until the load ends.
     void openAddress(const QString& address);
+    static QString connectingText(const QString& address) { return QStringLiteral("connecting ") + address; }
     void updateSortIndicator();
     /// Gives the scanner the shipped lists and the user's spam.txt as it is now.
     void useVisitorLists();

@@ -242,8 +242,7 @@ void MainWindow::openSelectedReferrer(bool reportFailure)
             showMessage(QStringLiteral("You must select at least one referrer"));
         return;
     }
-    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
-    frmBrowser->WebBrowser1->Navigate(address);
+    openAddress(address);
 }
 
 void MainWindow::lstResults_DblClick()

@@ -74,7 +74,7 @@ int MainWindow::selectedRow() const
 void MainWindow::openAddress(const QString& address)
 {
     frmBrowser->Text1->setText(address);
-    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
+    StatusBar1->setPanelText(3, connectingText(address));
     frmBrowser->WebBrowser1->Navigate(address);
 }
 
