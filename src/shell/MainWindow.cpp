@@ -236,40 +236,41 @@ void MainWindow::buildMenus()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
+    QMenu* file = addMenu("MenuFile", QStringLiteral("&File"));
     mnuFileExportCsv
-        = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
-    mnuFileExportReport = addItem(file, "mnuFileExportReport", QStringLiteral("Export Report..."),
+        = addItem(file, "mnuFileExportCsv", QStringLiteral("Export &CSV..."), &MainWindow::mnuFileExportCsv_Click);
+    mnuFileExportReport = addItem(file, "mnuFileExportReport", QStringLiteral("Export &Report..."),
                                   &MainWindow::mnuFileExportReport_Click);
-    mnuFileOpenResults
-        = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
+    mnuFileOpenResults = addItem(file, "mnuFileOpenResults", QStringLiteral("&Open Results..."),
+                                 &MainWindow::mnuFileOpenResults_Click);
     file->addSeparator();
-    mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("Exit"), &MainWindow::mnuFileExit_Click);
-    QMenu* action = addMenu("mnuAction", QStringLiteral("Action"));
-    mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("Start Scan"), &MainWindow::cmdGo_Click);
-    mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("Stop Scan"), &MainWindow::cmdStop_Click);
-    mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle View"), &MainWindow::Command10_Click);
+    mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("E&xit"), &MainWindow::mnuFileExit_Click);
+    QMenu* action = addMenu("mnuAction", QStringLiteral("&Action"));
+    mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("&Start Scan"), &MainWindow::cmdGo_Click);
+    mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("S&top Scan"), &MainWindow::cmdStop_Click);
+    mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle &View"), &MainWindow::Command10_Click);
     action->addSeparator();
-    mnuActionGroup = action->addAction(QStringLiteral("Group by Site"));
+    mnuActionGroup = action->addAction(QStringLiteral("Group by S&ite"));
     mnuActionGroup->setObjectName(QStringLiteral("mnuActionGroup"));
     mnuActionGroup->setCheckable(true);
     connect(mnuActionGroup, &QAction::toggled, this, &MainWindow::mnuActionGroup_Click);
-    mnuActionGroupSource = action->addAction(QStringLiteral("Group by Source"));
+    mnuActionGroupSource = action->addAction(QStringLiteral("Group by So&urce"));
     mnuActionGroupSource->setObjectName(QStringLiteral("mnuActionGroupSource"));
     mnuActionGroupSource->setCheckable(true);
     connect(mnuActionGroupSource, &QAction::toggled, this, &MainWindow::mnuActionGroupSource_Click);
     // Which rows are in view by their source's kind, without a new scan.
-    QMenu* kinds = action->addMenu(QStringLiteral("Show"));
+    QMenu* kinds = action->addMenu(QStringLiteral("S&how"));
     kinds->setObjectName(QStringLiteral("mnuActionKind"));
     auto* kindGroup = new QActionGroup(kinds);
     using Filter = results::ResultsModel::KindFilter;
     const std::pair<const char*, Filter> kindItems[]
-        = {{"All", Filter::All},           {"People", Filter::People},    {"Search", Filter::Search},
-           {"Social", Filter::Social},     {"AI assistants", Filter::Ai}, {"Websites", Filter::Websites},
-           {"Crawlers", Filter::Crawlers}, {"Spam", Filter::Spam}};
+        = {{"&All", Filter::All},           {"&People", Filter::People},    {"&Search", Filter::Search},
+           {"S&ocial", Filter::Social},     {"A&I assistants", Filter::Ai}, {"&Websites", Filter::Websites},
+           {"&Crawlers", Filter::Crawlers}, {"Spa&m", Filter::Spam}};
     for (const auto& [caption, filter] : kindItems) {
         QAction* item = kinds->addAction(QString::fromLatin1(caption));
-        item->setObjectName(QStringLiteral("mnuActionKind") + QString::fromLatin1(caption).remove(QLatin1Char(' ')));
+        item->setObjectName(QStringLiteral("mnuActionKind")
+                            + QString::fromLatin1(caption).remove(QLatin1Char(' ')).remove(QLatin1Char('&')));
         item->setCheckable(true);
         item->setChecked(filter == Filter::All);
         kindGroup->addAction(item);
@@ -284,23 +285,23 @@ void MainWindow::buildMenus()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    mnuActionHideCrawlers
-        = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide Crawlers"), &MainWindow::mnuActionHideCrawlers_Click);
+    mnuActionHideCrawlers = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide &Crawlers"),
+                                      &MainWindow::mnuActionHideCrawlers_Click);
     mnuActionHideSpam
-        = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spam"), &MainWindow::mnuActionHideSpam_Click);
-    mnuActionFollow = addSwitch("mnuActionFollow", QStringLiteral("Follow Logs"), &MainWindow::mnuActionFollow_Click);
-    mnuActionDateRange
-        = addItem(action, "mnuActionDateRange", QStringLiteral("Date Range..."), &MainWindow::mnuActionDateRange_Click);
+        = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spa&m"), &MainWindow::mnuActionHideSpam_Click);
+    mnuActionFollow = addSwitch("mnuActionFollow", QStringLiteral("&Follow Logs"), &MainWindow::mnuActionFollow_Click);
+    mnuActionDateRange = addItem(action, "mnuActionDateRange", QStringLiteral("&Date Range..."),
+                                 &MainWindow::mnuActionDateRange_Click);
     action->addSeparator();
     mnuActionDetails
-        = addItem(action, "mnuActionDetails", QStringLiteral("Referrer Details"), &MainWindow::mnuActionDetails_Click);
-    QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
-    MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
-    QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
-    mnuHelpItem = addItem(help, "mnuHelpItem", QStringLiteral("View Help"), &MainWindow::mnuHelpItem_Click);
-    QMenu* about = addMenu("mnuAbout", QStringLiteral("About"));
+        = addItem(action, "mnuActionDetails", QStringLiteral("Referrer D&etails"), &MainWindow::mnuActionDetails_Click);
+    QMenu* options = addMenu("MnuOptions", QStringLiteral("&Options"));
+    MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("&Options"), &MainWindow::cmdOpts_Click);
+    QMenu* help = addMenu("mnuHelp", QStringLiteral("&Help"));
+    mnuHelpItem = addItem(help, "mnuHelpItem", QStringLiteral("View &Help"), &MainWindow::mnuHelpItem_Click);
+    QMenu* about = addMenu("mnuAbout", QStringLiteral("A&bout"));
     mnuAboutItem
-        = addItem(about, "mnuAboutItem", QStringLiteral("About this software"), &MainWindow::mnuAboutItem_Click);
+        = addItem(about, "mnuAboutItem", QStringLiteral("&About this software"), &MainWindow::mnuAboutItem_Click);
     for (QAction* item : {MnuOptionsItem, mnuHelpItem, mnuAboutItem, mnuActionDateRange, mnuActionDetails})
         item->setEnabled(windows != nullptr);
 }

@@ -37,17 +37,17 @@ void MainWindow::buildResultsMenu()
 {
     mnuResults = new QMenu(this);
     mnuResults->setObjectName(QStringLiteral("mnuResults"));
-    mnuResultsOpen = mnuResults->addAction(QStringLiteral("Open"));
+    mnuResultsOpen = mnuResults->addAction(QStringLiteral("&Open"));
     mnuResultsOpen->setObjectName(QStringLiteral("mnuResultsOpen"));
     connect(mnuResultsOpen, &QAction::triggered, this, &MainWindow::Command9_Click);
-    mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open Landing Page"));
+    mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open &Landing Page"));
     mnuResultsOpenLanding->setObjectName(QStringLiteral("mnuResultsOpenLanding"));
     connect(mnuResultsOpenLanding, &QAction::triggered, this, &MainWindow::mnuResultsOpenLanding_Click);
-    mnuResultsDetails = mnuResults->addAction(QStringLiteral("Details"));
+    mnuResultsDetails = mnuResults->addAction(QStringLiteral("&Details"));
     mnuResultsDetails->setObjectName(QStringLiteral("mnuResultsDetails"));
     connect(mnuResultsDetails, &QAction::triggered, this, &MainWindow::mnuActionDetails_Click);
     mnuResults->addSeparator();
-    mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as Spam"));
+    mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as &Spam"));
     mnuResultsMarkSpam->setObjectName(QStringLiteral("mnuResultsMarkSpam"));
     connect(mnuResultsMarkSpam, &QAction::triggered, this, &MainWindow::mnuResultsMarkSpam_Click);
 
