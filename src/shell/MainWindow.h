@@ -316,13 +316,22 @@ private:
     void planFollowedScan();
     /// After a scan: with Follow Logs on and the scan complete, follows its files.
     void startFollowing();
+    /// Follow Logs switched on after a scan: follows its files from what they hold now.
+    void followLastScan();
     void stopFollowing();
+    /// Stop, or Follow Logs switched off: following ends, the menu and the status bar say so.
+    void endFollowing();
+    QString followingText() const;
+    QString stoppedFollowingText() const;
+    /// The files of the picker that a scan reads.
+    QStringList selectedPaths() const;
     /// Reads on in the followed files, if anything was added.
     void followLogs();
     /// After a round: the selected row (by referrer and type) selected again, the new lines said.
     void followRoundEnded(const QString& referrer, const QString& type, bool selected, std::int64_t before);
     QTimer* followTimer;
     QStringList followPaths; // the files followed, as the scan read them
+    QStringList lastScanPaths; // the files the last scan read
     std::vector<engine::ReadMark> followMarks; // what was read of their contents
     std::vector<engine::FileRange> followRanges; // during a scan: the part of each file entry to read
     std::int64_t followNewLines = 0; // lines read since following began

@@ -84,7 +84,7 @@ void MainWindow::scanEnded()
 
 void MainWindow::cmdStop_Click()
 {
-    stopFollowing();
+    endFollowing();
     scan->stop();
 }
 

@@ -325,6 +325,7 @@ void MainWindow::mnuFileOpenResults_Click()
     // Results read back are not the followed logs': following ends.
     stopFollowing();
     followPaths.clear();
+    lastScanPaths.clear();
     QString path;
     if (resultsFileName) {
         path = resultsFileName(this);

@@ -721,8 +721,10 @@ void MainWindowExtrasTest::followLogsShowsWhatTheLogsAdd()
     log.close();
     QTest::qWait(200);
     QCOMPARE(rows.rowCount(), 6);
+    QVERIFY(!window->findChild<QAction*>("mnuActionFollow")->isChecked());
 
     // Remembered for the next window.
+    follow->trigger();
     window.reset();
     makeWindow();
     QVERIFY(window->findChild<QAction*>("mnuActionFollow")->isChecked());
