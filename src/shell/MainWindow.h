@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScanProgress.h"
+
 #include "engine/input/ContentMarks.h"
 #include "engine/scan/ScanFrontEnd.h"
 
@@ -308,6 +310,9 @@ private:
     /// The unreadable files for a message, one "path: why" a line.
     QString unreadableText() const;
     QString scanStatus; // the last status text of the scan ("COMPLETE: ...")
+    ScanProgress progress; // the progress bar's share of the scan that runs
+    /// Starts the progress bar's count over the files a scan reads.
+    void startProgress(const QStringList& paths);
     bool closeAfterScan = false;
     bool exiting = false;
 

@@ -160,6 +160,7 @@ void MainWindow::followLogs()
     followRanges = std::move(ranges);
     followRound = true;
     unreadableFiles.clear();
+    startProgress(followPaths);
     scan->start(engine::Globals(), [this, referrer, type, before, selected = current.isValid()] {
         followRoundEnded(referrer, type, selected, before);
     });

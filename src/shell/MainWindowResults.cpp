@@ -349,6 +349,7 @@ bool MainWindow::OpenResults(const QString& path)
     }
     unreadableFiles.clear();
     useVisitorLists();
+    startProgress({});
     scan->useSettings(engine::Globals());
     scan->scanner().ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
     if (!unreadableFiles.empty() && !exiting)

@@ -1,6 +1,6 @@
 // The main window as a user meets it between scans: Follow Logs switched on
-// after a scan, the browser pane's own start page and its status, the menus'
-// keys and the help that names them.
+// after a scan, the browser pane's own start page and its status, the
+// progress bar over gzip files, the menus' keys and the help that names them.
 #include "../results/ModalBoxes.h"
 #include "MainWindowTestSupport.h"
 
@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
@@ -26,6 +28,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -69,6 +72,7 @@ private slots:
     void cleanup();
     void followLogsSwitchedOnAfterAScanFollowsItsFiles();
     void startPageIsLocalAndTheStatusEndsWithEachLoad();
+    void progressBarMovesThroughGzipFiles();
     void menusHaveUniqueKeysAndHelpNamesEveryCommand();
 
 private:
@@ -185,6 +189,36 @@ void MainWindowUseTest::startPageIsLocalAndTheStatusEndsWithEachLoad()
     QVERIFY2(panel(2).startsWith(QStringLiteral("Cannot open")), qPrintable(panel(2)));
     QCOMPARE(requests.asked, QStringList {"http://127.0.0.1:9/gone"});
     QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(nullptr);
+}
+
+void MainWindowUseTest::progressBarMovesThroughGzipFiles()
+{
+    // Three gzip logs of varied lines, so that each packs to some hundreds of kilobytes.
+    QStringList names;
+    for (int f = 0; f < 3; ++f) {
+        QByteArray text;
+        for (int i = 0; i < 60000; ++i)
+            text += logLine("/p" + QByteArray::number(i * 7919 % 100003),
+                            "http://s" + QByteArray::number((i + f) % 997) + ".example/" + QByteArray::number(i % 13));
+        const QString name = QStringLiteral("r%1.log").arg(f);
+        writeFile(logs + "/" + name, text);
+        QCOMPARE(QProcess::execute("gzip", {"-f", logs + "/" + name}), 0);
+        names << name + ".gz";
+    }
+    makeWindow();
+    QProgressBar* bar = window->ProgressBar1;
+    std::vector<int> values;
+    const QMetaObject::Connection recording
+        = connect(bar, &QProgressBar::valueChanged, bar, [&values](int value) { values.push_back(value); });
+    scan(names);
+    disconnect(recording);
+    QVERIFY(window->resultsModel()->rowCount() > 0);
+    // The bar moves on over the files by the packed bytes read, never back, to its end.
+    QVERIFY(!values.empty());
+    QVERIFY(std::is_sorted(values.begin(), values.end()));
+    QCOMPARE(values.back(), bar->maximum());
+    QVERIFY(std::any_of(values.begin(), values.end(),
+                        [bar](int v) { return v > bar->maximum() / 5 && v < bar->maximum() * 4 / 5; }));
 }
 
 void MainWindowUseTest::menusHaveUniqueKeysAndHelpNamesEveryCommand()
