@@ -129,7 +129,11 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (columnsTimer && columnsTimer->isActive())
+        saveColumnWidths();
+}
 
 QString StartPageHtml(const QString& programName)
 {
@@ -314,15 +318,7 @@ void MainWindow::Form_Load()
     frmBrowser->setCaptionBase(ProgramCaption());
     Command8->setText(QStringLiteral("Visit ") + livery.strWebsite);
 
-    // The result columns, widths in twips: 630, 930, 20000, the landing page
-    // after them, then first and last seen, wide enough for a whole date-time with its offset.
-    lstResults->setColumnWidth(results::ResultsModel::TypeColumn, px(630));
-    lstResults->setColumnWidth(results::ResultsModel::ClicksColumn, px(930));
-    lstResults->setColumnWidth(results::ResultsModel::ReferrerColumn, px(20000));
-    lstResults->setColumnWidth(results::ResultsModel::LandingColumn, px(6000));
-    lstResults->setColumnWidth(results::ResultsModel::FirstSeenColumn, px(2550));
-    lstResults->setColumnWidth(results::ResultsModel::LastSeenColumn, px(2550));
-    lstResults->setColumnWidth(results::ResultsModel::SourceColumn, px(3000));
+    setUpColumns();
 
     frmMain->RestoreRememberedFolder();
     engine::LoadSettings(store);

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QAction;
+class QFontMetrics;
 class QMenu;
 class QGroupBox;
 class QProgressBar;
@@ -49,6 +50,13 @@ class MainWindow;
 /// 2026-12-08"; empty for all dates. A bound the scan cannot read is open, as
 /// the scan takes it.
 QString DateRangePanelText(const engine::ScanSettings& settings);
+
+/// The results table's column widths in pixels for a font, before the user sets any.
+std::vector<int> DefaultColumnWidths(const QFontMetrics& metrics);
+/// The widths as the settings keep them ("40,62,300,...") and back; no widths
+/// unless the text holds `count` widths a user could have set.
+QString ColumnWidthsText(const std::vector<int>& widths);
+std::vector<int> ParseColumnWidths(const QString& text, int count);
 
 /// The browser pane's first page, made on this machine: how to show a
 /// referrer in the pane. It names nothing that loads from the network.
@@ -279,6 +287,12 @@ private:
     void openAddress(const QString& address);
     static QString connectingText(const QString& address) { return QStringLiteral("connecting ") + address; }
     void updateSortIndicator();
+    /// The columns' widths (remembered, or fitted to the font) and elision.
+    void setUpColumns();
+    void saveColumnWidths();
+    /// Makes a change of the rows in view with the table's sideways scroll kept.
+    void keepingScroll(const std::function<void()>& change);
+    QTimer* columnsTimer = nullptr; // saves the widths once a resize has paused
     /// Gives the scanner the shipped lists and the user's spam.txt as it is now.
     void useVisitorLists();
     /// Stores a switch of the Action menu; a failed write is said once.

@@ -174,7 +174,7 @@ void MainWindow::mnuActionGroup_Click(bool checked)
 {
     if (checked)
         mnuActionGroupSource->setChecked(false);
-    results->setGroupedBySite(checked);
+    keepingScroll([&] { results->setGroupedBySite(checked); });
     updateSortIndicator();
     showRowsInView();
 }
@@ -183,14 +183,14 @@ void MainWindow::mnuActionGroupSource_Click(bool checked)
 {
     if (checked)
         mnuActionGroup->setChecked(false);
-    results->setGroupedBySource(checked);
+    keepingScroll([&] { results->setGroupedBySource(checked); });
     updateSortIndicator();
     showRowsInView();
 }
 
 void MainWindow::mnuActionKind_Click(int filter)
 {
-    results->setKindFilter(results::ResultsModel::KindFilter(filter));
+    keepingScroll([&] { results->setKindFilter(results::ResultsModel::KindFilter(filter)); });
     updateSortIndicator();
     showRowsInView(true);
 }

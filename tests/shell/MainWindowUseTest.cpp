@@ -15,14 +15,18 @@
 #include "results/ResultsModel.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QTreeView>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
@@ -74,6 +78,8 @@ private slots:
     void startPageIsLocalAndTheStatusEndsWithEachLoad();
     void progressBarMovesThroughGzipFiles();
     void menusHaveUniqueKeysAndHelpNamesEveryCommand();
+    void columnsInSightRememberedAndTheirScrollKept();
+    void columnWidthsTextRoundTrips();
 
 private:
     void makeWindow(const QString& startPage = QStringLiteral("about:blank"));
@@ -254,6 +260,79 @@ void MainWindowUseTest::menusHaveUniqueKeysAndHelpNamesEveryCommand()
                 plain.chop(3);
             QVERIFY2(helpText.contains(plain), qPrintable(plain + " is not in the help"));
         }
+    }
+}
+
+void MainWindowUseTest::columnsInSightRememberedAndTheirScrollKept()
+{
+    using Model = results::ResultsModel;
+    const QByteArray longAddress = "http://far.example/" + QByteArray(300, 'x') + "/end";
+    writeFile(logs + "/long.log", logLine("/1", longAddress) + logLine("/2", "http://near.example/"));
+    makeWindow();
+    auto* list = window->findChild<QTreeView*>("lstResults");
+    QHeaderView* header = list->header();
+    // Maximised on a wide screen and expanded, every column is in sight.
+    window->resize(1600, 900);
+    window->cmdExpnd_Click();
+    scan({"long.log", "g.log"});
+    QTRY_VERIFY(list->viewport()->width() > 1000);
+    const int right = header->sectionPosition(Model::SourceColumn) + header->sectionSize(Model::SourceColumn);
+    QVERIFY2(right <= list->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(right).arg(list->viewport()->width())));
+    QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    const int row = int(columnTexts(*window->resultsModel(), Model::ReferrerColumn).indexOf(QString(longAddress)));
+    QCOMPARE(window->resultsModel()->index(row, Model::ReferrerColumn).data(Qt::ToolTipRole).toString(),
+             QString(longAddress));
+
+    // Narrow again, scrolled sideways: filters and groupings keep the scroll.
+    window->cmdExpnd_Click();
+    QScrollBar* sideways = list->horizontalScrollBar();
+    QTRY_VERIFY(sideways->maximum() > 100);
+    // A row picked, the view then scrolled sideways.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(window->resultsModel()->index(0, Model::TypeColumn)).center());
+    sideways->setValue(sideways->maximum() / 3);
+    const int at = sideways->value();
+    for (const char* name : {"mnuActionKindWebsites", "mnuActionGroup", "mnuActionGroupSource", "mnuActionKindAll",
+                             "mnuActionGroupSource"}) {
+        window->findChild<QAction*>(name)->trigger();
+        QApplication::processEvents();
+        QCOMPARE(sideways->value(), at);
+    }
+
+    // A width the user sets is there in the next window.
+    header->resizeSection(Model::ReferrerColumn, 345);
+    header->resizeSection(Model::LandingColumn, 123);
+    window.reset();
+    makeWindow();
+    list = window->findChild<QTreeView*>("lstResults");
+    QCOMPARE(list->columnWidth(Model::ReferrerColumn), 345);
+    QCOMPARE(list->columnWidth(Model::LandingColumn), 123);
+}
+
+void MainWindowUseTest::columnWidthsTextRoundTrips()
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<int> widths;
+        for (int c = 0; c < 7; ++c)
+            widths.push_back(random.bounded(8, 4001));
+        const QString text = shell::ColumnWidthsText(widths);
+        QCOMPARE(shell::ParseColumnWidths(text, 7), widths);
+        QVERIFY(shell::ParseColumnWidths(text, 6).empty());
+        // A damaged text (a width cut, a letter, a width no one sets) gives no widths.
+        QString damaged = text;
+        switch (random.bounded(3)) {
+        case 0:
+            damaged.truncate(int(damaged.lastIndexOf(u',')));
+            break;
+        case 1:
+            damaged.insert(random.bounded(int(damaged.size()) + 1), u'x');
+            break;
+        default:
+            damaged.replace(0, int(damaged.indexOf(u',')), QStringLiteral("0"));
+        }
+        QVERIFY2(shell::ParseColumnWidths(damaged, 7).empty(), qPrintable(damaged));
     }
 }
 
