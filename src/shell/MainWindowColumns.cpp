@@ -33,10 +33,10 @@ std::vector<int> DefaultColumnWidths(const QFontMetrics& metrics)
     widths[Model::TypeColumn] = fit("Type");
     widths[Model::ClicksColumn] = std::max(fit("0000000"), fit("Clicks"));
     widths[Model::ReferrerColumn] = 44 * character;
-    widths[Model::LandingColumn] = 24 * character;
+    widths[Model::LandingColumn] = 26 * character;
     widths[Model::FirstSeenColumn] = fit("2026-12-08T17:13:23+02:00");
     widths[Model::LastSeenColumn] = widths[Model::FirstSeenColumn];
-    widths[Model::SourceColumn] = 20 * character;
+    widths[Model::SourceColumn] = 28 * character;
     return widths;
 }
 
