@@ -266,7 +266,7 @@ void DetailsWindowTest::scan()
 DetailsWindow* DetailsWindowTest::openDetails()
 {
     auto* item = window->findChild<QAction*>("mnuActionDetails");
-    if (!item || !item->isEnabled() || item->text() != QStringLiteral("Referrer Details"))
+    if (!item || !item->isEnabled() || item->text().remove(u'&') != QStringLiteral("Referrer Details"))
         return nullptr;
     item->trigger();
     return shell::OpenDetailsWindow();
