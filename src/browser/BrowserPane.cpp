@@ -155,8 +155,9 @@ void BrowserPane::WebBrowser1_StatusTextChange(const QString& text)
 
 void BrowserPane::WebBrowser1_DocumentComplete()
 {
+    // A page of the program's own (see WebBrowser::ShowLocalPage) has no address to show.
     const QString name = WebBrowser1->LocationName();
-    if (name.isEmpty())
+    if (name.isEmpty() || WebBrowser1->LocationURL().startsWith(QLatin1String("data:")))
         return;
     window()->setWindowTitle(captionBase + QStringLiteral(" - ") + name);
     Text1->setText(WebBrowser1->LocationURL());

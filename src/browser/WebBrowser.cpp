@@ -60,6 +60,11 @@ void WebBrowser::Navigate(const QString& address)
     webView->load(CompletedAddress(address));
 }
 
+void WebBrowser::ShowLocalPage(const QString& html)
+{
+    webView->setHtml(html);
+}
+
 void WebBrowser::GoBack()
 {
     webView->back();

@@ -25,6 +25,9 @@ public:
 
     /// Loads an address as typed (see CompletedAddress).
     void Navigate(const QString& address);
+    /// Shows a page of the program's own, made of `html` alone: nothing is
+    /// loaded from the network for it.
+    void ShowLocalPage(const QString& html);
     void GoBack();
     void GoForward();
     void Stop();

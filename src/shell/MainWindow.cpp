@@ -111,6 +111,11 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     // The browser's status text and the scan's status line share the second panel; the last write wins.
     connect(frmBrowser, &browser::BrowserPane::statusTextChanged, this,
             [this](const QString& text) { StatusBar1->setPanelText(2, text); });
+    // "connecting ..." lasts as long as the load, whether it succeeds or fails.
+    connect(frmBrowser->WebBrowser1, &browser::WebBrowser::DownloadComplete, this, [this] {
+        if (StatusBar1->panelText(3).startsWith(connectingText(QString())))
+            StatusBar1->setPanelText(3, QString());
+    });
     ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, kProgressSteps);
@@ -124,7 +129,26 @@ MainWindow::MainWindow(const MainWindowSetup& setup, QWidget* parent)
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (columnsTimer && columnsTimer->isActive())
+        saveColumnWidths();
+}
+
+QString StartPageHtml(const QString& programName)
+{
+    const QString name = programName.toHtmlEscaped();
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
+                          "body{font-family:sans-serif;font-size:10pt;color:#333;margin:24px;max-width:36em}"
+                          "h1{font-size:14pt;color:#245f6c}li{margin:4px 0}</style></head><body>"
+                          "<h1>Referrers open here</h1><ol>"
+                          "<li>Select log files on the left and press <b>Scan</b>.</li>"
+                          "<li>In the referrer list, double-click a row, or select it and press <b>Open</b>: the "
+                          "page that sent the visitor opens in this pane.</li>"
+                          "<li>Or type an address in the URL box above and press <b>Go</b>.</li></ol>"
+                          "<p>%1 loads nothing from the network until you open a page.</p></body></html>")
+        .arg(name);
+}
 
 void MainWindow::buildTopRow(QWidget* parent)
 {
@@ -216,40 +240,41 @@ void MainWindow::buildMenus()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    QMenu* file = addMenu("MenuFile", QStringLiteral("File"));
+    QMenu* file = addMenu("MenuFile", QStringLiteral("&File"));
     mnuFileExportCsv
-        = addItem(file, "mnuFileExportCsv", QStringLiteral("Export CSV..."), &MainWindow::mnuFileExportCsv_Click);
-    mnuFileExportReport = addItem(file, "mnuFileExportReport", QStringLiteral("Export Report..."),
+        = addItem(file, "mnuFileExportCsv", QStringLiteral("Export &CSV..."), &MainWindow::mnuFileExportCsv_Click);
+    mnuFileExportReport = addItem(file, "mnuFileExportReport", QStringLiteral("Export &Report..."),
                                   &MainWindow::mnuFileExportReport_Click);
-    mnuFileOpenResults
-        = addItem(file, "mnuFileOpenResults", QStringLiteral("Open Results..."), &MainWindow::mnuFileOpenResults_Click);
+    mnuFileOpenResults = addItem(file, "mnuFileOpenResults", QStringLiteral("&Open Results..."),
+                                 &MainWindow::mnuFileOpenResults_Click);
     file->addSeparator();
-    mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("Exit"), &MainWindow::mnuFileExit_Click);
-    QMenu* action = addMenu("mnuAction", QStringLiteral("Action"));
-    mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("Start Scan"), &MainWindow::cmdGo_Click);
-    mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("Stop Scan"), &MainWindow::cmdStop_Click);
-    mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle View"), &MainWindow::Command10_Click);
+    mnuFileExit = addItem(file, "mnuFileExit", QStringLiteral("E&xit"), &MainWindow::mnuFileExit_Click);
+    QMenu* action = addMenu("mnuAction", QStringLiteral("&Action"));
+    mnuActionStart = addItem(action, "mnuActionStart", QStringLiteral("&Start Scan"), &MainWindow::cmdGo_Click);
+    mnuActionStop = addItem(action, "mnuActionStop", QStringLiteral("S&top Scan"), &MainWindow::cmdStop_Click);
+    mnuActionToggle = addItem(action, "mnuActionToggle", QStringLiteral("Toggle &View"), &MainWindow::Command10_Click);
     action->addSeparator();
-    mnuActionGroup = action->addAction(QStringLiteral("Group by Site"));
+    mnuActionGroup = action->addAction(QStringLiteral("Group by S&ite"));
     mnuActionGroup->setObjectName(QStringLiteral("mnuActionGroup"));
     mnuActionGroup->setCheckable(true);
     connect(mnuActionGroup, &QAction::toggled, this, &MainWindow::mnuActionGroup_Click);
-    mnuActionGroupSource = action->addAction(QStringLiteral("Group by Source"));
+    mnuActionGroupSource = action->addAction(QStringLiteral("Group by So&urce"));
     mnuActionGroupSource->setObjectName(QStringLiteral("mnuActionGroupSource"));
     mnuActionGroupSource->setCheckable(true);
     connect(mnuActionGroupSource, &QAction::toggled, this, &MainWindow::mnuActionGroupSource_Click);
     // Which rows are in view by their source's kind, without a new scan.
-    QMenu* kinds = action->addMenu(QStringLiteral("Show"));
+    QMenu* kinds = action->addMenu(QStringLiteral("S&how"));
     kinds->setObjectName(QStringLiteral("mnuActionKind"));
     auto* kindGroup = new QActionGroup(kinds);
     using Filter = results::ResultsModel::KindFilter;
     const std::pair<const char*, Filter> kindItems[]
-        = {{"All", Filter::All},           {"People", Filter::People},    {"Search", Filter::Search},
-           {"Social", Filter::Social},     {"AI assistants", Filter::Ai}, {"Websites", Filter::Websites},
-           {"Crawlers", Filter::Crawlers}, {"Spam", Filter::Spam}};
+        = {{"&All", Filter::All},           {"&People", Filter::People},    {"&Search", Filter::Search},
+           {"S&ocial", Filter::Social},     {"A&I assistants", Filter::Ai}, {"&Websites", Filter::Websites},
+           {"&Crawlers", Filter::Crawlers}, {"Spa&m", Filter::Spam}};
     for (const auto& [caption, filter] : kindItems) {
         QAction* item = kinds->addAction(QString::fromLatin1(caption));
-        item->setObjectName(QStringLiteral("mnuActionKind") + QString::fromLatin1(caption).remove(QLatin1Char(' ')));
+        item->setObjectName(QStringLiteral("mnuActionKind")
+                            + QString::fromLatin1(caption).remove(QLatin1Char(' ')).remove(QLatin1Char('&')));
         item->setCheckable(true);
         item->setChecked(filter == Filter::All);
         kindGroup->addAction(item);
@@ -264,23 +289,23 @@ void MainWindow::buildMenus()
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    mnuActionHideCrawlers
-        = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide Crawlers"), &MainWindow::mnuActionHideCrawlers_Click);
+    mnuActionHideCrawlers = addSwitch("mnuActionHideCrawlers", QStringLiteral("Hide &Crawlers"),
+                                      &MainWindow::mnuActionHideCrawlers_Click);
     mnuActionHideSpam
-        = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spam"), &MainWindow::mnuActionHideSpam_Click);
-    mnuActionFollow = addSwitch("mnuActionFollow", QStringLiteral("Follow Logs"), &MainWindow::mnuActionFollow_Click);
-    mnuActionDateRange
-        = addItem(action, "mnuActionDateRange", QStringLiteral("Date Range..."), &MainWindow::mnuActionDateRange_Click);
+        = addSwitch("mnuActionHideSpam", QStringLiteral("Hide Spa&m"), &MainWindow::mnuActionHideSpam_Click);
+    mnuActionFollow = addSwitch("mnuActionFollow", QStringLiteral("&Follow Logs"), &MainWindow::mnuActionFollow_Click);
+    mnuActionDateRange = addItem(action, "mnuActionDateRange", QStringLiteral("&Date Range..."),
+                                 &MainWindow::mnuActionDateRange_Click);
     action->addSeparator();
     mnuActionDetails
-        = addItem(action, "mnuActionDetails", QStringLiteral("Referrer Details"), &MainWindow::mnuActionDetails_Click);
-    QMenu* options = addMenu("MnuOptions", QStringLiteral("Options"));
-    MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("Options"), &MainWindow::cmdOpts_Click);
-    QMenu* help = addMenu("mnuHelp", QStringLiteral("Help"));
-    mnuHelpItem = addItem(help, "mnuHelpItem", QStringLiteral("View Help"), &MainWindow::mnuHelpItem_Click);
-    QMenu* about = addMenu("mnuAbout", QStringLiteral("About"));
+        = addItem(action, "mnuActionDetails", QStringLiteral("Referrer D&etails"), &MainWindow::mnuActionDetails_Click);
+    QMenu* options = addMenu("MnuOptions", QStringLiteral("&Options"));
+    MnuOptionsItem = addItem(options, "MnuOptionsItem", QStringLiteral("&Options"), &MainWindow::cmdOpts_Click);
+    QMenu* help = addMenu("mnuHelp", QStringLiteral("&Help"));
+    mnuHelpItem = addItem(help, "mnuHelpItem", QStringLiteral("View &Help"), &MainWindow::mnuHelpItem_Click);
+    QMenu* about = addMenu("mnuAbout", QStringLiteral("A&bout"));
     mnuAboutItem
-        = addItem(about, "mnuAboutItem", QStringLiteral("About this software"), &MainWindow::mnuAboutItem_Click);
+        = addItem(about, "mnuAboutItem", QStringLiteral("&About this software"), &MainWindow::mnuAboutItem_Click);
     for (QAction* item : {MnuOptionsItem, mnuHelpItem, mnuAboutItem, mnuActionDateRange, mnuActionDetails})
         item->setEnabled(windows != nullptr);
 }
@@ -293,15 +318,7 @@ void MainWindow::Form_Load()
     frmBrowser->setCaptionBase(ProgramCaption());
     Command8->setText(QStringLiteral("Visit ") + livery.strWebsite);
 
-    // The result columns, widths in twips: 630, 930, 20000, the landing page
-    // after them, then first and last seen, wide enough for a whole date-time with its offset.
-    lstResults->setColumnWidth(results::ResultsModel::TypeColumn, px(630));
-    lstResults->setColumnWidth(results::ResultsModel::ClicksColumn, px(930));
-    lstResults->setColumnWidth(results::ResultsModel::ReferrerColumn, px(20000));
-    lstResults->setColumnWidth(results::ResultsModel::LandingColumn, px(6000));
-    lstResults->setColumnWidth(results::ResultsModel::FirstSeenColumn, px(2550));
-    lstResults->setColumnWidth(results::ResultsModel::LastSeenColumn, px(2550));
-    lstResults->setColumnWidth(results::ResultsModel::SourceColumn, px(3000));
+    setUpColumns();
 
     frmMain->RestoreRememberedFolder();
     engine::LoadSettings(store);
@@ -316,7 +333,11 @@ void MainWindow::Form_Load()
     StatusBar1->setPanelDockedRight(kDatesPanel, true);
     showDateRange();
     LayoutControls();
-    frmBrowser->WebBrowser1->Navigate(startPage.isEmpty() ? livery.strWebsite : startPage);
+    // Nothing is loaded from the network until the user asks for a page.
+    if (startPage.isEmpty())
+        frmBrowser->WebBrowser1->ShowLocalPage(StartPageHtml(livery.strProgramName));
+    else
+        frmBrowser->WebBrowser1->Navigate(startPage);
     // Files named on the command line win over the remembered folder.
     if (!startFiles.isEmpty())
         OpenLogFiles(startFiles);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ScanProgress.h"
+
 #include "engine/input/ContentMarks.h"
 #include "engine/scan/ScanFrontEnd.h"
 
+#include <QDate>
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
@@ -14,6 +17,7 @@
 #include <vector>
 
 class QAction;
+class QFontMetrics;
 class QMenu;
 class QGroupBox;
 class QProgressBar;
@@ -47,6 +51,26 @@ class MainWindow;
 /// the scan takes it.
 QString DateRangePanelText(const engine::ScanSettings& settings);
 
+/// The results table's column widths in pixels for a font, before the user sets any.
+std::vector<int> DefaultColumnWidths(const QFontMetrics& metrics);
+/// The widths as the settings keep them ("40,62,300,...") and back; no widths
+/// unless the text holds `count` widths a user could have set.
+QString ColumnWidthsText(const std::vector<int>& widths);
+std::vector<int> ParseColumnWidths(const QString& text, int count);
+
+/// The browser pane's first page, made on this machine: how to show a
+/// referrer in the pane. It names nothing that loads from the network.
+QString StartPageHtml(const QString& programName);
+
+/// The first and last day (on the server's clock) of the lines behind a scan's
+/// rows: the earliest First Seen and the latest Last Seen. Null when no row has a time.
+struct LogDays
+{
+    QDate first;
+    QDate last;
+};
+LogDays LogDaysOf(const engine::ResultTable& rows);
+
 /// The windows the main window opens besides itself: Options, Help, About,
 /// the browser window, the Date Range dialog and the details window. The
 /// program hands them in once they exist; without them the main window runs
@@ -64,8 +88,9 @@ public:
     /// Dresses a window in the program's skin.
     virtual void applySkin(QWidget* window) = 0;
     /// Shows the Date Range dialog over `parent` and waits for it; true when
-    /// Ok set the range that scans take from the next one on.
-    virtual bool editDateRange(QWidget* parent) = 0;
+    /// Ok set the range that scans take from the next one on. `logs` are the
+    /// first and last day of the last scan's rows (LogDaysOf), for the open ends.
+    virtual bool editDateRange(QWidget* parent, const LogDays& logs) = 0;
     /// Shows the details window, which follows the main window's selected row.
     virtual void showDetails(MainWindow& main) = 0;
     /// The main window closes: Options and Help close with it. Returns true
@@ -77,7 +102,7 @@ public:
 struct MainWindowSetup
 {
     engine::SettingsStore* store = nullptr; ///< the settings store (must be set)
-    QString startPage; ///< the browser pane's first page; empty means the web site
+    QString startPage; ///< the browser pane's first page; empty means the program's own page (StartPageHtml)
     SecondaryWindows* windows = nullptr; ///< the other windows, where they exist
     QStringList startFiles; ///< log files (or a folder) named on the command line, shown in the picker
     /// Asks where "Export CSV..." writes, given a suggested path; empty means
@@ -258,8 +283,16 @@ private:
     void showMessage(const QString& text);
     void openSelectedReferrer(bool reportFailure);
     QString selectedReferrer(bool* found) const;
+    /// Shows `address` in the URL box and loads it; the third panel says so until the load ends.
     void openAddress(const QString& address);
+    static QString connectingText(const QString& address) { return QStringLiteral("connecting ") + address; }
     void updateSortIndicator();
+    /// The columns' widths (remembered, or fitted to the font) and elision.
+    void setUpColumns();
+    void saveColumnWidths();
+    /// Makes a change of the rows in view with the table's sideways scroll kept.
+    void keepingScroll(const std::function<void()>& change);
+    QTimer* columnsTimer = nullptr; // saves the widths once a resize has paused
     /// Gives the scanner the shipped lists and the user's spam.txt as it is now.
     void useVisitorLists();
     /// Stores a switch of the Action menu; a failed write is said once.
@@ -291,6 +324,9 @@ private:
     /// The unreadable files for a message, one "path: why" a line.
     QString unreadableText() const;
     QString scanStatus; // the last status text of the scan ("COMPLETE: ...")
+    ScanProgress progress; // the progress bar's share of the scan that runs
+    /// Starts the progress bar's count over the files a scan reads.
+    void startProgress(const QStringList& paths);
     bool closeAfterScan = false;
     bool exiting = false;
 
@@ -299,13 +335,22 @@ private:
     void planFollowedScan();
     /// After a scan: with Follow Logs on and the scan complete, follows its files.
     void startFollowing();
+    /// Follow Logs switched on after a scan: follows its files from what they hold now.
+    void followLastScan();
     void stopFollowing();
+    /// Stop, or Follow Logs switched off: following ends, the menu and the status bar say so.
+    void endFollowing();
+    QString followingText() const;
+    QString stoppedFollowingText() const;
+    /// The files of the picker that a scan reads.
+    QStringList selectedPaths() const;
     /// Reads on in the followed files, if anything was added.
     void followLogs();
     /// After a round: the selected row (by referrer and type) selected again, the new lines said.
     void followRoundEnded(const QString& referrer, const QString& type, bool selected, std::int64_t before);
     QTimer* followTimer;
     QStringList followPaths; // the files followed, as the scan read them
+    QStringList lastScanPaths; // the files the last scan read
     std::vector<engine::ReadMark> followMarks; // what was read of their contents
     std::vector<engine::FileRange> followRanges; // during a scan: the part of each file entry to read
     std::int64_t followNewLines = 0; // lines read since following began

@@ -66,6 +66,7 @@ void MainWindow::cmdGo_Click()
     useVisitorLists();
     stopFollowing();
     planFollowedScan();
+    startProgress(lastScanPaths);
     scan->start(engine::Globals(), [this] { scanEnded(); });
 }
 
@@ -82,9 +83,18 @@ void MainWindow::scanEnded()
     }
 }
 
+void MainWindow::startProgress(const QStringList& paths)
+{
+    std::int64_t bytes = 0;
+    for (const QString& path : paths)
+        bytes += QFileInfo(path).size();
+    progress.start(bytes);
+}
+
 void MainWindow::cmdStop_Click()
 {
-    stopFollowing();
+    progress.freeze();
+    endFollowing();
     scan->stop();
 }
 
@@ -130,8 +140,7 @@ void MainWindow::setStatus(const QString& text)
 
 void MainWindow::setProgress(double value, double maximum)
 {
-    const double share = maximum > 0 ? std::clamp(value / maximum, 0.0, 1.0) : 0.0;
-    ProgressBar1->setValue(int(std::lround(share * kProgressSteps)));
+    ProgressBar1->setValue(int(std::lround(progress.report(value, maximum) * kProgressSteps)));
 }
 
 void MainWindow::yieldToEvents()
@@ -242,8 +251,7 @@ void MainWindow::openSelectedReferrer(bool reportFailure)
             showMessage(QStringLiteral("You must select at least one referrer"));
         return;
     }
-    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
-    frmBrowser->WebBrowser1->Navigate(address);
+    openAddress(address);
 }
 
 void MainWindow::lstResults_DblClick()

@@ -3,6 +3,7 @@
 // content, as backtrail-scan --state knows them) after the results so far;
 // the sort order and the selected row stay.
 #include "MainWindow.h"
+#include "StatusBar.h"
 
 #include "engine/base/Settings.h"
 #include "engine/scan/BackgroundScan.h"
@@ -21,8 +22,13 @@ namespace backtrail::shell {
 void MainWindow::mnuActionFollow_Click(bool checked)
 {
     storeSwitch(engine::keys::kFollowLogs, checked);
-    if (!checked)
-        stopFollowing();
+    if (!checked) {
+        endFollowing();
+        return;
+    }
+    // A scan that runs follows its files from its end on; else those of the last scan are followed from now on.
+    if (!scan->running() && !followTimer->isActive())
+        followLastScan();
 }
 
 void MainWindow::setFollowInterval(int milliseconds)
@@ -30,22 +36,30 @@ void MainWindow::setFollowInterval(int milliseconds)
     followTimer->setInterval(milliseconds);
 }
 
+QStringList MainWindow::selectedPaths() const
+{
+    QStringList paths;
+    for (int i = 0; i < fileCount(); ++i)
+        if (fileSelected(i))
+            paths << QDir(fileFolder(i)).filePath(fileName(i));
+    return paths;
+}
+
 void MainWindow::planFollowedScan()
 {
     followRanges.clear();
     followMarks.clear();
     followPaths.clear();
+    lastScanPaths = selectedPaths();
     if (!mnuActionFollow->isChecked())
         return;
     // What the scan reads of each selected file is what following goes on
     // from: whole lines (a last line without its end waits for the next round).
     std::vector<int> selected;
-    for (int i = 0; i < fileCount(); ++i) {
-        if (fileSelected(i)) {
+    for (int i = 0; i < fileCount(); ++i)
+        if (fileSelected(i))
             selected.push_back(i);
-            followPaths << QDir(fileFolder(i)).filePath(fileName(i));
-        }
-    }
+    followPaths = lastScanPaths;
     std::vector<engine::FileRange> ranges;
     std::vector<std::pair<QString, QString>> unreadable; // the scan says why
     QString rewritten;
@@ -59,16 +73,64 @@ void MainWindow::startFollowing()
 {
     followRanges.clear();
     followNewLines = 0;
-    if (!mnuActionFollow->isChecked() || followPaths.isEmpty() || scan->scanner().state().counters.StopRequested) {
+    if (!mnuActionFollow->isChecked() || scan->scanner().state().counters.StopRequested) {
         followPaths.clear();
+        return;
+    }
+    if (followPaths.isEmpty()) {
+        // Switched on while the scan ran: its files are followed from its end.
+        followLastScan();
         return;
     }
     followTimer->start();
 }
 
+void MainWindow::followLastScan()
+{
+    followRanges.clear();
+    followMarks.clear();
+    followNewLines = 0;
+    followPaths = lastScanPaths;
+    if (followPaths.isEmpty() || scan->scanner().state().counters.StopRequested) {
+        followPaths.clear();
+        StatusBar1->setPanelText(2, QStringLiteral("Follow Logs follows the files of a complete scan: scan first"));
+        return;
+    }
+    // What the files hold now is where following goes on from.
+    std::vector<engine::FileRange> ranges;
+    std::vector<std::pair<QString, QString>> unreadable;
+    QString rewritten;
+    engine::PlanReads(followPaths, followMarks, ranges, unreadable, &rewritten);
+    followTimer->start();
+    StatusBar1->setPanelText(2, followingText());
+}
+
+QString MainWindow::followingText() const
+{
+    return QStringLiteral("Following %1 files: %2 new lines").arg(followPaths.size()).arg(followNewLines);
+}
+
 void MainWindow::stopFollowing()
 {
     followTimer->stop();
+}
+
+void MainWindow::endFollowing()
+{
+    const bool following = followTimer->isActive() || followRound;
+    stopFollowing();
+    if (mnuActionFollow->isChecked()) {
+        mnuActionFollow->setChecked(false);
+        storeSwitch(engine::keys::kFollowLogs, false);
+    }
+    // A round that runs says so at its end.
+    if (following && !followRound)
+        StatusBar1->setPanelText(2, stoppedFollowingText());
+}
+
+QString MainWindow::stoppedFollowingText() const
+{
+    return QStringLiteral("Stopped following %1 files").arg(followPaths.size());
 }
 
 void MainWindow::followLogs()
@@ -98,6 +160,7 @@ void MainWindow::followLogs()
     followRanges = std::move(ranges);
     followRound = true;
     unreadableFiles.clear();
+    startProgress(followPaths);
     scan->start(engine::Globals(), [this, referrer, type, before, selected = current.isValid()] {
         followRoundEnded(referrer, type, selected, before);
     });
@@ -110,6 +173,7 @@ void MainWindow::followRoundEnded(const QString& referrer, const QString& type, 
     const engine::ScanState& state = scan->scanner().state();
     if (state.counters.StopRequested) {
         stopFollowing();
+        StatusBar1->setPanelText(2, stoppedFollowingText());
         if (closeAfterScan) {
             closeAfterScan = false;
             close();
@@ -125,7 +189,7 @@ void MainWindow::followRoundEnded(const QString& referrer, const QString& type, 
             break;
         }
     }
-    setStatus(QStringLiteral("Following %1 files: %2 new lines").arg(followPaths.size()).arg(followNewLines));
+    setStatus(followingText());
 }
 
 } // namespace backtrail::shell

@@ -37,17 +37,17 @@ void MainWindow::buildResultsMenu()
 {
     mnuResults = new QMenu(this);
     mnuResults->setObjectName(QStringLiteral("mnuResults"));
-    mnuResultsOpen = mnuResults->addAction(QStringLiteral("Open"));
+    mnuResultsOpen = mnuResults->addAction(QStringLiteral("&Open"));
     mnuResultsOpen->setObjectName(QStringLiteral("mnuResultsOpen"));
     connect(mnuResultsOpen, &QAction::triggered, this, &MainWindow::Command9_Click);
-    mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open Landing Page"));
+    mnuResultsOpenLanding = mnuResults->addAction(QStringLiteral("Open &Landing Page"));
     mnuResultsOpenLanding->setObjectName(QStringLiteral("mnuResultsOpenLanding"));
     connect(mnuResultsOpenLanding, &QAction::triggered, this, &MainWindow::mnuResultsOpenLanding_Click);
-    mnuResultsDetails = mnuResults->addAction(QStringLiteral("Details"));
+    mnuResultsDetails = mnuResults->addAction(QStringLiteral("&Details"));
     mnuResultsDetails->setObjectName(QStringLiteral("mnuResultsDetails"));
     connect(mnuResultsDetails, &QAction::triggered, this, &MainWindow::mnuActionDetails_Click);
     mnuResults->addSeparator();
-    mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as Spam"));
+    mnuResultsMarkSpam = mnuResults->addAction(QStringLiteral("Mark Site as &Spam"));
     mnuResultsMarkSpam->setObjectName(QStringLiteral("mnuResultsMarkSpam"));
     connect(mnuResultsMarkSpam, &QAction::triggered, this, &MainWindow::mnuResultsMarkSpam_Click);
 
@@ -74,7 +74,7 @@ int MainWindow::selectedRow() const
 void MainWindow::openAddress(const QString& address)
 {
     frmBrowser->Text1->setText(address);
-    StatusBar1->setPanelText(3, QStringLiteral("connecting ") + address);
+    StatusBar1->setPanelText(3, connectingText(address));
     frmBrowser->WebBrowser1->Navigate(address);
 }
 
@@ -127,13 +127,27 @@ void MainWindow::mnuActionDetails_Click()
 
 void MainWindow::mnuActionDateRange_Click()
 {
-    if (windows && windows->editDateRange(this))
+    if (windows && windows->editDateRange(this, LogDaysOf(results->scanRows())))
         showDateRange();
 }
 
 void MainWindow::showDateRange()
 {
     StatusBar1->setPanelText(kDatesPanel, DateRangePanelText(engine::Globals()));
+}
+
+LogDays LogDaysOf(const engine::ResultTable& rows)
+{
+    LogDays days;
+    auto dayOf = [](const engine::LineTime& time) { return QDate(time.year, time.month, time.day); };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const engine::ResultRow row = rows.row(i);
+        if (row.firstSeen.valid && (!days.first.isValid() || dayOf(row.firstSeen) < days.first))
+            days.first = dayOf(row.firstSeen);
+        if (row.lastSeen.valid && (!days.last.isValid() || dayOf(row.lastSeen) > days.last))
+            days.last = dayOf(row.lastSeen);
+    }
+    return days;
 }
 
 QString DateRangePanelText(const engine::ScanSettings& settings)
@@ -160,7 +174,7 @@ void MainWindow::mnuActionGroup_Click(bool checked)
 {
     if (checked)
         mnuActionGroupSource->setChecked(false);
-    results->setGroupedBySite(checked);
+    keepingScroll([&] { results->setGroupedBySite(checked); });
     updateSortIndicator();
     showRowsInView();
 }
@@ -169,14 +183,14 @@ void MainWindow::mnuActionGroupSource_Click(bool checked)
 {
     if (checked)
         mnuActionGroup->setChecked(false);
-    results->setGroupedBySource(checked);
+    keepingScroll([&] { results->setGroupedBySource(checked); });
     updateSortIndicator();
     showRowsInView();
 }
 
 void MainWindow::mnuActionKind_Click(int filter)
 {
-    results->setKindFilter(results::ResultsModel::KindFilter(filter));
+    keepingScroll([&] { results->setKindFilter(results::ResultsModel::KindFilter(filter)); });
     updateSortIndicator();
     showRowsInView(true);
 }
@@ -311,6 +325,7 @@ void MainWindow::mnuFileOpenResults_Click()
     // Results read back are not the followed logs': following ends.
     stopFollowing();
     followPaths.clear();
+    lastScanPaths.clear();
     QString path;
     if (resultsFileName) {
         path = resultsFileName(this);
@@ -334,6 +349,7 @@ bool MainWindow::OpenResults(const QString& path)
     }
     unreadableFiles.clear();
     useVisitorLists();
+    startProgress({});
     scan->useSettings(engine::Globals());
     scan->scanner().ShowResults(std::move(saved.part), saved.filesDone, saved.unreadable);
     if (!unreadableFiles.empty() && !exiting)

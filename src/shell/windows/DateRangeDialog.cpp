@@ -3,14 +3,16 @@
 #include "Pictures.h"
 #include "shell/skin/ModSkin.h"
 
-#include "engine/fields/LineTime.h"
 #include "engine/base/Settings.h"
+#include "engine/fields/LineTime.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -35,9 +37,38 @@ QDate boundDay(const QString& text, bool isEnd)
     return QDate::fromString(text.left(10), QLatin1String(kDayFormat));
 }
 
+// A day field that takes a day typed over a selection of more than one part
+// of it (all its text, after Ctrl+A or a click that selected it): the typing
+// starts in the first part selected and goes on part by part. A plain date
+// edit refuses such typing, as it would replace the separators. A "-" typed
+// where a full part has already moved the typing on is passed over.
+class DayField final : public QDateEdit
+{
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const QString typed = event->text();
+        const QLineEdit* line = lineEdit();
+        const int at = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+        if (typed == u"-" && at > 0 && line->text().at(at - 1) == u'-') {
+            event->accept();
+            return;
+        }
+        if (!typed.isEmpty() && typed.front().isDigit() && line->hasSelectedText()
+            && line->selectedText().contains(u'-')) {
+            const int part = int(line->text().left(line->selectionStart()).count(u'-'));
+            setSelectedSection(sectionAt(part));
+        }
+        QDateEdit::keyPressEvent(event);
+    }
+};
+
 QDateEdit* dayField(QWidget* parent, const char* name)
 {
-    auto* field = new QDateEdit(parent);
+    auto* field = new DayField(parent);
     field->setObjectName(QString::fromLatin1(name));
     field->setDisplayFormat(QLatin1String(kDayFormat));
     field->setCalendarPopup(true);
@@ -48,7 +79,8 @@ QDateEdit* dayField(QWidget* parent, const char* name)
 
 } // namespace
 
-DateRangeDialog::DateRangeDialog(engine::SettingsStore& settingsStore, const WindowBranding& values, QWidget* parent)
+DateRangeDialog::DateRangeDialog(engine::SettingsStore& settingsStore, const WindowBranding& values, QWidget* parent,
+                                 const QDate& logFirst, const QDate& logLast)
     : QDialog(parent)
     , store(settingsStore)
     , branding(values)
@@ -96,15 +128,21 @@ DateRangeDialog::DateRangeDialog(engine::SettingsStore& settingsStore, const Win
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(chkAllDates, &QCheckBox::toggled, this, [this](bool all) { enableDays(!all); });
-    Form_Load();
+    Form_Load(logFirst, logLast);
 }
 
-void DateRangeDialog::Form_Load()
+void DateRangeDialog::Form_Load(const QDate& logFirst, const QDate& logLast)
 {
     const engine::ScanSettings& current = engine::Globals();
     QDate since = boundDay(current.strDateSince, false);
     QDate until = boundDay(current.strDateUntil, true);
-    // An open end shows a day next to the other one, so that Ok keeps a range that makes sense.
+    // An open end shows the logs' day at that end, where it keeps the range in order.
+    const bool logs = logFirst.isValid() && logLast.isValid() && logFirst <= logLast;
+    if (logs && !since.isValid() && (!until.isValid() || logFirst <= until))
+        since = logFirst;
+    if (logs && !until.isValid() && logLast >= since)
+        until = logLast;
+    // Else a day next to the other one, so that Ok keeps a range that makes sense.
     const QDate today = QDate::currentDate();
     if (!until.isValid())
         until = since.isValid() ? std::max(since, today) : today;

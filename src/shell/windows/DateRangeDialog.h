@@ -5,7 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
-class QDate;
+#include <QDate>
 class QDateEdit;
 class QLabel;
 class QPushButton;
@@ -21,14 +21,16 @@ namespace backtrail::shell {
 /// settings; Ok puts the range in force for the next scan and writes it to
 /// the store ("yyyy-MM-dd" of both days, or two empty texts for all dates).
 /// A From day after the To day is taken as the range between them. Cancel
-/// and the close box change nothing.
+/// and the close box change nothing. An open end shows the logs' first or last
+/// day when the dialog is given them (with all dates, both ends do).
 class DateRangeDialog : public QDialog
 {
     Q_OBJECT
 
 public:
     /// Loads the dialog (objectName "frmDateRange"); the store must outlive it.
-    DateRangeDialog(engine::SettingsStore& store, const WindowBranding& branding, QWidget* parent = nullptr);
+    DateRangeDialog(engine::SettingsStore& store, const WindowBranding& branding, QWidget* parent = nullptr,
+                    const QDate& logFirst = {}, const QDate& logLast = {});
 
     /// Ok: sets and stores the range, then closes. When the store refuses it
     /// the user is told that the range holds until the program ends.
@@ -43,7 +45,7 @@ public:
     QPushButton* cmdCancel;
 
 private:
-    void Form_Load();
+    void Form_Load(const QDate& logFirst, const QDate& logLast);
     void enableDays(bool on);
 
     engine::SettingsStore& store;

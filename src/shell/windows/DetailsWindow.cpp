@@ -5,17 +5,22 @@
 
 #include "engine/aggregate/EntryDetails.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QDate>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
@@ -34,10 +39,8 @@ namespace {
 // Days without clicks are drawn as empty bars while the chart spans at most
 // two years; a longer span shows only the days with clicks.
 constexpr std::int32_t kMaxFilledSpan = 731;
-// Up to this many bars each shows its date below it, level while they fit and
-// upright after that; more bars leave the dates to the axis title.
-constexpr int kLevelLabels = 7;
-constexpr int kUprightLabels = 31;
+// The chart's width beside its plot area (the value axis, margins), in pixels.
+constexpr int kChartFrame = 80;
 // The value axis's steps at most.
 constexpr std::uint64_t kValueSteps = 5;
 // The skin's teal, for the bars.
@@ -50,9 +53,15 @@ QString timeText(const engine::LineTime& time)
     return time.valid ? QString::fromStdString(time.iso()) : QStringLiteral("\u2014");
 }
 
-QString dayText(std::int32_t day)
+QDate dateOf(std::int32_t day)
 {
-    return QString::fromStdString(engine::DayText(day));
+    return QDate(1970, 1, 1).addDays(day);
+}
+
+// "Jan 27", or with its year "Jan 27, 2026", in English whatever the system's language.
+QString shortDate(const QDate& date, bool withYear = false)
+{
+    return QLocale::c().toString(date, withYear ? QStringLiteral("MMM d, yyyy") : QStringLiteral("MMM d"));
 }
 
 QLabel* valueLabel(QWidget* parent, const char* name)
@@ -64,6 +73,34 @@ QLabel* valueLabel(QWidget* parent, const char* name)
 }
 
 } // namespace
+
+DayAxisLabels ChartDayLabels(const std::vector<std::int32_t>& days, int room)
+{
+    DayAxisLabels axis;
+    if (days.empty())
+        return axis;
+    const int bars = int(days.size());
+    const int step = (bars + std::max(room, 1) - 1) / std::max(room, 1);
+    QSet<QString> used;
+    for (int bar = 0; bar < bars; bar += step) {
+        const QDate date = dateOf(days[std::size_t(bar)]);
+        QString label = shortDate(date);
+        if (used.contains(label))
+            label = shortDate(date, true);
+        used.insert(label);
+        axis.labels.emplace_back(bar, label);
+    }
+    const QDate first = dateOf(days.front());
+    const QDate last = dateOf(days.back());
+    const std::int64_t span = std::int64_t(days.back()) - days.front() + 1;
+    if (span == 1)
+        axis.title = shortDate(first, true);
+    else if (first.year() == last.year())
+        axis.title = QStringLiteral("%1 to %2 (%3 days)").arg(shortDate(first), shortDate(last, true)).arg(span);
+    else
+        axis.title = QStringLiteral("%1 to %2 (%3 days)").arg(shortDate(first, true), shortDate(last, true)).arg(span);
+    return axis;
+}
 
 std::vector<engine::DayClicks> ChartDays(const std::vector<engine::DayClicks>& days, std::int32_t maxSpan)
 {
@@ -142,6 +179,11 @@ DetailsWindow::DetailsWindow(const WindowBranding& values, QWidget* parent)
     chtDays->setObjectName(QStringLiteral("chtDays"));
     chtDays->setRenderHint(QPainter::Antialiasing);
     chtDays->setMinimumHeight(200);
+    chtDays->installEventFilter(this);
+    // The pointer resting on a day's bar shows its date and clicks, also while another window is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    chtDays->viewport()->setMouseTracking(true);
+    chtDays->viewport()->installEventFilter(this);
     QChart* chart = chtDays->chart();
     chart->legend()->hide();
     chart->setBackgroundRoundness(0);
@@ -244,10 +286,12 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days,
         return;
     }
     const std::vector<engine::DayClicks> shown = ChartDays(days, kMaxFilledSpan);
-    QStringList categories;
+    QList<QDate> dates;
+    chartDays.clear();
     std::uint64_t most = 0;
     for (const engine::DayClicks& day : shown) {
-        categories << dayText(day.day);
+        dates << dateOf(day.day);
+        chartDays.push_back(day.day);
         most = std::max(most, day.clicks);
     }
     // One bar a day; referrers of several kinds stack their clicks by kind.
@@ -269,14 +313,6 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days,
             set->append(qreal(clicks));
         }
         series->append(set);
-        connect(set, &QBarSet::hovered, this, [set, categories, name](bool status, int index) {
-            if (status && index >= 0 && index < categories.size())
-                QToolTip::showText(
-                    QCursor::pos(),
-                    QStringLiteral("%1: %2 clicks (%3)").arg(categories[index]).arg(set->at(index)).arg(name));
-            else
-                QToolTip::hideText();
-        });
     };
     if (stacked) {
         for (std::size_t k = 0; k < kinds.size(); ++k)
@@ -288,20 +324,16 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days,
     chart->addSeries(series);
     chart->legend()->setVisible(stacked);
 
-    auto* dates = new QBarCategoryAxis;
-    dates->append(categories);
-    const qsizetype bars = categories.size();
-    const QString span
-        = bars == 1 ? categories.first() : QStringLiteral("%1 to %2").arg(categories.first(), categories.last());
-    const std::int32_t spanDays = shown.back().day - shown.front().day + 1;
-    dates->setTitleText(spanDays == 1 ? span : QStringLiteral("%1 (%2 days)").arg(span).arg(spanDays));
-    dates->setGridLineVisible(false);
-    if (bars > kUprightLabels)
-        dates->setLabelsVisible(false);
-    else if (bars > kLevelLabels)
-        dates->setLabelsAngle(-90);
-    chart->addAxis(dates, Qt::AlignBottom);
-    series->attachAxis(dates);
+    // The bars stand at 0, 1, 2, ...; the axis names some of them, as many as fit.
+    auto* dayAxis = new QCategoryAxis;
+    dayAxis->setObjectName(QStringLiteral("axDays"));
+    dayAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    dayAxis->setRange(-0.5, qreal(shown.size()) - 0.5);
+    dayAxis->setStartValue(-0.5);
+    dayAxis->setGridLineVisible(false);
+    chart->addAxis(dayAxis, Qt::AlignBottom);
+    series->attachAxis(dayAxis);
+    labelDays();
 
     // Whole clicks on the value axis, in at most five steps of 1, 2 or 5 times
     // a power of ten: Qt Charts elides labels that crowd the axis's height.
@@ -319,6 +351,48 @@ void DetailsWindow::showDays(const std::vector<engine::DayClicks>& days,
     chart->setTitle(QStringLiteral("Clicks per day"));
 }
 
+void DetailsWindow::labelDays()
+{
+    const QList<QAbstractAxis*> axes = chtDays->chart()->axes(Qt::Horizontal);
+    auto* axis = axes.isEmpty() ? nullptr : qobject_cast<QCategoryAxis*>(axes.first());
+    if (!axis)
+        return;
+    const QFontMetrics metrics(axis->labelsFont());
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("May 30, 2026")) + 8;
+    const DayAxisLabels labels = ChartDayLabels(chartDays, std::max(1, (chtDays->width() - kChartFrame) / labelWidth));
+    for (const QString& old : axis->categoriesLabels())
+        axis->remove(old);
+    for (const auto& [bar, text] : labels.labels)
+        axis->append(text, qreal(bar));
+    axis->setTitleText(labels.title);
+}
+
+QString DetailsWindow::dayTipAt(const QPoint& at) const
+{
+    QChart* chart = chtDays->chart();
+    const QList<QAbstractSeries*> series = chart->series();
+    auto* bars = series.isEmpty() ? nullptr : qobject_cast<QAbstractBarSeries*>(series.first());
+    const QPointF scene = chtDays->mapToScene(at);
+    if (!bars || !chart->plotArea().contains(scene))
+        return {};
+    const qreal x = chart->mapToValue(scene, bars).x();
+    const int bar = qRound(x);
+    if (bar < 0 || bar >= int(chartDays.size()) || std::abs(x - bar) > bars->barWidth() / 2)
+        return {};
+    qulonglong clicks = 0;
+    QStringList kinds;
+    for (const QBarSet* set : bars->barSets()) {
+        clicks += qulonglong(set->at(bar));
+        if (bars->count() > 1 && set->at(bar) > 0)
+            kinds << QStringLiteral("%1 %2").arg(set->label()).arg(qulonglong(set->at(bar)));
+    }
+    const QString text
+        = (clicks == 1 ? QStringLiteral("%1: %2 click") : QStringLiteral("%1: %2 clicks"))
+              .arg(QLocale::c().toString(dateOf(chartDays[std::size_t(bar)]), QStringLiteral("ddd, MMM d, yyyy")))
+              .arg(clicks);
+    return kinds.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, kinds.join(QStringLiteral(", ")));
+}
+
 void DetailsWindow::activateLanding(const QModelIndex& index)
 {
     if (!index.isValid())
@@ -328,6 +402,18 @@ void DetailsWindow::activateLanding(const QModelIndex& index)
 
 bool DetailsWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The date axis names as many days as its width has room for.
+    if (watched == chtDays && event->type() == QEvent::Resize)
+        labelDays();
+    if (watched == chtDays->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = dayTipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, chtDays->viewport());
+        return true;
+    }
     // Enter on a landing page opens it, as a double-click does.
     if (watched == lstLandings && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -46,6 +46,18 @@ struct DetailsContent
 /// a longer span shows only the days with clicks. `days` is by date.
 std::vector<engine::DayClicks> ChartDays(const std::vector<engine::DayClicks>& days, std::int32_t maxSpan);
 
+/// What the date axis under a chart of day bars shows: a label under every
+/// step-th bar ("Jan 27"; a day whose label another year already has also
+/// names its year), at most `room` labels, the first under the first bar;
+/// and the axis title that gives the span once, with its year or years
+/// ("Jan 27 to Mar 3, 2026 (36 days)"). `days` are the bars' days, ascending.
+struct DayAxisLabels
+{
+    std::vector<std::pair<int, QString>> labels; ///< bar index and its label
+    QString title;
+};
+DayAxisLabels ChartDayLabels(const std::vector<std::int32_t>& days, int room);
+
 /// The details window "Referrer Details" (objectName "frmDetails"): the
 /// referrer or site of a row, its clicks, when it was first and last seen, its
 /// landing pages with their clicks, and a bar chart of its clicks per day.
@@ -83,11 +95,16 @@ private:
     void showLandings(const std::vector<engine::LandingClicks>& rows);
     void showDays(const std::vector<engine::DayClicks>& days, const std::vector<DetailsContent::KindDays>& kinds = {});
     void activateLanding(const QModelIndex& index);
+    /// Labels the date axis for the chart's present width.
+    void labelDays();
+    /// The tooltip of the day bar under a point of the chart, or none.
+    QString dayTipAt(const QPoint& at) const;
 
     WindowBranding branding;
     QWidget* header;
     QStackedWidget* body;
     QSplitter* parts;
+    std::vector<std::int32_t> chartDays; // the days of the chart's bars
 };
 
 } // namespace backtrail::shell

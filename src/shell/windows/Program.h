@@ -27,7 +27,7 @@ public:
     {
         engine::SettingsStore* store = nullptr; ///< must be set, and outlive the program
         QStringList startFiles; ///< log files (or a folder) named on the command line
-        QString startPage; ///< the browser pane's first page; empty means the web site
+        QString startPage; ///< the browser pane's first page; empty means the program's own page
     };
 
     /// Loads and shows the splash window; the event loop does the rest.

@@ -89,9 +89,9 @@ void ShellSecondaryWindows::applySkin(QWidget* window)
     ApplySkin(window);
 }
 
-bool ShellSecondaryWindows::editDateRange(QWidget* parent)
+bool ShellSecondaryWindows::editDateRange(QWidget* parent, const LogDays& logs)
 {
-    DateRangeDialog dialog(store, BrandingFromLivery(Branding()), parent);
+    DateRangeDialog dialog(store, BrandingFromLivery(Branding()), parent, logs.first, logs.last);
     return dialog.exec() == QDialog::Accepted;
 }
 

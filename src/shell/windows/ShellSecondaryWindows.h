@@ -45,7 +45,7 @@ public:
     void showAbout() override;
     void showBrowserWindow() override;
     void applySkin(QWidget* window) override;
-    bool editDateRange(QWidget* parent) override;
+    bool editDateRange(QWidget* parent, const LogDays& logs) override;
     /// Shows the details window (once per process) following `main`'s
     /// selection; a double-click on a landing page opens it in `main`'s browser pane.
     void showDetails(MainWindow& main) override;

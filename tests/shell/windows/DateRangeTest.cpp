@@ -290,7 +290,7 @@ void DateRangeTest::rangeIsRememberedShownInThePanelAndTakenByTheNextScan()
     makeWindow();
     auto* item = window->findChild<QAction*>("mnuActionDateRange");
     QVERIFY(item && item->isEnabled());
-    QCOMPARE(item->text(), QStringLiteral("Date Range..."));
+    QCOMPARE(item->text().remove(u'&'), QStringLiteral("Date Range..."));
     QVERIFY(window->findChild<QMenu*>("mnuAction")->actions().contains(item));
     shell::StatusBar& bar = *window->StatusBar1;
     const int panel3Width = bar.panelWidth(3);
@@ -311,9 +311,25 @@ void DateRangeTest::rangeIsRememberedShownInThePanelAndTakenByTheNextScan()
 
     answerDialog([](DateRangeDialog& dialog) {
         QVERIFY(dialog.chkAllDates->isChecked());
+        // The days open on the logs' first and last day (the own site's line is no row).
+        QCOMPARE(dialog.dtpSince->date(), QDate(2026, 12, 1));
+        QCOMPARE(dialog.dtpUntil->date(), QDate(2026, 12, 4));
         dialog.chkAllDates->setChecked(false);
-        dialog.dtpSince->setDate(QDate(2026, 12, 2));
-        dialog.dtpUntil->setDate(QDate(2026, 12, 3));
+        // Typed over the whole text, a day is taken part by part; a year typed over it alone too.
+        dialog.dtpSince->setFocus();
+        QTest::keyClick(dialog.dtpSince, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog.dtpSince, "2025-11-30");
+        QCOMPARE(dialog.dtpSince->date(), QDate(2025, 11, 30));
+        QTest::keyClick(dialog.dtpSince, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog.dtpSince, "2026");
+        QCOMPARE(dialog.dtpSince->date().year(), 2026);
+        QTest::keyClick(dialog.dtpSince, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog.dtpSince, "2026-12-02");
+        QCOMPARE(dialog.dtpSince->date(), QDate(2026, 12, 2));
+        dialog.dtpUntil->setFocus();
+        QTest::keyClick(dialog.dtpUntil, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dialog.dtpUntil, "20261203");
+        QCOMPARE(dialog.dtpUntil->date(), QDate(2026, 12, 3));
         dialog.cmdOk->click();
     });
     item->trigger();
