@@ -103,34 +103,39 @@ std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::siz
     return npos;
 }
 
-LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater)
+namespace {
+
+// AccessLineFields into `out` (written in part when the line is none): false
+// when the line is none. Every way out returns the caller's own fields, so
+// that no copy of them is made on the way.
+bool readAccess(std::string_view line, const LineMarks& marks, bool agentLater, LineFields& out)
 {
     // The time: "[", then "]" and blanks before the request's quote.
     const std::size_t bracket = marks.next(Mark::Bracket, 0);
     if (bracket == npos)
-        return {};
+        return false;
     const std::size_t opening = marks.next(Mark::Quote, bracket);
     if (opening == npos || opening < bracket + 3 || line[opening - 1] != ' ')
-        return {};
+        return false;
     std::size_t close = opening - 1;
     while (line[close] == ' ')
         --close;
     if (line[close] != ']' || close == bracket || !leadingFieldsFit(line, bracket))
-        return {};
+        return false;
     // The request.
     std::size_t at = 0;
     std::size_t after = 0;
     quotedField(line, marks, opening, after);
     if (after == npos)
-        return {};
+        return false;
     // The status and the bytes.
     at = pastBlanks(line, after);
     if (at == after || line.size() - at < 3 || !isDigit(line[at]) || !isDigit(line[at + 1]) || !isDigit(line[at + 2]))
-        return {};
+        return false;
     after = at + 3;
     at = pastBlanks(line, after);
     if (at == after)
-        return {};
+        return false;
     if (at < line.size() && line[at] == '-') {
         ++at;
     } else {
@@ -138,26 +143,39 @@ LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool 
         while (at < line.size() && isDigit(line[at]))
             ++at;
         if (at == digits)
-            return {};
+            return false;
     }
-    LineFields result;
-    result.shape = LineShape::Access;
+    out.shape = LineShape::Access;
+    out.referrer = {};
+    out.agent = {};
+    out.agentFrom = npos;
+    out.agentPending = false;
     if (at == line.size())
-        return result;
+        return true;
     // The referrer and the user agent, when quoted fields follow.
     std::size_t next = pastBlanks(line, at);
     if (next == at)
-        return {}; // the bytes run on into something else
+        return false; // the bytes run on into something else
     if (next >= line.size() || line[next] != '"')
-        return result;
-    result.referrer = quotedField(line, marks, next, after);
+        return true;
+    out.referrer = quotedField(line, marks, next, after);
     if (after == npos)
-        return result;
-    result.agentFrom = after;
-    result.agentPending = true;
+        return true;
+    out.agentFrom = after;
+    out.agentPending = true;
     if (!agentLater)
-        ReadAgentField(line, marks, result);
-    return result;
+        ReadAgentField(line, marks, out);
+    return true;
+}
+
+} // namespace
+
+LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater)
+{
+    LineFields out;
+    if (!readAccess(line, marks, agentLater, out))
+        out = LineFields();
+    return out;
 }
 
 void ReadAgentField(std::string_view line, const LineMarks& marks, LineFields& fields)
@@ -205,18 +223,23 @@ LineShapeReader::~LineShapeReader() = default;
 LineFields LineShapeReader::read(std::string_view line, const LineMarks& marks, const W3cFields& fields,
                                  bool agentLater)
 {
+    // One object returned from every way out: the caller's own, no copy made.
+    LineFields out;
     const bool any = chosen == LogFormat::Auto;
     if ((any || chosen == LogFormat::Json) && !line.empty() && line.front() == '{') {
-        if (const LineFields found = readJson(line); found.known())
-            return found;
+        out = readJson(line);
+        if (out.known())
+            return out;
     }
-    if (any || chosen == LogFormat::W3c) {
-        if (const LineFields found = W3cLineFields(line, fields); found.known())
-            return found;
+    if ((any || chosen == LogFormat::W3c) && fields.count > 0 && fields.referrer >= 0) {
+        out = W3cLineFields(line, fields);
+        if (out.known())
+            return out;
     }
-    if (any || chosen == LogFormat::Access)
-        return AccessLineFields(line, marks, agentLater);
-    return {};
+    if ((any || chosen == LogFormat::Access) && readAccess(line, marks, agentLater, out))
+        return out;
+    out = LineFields();
+    return out;
 }
 
 LineFields LineShapeReader::readJson(std::string_view line)
