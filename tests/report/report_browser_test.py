@@ -33,6 +33,7 @@ try:
     from selenium.webdriver.chrome.options import Options
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.common.exceptions import StaleElementReferenceException
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import WebDriverWait
@@ -365,10 +366,17 @@ def check_page(args):
                 return labels[r["source_kind"]] + (": " + r["source"] if r["source"] else "")
             check([source_text(rows[i]) for i in shown_rows(driver)]
                   == sorted((source_text(r) for r in rows), key=lambda t: (t.lower(), t)), "sorting by source differs")
-            first = WebDriverWait(driver, 5).until(
-                lambda d: d.find_elements(By.CSS_SELECTOR, "#viewport .row[data-pos='0']"))[0]
-            cell, row = first.find_elements(By.CLASS_NAME, "cell")[3], rows[int(first.get_attribute("data-row"))]
-            check(cell.get_attribute("title") == source_text(row) and cell.text.endswith(row["source"]),
+
+            def first_source(d):
+                # The first row's source cell, read again when the list draws its rows anew meanwhile.
+                first = d.find_elements(By.CSS_SELECTOR, "#viewport .row[data-pos='0']")
+                if not first:
+                    return False
+                cell = first[0].find_elements(By.CLASS_NAME, "cell")[3]
+                return cell.get_attribute("title"), cell.text, int(first[0].get_attribute("data-row"))
+            title, text, index = WebDriverWait(driver, 5, ignored_exceptions=(StaleElementReferenceException,)).until(
+                first_source)
+            check(title == source_text(rows[index]) and text.endswith(rows[index]["source"]),
                   "the Source column differs")
             kinds = driver.find_element(By.ID, "source-kind")
             for kind in ["search", "crawler", "spam", "website"]:
