@@ -1,5 +1,7 @@
 #include "LineShape.h"
 
+#include "engine/base/AsciiCase.h"
+
 #include <simdjson.h>
 
 #include <array>
@@ -54,17 +56,12 @@ bool leadingFieldsFit(std::string_view line, std::size_t bracket)
     return blanks >= 3;
 }
 
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
 bool equalFolded(std::string_view key, std::string_view lower)
 {
     if (key.size() != lower.size())
         return false;
     for (std::size_t i = 0; i < key.size(); ++i) {
-        if (asciiLower(key[i]) != lower[i])
+        if (AsciiLower(key[i]) != lower[i])
             return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "RowOrder.h"
 
 #include "RowSources.h"
+#include "engine/base/AsciiCase.h"
 
 #include <algorithm>
 #include <numeric>
@@ -22,16 +23,11 @@ bool RowSortFromName(std::string_view name, RowSort& sort)
 
 namespace {
 
-unsigned char folded(char c)
-{
-    const auto b = static_cast<unsigned char>(c);
-    return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b;
-}
-
 bool lessFolded(std::string_view a, std::string_view b)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return folded(x) < folded(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(AsciiLower(x)) < static_cast<unsigned char>(AsciiLower(y));
+    });
 }
 
 } // namespace
