@@ -3,6 +3,7 @@
 
 #include "ScanFrontEnd.h"
 #include "engine/fields/FileType.h"
+#include "engine/fields/LogProbe.h"
 #include "engine/fields/UserAgent.h"
 #include "engine/input/LineScanner.h"
 #include "engine/input/LogSource.h"
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 
 namespace backtrail::engine {
 
@@ -105,41 +105,16 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
         ? kBlock
         : std::clamp(std::bit_ceil(std::size_t(task.bytes) + 1), std::size_t(4096), kBlock);
     LineScanner scanner(block);
-    // The first lines of a file are looked at for what a log holds: no NUL
-    // byte in its first 64 KiB, and a line of a known shape or with an address
-    // among its first 1,000.
-    constexpr std::int64_t kProbedBytes = std::int64_t(64) << 10;
-    constexpr int kProbedLines = 1000;
-    bool probing = !midFile && task.bounds.begin == 0;
-    int probedLines = 0;
-    std::int64_t probedBytes = 0;
-    auto probe = [&](std::string_view line, const LineMarks& marks) {
-        if (probedBytes < kProbedBytes
-            && std::memchr(line.data(), '\0', std::min<std::size_t>(line.size(), kProbedBytes - probedBytes))) {
-            result.noLogReason = QStringLiteral("it holds NUL bytes");
-            probing = false;
-            return;
-        }
-        probedBytes += std::int64_t(line.size()) + 1;
-        if (marks.next(Mark::Scheme, 0) != std::string_view::npos || line.starts_with("#Fields:")
-            || shapes.read(line, marks, fields, true).known()) {
-            probing = false;
-            return;
-        }
-        if (++probedLines == kProbedLines) {
-            result.noLogReason
-                = QStringLiteral("none of its first 1,000 lines is of a log's shape or holds an address");
-            probing = false;
-        }
-    };
+    // Whether the file's first lines look like an access log's.
+    LogProbe probe(!midFile && task.bounds.begin == 0);
     auto readLine = [&](std::string_view line, const LineMarks& marks) {
         if (task.lineLimit >= 0 ? part.lines >= task.lineLimit : stopFlag.load(std::memory_order_relaxed)) {
             result.stopped = true;
             return false;
         }
         part.countLine();
-        if (probing)
-            probe(line, marks);
+        if (probe.wants())
+            probe.look(line, marks, shapes, fields);
         if (!line.empty() && line.front() == '#') {
             fields.readDirective(line);
             result.namedFields = result.namedFields || fields.count > 0;
@@ -216,8 +191,8 @@ bool Scanner::scanLines(const Task& task, LogSource& input, TaskResult& result, 
     };
     const bool readToEnd = scanner.run(*source, readLine, countWaiting);
     countWaiting();
-    if (probing && probedLines > 0 && readToEnd && !result.stopped)
-        result.noLogReason = QStringLiteral("none of its lines is of a log's shape or holds an address");
+    const std::string_view noLog = probe.verdict(readToEnd && !result.stopped);
+    result.noLogReason = QString::fromLatin1(noLog.data(), qsizetype(noLog.size()));
     result.endFields = fields;
     return readToEnd;
 }
