@@ -102,7 +102,7 @@ std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::siz
 
 namespace {
 
-// AccessLineFields into `out` (written in part when the line is none): false
+// The fields of an access-log line into `out` (written in part when the line is none): false
 // when the line is none. Every way out returns the caller's own fields, so
 // that no copy of them is made on the way.
 bool readAccess(std::string_view line, const LineMarks& marks, bool agentLater, LineFields& out)
@@ -166,14 +166,6 @@ bool readAccess(std::string_view line, const LineMarks& marks, bool agentLater, 
 }
 
 } // namespace
-
-LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater)
-{
-    LineFields out;
-    if (!readAccess(line, marks, agentLater, out))
-        out = LineFields();
-    return out;
-}
 
 void ReadAgentField(std::string_view line, const LineMarks& marks, LineFields& fields)
 {

@@ -61,19 +61,7 @@ struct LineFields
 /// npos when the field runs to the end of the line. `marks` are the line's.
 std::size_t ClosingQuote(std::string_view line, const LineMarks& marks, std::size_t opening);
 
-/// The fields of an access-log line by its quoted fields, found from its
-/// marks; shape Text when the line is none:
-///
-///     [vhost[:port] ]client ident user [time] "request" status bytes ["referrer" ["agent"]] anything
-///
-/// Fields are separated by blanks; the status is three digits and the bytes
-/// digits or "-". A referrer or agent field that never closes runs to the
-/// line's end; a request that never closes makes the line none.
-/// With `agentLater` the user-agent field is left for ReadAgentField (a line
-/// that turns out to have no referrer needs none).
-LineFields AccessLineFields(std::string_view line, const LineMarks& marks, bool agentLater = false);
-
-/// Reads the user-agent field that AccessLineFields left for later; nothing
+/// Reads the user-agent field that LineShapeReader::read left for later; nothing
 /// when none was left.
 void ReadAgentField(std::string_view line, const LineMarks& marks, LineFields& fields);
 
@@ -95,7 +83,15 @@ public:
     /// The line's shape and fields: each shape the format allows is tried
     /// (JSON, W3C, then access); none fitting, shape Text. `marks` are the
     /// line's, `fields` the W3C field names in force; `agentLater` as for
-    /// AccessLineFields.
+    /// the access shape below.
+    ///
+    /// An access-log line, its quotes and bracket found from its marks:
+    ///     [vhost[:port] ]client ident user [time] "request" status bytes ["referrer" ["agent"]] anything
+    /// Fields are separated by blanks; the status is three digits and the bytes
+    /// digits or "-". A referrer or agent field that never closes runs to the
+    /// line's end; a request that never closes makes the line none. With
+    /// `agentLater` the user-agent field is left for ReadAgentField (a line
+    /// that turns out to have no referrer needs none).
     LineFields read(std::string_view line, const LineMarks& marks, const W3cFields& fields, bool agentLater = false);
 
     /// The fields of a line that starts with "{" as a JSON object: the
